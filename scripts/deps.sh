@@ -1,0 +1,17 @@
+# Installs the Debian packages the build, the tests and the demo need, when any is missing.
+# Sourced by test.sh and demo.sh.
+updater_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev
+  libbenchmark-dev fonts-dejavu-core)
+
+ensure_packages() {
+  local missing=()
+  for p in "${updater_packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}

@@ -1,0 +1,74 @@
+#include "shell/firmware_scan.h"
+
+#include <algorithm>
+#include <cctype>
+#include <system_error>
+
+namespace shell {
+namespace {
+
+bool Contains(const std::string& name, const std::string& part) {
+  return !part.empty() && name.find(part) != std::string::npos;
+}
+
+bool HasExtension(const std::string& name, const char* extension) {
+  const size_t dot = name.rfind('.');
+  if (dot == std::string::npos) return false;
+  std::string ext = name.substr(dot + 1);
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return ext == extension;
+}
+
+std::vector<std::string> RegularFiles(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    std::error_code typeError;
+    if (entry.is_regular_file(typeError)) names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void Accept(FirmwareScan& scan, const std::string& name) {
+  if (scan.files.size() >= FirmwareScan::kCapacity) {
+    scan.log.push_back("Firmware file list full (" + std::to_string(FirmwareScan::kCapacity) +
+                       " files): " + name + " is not listed");
+    return;
+  }
+  scan.files.push_back(name);
+  scan.listNames.push_back(name.substr(0, name.find('.')));
+}
+
+}  // namespace
+
+FirmwareScan ScanFirmwareFiles(const std::filesystem::path& folder,
+                               const std::vector<std::string>& progFile2) {
+  FirmwareScan scan;
+  const std::vector<std::string> names = RegularFiles(folder);
+  auto entry = [&](size_t k) { return k < progFile2.size() ? progFile2[k] : std::string(); };
+
+  for (const std::string& name : names) {
+    if (!HasExtension(name, "mot") || Contains(name, "EEP")) continue;
+    Accept(scan, name);
+    // Each accepted ".mot" file sets the submenu's visibility again: the last one decides.
+    scan.programmingMenuVisible = Contains(name, entry(0));
+    for (size_t k = 0; k < scan.deviceItemsEnabled.size(); ++k) {
+      if (Contains(name, entry(k))) scan.deviceItemsEnabled[k] = true;
+    }
+  }
+  for (const char* extension : {"txt", "exe", "dll", "hex"}) {
+    for (const std::string& name : names) {
+      if (!HasExtension(name, extension)) continue;
+      if (Contains(name, "EEP") || Contains(name, "Version")) continue;
+      Accept(scan, name);
+      for (size_t k = 0; k < 4; ++k) {
+        if (Contains(name, entry(k))) scan.benchEnabled = true;
+      }
+    }
+  }
+  return scan;
+}
+
+}  // namespace shell

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace shell {
+
+// The folder of the executable as it was started (argv[0]): a link to the program placed in a
+// firmware package counts as living in the package, so it lists that package's files.
+std::filesystem::path ProgramFolder(const std::string& argv0);
+
+}  // namespace shell

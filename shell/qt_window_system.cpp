@@ -1,0 +1,97 @@
+#include "shell/qt_window_system.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QTimer>
+#include <chrono>
+#include <thread>
+
+namespace shell {
+namespace {
+
+const QEvent::Type kMessageEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+class MessageEvent : public QEvent {
+ public:
+  MessageEvent(uint32_t message, uintptr_t wParam)
+      : QEvent(kMessageEvent), message_(message), wParam_(wParam) {}
+  uint32_t message_;
+  uintptr_t wParam_;
+};
+
+class QtTimer : public core::WindowTimer {
+ public:
+  QtTimer() {
+    timer_.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer_, &QTimer::timeout, [this] { Expire(); });
+  }
+  void SetInterval(uint32_t ms) override { timer_.setInterval(static_cast<int>(ms)); }
+  uint32_t Interval() const override { return static_cast<uint32_t>(timer_.interval()); }
+  void SetEnabled(bool enabled) override {
+    if (enabled && !timer_.isActive()) timer_.start();
+    if (!enabled) timer_.stop();
+  }
+  bool Enabled() const override { return timer_.isActive(); }
+
+ private:
+  QTimer timer_;
+};
+
+}  // namespace
+
+class QtWindowSystem::Receiver : public QObject {
+ public:
+  MessageHandler handler;
+
+ protected:
+  bool event(QEvent* e) override {
+    if (e->type() != kMessageEvent) return QObject::event(e);
+    auto* message = static_cast<MessageEvent*>(e);
+    if (handler) handler(message->message_, message->wParam_);
+    return true;
+  }
+};
+
+QtWindowSystem::QtWindowSystem() : receiver_(std::make_unique<Receiver>()) {}
+QtWindowSystem::~QtWindowSystem() = default;
+
+void QtWindowSystem::ProcessMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+void QtWindowSystem::WaitMessages(uint32_t deadline) {
+  const int32_t remaining = static_cast<int32_t>(deadline - TickCount());
+  if (remaining <= 0) {
+    ProcessMessages();
+    return;
+  }
+  // The deadline timer's own expiry wakes the wait when nothing else arrives.
+  QTimer wake;
+  wake.setSingleShot(true);
+  wake.setTimerType(Qt::PreciseTimer);
+  wake.start(remaining);
+  QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+}
+
+void QtWindowSystem::SleepUntil(uint32_t deadline) {
+  const int32_t remaining = static_cast<int32_t>(deadline - TickCount());
+  if (remaining > 0) std::this_thread::sleep_for(std::chrono::milliseconds(remaining));
+}
+
+uint32_t QtWindowSystem::TickCount() const {
+  using namespace std::chrono;
+  return static_cast<uint32_t>(
+      duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+std::unique_ptr<core::WindowTimer> QtWindowSystem::CreateTimer() {
+  return std::make_unique<QtTimer>();
+}
+
+void QtWindowSystem::PostMessage(uint32_t message, uintptr_t wParam) {
+  QCoreApplication::postEvent(receiver_.get(), new MessageEvent(message, wParam));
+}
+
+void QtWindowSystem::SetMessageHandler(MessageHandler handler) {
+  receiver_->handler = std::move(handler);
+}
+
+}  // namespace shell

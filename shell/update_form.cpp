@@ -1,0 +1,228 @@
+#include "shell/update_form.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolButton>
+
+#include "core/event_codes.h"
+
+namespace shell {
+namespace {
+
+constexpr int kClientWidth = 547;
+constexpr int kClientHeight = 494;
+constexpr int kKeyPanelHeight = 58;
+constexpr int kStatusWidths[] = {200, 50, 50, 120, 80};
+
+QLabel* SunkenText(QWidget* parent) {
+  auto* label = new QLabel(parent);
+  label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  label->setAutoFillBackground(true);
+  QPalette palette = label->palette();
+  palette.setColor(QPalette::Window, palette.color(QPalette::ToolTipBase));
+  label->setPalette(palette);
+  return label;
+}
+
+QLabel* Panel(QWidget* parent, const char* caption, int pixelSize, bool bold) {
+  auto* panel = new QLabel(QString::fromUtf8(caption), parent);
+  panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  panel->setAlignment(Qt::AlignCenter);
+  panel->setAutoFillBackground(true);
+  QFont font = panel->font();
+  font.setPixelSize(pixelSize);
+  font.setBold(bold);
+  panel->setFont(font);
+  QPalette palette = panel->palette();
+  palette.setColor(QPalette::WindowText, Qt::blue);
+  panel->setPalette(palette);
+  panel->hide();
+  return panel;
+}
+
+}  // namespace
+
+TUpdateForm::TUpdateForm(core::WindowSystem& windows, FormOptions options)
+    : windows_(windows), events_(windows), options_(std::move(options)) {
+  setWindowTitle(QStringLiteral("Download :"));
+  BuildElements();
+  BuildMenus();
+  resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+  windows_.SetMessageHandler(
+      [this](uint32_t message, uintptr_t wParam) { OnWindowMessage(message, wParam); });
+  firmware_ = ScanFirmwareFiles(options_.programFolder, options_.deviceProgFile2);
+  ApplyFirmwareScan();
+}
+
+TUpdateForm::~TUpdateForm() { windows_.SetMessageHandler(nullptr); }
+
+void TUpdateForm::BuildElements() {
+  client_ = new QWidget(this);
+  setCentralWidget(client_);
+
+  MainBevel = new QFrame(client_);
+  MainBevel->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+
+  UpdateGroupBox = new QGroupBox(QString::fromUtf8("Gerät"), client_);
+  const char* captions[] = {"Name:", "Seriennummer:", "PCB Nummer :", "Version:"};
+  QLabel** labels[] = {&NameLabel, &SerLabel, &PCBLabel, &SWLabel};
+  QLabel** texts[] = {&NameStaticText, &SerStaticText, &PCBStaticText, &SWStaticText};
+  for (int i = 0; i < 4; ++i) {
+    *labels[i] = new QLabel(QString::fromUtf8(captions[i]), UpdateGroupBox);
+    (*labels[i])->setGeometry(16, 32 + 24 * i - 16, 130, 17);
+    *texts[i] = SunkenText(UpdateGroupBox);
+    (*texts[i])->setGeometry(152, 32 + 24 * i - 16, 209, 17);
+  }
+  DLLabel = new QLabel(QStringLiteral("Download-Liste"), UpdateGroupBox);
+  DLLabel->setGeometry(368, 8, 150, 17);
+  DLLabel->hide();
+  DLListBox = new QListWidget(UpdateGroupBox);
+  DLListBox->setGeometry(368, 26, 153, 100);
+  DLListBox->hide();
+
+  UpdateMemo = new QPlainTextEdit(client_);
+  UpdateMemo->setReadOnly(true);
+  UpdateMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+
+  WaitProgressBar = new QProgressBar(client_);
+  WaitProgressBar->setRange(0, 40);
+  WaitProgressBar->setValue(0);
+  WaitProgressBar->setTextVisible(false);
+
+  KeyPanel = new QFrame(client_);
+  KeyPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  OkBitBtn = new QPushButton(QStringLiteral("OK"), KeyPanel);
+  OkBitBtn->setGeometry(197, 16, 137, 25);
+  OkBitBtn->setDefault(true);
+  connect(OkBitBtn, &QPushButton::clicked, this, [this] { OkBitBtnClick(); });
+  InfoStaticText = SunkenText(KeyPanel);
+  InfoStaticText->setGeometry(24, 20, 160, 17);
+  InfoStaticText->hide();
+  SpeedButton1 = new QToolButton(KeyPanel);
+  SpeedButton1->setGeometry(456, 16, 25, 25);
+  SpeedButton1->hide();
+
+  UpdateStatusBar = new QStatusBar(this);
+  setStatusBar(UpdateStatusBar);
+  UpdateStatusBar->setSizeGripEnabled(false);
+  for (int width : kStatusWidths) {
+    auto* panel = new QLabel(UpdateStatusBar);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    panel->setFixedWidth(width);
+    UpdateStatusBar->addWidget(panel);
+    StatusPanels.push_back(panel);
+  }
+  StatusPanels[0]->setText(QStringLiteral("Com X"));
+
+  WaitPanel = Panel(client_, "Bitte warten ...", 32, true);
+  StopPanel = Panel(client_, "Update wird beendet ...", 21, false);
+
+  SecTimer = new QTimer(this);
+  SecTimer->setInterval(500);
+  connect(SecTimer, &QTimer::timeout, this, [this] { SecTimerTimer(); });
+  TitleTimer = new QTimer(this);
+  TitleTimer->setInterval(300);
+}
+
+void TUpdateForm::BuildMenus() {
+  Bearbeiten = menuBar()->addMenu(QStringLiteral("&Datei"));
+  TG480eProgramming = new QMenu(QStringLiteral("&Programmieren"), this);
+  TG480eProgrammingItem = Bearbeiten->addMenu(TG480eProgramming);
+  TG480eProgrammingItem->setVisible(false);
+  QAction** items[] = {&DevMulti480e, &DevpH480e, &DevOxi480e, &DevCond480e};
+  const char* captions[] = {"&Multi 480e ...", "&pH 480e ...", "&Oxi 480e ...", "&Cond 480e ..."};
+  for (int tag = 0; tag < 4; ++tag) {
+    *items[tag] = TG480eProgramming->addAction(QString::fromUtf8(captions[tag]));
+    (*items[tag])->setData(tag);
+    (*items[tag])->setEnabled(false);
+  }
+  BenchXXX = Bearbeiten->addAction(QStringLiteral("Bench XXX"));
+  UpdateEnd = Bearbeiten->addAction(QStringLiteral("&Beenden"));
+  connect(UpdateEnd, &QAction::triggered, this, [this] { close(); });
+
+  Sprache = menuBar()->addMenu(QStringLiteral("&Sprache"));
+  auto* group = new QActionGroup(this);
+  Deutsch = Sprache->addAction(QStringLiteral("&Deutsch"));
+  Englisch = Sprache->addAction(QStringLiteral("&Englisch"));
+  for (QAction* item : {Deutsch, Englisch}) {
+    item->setCheckable(true);
+    group->addAction(item);
+  }
+  Deutsch->setData(0);
+  Englisch->setData(1);
+
+  Help = menuBar()->addMenu(QStringLiteral("&Hilfe"));
+  Readme = Help->addAction(QStringLiteral("&Read me ..."));
+  SWVersion = Help->addAction(QStringLiteral("&Version ..."));
+}
+
+void TUpdateForm::LayoutElements() {
+  const int width = client_->width();
+  const int height = client_->height();
+  MainBevel->setGeometry(0, 0, width, 2);
+  UpdateGroupBox->setGeometry(8, 2, width - 16, 137);
+  // The log takes what the fixed elements leave over.
+  const int keyTop = height - kKeyPanelHeight;
+  const int barTop = keyTop - 24;
+  UpdateMemo->setGeometry(8, 144, width - 16, std::max(40, barTop - 4 - 144));
+  WaitProgressBar->setGeometry(8, barTop, width - 16, 20);
+  KeyPanel->setGeometry(0, keyTop, width, kKeyPanelHeight);
+  WaitPanel->setGeometry(56, 208, 396, 121);
+  StopPanel->setGeometry(112, 320, 297, 49);
+}
+
+void TUpdateForm::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  LayoutElements();
+}
+
+void TUpdateForm::ApplyFirmwareScan() {
+  for (const std::string& name : firmware_.listNames) {
+    DLListBox->addItem(QString::fromStdString(name));
+  }
+  TG480eProgrammingItem->setVisible(firmware_.programmingMenuVisible);
+  QAction* items[] = {DevMulti480e, DevpH480e, DevOxi480e, DevCond480e};
+  for (int k = 0; k < 4; ++k) {
+    if (firmware_.deviceItemsEnabled[k]) items[k]->setEnabled(true);
+  }
+  if (firmware_.benchEnabled) BenchXXX->setEnabled(true);
+  for (const std::string& line : firmware_.log) {
+    UpdateMemo->appendPlainText(QString::fromStdString(line));
+  }
+}
+
+void TUpdateForm::OkBitBtnClick() {
+  events_.queue.PostKey(core::KEY_OK);
+  events_.pump.PumpEvents();
+}
+
+void TUpdateForm::SecTimerTimer() { WaitProgressBar->setValue(WaitProgressBar->value() + 1); }
+
+void TUpdateForm::OnWindowMessage(uint32_t message, uintptr_t wParam) {
+  // The window-message bridge: received data becomes event 10000 for the handler chain.
+  // WM_V24_ERROR is handled with the port search; overrun and parity have no effect.
+  if (message == core::WM_V24_RECEIVED) {
+    events_.queue.PostEvent(core::ev::kReceived, wParam);
+    events_.pump.PumpEvents();
+  }
+}
+
+void TUpdateForm::closeEvent(QCloseEvent* event) {
+  StopPanel->show();
+  StopPanel->raise();
+  StopPanel->repaint();
+  QMainWindow::closeEvent(event);
+}
+
+}  // namespace shell
