@@ -1,6 +1,8 @@
 // Program entry of the updater window. The window takes no command-line options.
 #include <QApplication>
 #include <QMessageBox>
+#include <QTimer>
+#include <cstdlib>
 #include <exception>
 
 #include "shell/program_folder.h"
@@ -42,6 +44,14 @@ int main(int argc, char* argv[]) {
     options.programFolder = shell::ProgramFolder(argc > 0 ? argv[0] : "");
     shell::TUpdateForm form(windows, options);
     form.show();
+    // UPDATE_SCREENSHOT=FILE: save a picture of the window once it is shown, then end (the demo
+    // uses it where no display is present).
+    if (const char* shot = std::getenv("UPDATE_SCREENSHOT"); shot && *shot) {
+      QTimer::singleShot(300, &form, [&form, shot] {
+        form.grab().save(QString::fromLocal8Bit(shot));
+        form.close();
+      });
+    }
     return app.exec();
   } catch (const std::exception& error) {
     UpdaterApplication::Fail(error.what());

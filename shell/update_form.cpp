@@ -65,7 +65,9 @@ TUpdateForm::TUpdateForm(core::WindowSystem& windows, FormOptions options)
   ApplyFirmwareScan();
 }
 
-TUpdateForm::~TUpdateForm() { windows_.SetMessageHandler(nullptr); }
+TUpdateForm::~TUpdateForm() {
+  windows_.SetMessageHandler(nullptr);
+}
 
 void TUpdateForm::BuildElements() {
   client_ = new QWidget(this);
@@ -207,7 +209,9 @@ void TUpdateForm::OkBitBtnClick() {
   events_.pump.PumpEvents();
 }
 
-void TUpdateForm::SecTimerTimer() { WaitProgressBar->setValue(WaitProgressBar->value() + 1); }
+void TUpdateForm::SecTimerTimer() {
+  WaitProgressBar->setValue(WaitProgressBar->value() + 1);
+}
 
 void TUpdateForm::OnWindowMessage(uint32_t message, uintptr_t wParam) {
   // The window-message bridge: received data becomes event 10000 for the handler chain.
