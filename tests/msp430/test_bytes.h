@@ -25,10 +25,10 @@ inline std::vector<uint8_t> Bytes(std::string_view hex) {
 
 inline std::string Hex(std::span<const uint8_t> bytes) {
   std::string text;
-  char part[4];
+  char digits[4];
   for (uint8_t b : bytes) {
-    std::snprintf(part, sizeof part, text.empty() ? "%02X" : " %02X", b);
-    text += part;
+    std::snprintf(digits, sizeof digits, text.empty() ? "%02X" : " %02X", b);
+    text += digits;
   }
   return text;
 }
