@@ -1,0 +1,228 @@
+#include "serial/com_port.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "serial/port_names.h"
+#include "serial/posix_line.h"
+#include "serial/reader_thread.h"
+#include "serial/writer_thread.h"
+
+namespace serial {
+namespace {
+
+constexpr uint8_t kXon = 0x11;
+constexpr uint8_t kXoff = 0x13;
+
+void PrintError(const std::string& caption, const std::string& text) {
+  std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+}
+
+}  // namespace
+
+TComPort::TComPort(Inventory inventory) : errorBox_(PrintError), frame_(kTxBufferSize) {
+  if (inventory == Inventory::Take) Check_AllV24();
+}
+
+TComPort::~TComPort() {
+  Close();
+}
+
+void TComPort::SetErrorBox(ErrorBox box) {
+  errorBox_ = box ? std::move(box) : PrintError;
+}
+
+void TComPort::ShowError(const std::string& text) {
+  errorBox_(Language == 0 ? "Fehler" : "Error", text);
+}
+
+bool TComPort::DeviceLost() const {
+  return reader_ && reader_->DeviceLost();
+}
+
+bool TComPort::Aktiv() const {
+  return reader_ && reader_->Aktiv();
+}
+
+bool TComPort::OpenDevice(int32_t port) {
+  // AutoSearch goes on through the other ports of the inventory.
+  std::vector<int32_t> candidates{port};
+  if (AutoSearch) {
+    for (int i = 0; i < inventory_.DeviceCount; ++i) {
+      if (inventory_.DeviceList[i] != port) candidates.push_back(inventory_.DeviceList[i]);
+    }
+  }
+  for (int32_t candidate : candidates) {
+    comIndex_ = candidate;
+    const std::optional<PortDevice> device = PortDeviceOf(candidate);
+    if (!device) continue;
+    posix::OpenResult result = posix::OpenExclusive(*device);
+    if (result.outcome == posix::OpenOutcome::Opened) {
+      line_ = std::move(result.line);
+      return true;
+    }
+  }
+  return false;
+}
+
+PortHandle TComPort::Open(core::WindowSystem* ownerWindow, int32_t port, bool showError) {
+  if (opened_) return kNullHandle;
+  V24ParameterTag copy = *V24.GetParameter(StreamOn, Datei);
+  if (port != -1) copy.Schnittstelle = static_cast<ComTag>(port);
+  if (AutoSearch) copy.Schnittstelle = Com__1;
+  ownerWindow_ = ownerWindow;
+  if (!OpenDevice(copy.Schnittstelle)) {
+    if (showError) {
+      const std::string name = PortDisplayName(comIndex_);
+      ShowError(Language == 0 ? name + " konnte nicht geöffnet werden!"
+                              : "Cannot open " + name + "! ");
+    }
+    return kInvalidHandle;
+  }
+  copy.Schnittstelle = static_cast<ComTag>(comIndex_);
+  V24.SetParameter(&copy);  // stores the port that opened when persisting
+  opened_ = true;
+  handle_ = line_->Handle();
+  activeHandshake_ = IsValid(copy.Handshake) ? copy.Handshake : NoHandshake;
+  noTerminator_ = copy.KeinString != 0;
+  rxTimeOut_ = copy.RXTimeOut;
+  txTimeOut_ = copy.TXTimeOut;
+  lastSaved_ = false;
+  rx_.Clear();
+
+  line_->SaveOriginal();
+  ApplyLine(BuildLineConfig(copy));
+
+  const int comNumber = comIndex_ + 1;
+  reader_ = std::make_unique<TV24Read_Thread>(ownerWindow_, *line_, rx_, comNumber, discardNull_);
+  writer_ = std::make_unique<TV24Write_Thread>(*line_, comNumber, txTimeOut_);
+  reader_->Start();
+  return handle_;
+}
+
+void TComPort::Close() {
+  if (!opened_) return;
+  reader_->Stop();
+  writer_->Stop();  // finishes a write it holds
+  discardNull_ = false;
+  line_->RestoreOriginal();
+  reader_.reset();
+  writer_.reset();
+  line_.reset();
+  handle_ = kInvalidHandle;
+  opened_ = false;
+}
+
+int32_t TComPort::Read(void* buffer, uint32_t count) {
+  if (!opened_) return kNotOpen;
+  reader_->ClearAktiv();
+  count = std::min<uint32_t>(count, INT32_MAX);
+  const int64_t totalMs = int64_t{count} + std::max<int64_t>(0, rxTimeOut_);
+  const auto deadline = RxQueue::Clock::now() + std::chrono::milliseconds(totalMs);
+  auto* bytes = static_cast<uint8_t*>(buffer);
+  const size_t got = rx_.Take(bytes, count, deadline);
+  if (rx_.WasFull()) reader_->WakeForRoom();
+  if (!noTerminator_) bytes[got] = 0;
+  return static_cast<int32_t>(got);
+}
+
+int32_t TComPort::Write(const void* data, int32_t length, bool async) {
+  if (!opened_) return kNotOpen;
+  const bool framed = activeHandshake_ == Qolmar_XonXoff;
+  // XOFF, XON and a terminating NUL share the buffer with framed data.
+  const size_t limit = framed ? kTxBufferSize - 3 : kTxBufferSize;
+  if (length < -1 || (data == nullptr && length != 0)) return kWriteRefused;
+  const auto* bytes = static_cast<const uint8_t*>(data);
+  const size_t n = length == -1 ? strnlen(static_cast<const char*>(data), limit + 1)
+                                : static_cast<size_t>(length);
+  if (n > limit) return kWriteRefused;
+  size_t frameLength = 0;
+  if (framed) frame_[frameLength++] = kXoff;
+  if (n > 0) std::memcpy(frame_.data() + frameLength, bytes, n);
+  frameLength += n;
+  if (framed) {
+    frame_[frameLength++] = kXon;
+    frame_[frameLength] = 0;  // not sent
+  }
+  return writer_->Queue(frame_.data(), static_cast<uint32_t>(frameLength), async);
+}
+
+int TComPort::GetWriteStatus() {
+  if (!opened_) return 0;
+  writer_->ClearTxError();
+  return 1;
+}
+
+void TComPort::Reset_SetAktiv() {
+  if (reader_) reader_->ClearAktiv();
+}
+
+bool TComPort::ApplyLine(const LineConfig& config) {
+  const posix::LineStatus status = line_->Apply(config);
+  current_ = config;
+  discardNull_ = config.DiscardNull;
+  if (status.Ok()) return true;
+  ShowError(PortDisplayName(comIndex_) + ": " + status.step + ": " + std::strerror(status.error));
+  return false;
+}
+
+bool TComPort::ChangeV24Parameter(BaudTag baud, StopBitTag stopBits, ParitaetTag parity,
+                                  bool discardNull) {
+  if (!opened_ || !IsValid(baud) || !IsValid(stopBits) || !IsValid(parity)) return false;
+  LineConfig config = current_;
+  SetBaud(config, baud);
+  SetStopBits(config, stopBits);
+  SetParity(config, parity);
+  config.DiscardNull = discardNull;
+  return ApplyLine(config);
+}
+
+bool TComPort::ChangeBaudrate(BaudTag baud) {
+  if (!opened_ || !IsValid(baud)) return false;
+  LineConfig config = current_;
+  SetBaud(config, baud);
+  return ApplyLine(config);
+}
+
+bool TComPort::ChangeHandShake(HandshakeTag handshake) {
+  if (!opened_ || !IsValid(handshake)) return false;
+  activeHandshake_ = handshake;
+  LineConfig config = current_;
+  SetHandshake(config, handshake);
+  return ApplyLine(config);
+}
+
+LineConfig TComPort::LoadV24Parameter() {
+  return current_;
+}
+
+bool TComPort::SaveV24Parameter(const LineConfig* config) {
+  if (!opened_ || config == nullptr) return false;
+  return ApplyLine(*config);
+}
+
+void TComPort::SaveLastV24Parameter() {
+  if (!opened_) return;
+  last_ = current_;
+  lastSaved_ = true;
+}
+
+void TComPort::LoadLastV24Parameter() {
+  if (opened_ && lastSaved_) ApplyLine(last_);
+}
+
+void TComPort::InitParameter(const V24ParameterTag* record, bool autoSearch) {
+  V24.SetParameter(record);
+  AutoSearch = autoSearch;
+}
+
+V24ParameterTag* TComPort::GetV24Parameter() {
+  return V24.GetParameter(false, Datei);
+}
+
+void TComPort::SetV24(TV24Parameter* other) {
+  const V24ParameterTag* source = other->GetParameter(false, other->DateiName);
+  std::memcpy(V24.GetParameter(false, Datei), source, sizeof(V24ParameterTag));
+}
+
+}  // namespace serial

@@ -1,0 +1,141 @@
+// TComPort: one serial port with its line parameters, a receive thread that announces arrivals
+// to the owner window with posted messages, and a transmit thread for asynchronous writes.
+// Every operation is called from the window thread. The operations the update sequence and the
+// loaders use are virtual, so a test double can take the port's place.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/window_system.h"
+#include "serial/line_config.h"
+#include "serial/port_inventory.h"
+#include "serial/rx_queue.h"
+#include "serial/v24_parameter.h"
+
+namespace serial {
+
+namespace posix {
+class PosixLine;
+}
+class TV24Read_Thread;
+class TV24Write_Thread;
+
+// The open device. A valid handle is never 0, which Open returns for a port already open.
+using PortHandle = int;
+inline constexpr PortHandle kInvalidHandle = -1;
+inline constexpr PortHandle kNullHandle = 0;
+
+// Results of Read and Write.
+inline constexpr int32_t kNotOpen = -10;
+inline constexpr int32_t kTransmitterBusy = -1;
+inline constexpr int32_t kTransmitError = -100;
+// More bytes than the transmit buffer holds, or a negative length other than -1: nothing sent.
+inline constexpr int32_t kWriteRefused = -2;
+
+// Shows a modal error box (the window) or prints it (console, default: stderr).
+using ErrorBox = std::function<void(const std::string& caption, const std::string& text)>;
+
+class TComPort {
+ public:
+  static constexpr size_t kTxBufferSize = 32768;
+
+  enum class Inventory { Take, Skip };
+  // Takes the port inventory unless told to skip it (port objects opened on a known port, and
+  // test doubles, which must not touch the machine's ports).
+  explicit TComPort(Inventory inventory = Inventory::Take);
+  // Closes the port when it is still open.
+  virtual ~TComPort();
+  TComPort(const TComPort&) = delete;
+  TComPort& operator=(const TComPort&) = delete;
+
+  void SetLanguage(int language) { Language = language; }
+  void SetErrorBox(ErrorBox box);
+
+  // port: index (0 = COM1) or -1 for the record's Schnittstelle. Returns the handle,
+  // kInvalidHandle on failure (after the error box when showError), kNullHandle when open.
+  virtual PortHandle Open(core::WindowSystem* ownerWindow, int32_t port, bool showError);
+  virtual void Close();
+  // Blocks until count bytes came, 20 ms passed after the latest byte, or count + RXTimeOut ms
+  // passed. Unless KeinString was set at Open, a NUL follows the bytes: the buffer must hold
+  // count + 1 bytes. Returns the number of bytes, or -10 when not open.
+  virtual int32_t Read(void* buffer, uint32_t count);
+  // length -1: up to the terminating NUL. Returns the bytes handed over (with XOFF/XON framing
+  // under Qolmar_XonXoff), or -10, -1, -100, -2 (see above).
+  virtual int32_t Write(const void* data, int32_t length, bool async);
+  // Clears a pending transmit error; non-zero when the port is open.
+  virtual int GetWriteStatus();
+  virtual void Reset_SetAktiv();
+
+  // Line operations on the open line; the record V24 stays as it is. On a closed port they
+  // change nothing. They return false when the line refused the setting (reported in the
+  // error box) or the port is closed.
+  virtual bool ChangeV24Parameter(BaudTag baud, StopBitTag stopBits, ParitaetTag parity,
+                                  bool discardNull);
+  virtual bool ChangeBaudrate(BaudTag baud);
+  virtual bool ChangeHandShake(HandshakeTag handshake);
+  virtual LineConfig LoadV24Parameter();
+  virtual bool SaveV24Parameter(const LineConfig* config);
+  virtual void SaveLastV24Parameter();
+  virtual void LoadLastV24Parameter();
+
+  virtual void InitParameter(const V24ParameterTag* record, bool autoSearch);
+  virtual V24ParameterTag* GetV24Parameter();
+  void SetV24(TV24Parameter* other);
+  void SetV24Dlg(const TDlgParameter* other) { V24Dialog = *other; }
+
+  void Check_AllV24() { inventory_.Take(); }
+  int GetMaxV24Devices() const { return inventory_.DeviceCount; }
+  int GetMaxV24Useable() const { return inventory_.UseableCount; }
+  int32_t Get_DeviceV24(int i) const { return inventory_.Device(i); }
+  int32_t Get_UseableV24(int i) const { return inventory_.Useable(i); }
+  const PortInventory& PortList() const { return inventory_; }
+
+  virtual bool Opened() const { return opened_; }
+  PortHandle Handle() const { return handle_; }
+  // 1-based number of the open port (COM3 is 3); 0 while closed.
+  int ComNumber() const { return opened_ ? comIndex_ + 1 : 0; }
+  HandshakeTag ActiveHandshake() const { return activeHandshake_; }
+  // The device went away while open (pty closed, adapter unplugged).
+  bool DeviceLost() const;
+  // True while a WM_V24_RECEIVED is outstanding.
+  bool Aktiv() const;
+
+  // Published properties.
+  TV24Parameter V24;
+  TDlgParameter V24Dialog;
+  bool StreamOn = false;
+  bool AutoSearch = false;
+  std::string Datei = "ComData.cfg";
+  int Language = 0;
+
+ private:
+  bool OpenDevice(int32_t port);
+  bool ApplyLine(const LineConfig& config);
+  void ShowError(const std::string& text);
+
+  ErrorBox errorBox_;
+  PortInventory inventory_;
+  std::unique_ptr<posix::PosixLine> line_;
+  RxQueue rx_;
+  std::unique_ptr<TV24Read_Thread> reader_;
+  std::unique_ptr<TV24Write_Thread> writer_;
+  core::WindowSystem* ownerWindow_ = nullptr;
+  PortHandle handle_ = kInvalidHandle;
+  bool opened_ = false;
+  int comIndex_ = 0;
+  bool noTerminator_ = false;
+  HandshakeTag activeHandshake_ = NoHandshake;
+  int32_t rxTimeOut_ = 0;
+  int32_t txTimeOut_ = 0;
+  LineConfig current_;
+  LineConfig last_;
+  bool lastSaved_ = false;
+  std::atomic<bool> discardNull_{false};
+  std::vector<uint8_t> frame_;
+};
+
+}  // namespace serial

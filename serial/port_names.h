@@ -1,0 +1,26 @@
+// Port naming on Linux. Port index k is COM(k+1). By default COM1-32 are /dev/ttyS0-31,
+// COM33-64 /dev/ttyUSB0-31 and COM65-96 /dev/ttyACM0-31, so a port keeps its number across runs.
+// When UPDATE_PORT_DIR names a folder, exactly its entries COM1 ... COM256 (links to devices)
+// are the ports; tests, the demo and the simulator use that.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace serial {
+
+inline constexpr const char* kPortDirVariable = "UPDATE_PORT_DIR";
+
+// "COM%u" with index + 1.
+std::string PortDisplayName(int index);
+
+struct PortDevice {
+  std::string path;
+  // /dev/ttyS nodes exist without hardware; only those with a UART behind them count.
+  bool needsUart = false;
+};
+
+// The device of port index k, or nothing when no device is mapped to it.
+std::optional<PortDevice> PortDeviceOf(int index);
+
+}  // namespace serial

@@ -1,0 +1,141 @@
+#include "serial/reader_thread.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "core/event_codes.h"
+
+namespace serial {
+
+TV24Read_Thread::TV24Read_Thread(core::WindowSystem* ownerWindow, posix::PosixLine& line,
+                                 RxQueue& rx, int comNumber, const std::atomic<bool>& discardNull)
+    : ownerWindow_(ownerWindow),
+      line_(line),
+      rx_(rx),
+      comNumber_(comNumber),
+      discardNull_(discardNull) {}
+
+TV24Read_Thread::~TV24Read_Thread() {
+  Stop();
+}
+
+void TV24Read_Thread::Start() {
+  if (thread_.joinable()) return;
+  haveCounters_ = line_.ReadErrorCounts(counters_);
+  thread_ = std::thread([this] { Execute(); });
+}
+
+void TV24Read_Thread::Stop() {
+  terminated_ = true;
+  wake_.Signal();
+  if (thread_.joinable()) thread_.join();
+  ClearAktiv();
+}
+
+bool TV24Read_Thread::Aktiv() const {
+  std::lock_guard lock(aktivLock_);
+  return aktiv_;
+}
+
+void TV24Read_Thread::ClearAktiv() {
+  std::lock_guard lock(aktivLock_);
+  aktiv_ = false;
+}
+
+uint32_t TV24Read_Thread::Tick() const {
+  // The owner's tick counter, so that tests can run the watchdog on a virtual clock.
+  if (ownerWindow_) return ownerWindow_->TickCount();
+  using namespace std::chrono;
+  return static_cast<uint32_t>(
+      duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+void TV24Read_Thread::Post(uint32_t message) {
+  if (ownerWindow_) ownerWindow_->PostMessage(message, static_cast<uintptr_t>(comNumber_));
+}
+
+void TV24Read_Thread::Execute() {
+  while (!terminated_) {
+    // A full queue or a lost device is not waited on: nothing could be taken from it.
+    const bool forData = !lost_ && rx_.Free() > 0;
+    const posix::WaitResult wait = line_.Wait(forData, wake_, kPassMs);
+    if (terminated_) break;
+    LineEvent event;
+    if (wait == posix::WaitResult::Readable || wait == posix::WaitResult::Hangup) Drain(event);
+    if (wait == posix::WaitResult::Hangup && !lost_) {
+      lost_ = true;
+      rx_.SetGone();
+      event.error = true;  // an error event without a flag: WM_V24_ERROR, once
+    }
+    if (!lost_) CheckErrorCounters(event);
+    NotifyReceived(event.received);
+    if (event.error) ReportErrors(event);
+  }
+}
+
+void TV24Read_Thread::Drain(LineEvent& event) {
+  uint8_t chunk[4096];
+  for (;;) {
+    const size_t room = std::min(rx_.Free(), sizeof chunk);
+    if (room == 0) return;
+    const posix::ReadResult read = line_.ReadSome(chunk, room);
+    size_t kept = read.count;
+    if (discardNull_) kept = std::remove(chunk, chunk + read.count, uint8_t{0}) - chunk;
+    if (kept > 0) {
+      rx_.Put(chunk, kept);
+      event.received = true;
+    }
+    if (read.hangup && !lost_) {
+      lost_ = true;
+      rx_.SetGone();
+      event.error = true;
+      return;
+    }
+    if (read.count < room) return;
+  }
+}
+
+void TV24Read_Thread::CheckErrorCounters(LineEvent& event) {
+  if (!haveCounters_) return;
+  posix::ErrorCounts now;
+  if (!line_.ReadErrorCounts(now)) return;
+  event.frame = now.frame != counters_.frame;
+  event.overrun = now.overrun != counters_.overrun;
+  event.parity = now.parity != counters_.parity;
+  event.brk = now.brk != counters_.brk;
+  event.error = event.error || event.frame || event.overrun || event.parity || event.brk;
+  counters_ = now;
+}
+
+void TV24Read_Thread::NotifyReceived(bool received) {
+  if (!received && !carried_) return;
+  std::lock_guard lock(aktivLock_);
+  if (!aktiv_) {
+    aktiv_ = true;
+    Post(core::WM_V24_RECEIVED);
+    busy_ = timing_ = carried_ = false;
+    return;
+  }
+  const uint32_t now = Tick();
+  if (timing_ && now - stamp_ > kWatchdogMs) {
+    // The owner missed a notification: the next pass announces the carried arrival.
+    aktiv_ = false;
+    busy_ = timing_ = false;
+  }
+  if (busy_ && !timing_) {
+    stamp_ = now;
+    timing_ = true;
+    carried_ = true;
+  }
+  busy_ = true;
+}
+
+void TV24Read_Thread::ReportErrors(const LineEvent& event) {
+  const bool flagged = event.frame || event.overrun || event.parity || event.brk;
+  if (event.frame || !flagged) Post(core::WM_V24_ERROR);
+  if (event.overrun) Post(core::WM_V24_OVERRUN);
+  if (event.parity) Post(core::WM_V24_PARITY);
+  if (event.brk) line_.EndBreak();
+}
+
+}  // namespace serial

@@ -1,0 +1,79 @@
+// The receive thread of an open port. It drains the device into the receive queue and tells the
+// owner window that data arrived, with at most one notification outstanding: Aktiv is set when
+// WM_V24_RECEIVED is posted and cleared by Read, Reset_SetAktiv, Close or the watchdog. Line
+// errors and the loss of the device are posted too. It never calls into the owner otherwise.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+
+#include "core/window_system.h"
+#include "serial/posix_line.h"
+#include "serial/rx_queue.h"
+
+namespace serial {
+
+class TV24Read_Thread {
+ public:
+  // The longest a pass waits for a line event.
+  static constexpr int kPassMs = 1000;
+  // A second arrival that stays unannounced this long is announced by itself.
+  static constexpr uint32_t kWatchdogMs = 5000;
+
+  // Created suspended; Start lets it run.
+  TV24Read_Thread(core::WindowSystem* ownerWindow, posix::PosixLine& line, RxQueue& rx,
+                  int comNumber, const std::atomic<bool>& discardNull);
+  ~TV24Read_Thread();
+  TV24Read_Thread(const TV24Read_Thread&) = delete;
+  TV24Read_Thread& operator=(const TV24Read_Thread&) = delete;
+
+  void Start();
+  // Asks the thread to end and waits for it.
+  void Stop();
+
+  bool Aktiv() const;
+  void ClearAktiv();
+  // Read made room in a full receive queue.
+  void WakeForRoom() { wake_.Signal(); }
+  bool DeviceLost() const { return lost_.load(); }
+
+ private:
+  struct LineEvent {
+    bool received = false;
+    bool error = false;
+    bool frame = false, overrun = false, parity = false, brk = false;
+  };
+
+  void Execute();
+  void Drain(LineEvent& event);
+  void CheckErrorCounters(LineEvent& event);
+  void NotifyReceived(bool received);
+  void ReportErrors(const LineEvent& event);
+  void Post(uint32_t message);
+  uint32_t Tick() const;
+
+  core::WindowSystem* ownerWindow_;
+  posix::PosixLine& line_;
+  RxQueue& rx_;
+  const int comNumber_;
+  const std::atomic<bool>& discardNull_;
+
+  mutable std::mutex aktivLock_;
+  bool aktiv_ = false;
+  std::atomic<bool> terminated_{false};
+  std::atomic<bool> lost_{false};
+  posix::WakeObject wake_;
+  std::thread thread_;
+
+  // Thread-local state of the notification rules.
+  bool busy_ = false;     // an arrival was seen while a notification was outstanding
+  bool timing_ = false;   // the watchdog runs
+  uint32_t stamp_ = 0;    // tick at which it started
+  bool carried_ = false;  // an unannounced arrival is carried into later passes
+  bool haveCounters_ = false;
+  posix::ErrorCounts counters_;
+};
+
+}  // namespace serial

@@ -1,0 +1,110 @@
+// The table of open ports over pty fixtures: all usable ports or the fixed one, the status
+// text, port lookup, broadcast and shutdown.
+#include <gtest/gtest.h>
+
+#include "core/virtual_window_system.h"
+#include "tests/serial/pty_fixture.h"
+#include "update/port_table.h"
+
+namespace update {
+namespace {
+
+class PortTableTest : public ::testing::Test {
+ protected:
+  void AddPorts(std::initializer_list<int> numbers) {
+    for (int n : numbers) dir.Add(n);
+  }
+  PortTable& Table() {
+    if (!table) {
+      table = std::make_unique<PortTable>(windows);
+      table->SetErrorBox(
+          [this](const std::string&, const std::string& text) { boxes.push_back(text); });
+    }
+    return *table;
+  }
+
+  ptytest::PortDir dir;
+  core::VirtualWindowSystem windows;
+  std::unique_ptr<PortTable> table;
+  std::vector<std::string> boxes;
+};
+
+TEST_F(PortTableTest, OpensEveryUsablePortWithTheFirstPortsLine) {
+  AddPorts({1, 3, 4});
+  Table().TakeInventory();
+  EXPECT_EQ(table->PortCount, 3);
+  EXPECT_EQ(table->UsablePortNumbers, (std::vector<int>{1, 3, 4}));
+  EXPECT_EQ(table->OpenPorts(false, 0), "[Com1] [3] [4]");
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_NE(table->Entry(i), nullptr);
+    EXPECT_TRUE(table->Entry(i)->Opened());
+    EXPECT_EQ(table->Entry(i)->ComNumber(), table->UsablePortNumbers[i]);
+    // Two stop bits are UpdateCom's; the further ports take its line.
+    EXPECT_TRUE(dir[table->UsablePortNumbers[i]].LineSettings().c_cflag & CSTOPB);
+  }
+  EXPECT_EQ(table->Entry(0), &table->UpdateCom());
+
+  table->BroadcastWrite("\r\nA.1000\r\n", -1, false);
+  for (int n : {1, 3, 4}) EXPECT_EQ(dir[n].Receive(10), "\r\nA.1000\r\n") << n;
+
+  struct Lookup {
+    int portNumber, index;
+  } lookups[] = {{1, 0}, {3, 1}, {4, 2}, {2, 3}, {99, 3}};
+  for (const Lookup& l : lookups) EXPECT_EQ(table->PortIndexOf(l.portNumber), l.index);
+
+  table->CloseAll();
+  EXPECT_EQ(table->Entry(0), nullptr);
+  EXPECT_FALSE(table->UpdateCom().Opened());
+  serial::TComPort other(serial::TComPort::Inventory::Skip);
+  EXPECT_GT(other.Open(nullptr, 3, false), 0);  // released
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(PortTableTest, AFixedPortIsTheOnlyOneOpened) {
+  AddPorts({1, 3, 4});
+  Table().TakeInventory();
+  EXPECT_EQ(table->OpenPorts(true, 2), "Com3");
+  EXPECT_EQ(table->PortCount, 1);
+  EXPECT_EQ(table->UpdateCom().ComNumber(), 3);
+  EXPECT_EQ(table->Entry(1), nullptr);
+  for (int portNumber : {1, 3, 42}) EXPECT_EQ(table->PortIndexOf(portNumber), 0);
+
+  table->BroadcastWrite("?", 1, false);
+  EXPECT_EQ(dir[3].Receive(1), "?");
+  EXPECT_EQ(dir[1].Receive(1, 50), "");
+}
+
+TEST_F(PortTableTest, AFixedPortThatCannotOpenIsReported) {
+  AddPorts({1});
+  Table().TakeInventory();
+  EXPECT_EQ(table->OpenPorts(true, 8), "Com9");
+  EXPECT_EQ(boxes, std::vector<std::string>{"COM9 konnte nicht geöffnet werden!"});
+  EXPECT_FALSE(table->UpdateCom().Opened());
+  table->BroadcastWrite("x", 1, false);  // a closed entry is harmless
+}
+
+TEST_F(PortTableTest, TheTableGrowsBeyondTenPorts) {
+  for (int n = 1; n <= 12; ++n) dir.Add(n);
+  Table().TakeInventory();
+  EXPECT_EQ(table->OpenPorts(false, 0), "[Com1] [2] [3] [4] [5] [6] [7] [8] [9] [10] [11] [12]");
+  ASSERT_NE(table->Entry(11), nullptr);
+  EXPECT_EQ(table->Entry(11)->ComNumber(), 12);
+  EXPECT_EQ(table->PortIndexOf(12), 11);
+}
+
+TEST_F(PortTableTest, DiscardReceivedDropsWhatWaitsOnThatPortOnly) {
+  AddPorts({2, 5});
+  Table().TakeInventory();
+  table->OpenPorts(false, 0);
+  dir[2].Send("noise");
+  dir[5].Send("I.2000#7\r\n");
+  table->DiscardReceived(2);
+  table->DiscardReceived(9);  // not in the table: nothing
+  char buffer[300];
+  EXPECT_EQ(table->Entry(0)->Read(buffer, 250), 0);
+  ASSERT_EQ(table->Entry(1)->Read(buffer, 250), 10);
+  EXPECT_EQ(std::string(buffer, 10), "I.2000#7\r\n");
+}
+
+}  // namespace
+}  // namespace update

@@ -1,0 +1,116 @@
+#include "update/port_table.h"
+
+namespace update {
+namespace {
+
+constexpr uint32_t kDiscardCount = 250;
+
+std::unique_ptr<serial::TComPort> MakeUpdateCom() {
+  auto port = std::make_unique<serial::TComPort>(serial::TComPort::Inventory::Skip);
+  serial::V24ParameterTag& record = port->V24.Parameter;
+  record.DatenBits = serial::D_8;
+  record.StopBits = serial::S_2;
+  record.Baudrate = serial::B__4800;
+  record.TXTimeOut = 10000;
+  record.KeinNullZeichen = 1;
+  port->Datei = "ComData.cfg";
+  return port;
+}
+
+}  // namespace
+
+PortTable::PortTable(core::WindowSystem& ownerWindow, PortFactory factory)
+    : ownerWindow_(ownerWindow), factory_(std::move(factory)), updateCom_(MakeUpdateCom()) {
+  if (!factory_) {
+    // Further ports are opened on a known port: they need no inventory of their own.
+    factory_ = [] { return std::make_unique<serial::TComPort>(serial::TComPort::Inventory::Skip); };
+  }
+}
+
+PortTable::~PortTable() {
+  CloseAll();
+}
+
+void PortTable::SetErrorBox(serial::ErrorBox box) {
+  errorBox_ = std::move(box);
+  updateCom_->SetErrorBox(errorBox_);
+}
+
+void PortTable::SetLanguage(int language) {
+  language_ = language;
+  updateCom_->SetLanguage(language);
+}
+
+void PortTable::TakeInventory() {
+  updateCom_->Check_AllV24();
+  PortCount = updateCom_->GetMaxV24Useable();
+  UsablePortNumbers.assign(PortCount, 0);
+  for (int i = 0; i < PortCount; ++i) UsablePortNumbers[i] = updateCom_->Get_UseableV24(i) + 1;
+}
+
+std::string PortTable::OpenPorts(bool comGiven, int comIndex) {
+  ComGiven = comGiven;
+  entries_.clear();
+  if (comGiven) {
+    PortCount = 1;
+    updateCom_->Open(&ownerWindow_, comIndex, true);
+    updateCom_->LoadV24Parameter();
+    entries_.push_back(updateCom_.get());
+    return "Com" + std::to_string(comIndex + 1);
+  }
+  const int first = updateCom_->Get_UseableV24(0);
+  updateCom_->Open(&ownerWindow_, first, true);
+  entries_.push_back(updateCom_.get());
+  std::string panel = "[Com" + std::to_string(first + 1) + "]";
+  OpenFurtherPorts(panel);
+  return panel;
+}
+
+void PortTable::OpenFurtherPorts(std::string& panel) {
+  const serial::LineConfig line = updateCom_->LoadV24Parameter();
+  for (int i = 1; i < PortCount; ++i) {
+    further_.push_back(factory_());
+    serial::TComPort* port = further_.back().get();
+    if (errorBox_) port->SetErrorBox(errorBox_);
+    port->SetLanguage(language_);
+    entries_.push_back(port);
+    port->Open(&ownerWindow_, updateCom_->Get_UseableV24(i), true);
+    port->SaveV24Parameter(&line);
+    panel += " [" + std::to_string(UsablePortNumbers[i]) + "]";
+  }
+}
+
+void PortTable::CloseAll() {
+  for (serial::TComPort* port : entries_) {
+    if (port) port->Close();
+  }
+  entries_.clear();
+  further_.clear();
+}
+
+serial::TComPort* PortTable::Entry(int i) const {
+  return i >= 0 && i < static_cast<int>(entries_.size()) ? entries_[i] : nullptr;
+}
+
+int PortTable::PortIndexOf(int portNumber) const {
+  if (ComGiven) return 0;
+  for (int i = 0; i < PortCount && i < static_cast<int>(UsablePortNumbers.size()); ++i) {
+    if (UsablePortNumbers[i] == portNumber) return i;
+  }
+  return PortCount;
+}
+
+void PortTable::BroadcastWrite(const void* bytes, int32_t length, bool async) {
+  for (int i = 0; i < PortCount; ++i) {
+    if (serial::TComPort* port = Entry(i)) port->Write(bytes, length, async);
+  }
+}
+
+void PortTable::DiscardReceived(int portNumber) {
+  serial::TComPort* port = Entry(PortIndexOf(portNumber));
+  if (!port) return;
+  uint8_t discarded[kDiscardCount + 1];
+  port->Read(discarded, kDiscardCount);
+}
+
+}  // namespace update

@@ -1,0 +1,63 @@
+// The table of open ports: UpdateCom and, when no port is fixed, one more port object for each
+// further usable port, all opened at start-up so the port search can talk on all at once.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/window_system.h"
+#include "serial/com_port.h"
+
+namespace update {
+
+class PortTable {
+ public:
+  // Makes the further port objects (tests put doubles here); the default makes TComPorts.
+  using PortFactory = std::function<std::unique_ptr<serial::TComPort>()>;
+
+  explicit PortTable(core::WindowSystem& ownerWindow, PortFactory factory = {});
+  ~PortTable();
+  PortTable(const PortTable&) = delete;
+  PortTable& operator=(const PortTable&) = delete;
+
+  // UpdateCom takes the inventory; PortCount and UsablePortNumbers follow from it.
+  void TakeInventory();
+  // Opens the fixed port (comGiven, 0-based comIndex) or every usable port, and returns the
+  // text of status panel 0: "Com3", or "[Com1] [3] [4]".
+  std::string OpenPorts(bool comGiven, int comIndex);
+  // Closes every port of the table and frees the further port objects.
+  void CloseAll();
+
+  // 0 when a port is fixed; otherwise the entry opened on that COM number, or PortCount.
+  int PortIndexOf(int portNumber) const;
+  // Writes to every entry among the first PortCount (length -1: up to the NUL).
+  void BroadcastWrite(const void* bytes, int32_t length, bool async);
+  // Reads and drops up to 250 bytes from the port that reported a line error.
+  void DiscardReceived(int portNumber);
+
+  // Entry i, or null.
+  serial::TComPort* Entry(int i) const;
+  serial::TComPort& UpdateCom() { return *updateCom_; }
+  void SetErrorBox(serial::ErrorBox box);
+  void SetLanguage(int language);
+
+  int PortCount = 0;
+  // The 1-based COM number each entry is opened on (COM3 is 3).
+  std::vector<int> UsablePortNumbers;
+  bool ComGiven = false;
+
+ private:
+  void OpenFurtherPorts(std::string& panel);
+
+  core::WindowSystem& ownerWindow_;
+  PortFactory factory_;
+  serial::ErrorBox errorBox_;
+  int language_ = 0;
+  std::unique_ptr<serial::TComPort> updateCom_;
+  std::vector<std::unique_ptr<serial::TComPort>> further_;
+  std::vector<serial::TComPort*> entries_;
+};
+
+}  // namespace update
