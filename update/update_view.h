@@ -43,6 +43,18 @@ class UpdateView {
   virtual BoxAnswer ShowMessage(BoxIcon icon, BoxButtons buttons, std::string_view caption,
                                 std::string_view text) = 0;
 
+  // Window states the update sequence drives.
+  virtual void SetOkEnabled(bool enabled) = 0;
+  virtual void SetWaitPanelVisible(bool visible) = 0;
+  // SecTimer: while it runs the progress bar advances by one every 500 ms.
+  virtual void SetSecTimerRunning(bool running) = 0;
+  // The programming submenu becomes available (after the search found nothing).
+  virtual void EnableProgrammingMenu() = 0;
+  // Ends the program (not found twice, or the user declined a new search).
+  virtual void CloseWindow() = 0;
+  // A run has ended with the success message.
+  virtual void RunFinished() {}
+
   void ShowError(std::string_view caption, std::string_view text) {
     ShowMessage(BoxIcon::Error, BoxButtons::Ok, caption, text);
   }

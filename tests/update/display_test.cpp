@@ -39,6 +39,11 @@ struct RecordingView : UpdateView {
   BoxAnswer ShowMessage(BoxIcon, BoxButtons, std::string_view, std::string_view) override {
     return BoxAnswer::Ok;
   }
+  void SetOkEnabled(bool) override {}
+  void SetWaitPanelVisible(bool) override {}
+  void SetSecTimerRunning(bool) override {}
+  void EnableProgrammingMenu() override {}
+  void CloseWindow() override {}
 };
 
 DownloadContext Named(std::string name, std::string file = "") {
