@@ -270,6 +270,28 @@ update::BoxAnswer TUpdateForm::ShowMessage(update::BoxIcon icon, update::BoxButt
   return ShowMessageBox(this, icon, buttons, caption, text);
 }
 
+void TUpdateForm::SetOkEnabled(bool enabled) { OkBitBtn->setEnabled(enabled); }
+
+void TUpdateForm::SetWaitPanelVisible(bool visible) {
+  WaitPanel->setVisible(visible);
+  if (visible) WaitPanel->raise();
+}
+
+void TUpdateForm::SetSecTimerRunning(bool running) {
+  if (running) {
+    SecTimer->start();
+  } else {
+    SecTimer->stop();
+  }
+}
+
+void TUpdateForm::EnableProgrammingMenu() { TG480eProgrammingItem->setEnabled(true); }
+
+void TUpdateForm::CloseWindow() {
+  // Deferred: the engine asks from deep inside an event handler that is still running.
+  QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
+}
+
 void TUpdateForm::OkBitBtnClick() {
   events_.queue.PostKey(core::KEY_OK);
   events_.pump.PumpEvents();

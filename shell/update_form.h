@@ -65,6 +65,11 @@ class TUpdateForm : public QMainWindow, public update::UpdateView {
   int32_t ProgressMax() const override;
   update::BoxAnswer ShowMessage(update::BoxIcon icon, update::BoxButtons buttons,
                                 std::string_view caption, std::string_view text) override;
+  void SetOkEnabled(bool enabled) override;
+  void SetWaitPanelVisible(bool visible) override;
+  void SetSecTimerRunning(bool running) override;
+  void EnableProgrammingMenu() override;
+  void CloseWindow() override;
 
   void OkBitBtnClick();
   void SecTimerTimer();
