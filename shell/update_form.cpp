@@ -270,7 +270,9 @@ update::BoxAnswer TUpdateForm::ShowMessage(update::BoxIcon icon, update::BoxButt
   return ShowMessageBox(this, icon, buttons, caption, text);
 }
 
-void TUpdateForm::SetOkEnabled(bool enabled) { OkBitBtn->setEnabled(enabled); }
+void TUpdateForm::SetOkEnabled(bool enabled) {
+  OkBitBtn->setEnabled(enabled);
+}
 
 void TUpdateForm::SetWaitPanelVisible(bool visible) {
   WaitPanel->setVisible(visible);
@@ -285,11 +287,14 @@ void TUpdateForm::SetSecTimerRunning(bool running) {
   }
 }
 
-void TUpdateForm::EnableProgrammingMenu() { TG480eProgrammingItem->setEnabled(true); }
+void TUpdateForm::EnableProgrammingMenu() {
+  TG480eProgrammingItem->setEnabled(true);
+}
 
 void TUpdateForm::CloseWindow() {
   // Deferred: the engine asks from deep inside an event handler that is still running.
-  QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this] { close(); }, Qt::QueuedConnection);
 }
 
 void TUpdateForm::OkBitBtnClick() {
