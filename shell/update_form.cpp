@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -54,15 +55,24 @@ QLabel* Panel(QWidget* parent, const char* caption, int pixelSize, bool bold) {
 }  // namespace
 
 TUpdateForm::TUpdateForm(core::WindowSystem& windows, FormOptions options)
-    : windows_(windows), events_(windows), options_(std::move(options)) {
+    : windows_(windows), events_(windows), options_(std::move(options)), ports_(windows) {
   setWindowTitle(QStringLiteral("Download :"));
   BuildElements();
   BuildMenus();
   resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
   windows_.SetMessageHandler(
       [this](uint32_t message, uintptr_t wParam) { OnWindowMessage(message, wParam); });
+  ports_.SetErrorBox(options_.portErrorBox
+                         ? options_.portErrorBox
+                         : [this](const std::string& caption, const std::string& text) {
+                             QMessageBox::critical(this, QString::fromStdString(caption),
+                                                   QString::fromStdString(text));
+                           });
+  ports_.TakeInventory();
   firmware_ = ScanFirmwareFiles(options_.programFolder, options_.deviceProgFile2);
   ApplyFirmwareScan();
+  const std::string panel = ports_.OpenPorts(options_.comGiven, options_.comIndex);
+  StatusPanels[0]->setText(QString::fromStdString(panel));
 }
 
 TUpdateForm::~TUpdateForm() { windows_.SetMessageHandler(nullptr); }
@@ -210,11 +220,16 @@ void TUpdateForm::OkBitBtnClick() {
 void TUpdateForm::SecTimerTimer() { WaitProgressBar->setValue(WaitProgressBar->value() + 1); }
 
 void TUpdateForm::OnWindowMessage(uint32_t message, uintptr_t wParam) {
-  // The window-message bridge: received data becomes event 10000 for the handler chain.
-  // WM_V24_ERROR is handled with the port search; overrun and parity have no effect.
+  // The window-message bridge: received data becomes event 10000 for the handler chain; after
+  // a line error the port's input is dropped and the engine searches again. Overrun and parity
+  // have no effect.
   if (message == core::WM_V24_RECEIVED) {
     events_.queue.PostEvent(core::ev::kReceived, wParam);
     events_.pump.PumpEvents();
+  } else if (message == core::WM_V24_ERROR) {
+    const int portNumber = static_cast<int>(wParam);
+    ports_.DiscardReceived(portNumber);
+    if (OnLineError) OnLineError(portNumber);
   }
 }
 
@@ -222,6 +237,7 @@ void TUpdateForm::closeEvent(QCloseEvent* event) {
   StopPanel->show();
   StopPanel->raise();
   StopPanel->repaint();
+  ports_.CloseAll();
   QMainWindow::closeEvent(event);
 }
 

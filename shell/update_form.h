@@ -5,12 +5,14 @@
 
 #include <QMainWindow>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "core/event_core.h"
 #include "shell/firmware_scan.h"
+#include "update/port_table.h"
 
 class QAction;
 class QActionGroup;
@@ -33,6 +35,11 @@ struct FormOptions {
   std::filesystem::path programFolder;
   // ProgFile2 of the device entries 0 to 3, for the menu rules of the firmware scan.
   std::vector<std::string> deviceProgFile2;
+  // "Com" of Update.ini: open only this port (0-based index) instead of every usable one.
+  bool comGiven = false;
+  int comIndex = 0;
+  // Where the ports' error boxes go; empty: a modal message box.
+  serial::ErrorBox portErrorBox;
 };
 
 class TUpdateForm : public QMainWindow {
@@ -42,6 +49,11 @@ class TUpdateForm : public QMainWindow {
 
   core::EventCore& Events() { return events_; }
   const FirmwareScan& Firmware() const { return firmware_; }
+  update::PortTable& Ports() { return ports_; }
+
+  // The engine's part of a line error (LineErrorSeen, restarting the response timer, the
+  // 500 ms delay and the new port search); the window has already dropped the port's input.
+  std::function<void(int portNumber)> OnLineError;
 
   void OkBitBtnClick();
   void SecTimerTimer();
@@ -105,6 +117,7 @@ class TUpdateForm : public QMainWindow {
   core::EventCore events_;
   FormOptions options_;
   FirmwareScan firmware_;
+  update::PortTable ports_;
   QWidget* client_ = nullptr;
 };
 

@@ -152,6 +152,24 @@ TEST_F(ComPortTest, ReadEndsAfterTheGapAndDropsNulBytesWhenAsked) {
   }
 }
 
+TEST_F(ComPortTest, MoreThanTheReceiveQueueHoldsArrivesWholeAndInOrder) {
+  OpenPort();
+  std::string sent(100000, '\0');
+  for (size_t i = 0; i < sent.size(); ++i) sent[i] = static_cast<char>('a' + i % 23);
+  std::thread device([&] { pty.Send(sent); });
+  std::this_thread::sleep_for(milliseconds(300));  // let the queue fill up unread
+  std::string received;
+  char buffer[4097];
+  while (received.size() < sent.size()) {
+    const int32_t got = port.Read(buffer, 4096);
+    if (got <= 0) break;
+    received.append(buffer, got);
+  }
+  device.join();
+  EXPECT_EQ(received.size(), sent.size());
+  EXPECT_TRUE(received == sent);
+}
+
 TEST_F(ComPortTest, QolmarFramingWrapsEachWriteInXoffXon) {
   OpenPort();
   ASSERT_TRUE(port.ChangeHandShake(Qolmar_XonXoff));
