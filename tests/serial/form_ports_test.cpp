@@ -29,8 +29,13 @@ class FormPortsTest : public ::testing::Test {
     static int argc = 1;
     static char name[] = "form_ports_test";
     static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) new QApplication(argc, argv);
+    app = new QApplication(argc, argv);
   }
+  static void TearDownTestSuite() {
+    delete app;
+    app = nullptr;
+  }
+  static inline QApplication* app = nullptr;
 
   FormOptions Options() {
     FormOptions options;
