@@ -20,7 +20,8 @@ run_suite() {  # build-folder, ctest arguments, cmake options...
 echo "== build and tests"
 run_suite build "" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
-ASAN_OPTIONS=detect_leaks=1 run_suite build-asan "" -DCMAKE_BUILD_TYPE=Debug -DUPDATER_SANITIZE=ON -DUPDATER_BENCH=OFF
+ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp" \
+  run_suite build-asan "" -DCMAKE_BUILD_TYPE=Debug -DUPDATER_SANITIZE=ON -DUPDATER_BENCH=OFF
 if ctest --test-dir build -N -L serial 2>/dev/null | grep -q "Total Tests: [1-9]"; then
   echo "== ThreadSanitizer (tests labelled serial)"
   run_suite build-tsan "-L serial" -DCMAKE_BUILD_TYPE=Debug -DUPDATER_TSAN=ON -DUPDATER_BENCH=OFF
