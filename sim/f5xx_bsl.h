@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "sim/faults.h"
@@ -56,6 +57,8 @@ class F5xxBsl : public Mode {
   static Result Status(uint8_t status, int64_t busyUs = 0);
 
   Machine& m_;
+  // Scheduled checks hold it weakly: they do nothing once the mode is gone.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
   const BootLoaderProfile& p_;
   Memory& memory_;
   std::vector<uint8_t> frame_;
