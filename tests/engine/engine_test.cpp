@@ -89,10 +89,13 @@ TEST_F(EngineFixture, InstrumentAnsweringLateIsFoundOnTheSecondWakeUpRound) {
   settings.BaudSearchList = {3, 4};
   settings.BaudCount = 2;
   Start("[identity]\nversion = 1.20\n[line]\nbaud = 19200\n");
+  // A boot-loader attempt of an earlier run left its phase behind: a new run starts afresh.
+  engine->Run.WakePhase = 3;
   PressOk();
   ASSERT_TRUE(RunUntil([&] { return !paths.msp430.empty(); }));
   EXPECT_EQ(view.panels[2], "19200");
   EXPECT_GE(windows.TickCount(), 5000u);  // the first attempt timed out
+  EXPECT_EQ(simPorts[0]->Written().find("\x85\x01\x00\x1A"), std::string::npos);
 }
 
 struct VersionCase {
@@ -216,6 +219,9 @@ TEST_F(EngineFixture, UnansweredTimerIdsArePassedOn) {
   EXPECT_EQ(engine->HandleUpdateEvent(events.queue, foreign), foreign);
   const core::EventRecord escape{core::EVK_KEY, 0, core::KEY_ESCAPE, 0};
   EXPECT_EQ(engine->HandleUpdateEvent(events.queue, escape), escape);
+  // Data announced for a port that is not in the table is left alone.
+  engine->ParseReplies(99);
+  EXPECT_EQ(events.queue.Fetch().kind, core::EVK_NONE);
 }
 
 }  // namespace
