@@ -231,7 +231,8 @@ void Program::Finish() {
   silent_.clear();
   if (!options_.state.empty() && !WriteFile(options_.state, instrument_.StateJson()))
     std::fprintf(stderr, "instrument-sim: cannot write %s\n", options_.state.c_str());
-  if (!options_.dump.empty() && !WriteFile(options_.dump, instrument_.Flash()->TiTxt()))
+  if (!options_.dump.empty() && instrument_.Flash() &&
+      !WriteFile(options_.dump, instrument_.Flash()->TiTxt()))
     std::fprintf(stderr, "instrument-sim: cannot write %s\n", options_.dump.c_str());
 }
 

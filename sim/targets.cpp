@@ -1,5 +1,7 @@
 #include "sim/targets.h"
 
+#include "sim/classic_bsl.h"
+
 namespace sim {
 
 std::unique_ptr<Memory> MakeTargetMemory(const BootLoaderProfile& p) {
@@ -15,7 +17,16 @@ std::unique_ptr<Memory> MakeTargetMemory(const BootLoaderProfile& p) {
   return memory;
 }
 
-std::unique_ptr<Mode> MakeTarget(Machine&, int64_t) {
+std::unique_ptr<Mode> MakeTarget(Machine& machine, int64_t nowUs) {
+  if (!machine.memory) return nullptr;
+  switch (machine.profile.bootLoader.target) {
+    case TargetKind::Classic:
+      return std::make_unique<ClassicBsl>(machine, nowUs);
+    case TargetKind::F5xx:
+      return nullptr;
+    case TargetKind::None:
+      break;
+  }
   return nullptr;
 }
 
