@@ -98,7 +98,10 @@ void ClassicBsl::OnByte(uint8_t byte, int64_t nowUs) {
 void ClassicBsl::WatchStall(int64_t nowUs) {
   if (stallWatched_) return;
   stallWatched_ = true;
-  m_.link.At(nowUs + int64_t{p_.frameTimeoutMs} * 1000, [this](int64_t t) { OnStall(t); });
+  std::weak_ptr<bool> alive = alive_;
+  m_.link.At(nowUs + int64_t{p_.frameTimeoutMs} * 1000, [this, alive](int64_t t) {
+    if (alive.lock()) OnStall(t);
+  });
 }
 
 void ClassicBsl::OnStall(int64_t nowUs) {

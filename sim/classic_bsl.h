@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "sim/faults.h"
@@ -49,6 +50,8 @@ class ClassicBsl : public Mode {
   void Answer1(uint8_t byte, int64_t atUs);
 
   Machine& m_;
+  // Scheduled checks hold it weakly: they do nothing once the mode is gone.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
   const BootLoaderProfile& p_;
   Memory& memory_;
   enum class State { Sync, Frame } state_ = State::Sync;

@@ -175,6 +175,7 @@ void Instrument::Switch(std::unique_ptr<Mode> mode, int64_t us) {
 
 void Instrument::EnterBootLoader(int64_t us) {
   At(us, [this](int64_t t) {
+    listen_.erase(listen_.upper_bound(t), listen_.end());  // the old mode's plans are void
     auto target = sim::MakeTarget(machine_, t);
     if (target)
       Switch(std::move(target), t);
@@ -185,6 +186,7 @@ void Instrument::EnterBootLoader(int64_t us) {
 
 void Instrument::StartProgram(int64_t us) {
   At(us, [this](int64_t t) {
+    listen_.erase(listen_.upper_bound(t), listen_.end());  // the old mode's plans are void
     ++record_.programStarts;
     if (memory_ && memory_->Word(0xFFFE) == 0xFFFF) {
       Note("reset vector erased: the program does not run", t);

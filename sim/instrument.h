@@ -3,14 +3,16 @@
 // instrument-sim wraps it with pseudo-terminals, and component tests run it in-process on a
 // virtual clock behind a port double.
 //
-// In-process use (the clock is whatever the test's virtual clock says):
+// In-process use (the clock is whatever the test's virtual clock says; it must not go back, so a
+// wrapping 32-bit tick is widened by the caller):
 //
 //   std::vector<std::string> errors;
 //   sim::Profile profile = sim::ParseProfile("[identity]\nversion = 1.20\n", errors);
 //   uint32_t tick = 0;
 //   sim::Instrument instrument(profile, [&] { return int64_t{tick}; });
 //   instrument.SetHostLine(9600, sim::Parity::None, 8, 2);  // what the host's port is set to
-//   instrument.Receive(Bytes("A.1111\r\n"));                // the host wrote this
+//   const std::string probe = "A.1111\r\n";                 // the host wrote this
+//   instrument.Receive(std::span(reinterpret_cast<const uint8_t*>(probe.data()), probe.size()));
 //   tick += 20;                                             // (the port double waits)
 //   std::vector<uint8_t> answer = instrument.TakeOutput(tick);  // "!\r\n": due by tick 20
 //   std::optional<int64_t> next = instrument.NextEventMs();    // when to look again

@@ -1,6 +1,7 @@
 #include "sim/targets.h"
 
 #include "sim/classic_bsl.h"
+#include "sim/f5xx_bsl.h"
 
 namespace sim {
 
@@ -23,7 +24,7 @@ std::unique_ptr<Mode> MakeTarget(Machine& machine, int64_t nowUs) {
     case TargetKind::Classic:
       return std::make_unique<ClassicBsl>(machine, nowUs);
     case TargetKind::F5xx:
-      return nullptr;
+      return std::make_unique<F5xxBsl>(machine, nowUs);
     case TargetKind::None:
       break;
   }
