@@ -11,7 +11,9 @@ cmake --build build -j "$(nproc)" --target update
 
 run=demo/run
 rm -rf "$run" && mkdir -p "$run"
-# Firmware files are listed from the program's folder: run a link to the program from there.
+# The package: settings and device description are read from the working folder, firmware files
+# are listed from the program's folder, so a link to the program runs from the package copy.
+cp demo/Update.ini demo/ProgDevice.ini "$run/"
 ln -s "$PWD/build/shell/update" "$run/update"
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   shot="$PWD/$run/window.png"

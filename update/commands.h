@@ -30,11 +30,11 @@ inline constexpr const char* kAccessCode = "QK48";
 inline constexpr std::array<const char*, 4> kProbeCommands = {kExitNormal, kOpenDialogue,
                                                               kExitNormal, kExitNormal};
 // Exit command, by DeviceKind 0..3.
-inline constexpr std::array<const char*, 4> kExitCommands = {kExitNormal, kExitClassic,
-                                                             kExitNormal, kExitNormal};
+inline constexpr std::array<const char*, 4> kExitCommands = {kExitNormal, kExitClassic, kExitNormal,
+                                                             kExitNormal};
 // Identification command table: rows sent by CommandIndex.
 inline constexpr std::array<const char*, 8> kIdentCommands = {
-    kPcbNumber, kDeviceNumber, kSoftwareVersion, kSerialNumber,
-    kExitNormal, kOpenDialogue, kExitNormal, kExitNormal};
+    kPcbNumber,  kDeviceNumber, kSoftwareVersion, kSerialNumber,
+    kExitNormal, kOpenDialogue, kExitNormal,      kExitNormal};
 
 }  // namespace update::cmd

@@ -54,9 +54,13 @@ void UpdateEngine::Install() {
   events_.queue.AddHandler(core::MakeHandler<&UpdateEngine::HandleUpdateEvent>(this));
 }
 
-void UpdateEngine::SetPaths(ProgrammingPaths* paths) { paths_ = paths ? paths : &defaultPaths_; }
+void UpdateEngine::SetPaths(ProgrammingPaths* paths) {
+  paths_ = paths ? paths : &defaultPaths_;
+}
 
-int32_t UpdateEngine::Language() const { return settings_.LanguageIndex; }
+int32_t UpdateEngine::Language() const {
+  return settings_.LanguageIndex;
+}
 
 serial::TComPort* UpdateEngine::ActiveComPort() const {
   return Run.ActivePort >= 0 ? ports_.Entry(Run.ActivePort) : nullptr;
@@ -66,7 +70,9 @@ std::string UpdateEngine::Expand(const std::string& message) const {
   return ExpandMessage(message, Language(), Context, Run.ActiveComIndex);
 }
 
-void UpdateEngine::Append(const std::string& message) { view_.AppendLog(Expand(message)); }
+void UpdateEngine::Append(const std::string& message) {
+  view_.AppendLog(Expand(message));
+}
 
 void UpdateEngine::LogLine(const std::string& text) {
   update::LogLine(view_, text, DebugMode, Language(), Context, Run.ActiveComIndex);
@@ -226,8 +232,8 @@ void UpdateEngine::CloseOtherPorts() {
 
 void UpdateEngine::OnSerialNumber(const std::string& text) {
   SetField(Context.SerialNumber, text, DownloadContext::kSerialNumberWidth);
-  Run.AirPressureIndex = FindPressureEntry(Context.DeviceNumber, Context.SerialNumber,
-                                           Context.CurVer);
+  Run.AirPressureIndex =
+      FindPressureEntry(Context.DeviceNumber, Context.SerialNumber, Context.CurVer);
   Run.ResponseTimer = events_.timers.TimerStop(Run.ResponseTimer);
   CloseOtherPorts();
   if (IdentifyDevice()) {

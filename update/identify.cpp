@@ -15,7 +15,8 @@ namespace update {
 
 namespace {
 
-constexpr char kNoSensorQuestion[] = "kein digitaler Sensor angeschlossen ?\r\n\r\nTrotzdem fortfahren ?";
+constexpr char kNoSensorQuestion[] =
+    "kein digitaler Sensor angeschlossen ?\r\n\r\nTrotzdem fortfahren ?";
 constexpr char kTerminalFile[] = "l3_terml.a37";
 
 bool Contains(const std::string& text, const std::string& part) {
@@ -35,8 +36,8 @@ std::string FirstItem(const std::string& value, std::vector<std::string>& furthe
   const std::string first = value.substr(0, start);
   for (;;) {
     const size_t next = value.find(',', start + 1);
-    further.push_back(value.substr(start + 1, next == std::string::npos ? std::string::npos
-                                                                        : next - start - 1));
+    further.push_back(
+        value.substr(start + 1, next == std::string::npos ? std::string::npos : next - start - 1));
     if (next == std::string::npos) break;
     start = next;
   }
@@ -182,9 +183,8 @@ void UpdateEngine::FillContext(int32_t entry) {
 }
 
 bool UpdateEngine::FirmwarePresent() const {
-  return std::any_of(FirmwareFiles.begin(), FirmwareFiles.end(), [this](const std::string& name) {
-    return Contains(Context.MainFile, name);
-  });
+  return std::any_of(FirmwareFiles.begin(), FirmwareFiles.end(),
+                     [this](const std::string& name) { return Contains(Context.MainFile, name); });
 }
 
 bool UpdateEngine::ReportWrongDevice() {
@@ -205,8 +205,7 @@ bool UpdateEngine::FinishSensorIdentity(bool hasSensor) {
   Context.CurVer2 = 0;
   DropBeforeComma(Context.SwVersion);
   if (!hasSensor) {
-    if (!view_.AskQuestion(messages::Text(messages::CAPTION_INFO, Language()),
-                           kNoSensorQuestion)) {
+    if (!view_.AskQuestion(messages::Text(messages::CAPTION_INFO, Language()), kNoSensorQuestion)) {
       return false;
     }
     Context.NoSensorContinue = true;
@@ -256,9 +255,8 @@ void UpdateEngine::ReadOfferedVersions() {
         Run.StartupFirst = static_cast<int32_t>(i);
       }
       const bool nextIsProgram =
-          i + 1 < Context.DownloadList.size() &&
-          (Contains(Context.DownloadList[i + 1], ".exe") ||
-           Contains(Context.DownloadList[i + 1], ".dll"));
+          i + 1 < Context.DownloadList.size() && (Contains(Context.DownloadList[i + 1], ".exe") ||
+                                                  Contains(Context.DownloadList[i + 1], ".dll"));
       if (!nextIsProgram) break;
     }
     if (Run.StartupFirst > 0) {
@@ -290,7 +288,8 @@ bool UpdateEngine::DecideVersions() {
   auto askSensor = [&] {
     return view_.AskQuestion(info, messages::Text(messages::MSG_SENSOR_RS232, language));
   };
-  if (Context.CurVer > Context.NewVer && (Context.CurVer2 > Context.NewVer2 || Context.CurVer2 == 0)) {
+  if (Context.CurVer > Context.NewVer &&
+      (Context.CurVer2 > Context.NewVer2 || Context.CurVer2 == 0)) {
     view_.ShowError(messages::Text(messages::CAPTION_ERROR, language),
                     messages::Text(messages::MSG_INVALID_VERSION, language));
     if (VersionCheck) {

@@ -42,8 +42,8 @@ void UpdateEngine::NormalAttempt() {
   events_.wait.DelayTime(500, true);
   const size_t mode = static_cast<size_t>(devices_.StartMode);
   // A start mode without a probe of its own greets like mode 0.
-  const char* probe = mode < cmd::kProbeCommands.size() ? cmd::kProbeCommands[mode]
-                                                         : cmd::kProbeCommands[0];
+  const char* probe =
+      mode < cmd::kProbeCommands.size() ? cmd::kProbeCommands[mode] : cmd::kProbeCommands[0];
   ports_.BroadcastWrite(probe, -1, false);
   LogLine(probe);
 }

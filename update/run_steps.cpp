@@ -33,7 +33,7 @@ double LocalDayCount() {
   const int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + local.tm_mday - 1;
   const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
   const long daysSinceEpoch = static_cast<long>(era) * 146097 + doe - 719468;  // from 1970-01-01
-  const long days = daysSinceEpoch + 25569;                                     // from 1899-12-30
+  const long days = daysSinceEpoch + 25569;                                    // from 1899-12-30
   const double fraction = (local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec) / 86400.0;
   return static_cast<double>(days) + fraction;
 }
@@ -124,7 +124,8 @@ void UpdateEngine::OnWinCe() {
     // The start-up program in the instrument is current: its files are not sent again.
     const size_t first = static_cast<size_t>(std::max(Run.StartupFirst, 0));
     const size_t last = static_cast<size_t>(std::max(Run.StartupLast, Run.StartupFirst));
-    if (first < list.size()) list.erase(list.begin() + first, list.begin() + std::min(last + 1, list.size()));
+    if (first < list.size())
+      list.erase(list.begin() + first, list.begin() + std::min(last + 1, list.size()));
   }
   if (MainOlder() || Context.StartupVer < Context.OfferedStartupVer) {
     if (paths_->RunWinCe(*this, Context.MainFile) == 0) {
@@ -180,8 +181,8 @@ void UpdateEngine::SetInstrumentClock(bool secondsMode) {
   char text[64];
   if (secondsMode) {
     const double seconds = (days - 37621.0) * 86400.0;
-    const auto value = static_cast<unsigned long>(static_cast<uint32_t>(
-        seconds <= 0 ? 0 : std::min(seconds, 4294967295.0)));
+    const auto value = static_cast<unsigned long>(
+        static_cast<uint32_t>(seconds <= 0 ? 0 : std::min(seconds, 4294967295.0)));
     std::snprintf(text, sizeof text, "%s%lu\r\n", cmd::kClockPrefix, value);
   } else {
     std::snprintf(text, sizeof text, "%s%f\r\n", cmd::kClockPrefix, days);

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -17,11 +18,32 @@
 #include <filesystem>
 
 #include "shell/qt_window_system.h"
+#include "shell/startup.h"
+#include "tests/support/package_files.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_folder.h"
+#include "update/display.h"
 
 namespace shell {
 namespace {
+
+// The form's options as start-up reads them from a package folder holding Update.ini and a
+// ProgDevice.ini with one device entry per ProgFile2 given.
+FormOptions Package(const test::TempFolder& folder, const std::vector<std::string>& progFile2,
+                    const std::string& language = "0") {
+  test::WritePackageFile(folder, "Update.ini",
+                         "[Update]\r\nLanguage=" + language + "\r\nVersion=1.00\r\n");
+  std::string devices;
+  for (const std::string& file : progFile2) {
+    devices += test::DeviceSection({{"ProgFile2", file}}) + "\r\n";
+  }
+  devices += test::TextSection("Schließen Sie das NAME an COM X an.\\rDann Ok.",
+                               "Connect the NAME to COM X.\\rThen Ok.");
+  test::WritePackageFile(folder, "ProgDevice.ini", devices);
+  std::optional<FormOptions> options = ReadStartupFiles(folder.Path(), folder.Path());
+  EXPECT_TRUE(options.has_value());
+  return options ? std::move(*options) : FormOptions{};
+}
 
 struct KeyProbe {
   std::vector<int32_t> keys;
@@ -37,7 +59,7 @@ TEST(UpdateForm, ElementsCaptionsAndInitialStates) {
   folder.Write("Multi480e.mot", "x");
   folder.Write("Sensor.txt", "x");
   QtWindowSystem windows;
-  TUpdateForm form(windows, FormOptions{folder.Path(), {"Multi480e"}});
+  TUpdateForm form(windows, Package(folder, {"Multi480e"}));
   form.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
 
@@ -108,10 +130,75 @@ TEST(UpdateForm, EmptyFolderLeavesListEmptyAndSubmenuHidden) {
   test::App();
   test::TempFolder folder;
   QtWindowSystem windows;
-  TUpdateForm form(windows, FormOptions{folder.Path(), {"Multi480e"}});
+  TUpdateForm form(windows, Package(folder, {"Multi480e"}));
   EXPECT_EQ(form.DLListBox->count(), 0);
   EXPECT_FALSE(form.TG480eProgrammingItem->isVisible());
   EXPECT_FALSE(form.DevMulti480e->isEnabled());
+}
+
+TEST(UpdateForm, LanguageAndStartTextFromThePackage) {
+  struct Case {
+    std::string language;
+    bool german;
+    QString log;
+  };
+  const Case cases[] = {
+      {"0", true, QString::fromUtf8("Schließen Sie das Gerät an COM 1 an.\nDann Ok.")},
+      {"1", false, QStringLiteral("Connect the device to COM 1.\nThen Ok.")},
+      // The note about the stray value follows the start text.
+      {"7", true,
+       QString::fromUtf8("Schließen Sie das Gerät an COM 1 an.\nDann Ok.\nUpdate.ini: Language "
+                         "\"7\" is neither 0 nor 1; German is used")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.language);
+    test::App();
+    test::TempFolder folder;
+    QtWindowSystem windows;
+    TUpdateForm form(windows, Package(folder, {"pH340.txt"}, c.language));
+    EXPECT_EQ(form.Deutsch->isChecked(), c.german);
+    EXPECT_EQ(form.Englisch->isChecked(), !c.german);
+    EXPECT_EQ(form.UpdateMemo->toPlainText(), c.log);
+    EXPECT_EQ(form.Devices().DeviceKind, 1);
+  }
+}
+
+TEST(UpdateForm, ShowsWhatTheUpdateSequenceSends) {
+  test::App();
+  test::TempFolder folder;
+  QtWindowSystem windows;
+  TUpdateForm form(windows, Package(folder, {"pH340.txt"}));
+  update::UpdateView& view = form;
+
+  view.ClearLog();
+  view.AppendLog("eins\r\nzwei\rdrei");
+  EXPECT_EQ(form.UpdateMemo->toPlainText(), "eins\nzwei\ndrei");
+  view.SetDeviceField(update::DeviceField::Name, "20363.000  [pH 340]");
+  view.SetDeviceField(update::DeviceField::Software, "1.23");
+  EXPECT_EQ(form.NameStaticText->text(), "20363.000  [pH 340]");
+  EXPECT_EQ(form.SWStaticText->text(), "1.23");
+  update::ClearDeviceTexts(view);
+  EXPECT_TRUE(form.NameStaticText->text().isEmpty());
+  EXPECT_TRUE(form.SWStaticText->text().isEmpty());
+
+  update::ShowProgress(view, 0, "", 50);
+  EXPECT_EQ(form.StatusPanels[4]->text(), " 50.0 %");
+  EXPECT_EQ(QGuiApplication::applicationDisplayName(), "Update [ 50.0 %]");
+  update::ShowProgress(view, 0, "", -1000);
+  EXPECT_EQ(form.StatusPanels[4]->text(), "Update [beendet]");
+
+  view.SetProgressMax(105);
+  view.SetProgress(7);
+  EXPECT_EQ(form.WaitProgressBar->maximum(), 105);
+  EXPECT_EQ(view.Progress(), 7);
+
+  // Real boxes, answered by the automation switch.
+  setenv("UPDATE_AUTO_ANSWER", "no", 1);
+  EXPECT_FALSE(view.AskQuestion("Info", "Weiter ?"));
+  view.ShowError("Fehler", "Falsches Gerät angeschlossen !!");
+  setenv("UPDATE_AUTO_ANSWER", "yes", 1);
+  EXPECT_TRUE(view.AskQuestion("Info", "Weiter ?"));
+  unsetenv("UPDATE_AUTO_ANSWER");
 }
 
 }  // namespace

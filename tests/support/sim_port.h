@@ -61,8 +61,8 @@ class SimPort : public serial::TComPort {
   int32_t Write(const void* data, int32_t length, bool) override {
     if (!opened_) return serial::kNotOpen;
     const auto* bytes = static_cast<const uint8_t*>(data);
-    const size_t n = length < 0 ? std::strlen(static_cast<const char*>(data))
-                                : static_cast<size_t>(length);
+    const size_t n =
+        length < 0 ? std::strlen(static_cast<const char*>(data)) : static_cast<size_t>(length);
     written_.insert(written_.end(), bytes, bytes + n);
     if (instrument_) {
       instrument_->Receive(std::span<const uint8_t>(bytes, n));

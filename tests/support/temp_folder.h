@@ -26,6 +26,7 @@ class TempFolder {
   const std::filesystem::path& Path() const { return path_; }
   std::filesystem::path Write(const std::string& name, const std::string& bytes) const {
     const std::filesystem::path file = path_ / name;
+    std::filesystem::create_directories(file.parent_path());
     std::ofstream(file, std::ios::binary) << bytes;
     return file;
   }
