@@ -91,6 +91,7 @@ class T_BSL430 : public Msp430Loader {
 
   bool ReadImageFile(const std::string& fileName);
   uint16_t BlockOneAddress() const;
+  bool BlockZeroSegmentDue(int32_t erased) const;
 
   BslReceiver Rx;
   std::optional<BslFrame> TxFrame;

@@ -17,6 +17,7 @@ constexpr int32_t kHighStart = 0x10000;
 constexpr int32_t kSweepStart = 0xFC00;
 constexpr int32_t kSweepEnd = 0x0E80;
 constexpr int32_t kInfoSegment = 0x1080;
+constexpr int32_t kMainMemory = 0x1100;
 constexpr int32_t kSkipBelow = 0x1200;  // segments below that may refuse the erase
 constexpr int32_t kSegment = 0x200;
 constexpr uint16_t kBootLoaderRestart = 0x0C22;
@@ -275,6 +276,7 @@ void T_BSL430::OnEraseOffset() {
 
 void T_BSL430::EraseNext() {
   const int32_t a = BlockOneAddress();
+  const int32_t erased = EraseAddress;
   EraseAddress -= kSegment;
   if (EraseAddress <= kSweepEnd) {
     BlockIndex = 0;
@@ -282,9 +284,17 @@ void T_BSL430::EraseNext() {
     return;
   }
   if (EraseAddress == a - 0x100) EraseAddress = a;
-  if (EraseAddress < a) EraseAddress = kInfoSegment;
+  if (EraseAddress < a)
+    EraseAddress = BlockZeroSegmentDue(erased) ? Image[0].Address : kInfoSegment;
   SendSync(&T_BSL430::EraseStep);
   OnFailure = &T_BSL430::EraseStep;
+}
+
+// The sweep stops at block 1's segment. Block 0 below it in main memory (an image whose code
+// starts at 0x1100) has a segment of its own that must be erased as well.
+bool T_BSL430::BlockZeroSegmentDue(int32_t erased) const {
+  const int32_t a0 = Image[0].Address;
+  return a0 >= kMainMemory && a0 < BlockOneAddress() && (erased & ~0x1FF) != (a0 & ~0x1FF);
 }
 
 void T_BSL430::ProgramBlock() {
