@@ -48,8 +48,9 @@ bool T_BSL430::ReadImageFile(const std::string& fileName) {
   const std::optional<uint16_t> start =
       ClassicStartAddress(Image, result.LastBlock, result.FirstHigh);
   if (!start) {
-    ShowBox(file + (english ? "no start address (word at 0xFFFC) in the image."
-                            : "keine Startadresse (Wort bei 0xFFFC) im Abbild."));
+    ShowBox(file +
+            (english ? "no start address in the image (no word at 0xFFFC, no reset vector)."
+                     : "keine Startadresse im Abbild (kein Wort bei 0xFFFC, kein Reset-Vektor)."));
     return false;
   }
   LastBlock = result.LastBlock;

@@ -39,8 +39,8 @@ bool T_BSL_54XX_430::LoadImage(const std::string& fileName) {
   if (!start || *start == 0) {
     const bool english = LanguageIndex == 1;
     ShowBox((english ? "Firmware file \"" : "Firmware-Datei \"") + fileName + "\": " +
-            (english ? "no start address (word at 0xFFFC) in the image."
-                     : "keine Startadresse (Wort bei 0xFFFC) im Abbild."));
+            (english ? "no start address in the image (no word at 0xFFFC, no reset vector)."
+                     : "keine Startadresse im Abbild (kein Wort bei 0xFFFC, kein Reset-Vektor)."));
     return false;
   }
   LastBlock = result.LastBlock;

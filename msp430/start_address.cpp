@@ -20,6 +20,16 @@ bool IsHighBlock(std::span<const ImageBlock> image, int32_t index, int32_t first
   return !IsMarker(image[static_cast<size_t>(index)]);
 }
 
+template <typename Block, typename Skip>
+std::optional<uint16_t> FindWord(std::span<const Block> image, int32_t lastBlock, uint32_t address,
+                                 Skip skip) {
+  for (int32_t i = 0; i <= lastBlock; ++i) {
+    if (skip(i)) continue;
+    if (auto word = WordAt(image[static_cast<size_t>(i)], address)) return word;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<uint16_t> ClassicStartAddress(std::span<const ImageBlock> image, int32_t lastBlock,
@@ -28,19 +38,17 @@ std::optional<uint16_t> ClassicStartAddress(std::span<const ImageBlock> image, i
   const ImageBlock& last = image[static_cast<size_t>(lastBlock)];
   const int n = DataCount(last);
   if (n >= 4) return static_cast<uint16_t>(last.Data[n - 4] | last.Data[n - 3] << 8);
-  for (int32_t i = 0; i <= lastBlock; ++i) {
-    if (IsHighBlock(image, i, firstHigh)) continue;
-    if (auto word = WordAt(image[static_cast<size_t>(i)], kStartWordAddress)) return word;
-  }
-  return std::nullopt;
+  const auto high = [&](int32_t i) { return IsHighBlock(image, i, firstHigh); };
+  if (auto word = FindWord(image, lastBlock, kStartWordAddress, high)) return word;
+  return FindWord(image, lastBlock, kResetVectorAddress, high);
 }
 
 std::optional<uint32_t> StartAddress54(std::span<const ImageBlock54> image, int32_t lastBlock) {
   if (lastBlock < 0 || static_cast<size_t>(lastBlock) >= image.size()) return std::nullopt;
   if (auto word = WordAt(image[static_cast<size_t>(lastBlock)], kStartWordAddress)) return *word;
-  for (int32_t i = 0; i < lastBlock; ++i) {
-    if (auto word = WordAt(image[static_cast<size_t>(i)], kStartWordAddress)) return *word;
-  }
+  const auto none = [](int32_t) { return false; };
+  if (auto word = FindWord(image, lastBlock, kStartWordAddress, none)) return *word;
+  if (auto word = FindWord(image, lastBlock, kResetVectorAddress, none)) return *word;
   return std::nullopt;
 }
 

@@ -142,6 +142,16 @@ TEST_F(ClassicFailure, InstrumentWithoutBootLoaderAnswersQuestionMark) {
   ExpectFailure(msp430::step::kRefused, messages::MSG_BOOTLOADER_MISSING);
 }
 
+TEST_F(ClassicFailure, SilentDialogueEndsAfterFifteenSeconds) {
+  Start(kBsl160 + "[faults]\nsilent = 1\n");  // "A.1000" gets no answer
+  WriteImage(kFirmware, {kCode, kVectors});
+  const uint32_t start = windows.TickCount();
+  EXPECT_EQ(Execute(), 0);
+  EXPECT_GE(windows.TickCount() - start, msp430::Msp430Loader::kDialogueTimeoutMs);
+  EXPECT_EQ(port->Written(), "A.1000\r\n");
+  ExpectFailure(msp430::step::kOther, messages::MSG_BOOTLOADER_ERROR);  // no step yet
+}
+
 TEST_F(ClassicFailure, ReadBackDifferenceFails) {
   // Two sections over the same bytes: the flash keeps both (bits only clear), so the first
   // block does not read back as written.
@@ -170,18 +180,26 @@ TEST_F(ClassicFailure, MissingPatchEndsTheRunBeforeAnythingIsErased) {
   EXPECT_EQ(instrument->Flash()->Read(0x1100), 0x31);  // the old program is still there
 }
 
-TEST_F(ClassicFailure, UnreadableImageIsRefusedBeforeAnythingIsSent) {
+TEST_F(ClassicFailure, UnusableImageIsRefusedBeforeAnythingIsSent) {
   Start(kBsl160);
   folder.Write("bad.txt", "@1100\r\n31 40 0G\r\nq\r\n");
+  folder.Write("nostart.txt", "@1100\r\n31 40\r\nq\r\n");
+  // Above 0xFFFF but no vector table: its segment would be erased and never written again.
+  WriteImage("novectors.txt", {kCode, {0x10000, Pattern(32, 1)}});
   const struct {
     const char* file;
-    const char* named;
-  } cases[] = {{"missing.txt", "missing.txt"}, {"bad.txt", "bad.txt"}};
+    const char* says;
+  } cases[] = {{"missing.txt", "cannot be read"},
+               {"bad.txt", "line 2"},
+               {"nostart.txt", "no start address"},
+               {"novectors.txt", "no interrupt vector table"}};
+  settings.LanguageIndex = 1;
   for (const auto& c : cases) {
     view.boxes.clear();
     EXPECT_EQ(Execute(c.file), 0);
     ASSERT_EQ(view.boxes.size(), 1u);
-    EXPECT_NE(view.boxes[0].text.find(c.named), std::string::npos) << view.boxes[0].text;
+    EXPECT_NE(view.boxes[0].text.find(c.file), std::string::npos) << view.boxes[0].text;
+    EXPECT_NE(view.boxes[0].text.find(c.says), std::string::npos) << view.boxes[0].text;
     EXPECT_EQ(loader->GetErrorCode(), 0);
   }
   EXPECT_TRUE(port->Written().empty());

@@ -84,13 +84,21 @@ TEST_F(F5xxLink, ReceivedBytesRunTheRightContinuations) {
   const Chunk version = kVersionData;
   const Case cases[] = {
       {"acknowledgement and status frame in one read", 0, {kStatusOk}, {kVersion, kRead}, false},
-      {"a UART error byte resends the step's frame", 0, {{kChecksumError}}, {kPassword, kVersion},
+      {"a UART error byte resends the step's frame",
+       0,
+       {{kChecksumError}},
+       {kPassword, kVersion},
        false},
-      {"a response frame split over two reads is taken when complete", 1,
+      {"a response frame split over two reads is taken when complete",
+       1,
        {Chunk(version.begin(), version.begin() + 4), Chunk(version.begin() + 4, version.end())},
-       {kRead, kBaud}, false},
-      {"a response frame with a wrong CRC is dropped and the step retried on the time-out", 0,
-       {AckThen(Response({0x3B, 0x00}, true))}, {kPassword, kVersion, kRead}, true},
+       {kRead, kBaud},
+       false},
+      {"a response frame with a wrong CRC is dropped and the step retried on the time-out",
+       0,
+       {AckThen(Response({0x3B, 0x00}, true))},
+       {kPassword, kVersion, kRead},
+       true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -62,10 +62,11 @@ INSTANTIATE_TEST_SUITE_P(
         // The vector block is moved behind the high sections; the sweep starts above them.
         SuccessCase{"SectionsAbove64K",
                     {kCode, kVectors, {0x10000, Pattern(500, 7)}, {0x20000, Pattern(40, 1)}},
-                    0x20000, false, 1},
+                    0x20000,
+                    false,
+                    1},
         SuccessCase{"MarkedFileStaysAt9600", {kCode, kVectors}, 0, true, 0},
-        SuccessCase{"VectorTableFirst", {kVectors, kCode, {0x8000, Pattern(300, 4)}}, 0, false,
-                    1}),
+        SuccessCase{"VectorTableFirst", {kVectors, kCode, {0x8000, Pattern(300, 4)}}, 0, false, 1}),
     [](const ::testing::TestParamInfo<SuccessCase>& info) { return info.param.name; });
 
 TEST_F(LoaderRig, F5xxWrongPasswordEndsAsFailureWithTheFlashErased) {

@@ -64,7 +64,7 @@ class LoaderRig : public ::testing::Test {
     table.push_back(std::move(simPort));
     ports.AdoptPorts(std::move(table), {kComNumber});
     engine = std::make_unique<update::UpdateEngine>(events, view, settings, devices, ports,
-                                                    std::vector<std::string>{});
+                                                    firmwareFiles);
     engine->SetPaths(&paths);
     engine->Install();
     engine->Run.ActivePort = 0;
@@ -167,6 +167,7 @@ class LoaderRig : public ::testing::Test {
   test::SimPort* port = nullptr;
   std::unique_ptr<update::UpdateEngine> engine;
   serial::LineConfig normalLine;
+  std::vector<std::string> firmwareFiles;
 
  private:
   std::filesystem::path previous_;
