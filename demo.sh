@@ -1,24 +1,53 @@
 #!/usr/bin/env bash
-# Builds the updater and runs it. With a display the window opens; without one it runs
-# offscreen, saves a screenshot of the window and ends.
+# The updater programming the simulated instrument. Builds what it needs, lays out the demo's
+# firmware package in demo/run, starts instrument-sim (the instrument on COM3 behind two silent
+# ports) and runs the updater from the package: the window when a display is present, otherwise
+# update-cli answering Yes, printing the log. It ends by comparing the instrument's flash with
+# the firmware image.
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/deps.sh
 ensure_packages
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$(nproc)" --target update
+cmake --build build -j "$(nproc)" --target update update-cli instrument-sim flash-compare
 
-run=demo/run
-rm -rf "$run" && mkdir -p "$run"
-# The package: settings and device description are read from the working folder, firmware files
-# are listed from the program's folder, so a link to the program runs from the package copy.
-cp demo/Update.ini demo/ProgDevice.ini "$run/"
-ln -s "$PWD/build/shell/update" "$run/update"
+root=$PWD
+run=$root/demo/run
+rm -rf "$run" && mkdir -p "$run/ports"
+# Settings and device description are read from the working folder, firmware files are listed
+# from the program's folder: links to the programs run from the package copy.
+cp demo/Update.ini demo/ProgDevice.ini demo/Demo340.txt "$run/"
+ln -s "$root/build/shell/update" "$run/update"
+ln -s "$root/build/shell/update-cli" "$run/update-cli"
+export UPDATE_PORT_DIR=$run/ports
+
+"$root/build/sim/instrument-sim" --profile demo/demo-instrument.ini --com 3 --silent-ports 1,2 \
+  --state "$run/instrument-state.json" --dump "$run/instrument-flash.txt" \
+  --trace "$run/instrument-trace.txt" >"$run/instrument-sim.log" 2>&1 &
+sim=$!
+trap 'kill $sim 2>/dev/null || true' EXIT
+for _ in $(seq 100); do
+  grep -q ready "$run/instrument-sim.log" 2>/dev/null && break
+  sleep 0.1
+done
+grep -q ready "$run/instrument-sim.log" || { cat "$run/instrument-sim.log"; exit 1; }
+
+status=0
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-  shot="$PWD/$run/window.png"
-  (cd "$run" && QT_QPA_PLATFORM=offscreen UPDATE_SCREENSHOT="$shot" ./update)
-  echo "No display: the window ran offscreen; screenshot saved as $shot"
+  echo "No display: the window once offscreen for a screenshot, then update-cli does the update."
+  (cd "$run" && QT_QPA_PLATFORM=offscreen UPDATE_AUTO_ANSWER=yes \
+    UPDATE_SCREENSHOT="$run/window.png" ./update 2>/dev/null) || true
+  echo "Screenshot of the window: demo/run/window.png"
+  echo "-------- update-cli --yes"
+  (cd "$run" && ./update-cli --yes) || status=$?
 else
-  (cd "$run" && ./update)
+  (cd "$run" && ./update) || status=$?
 fi
+
+kill -TERM $sim && wait $sim || true
+trap - EXIT
+echo "-------- the simulated instrument's flash against the image"
+"$root/build/demo/flash-compare" "$run/Demo340.txt" "$run/instrument-flash.txt" || status=1
+echo "Instrument trace: demo/run/instrument-trace.txt, state: demo/run/instrument-state.json"
+exit $status

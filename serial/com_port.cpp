@@ -162,7 +162,12 @@ bool TComPort::ApplyLine(const LineConfig& config) {
   current_ = config;
   discardNull_ = config.DiscardNull;
   if (status.Ok()) return true;
-  ShowError(PortDisplayName(comIndex_) + ": " + status.step + ": " + std::strerror(status.error));
+  const std::string cause =
+      std::string(" (") + status.step + ": " + std::strerror(status.error) + ")";
+  ShowError(
+      PortDisplayName(comIndex_) +
+      (Language == 0 ? ": Schnittstelle lässt sich nicht einstellen" : ": line settings refused") +
+      cause);
   return false;
 }
 

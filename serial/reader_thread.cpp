@@ -58,7 +58,10 @@ void TV24Read_Thread::Execute() {
   while (!terminated_) {
     // A full queue or a lost device is not waited on: nothing could be taken from it.
     const bool forData = !lost_ && rx_.Free() > 0;
-    const posix::WaitResult wait = line_.Wait(forData, wake_, kPassMs);
+    // Passes without a line event matter only while an arrival is carried or the driver keeps
+    // error counters to look at; otherwise the thread sleeps until something happens.
+    const int timeoutMs = carried_ || (haveCounters_ && !lost_) ? kPassMs : -1;
+    const posix::WaitResult wait = line_.Wait(forData, wake_, timeoutMs);
     if (terminated_) break;
     LineEvent event;
     if (wait == posix::WaitResult::Readable || wait == posix::WaitResult::Hangup) Drain(event);

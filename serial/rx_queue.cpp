@@ -34,6 +34,7 @@ void RxQueue::SetGone() {
 
 size_t RxQueue::TakeLocked(uint8_t* buffer, size_t n) {
   const size_t taken = std::min(n, count_);
+  if (count_ == kCapacity && taken > 0) wasFull_ = true;
   for (size_t i = 0; i < taken; ++i) buffer[i] = ring_[(head_ + i) % kCapacity];
   head_ = (head_ + taken) % kCapacity;
   count_ -= taken;
@@ -42,7 +43,7 @@ size_t RxQueue::TakeLocked(uint8_t* buffer, size_t n) {
 
 size_t RxQueue::Take(uint8_t* buffer, size_t n, Clock::time_point deadline) {
   std::unique_lock lock(mutex_);
-  wasFull_ = count_ == kCapacity;
+  wasFull_ = false;
   size_t got = TakeLocked(buffer, n);
   while (got < n && !gone_) {
     const Clock::time_point now = Clock::now();

@@ -31,7 +31,7 @@ class RxQueue {
   // Takes up to n bytes: ends when n have come, when kInterval passes without a new byte
   // once one has come, at the deadline, or when the device is gone.
   size_t Take(uint8_t* buffer, size_t n, Clock::time_point deadline);
-  // True when the last Take found the queue full (the reader may be waiting for room).
+  // True when the last Take took from a full queue (the reader may be waiting for room).
   bool WasFull() const;
   void Clear();
 

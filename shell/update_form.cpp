@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -57,7 +58,7 @@ QLabel* Panel(QWidget* parent, const char* caption, int pixelSize, bool bold) {
 }  // namespace
 
 TUpdateForm::TUpdateForm(core::WindowSystem& windows, FormOptions options)
-    : windows_(windows), events_(windows), options_(std::move(options)) {
+    : windows_(windows), events_(windows), options_(std::move(options)), ports_(windows) {
   setWindowTitle(QStringLiteral("Download :"));
   BuildElements();
   BuildMenus();
@@ -67,6 +68,13 @@ TUpdateForm::TUpdateForm(core::WindowSystem& windows, FormOptions options)
   const int32_t language = options_.settings.LanguageIndex;
   Deutsch->setChecked(language == 0);
   Englisch->setChecked(language == 1);
+  ports_.SetLanguage(language);
+  ports_.SetErrorBox(options_.portErrorBox
+                         ? options_.portErrorBox
+                         : [this](const std::string& caption, const std::string& text) {
+                             ShowError(caption, text);
+                           });
+  ports_.TakeInventory();
   std::vector<std::string> progFile2;
   for (const DeviceEntry& entry : options_.devices.DeviceTable) {
     if (progFile2.size() == 4) break;
@@ -74,7 +82,13 @@ TUpdateForm::TUpdateForm(core::WindowSystem& windows, FormOptions options)
   }
   firmware_ = ScanFirmwareFiles(options_.programFolder, progFile2);
   ApplyFirmwareScan();
+  engine_ = std::make_unique<update::UpdateEngine>(events_, *this, options_.settings,
+                                                   options_.devices, ports_, firmware_.files);
+  engine_->Install();
   ShowStartText();
+  const Settings& settings = options_.settings;
+  const std::string panel = ports_.OpenPorts(settings.ComGiven != 0, settings.ComIndex);
+  StatusPanels[0]->setText(QString::fromStdString(panel));
 }
 
 TUpdateForm::~TUpdateForm() {
@@ -298,6 +312,8 @@ void TUpdateForm::CloseWindow() {
 }
 
 void TUpdateForm::OkBitBtnClick() {
+  // The language cannot change once a run has begun.
+  Sprache->setEnabled(false);
   events_.queue.PostKey(core::KEY_OK);
   events_.pump.PumpEvents();
 }
@@ -307,18 +323,16 @@ void TUpdateForm::SecTimerTimer() {
 }
 
 void TUpdateForm::OnWindowMessage(uint32_t message, uintptr_t wParam) {
-  // The window-message bridge: received data becomes event 10000 for the handler chain.
-  // WM_V24_ERROR is handled with the port search; overrun and parity have no effect.
-  if (message == core::WM_V24_RECEIVED) {
-    events_.queue.PostEvent(core::ev::kReceived, wParam);
-    events_.pump.PumpEvents();
-  }
+  // The window-message bridge lives in the engine (the console front-end has no window):
+  // received data becomes event 10000, a line error drops the port's input and searches again.
+  engine_->OnWindowMessage(message, wParam);
 }
 
 void TUpdateForm::closeEvent(QCloseEvent* event) {
   StopPanel->show();
   StopPanel->raise();
   StopPanel->repaint();
+  ports_.CloseAll();
   QMainWindow::closeEvent(event);
 }
 

@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,6 +14,9 @@
 #include "shell/device_file.h"
 #include "shell/firmware_scan.h"
 #include "shell/settings.h"
+#include "serial/com_port.h"
+#include "update/engine.h"
+#include "update/port_table.h"
 #include "update/update_view.h"
 
 class QAction;
@@ -40,6 +44,8 @@ struct FormOptions {
   Settings settings;          // from Update.ini
   DeviceDescription devices;  // from ProgDevice.ini; entries 0 to 3 decide the menu rules
   std::vector<std::string> startupNotes;  // log entries about clipped or refused input
+  // Where the ports' error boxes go; empty: a modal message box.
+  serial::ErrorBox portErrorBox;
 };
 
 class TUpdateForm : public QMainWindow, public update::UpdateView {
@@ -51,6 +57,8 @@ class TUpdateForm : public QMainWindow, public update::UpdateView {
   const FirmwareScan& Firmware() const { return firmware_; }
   const Settings& CurrentSettings() const { return options_.settings; }
   const DeviceDescription& Devices() const { return options_.devices; }
+  update::PortTable& Ports() { return ports_; }
+  update::UpdateEngine& Engine() { return *engine_; }
 
   // UpdateView.
   void AppendLog(std::string_view text) override;
@@ -134,6 +142,8 @@ class TUpdateForm : public QMainWindow, public update::UpdateView {
   core::EventCore events_;
   FormOptions options_;
   FirmwareScan firmware_;
+  update::PortTable ports_;
+  std::unique_ptr<update::UpdateEngine> engine_;
   QWidget* client_ = nullptr;
 };
 

@@ -152,6 +152,24 @@ TEST_F(ComPortTest, ReadEndsAfterTheGapAndDropsNulBytesWhenAsked) {
   }
 }
 
+TEST_F(ComPortTest, MoreThanTheReceiveQueueHoldsArrivesWholeAndInOrder) {
+  OpenPort();
+  std::string sent(100000, '\0');
+  for (size_t i = 0; i < sent.size(); ++i) sent[i] = static_cast<char>('a' + i % 23);
+  std::thread device([&] { pty.Send(sent); });
+  std::this_thread::sleep_for(milliseconds(300));  // let the queue fill up unread
+  std::string received;
+  char buffer[4097];
+  while (received.size() < sent.size()) {
+    const int32_t got = port.Read(buffer, 4096);
+    if (got <= 0) break;
+    received.append(buffer, got);
+  }
+  device.join();
+  EXPECT_EQ(received.size(), sent.size());
+  EXPECT_TRUE(received == sent);
+}
+
 TEST_F(ComPortTest, QolmarFramingWrapsEachWriteInXoffXon) {
   OpenPort();
   ASSERT_TRUE(port.ChangeHandShake(Qolmar_XonXoff));
@@ -237,6 +255,8 @@ TEST_F(ComPortTest, LineOperationsChangeTheLineNotTheRecord) {
   EXPECT_EQ(cfgetospeed(&line), B9600);
   EXPECT_TRUE(line.c_cflag & CSTOPB);
   EXPECT_EQ(port.LoadV24Parameter().Parity, 2);
+  // When nothing but parity changes, glibc reports the pty's dropped parity bit as EINVAL.
+  EXPECT_TRUE(port.ChangeV24Parameter(B__9600, S_2, Even, true));
 
   port.SaveLastV24Parameter();
   EXPECT_TRUE(port.ChangeBaudrate(B_38400));

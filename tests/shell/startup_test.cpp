@@ -3,6 +3,9 @@
 // (UPDATE_SCREENSHOT), so no person is needed and a shown window leaves a file behind.
 #include <gtest/gtest.h>
 
+#include <pty.h>
+#include <unistd.h>
+
 #include <QProcess>
 #include <filesystem>
 
@@ -20,8 +23,13 @@ struct ProgramRun {
 };
 
 ProgramRun StartIn(const test::TempFolder& folder) {
-  const fs::path ports = folder.Path() / "ports";  // no serial port of this machine
+  // No serial port of this machine: one pseudo-terminal as COM1.
+  const fs::path ports = folder.Path() / "ports";
   fs::create_directories(ports);
+  int master = -1, slave = -1;
+  char name[128] = {};
+  if (openpty(&master, &slave, name, nullptr, nullptr) != 0) ADD_FAILURE() << "no pty";
+  fs::create_symlink(name, ports / "COM1");
   const fs::path shot = folder.Path() / "shown.png";
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   environment.insert("QT_QPA_PLATFORM", "offscreen");
@@ -44,6 +52,8 @@ ProgramRun StartIn(const test::TempFolder& folder) {
   run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
   run.errors = QString::fromUtf8(process.readAllStandardError());
   run.windowShown = fs::exists(shot);
+  close(slave);
+  close(master);
   return run;
 }
 

@@ -42,7 +42,12 @@ FormOptions Package(const test::TempFolder& folder, const std::vector<std::strin
   test::WritePackageFile(folder, "ProgDevice.ini", devices);
   std::optional<FormOptions> options = ReadStartupFiles(folder.Path(), folder.Path());
   EXPECT_TRUE(options.has_value());
-  return options ? std::move(*options) : FormOptions{};
+  // Never the machine's own ports: an empty port folder, and the failed open only noted.
+  std::filesystem::create_directories(folder.Path() / "ports");
+  setenv("UPDATE_PORT_DIR", (folder.Path() / "ports").c_str(), 1);
+  if (!options) return FormOptions{};
+  options->portErrorBox = [](const std::string&, const std::string&) {};
+  return std::move(*options);
 }
 
 struct KeyProbe {
@@ -87,7 +92,7 @@ TEST(UpdateForm, ElementsCaptionsAndInitialStates) {
   ASSERT_EQ(form.StatusPanels.size(), 5u);
   const int widths[] = {200, 50, 50, 120, 80};
   for (int i = 0; i < 5; ++i) EXPECT_EQ(form.StatusPanels[i]->width(), widths[i]);
-  EXPECT_EQ(form.StatusPanels[0]->text(), "Com X");
+  EXPECT_EQ(form.StatusPanels[0]->text(), "[Com1]");  // the empty port folder: COM1 not opened
   EXPECT_FALSE(form.SecTimer->isActive());
   EXPECT_FALSE(form.TitleTimer->isActive());
   EXPECT_EQ(form.SecTimer->interval(), 500);

@@ -1,0 +1,109 @@
+// The main window with its ports on pty fixtures: the ports opened at start-up and shown in
+// status panel 0, the window-message bridge, and the ports closed when the window closes.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <chrono>
+#include <functional>
+
+#include "core/event_codes.h"
+#include "shell/qt_window_system.h"
+#include "shell/update_form.h"
+#include "tests/serial/pty_fixture.h"
+
+namespace shell {
+namespace {
+
+struct Recorder {
+  core::EventRecord Handle(core::EventQueue&, core::EventRecord record) {
+    if (record.kind == core::EVK_EVENT) seen.push_back(record);
+    return record;
+  }
+  std::vector<core::EventRecord> seen;
+};
+
+class FormPortsTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    static int argc = 1;
+    static char name[] = "form_ports_test";
+    static char* argv[] = {name, nullptr};
+    app = new QApplication(argc, argv);
+  }
+  static void TearDownTestSuite() {
+    delete app;
+    app = nullptr;
+  }
+  static inline QApplication* app = nullptr;
+
+  FormOptions Options() {
+    FormOptions options;
+    options.programFolder = dir.Path();
+    options.portErrorBox = [this](const std::string&, const std::string& text) {
+      boxes.push_back(text);
+    };
+    return options;
+  }
+  // Runs the window's message loop until done or ms passed.
+  bool RunUntil(const std::function<bool()>& done, int ms = 3000) {
+    const uint32_t end = windows.TickCount() + static_cast<uint32_t>(ms);
+    while (!done() && !core::TickReached(windows.TickCount(), end)) {
+      windows.WaitMessages(windows.TickCount() + 50);
+    }
+    return done();
+  }
+
+  ptytest::PortDir dir;
+  QtWindowSystem windows;
+  std::vector<std::string> boxes;
+};
+
+TEST_F(FormPortsTest, OpensTheUsablePortsAndBridgesTheirMessages) {
+  for (int n : {1, 3, 4}) dir.Add(n);
+  TUpdateForm form(windows, Options());
+  EXPECT_EQ(form.StatusPanels[0]->text().toStdString(), "[Com1] [3] [4]");
+  Recorder recorder;
+  form.Events().queue.AddHandler(core::MakeHandler<&Recorder::Handle>(&recorder));
+
+  dir[3].Send("!\r\n");
+  ASSERT_TRUE(RunUntil([&] { return !recorder.seen.empty(); }));
+  EXPECT_EQ(recorder.seen[0].code, core::ev::kReceived);
+  EXPECT_EQ(recorder.seen[0].data, 3u);
+
+  // A line error drops what waits on that port and reaches the engine.
+  dir[4].Send("garbage");
+  windows.PostMessage(core::WM_V24_ERROR, 4);
+  ASSERT_TRUE(RunUntil([&] { return form.Engine().Run.LineErrorSeen; }));
+  char buffer[300];
+  EXPECT_EQ(form.Ports().Entry(2)->Read(buffer, 250), 0);
+
+  form.show();
+  form.close();
+  EXPECT_FALSE(form.StopPanel->isHidden());
+  EXPECT_EQ(form.Ports().Entry(0), nullptr);
+  EXPECT_FALSE(form.Ports().UpdateCom().Opened());
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(FormPortsTest, AFixedPortIsTheOnlyPortOpened) {
+  for (int n : {1, 3, 4}) dir.Add(n);
+  FormOptions options = Options();
+  options.settings.ComGiven = 1;
+  options.settings.ComIndex = 2;
+  TUpdateForm form(windows, options);
+  EXPECT_EQ(form.StatusPanels[0]->text().toStdString(), "Com3");
+  EXPECT_EQ(form.Ports().PortCount, 1);
+  serial::TComPort other(serial::TComPort::Inventory::Skip);
+  EXPECT_GT(other.Open(nullptr, 0, false), 0);  // COM1 was left alone
+}
+
+TEST_F(FormPortsTest, WithoutUsablePortsTheFailedOpenIsReported) {
+  TUpdateForm form(windows, Options());
+  EXPECT_EQ(boxes, std::vector<std::string>{"COM1 konnte nicht geöffnet werden!"});
+  EXPECT_EQ(form.StatusPanels[0]->text().toStdString(), "[Com1]");
+  EXPECT_EQ(form.Ports().PortCount, 0);
+}
+
+}  // namespace
+}  // namespace shell
