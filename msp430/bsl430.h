@@ -46,7 +46,7 @@ class T_BSL430 : public Msp430Loader {
   using FrameStep = void (T_BSL430::*)(std::span<const uint8_t> frame);
 
   // Link.
-  void Send(const std::optional<BslFrame>& frame);
+  void SendFrame(const std::optional<BslFrame>& frame);
   void SendSync(Step next);
   void ResendSync();
   void WriteSync();

@@ -94,7 +94,7 @@ void T_BSL430::EnterBootLoader(bool syncFirst) {
   }
 }
 
-void T_BSL430::Send(const std::optional<BslFrame>& frame) {
+void T_BSL430::SendFrame(const std::optional<BslFrame>& frame) {
   TxFrame = frame;
   if (!TxFrame) {  // a block the frame cannot carry; the reader never produces one
     FailRun();

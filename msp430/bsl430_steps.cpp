@@ -52,7 +52,7 @@ void T_BSL430::RequestVersion() {
   OnAck = nullptr;
   OnFailure = &T_BSL430::VersionFallback;
   StepCode = step::kVersion;
-  Send(VersionFrame());
+  SendFrame(VersionFrame());
 }
 
 void T_BSL430::VersionFallback() {
@@ -64,7 +64,7 @@ void T_BSL430::VersionFallback() {
   OnFrame = &T_BSL430::OnVersion;
   OnFailure = &T_BSL430::VersionFallback;
   StepCode = step::kVersion;
-  Send(ReadBlockFrame(0x0FF0, 14));
+  SendFrame(ReadBlockFrame(0x0FF0, 14));
 }
 
 void T_BSL430::OnVersion(std::span<const uint8_t> frame) {
@@ -100,7 +100,7 @@ void T_BSL430::SendPassword() {
   OnAck = &T_BSL430::OnPasswordAccepted;
   OnFailure = &T_BSL430::SendPassword;
   StepCode = step::kPassword;
-  Send(PasswordFrame(static_cast<uint16_t>(PasswordWord)));
+  SendFrame(PasswordFrame(static_cast<uint16_t>(PasswordWord)));
 }
 
 void T_BSL430::OnPasswordAccepted() {
@@ -129,7 +129,7 @@ void T_BSL430::ChangeBaudRate() {
   OnAck = &T_BSL430::OnBaudChanged;
   OnFailure = &T_BSL430::ChangeBaudRate;
   StepCode = step::kBaudRate;
-  Send(BaudRateFrame(ChipId));
+  SendFrame(BaudRateFrame(ChipId));
 }
 
 void T_BSL430::OnBaudChanged() {
@@ -159,7 +159,7 @@ void T_BSL430::PatchRestart() {
   OnAck = &T_BSL430::AfterPatchRestart;
   OnFailure = &T_BSL430::PatchRestart;
   StepCode = step::kPatchRestart;
-  Send(LoadPcFrame(kBootLoaderRestart));
+  SendFrame(LoadPcFrame(kBootLoaderRestart));
 }
 
 void T_BSL430::AfterPatchRestart() {
@@ -170,7 +170,7 @@ void T_BSL430::PatchPassword() {
   OnAck = &T_BSL430::AfterPatchPassword;
   OnFailure = &T_BSL430::PatchPassword;
   StepCode = step::kPassword;
-  Send(PasswordFrame(static_cast<uint16_t>(PasswordWord)));
+  SendFrame(PasswordFrame(static_cast<uint16_t>(PasswordWord)));
 }
 
 void T_BSL430::AfterPatchPassword() {
@@ -182,7 +182,7 @@ void T_BSL430::PatchWrite() {
   OnAck = &T_BSL430::PatchWritten;
   OnFailure = &T_BSL430::PatchWrite;
   StepCode = step::kPatchWrite;
-  Send(DataBlockFrame(PatchImage[static_cast<size_t>(PatchIndex)]));
+  SendFrame(DataBlockFrame(PatchImage[static_cast<size_t>(PatchIndex)]));
 }
 
 void T_BSL430::PatchWritten() {
@@ -200,7 +200,7 @@ void T_BSL430::PatchRead() {
   OnFrame = &T_BSL430::PatchCompare;
   OnFailure = &T_BSL430::PatchRead;
   StepCode = step::kPatchVerify;
-  Send(ReadBlockFrame(block.Address, static_cast<uint8_t>(DataCount(block))));
+  SendFrame(ReadBlockFrame(block.Address, static_cast<uint8_t>(DataCount(block))));
 }
 
 void T_BSL430::PatchCompare(std::span<const uint8_t> frame) {
@@ -227,7 +227,7 @@ void T_BSL430::PatchCallStart() {
   OnAck = &T_BSL430::AfterPatchCall;
   OnFailure = &T_BSL430::PatchCallStart;
   StepCode = step::kPatchCall;
-  Send(LoadPcFrame(PatchImage[0].Address));
+  SendFrame(LoadPcFrame(PatchImage[0].Address));
 }
 
 void T_BSL430::AfterPatchCall() {
@@ -260,13 +260,14 @@ void T_BSL430::EraseStep() {
   // A segment below 0x1200 that cannot be erased is skipped.
   OnFailure = EraseAddress < kSkipBelow ? &T_BSL430::EraseNext : &T_BSL430::EraseStep;
   StepCode = step::kErase;
-  Send(EraseSegmentFrame(static_cast<uint16_t>(EraseAddress - (OffsetActive ? kHighStart : 0))));
+  SendFrame(
+      EraseSegmentFrame(static_cast<uint16_t>(EraseAddress - (OffsetActive ? kHighStart : 0))));
 }
 
 void T_BSL430::SetMemOffset() {
   OnFailure = &T_BSL430::SetMemOffset;
   StepCode = step::kMemOffset;
-  Send(MemOffsetFrame(static_cast<uint8_t>(MemOffset)));
+  SendFrame(MemOffsetFrame(static_cast<uint8_t>(MemOffset)));
 }
 
 void T_BSL430::OnEraseOffset() {
@@ -324,7 +325,7 @@ void T_BSL430::ProgramBlock() {
   OnAck = &T_BSL430::OnBlockWritten;
   OnFailure = &T_BSL430::ProgramBlock;
   StepCode = step::kWrite;
-  Send(DataBlockFrame(block));
+  SendFrame(DataBlockFrame(block));
 }
 
 void T_BSL430::OnProgramOffset() {
@@ -367,7 +368,7 @@ void T_BSL430::VerifyBlock() {
   OnFrame = &T_BSL430::CompareBlock;
   OnFailure = &T_BSL430::VerifyBlock;
   StepCode = step::kVerify;
-  Send(ReadBlockFrame(block.Address, static_cast<uint8_t>(DataCount(block))));
+  SendFrame(ReadBlockFrame(block.Address, static_cast<uint8_t>(DataCount(block))));
 }
 
 void T_BSL430::OnVerifyOffset() {
@@ -395,7 +396,7 @@ void T_BSL430::StartProgram() {
   StepCode = step::kStart;
   TxFrame = LoadPcFrame(StartAddress);
   Wait(1000);
-  Send(TxFrame);
+  SendFrame(TxFrame);
 }
 
 void T_BSL430::Finish() {

@@ -41,7 +41,7 @@ class T_BSL_54XX_430 : public Msp430Loader {
   using FrameStep = void (T_BSL_54XX_430::*)(std::span<const uint8_t> data);
 
   // Link.
-  void Send(const std::optional<BslFrame54>& frame);
+  void SendFrame(const std::optional<BslFrame54>& frame);
   void HandleFailure54();
   void Run(Step step);
 

@@ -84,7 +84,7 @@ void T_BSL_54XX_430::EnterBootLoader54() {
   SendPassword54();
 }
 
-void T_BSL_54XX_430::Send(const std::optional<BslFrame54>& frame) {
+void T_BSL_54XX_430::SendFrame(const std::optional<BslFrame54>& frame) {
   TxFrame = frame;
   if (!TxFrame) {  // an address the frame cannot carry; the reader never produces one
     FailRun();

@@ -31,7 +31,7 @@ void T_BSL_54XX_430::SendPassword54() {
   OnMessageOk = &T_BSL_54XX_430::RequestVersion54;
   OnFailure = &T_BSL_54XX_430::SendPassword54;
   StepCode = step::kPassword;
-  Send(PasswordFrame54(PasswordWords));
+  SendFrame(PasswordFrame54(PasswordWords));
 }
 
 void T_BSL_54XX_430::RequestVersion54() {
@@ -39,7 +39,7 @@ void T_BSL_54XX_430::RequestVersion54() {
   OnMessageOk = nullptr;
   OnFailure = &T_BSL_54XX_430::RequestVersion54;
   StepCode = step::kVersion;
-  Send(VersionFrame54());
+  SendFrame(VersionFrame54());
 }
 
 void T_BSL_54XX_430::OnVersion54(std::span<const uint8_t>) {
@@ -52,7 +52,7 @@ void T_BSL_54XX_430::ReadDeviceId() {
   OnMessageOk = nullptr;
   OnFailure = &T_BSL_54XX_430::ReadDeviceId;
   StepCode = step::kVersion;
-  Send(ReadBlockFrame54(kDeviceIdAddress, 4));
+  SendFrame(ReadBlockFrame54(kDeviceIdAddress, 4));
 }
 
 void T_BSL_54XX_430::OnDeviceId(std::span<const uint8_t>) {
@@ -75,7 +75,7 @@ void T_BSL_54XX_430::ChangeBaudRate54() {
   OnAck = &T_BSL_54XX_430::OnBaudChanged54;
   OnFailure = &T_BSL_54XX_430::ChangeBaudRate54;
   StepCode = step::kBaudRate;
-  Send(BaudRateFrame54());
+  SendFrame(BaudRateFrame54());
 }
 
 void T_BSL_54XX_430::OnBaudChanged54() {
@@ -91,7 +91,7 @@ void T_BSL_54XX_430::EraseSegment54() {
   // Information memory and below are not erased: nothing is sent, and the time-out retries.
   if (EraseAddress <= kNoEraseAtOrBelow) return;
   OnFailure = &T_BSL_54XX_430::EraseSegment54;
-  Send(EraseSegmentFrame54(static_cast<uint32_t>(EraseAddress)));
+  SendFrame(EraseSegmentFrame54(static_cast<uint32_t>(EraseAddress)));
 }
 
 void T_BSL_54XX_430::EraseNext54() {
@@ -129,7 +129,7 @@ void T_BSL_54XX_430::ProgramBlock54() {
   OnFailure = &T_BSL_54XX_430::ProgramBlock54;
   StepCode = step::kWrite;
   OnMessageOk = &T_BSL_54XX_430::OnBlockWritten54;
-  Send(DataBlockFrame54(block));
+  SendFrame(DataBlockFrame54(block));
 }
 
 void T_BSL_54XX_430::OnVectorErased54() {
@@ -152,7 +152,7 @@ void T_BSL_54XX_430::VerifyBlock54() {
   OnFrame = &T_BSL_54XX_430::CompareBlock54;
   OnFailure = &T_BSL_54XX_430::VerifyBlock54;
   StepCode = step::kVerify;
-  Send(ReadBlockFrame54(block.Address, static_cast<uint16_t>(DataCount(block) & 0xFF)));
+  SendFrame(ReadBlockFrame54(block.Address, static_cast<uint16_t>(DataCount(block) & 0xFF)));
 }
 
 void T_BSL_54XX_430::CompareBlock54(std::span<const uint8_t> data) {
@@ -179,7 +179,7 @@ void T_BSL_54XX_430::StartProgram54() {
   StepCode = step::kStart;
   TxFrame = LoadPcFrame54(StartAddress);
   Wait(3000);
-  Send(TxFrame);
+  SendFrame(TxFrame);
 }
 
 void T_BSL_54XX_430::Finish54() {
