@@ -1,0 +1,408 @@
+// The classic programming sequence. Each step stores the continuations of its answer, sets its
+// step code and sends one command; the steps named in the continuations carry the run on.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "msp430/bsl430.h"
+#include "msp430/image_file.h"
+#include "update/display.h"
+
+namespace msp430 {
+namespace {
+
+constexpr int32_t kVectorSegment = 0xFE00;
+constexpr int32_t kVectorErase = 0xFFFF;  // an address inside the vector segment
+constexpr int32_t kHighStart = 0x10000;
+constexpr int32_t kSweepStart = 0xFC00;
+constexpr int32_t kSweepEnd = 0x0E80;
+constexpr int32_t kInfoSegment = 0x1080;
+constexpr int32_t kMainMemory = 0x1100;
+constexpr int32_t kSkipBelow = 0x1200;  // segments below that may refuse the erase
+constexpr int32_t kSegment = 0x200;
+constexpr uint16_t kBootLoaderRestart = 0x0C22;
+constexpr int32_t kProcessorF427 = 0xF427;
+constexpr int32_t kVersionTextSize = 12;
+
+uint8_t FrameByte(std::span<const uint8_t> frame, size_t i) {
+  return i < frame.size() ? frame[i] : 0;
+}
+
+int32_t BlockEnd(const ImageBlock& block) {
+  return block.Address + DataCount(block);
+}
+
+// The reply's data equal the block's data: same count, same bytes. A shorter reply proves
+// nothing about the bytes it left out.
+bool SameData(std::span<const uint8_t> frame, const ImageBlock& block) {
+  const size_t count = FrameByte(frame, 2);
+  if (count != static_cast<size_t>(DataCount(block)) || frame.size() < count + 6) return false;
+  return std::equal(frame.begin() + 4, frame.begin() + 4 + static_cast<long>(count),
+                    block.Data.begin());
+}
+
+}  // namespace
+
+uint16_t T_BSL430::BlockOneAddress() const {
+  return Image[1].Address;
+}
+
+void T_BSL430::RequestVersion() {
+  OnFrame = &T_BSL430::OnVersion;
+  OnAck = nullptr;
+  OnFailure = &T_BSL430::VersionFallback;
+  StepCode = step::kVersion;
+  SendFrame(VersionFrame());
+}
+
+void T_BSL430::VersionFallback() {
+  if (!PasswordSent) {
+    SendPassword();
+    return;
+  }
+  // Boot loaders without the version command: the same bytes from memory 0x0FF0.
+  OnFrame = &T_BSL430::OnVersion;
+  OnFailure = &T_BSL430::VersionFallback;
+  StepCode = step::kVersion;
+  SendFrame(ReadBlockFrame(0x0FF0, 14));
+}
+
+void T_BSL430::OnVersion(std::span<const uint8_t> frame) {
+  VersionKnown = true;
+  ChipId = FrameByte(frame, 4) * 256 + FrameByte(frame, 5);
+  char text[kVersionTextSize];
+  std::snprintf(text, sizeof text, "%X.%2X", FrameByte(frame, 14), FrameByte(frame, 15));
+  VersionText = text;
+  BslVersion = static_cast<int32_t>(100 * std::strtod(text, nullptr) + 0.0001);
+  if (host_.context.NoSensorContinue) {
+    ReloadImageForChip(ChipId);
+    if (Done) return;
+  }
+  SendSync(&T_BSL430::SendPassword);
+}
+
+void T_BSL430::ReloadImageForChip(int32_t chip) {
+  std::string file = host_.defaultFileForProcessor ? host_.defaultFileForProcessor(chip) : "";
+  if (file.size() < 5) return;
+  if (file.back() == '@') {
+    host_.context.SecondFileMarked = true;
+    file.pop_back();
+  }
+  BlockIndex = 0;
+  if (!ReadImageFile(file)) {
+    FailRun();
+    return;
+  }
+  if (chip == kProcessorF427) PasswordWord = 0x0E5A;
+}
+
+void T_BSL430::SendPassword() {
+  OnAck = &T_BSL430::OnPasswordAccepted;
+  OnFailure = &T_BSL430::SendPassword;
+  StepCode = step::kPassword;
+  SendFrame(PasswordFrame(static_cast<uint16_t>(PasswordWord)));
+}
+
+void T_BSL430::OnPasswordAccepted() {
+  PasswordSent = true;
+  if (!VersionKnown) {
+    SendSync(&T_BSL430::RequestVersion);
+    return;
+  }
+  const update::DownloadContext& context = host_.context;
+  const int32_t k = std::min(BslMode, 1);
+  EraseAddress = kSweepStart;
+  if (k == 0 && context.FlashErase2 > 0) EraseAddress = context.FlashErase2;
+  if (k == 1 && context.FlashErase3 > 0) EraseAddress = context.FlashErase3;
+  const bool marked = (k == 0 && context.MainFileMarked) || (k == 1 && context.SecondFileMarked);
+  SetProgressMax(ProgressMax + ((EraseAddress - BlockOneAddress()) / 512 + 2) * 2);
+  if (BslVersion == 110) {
+    LoadPatch();
+  } else if (BslVersion >= 160 && !marked) {
+    SendSync(&T_BSL430::ChangeBaudRate);
+  } else {
+    SendSync(&T_BSL430::EraseStep);
+  }
+}
+
+void T_BSL430::ChangeBaudRate() {
+  OnAck = &T_BSL430::OnBaudChanged;
+  OnFailure = &T_BSL430::ChangeBaudRate;
+  StepCode = step::kBaudRate;
+  SendFrame(BaudRateFrame(ChipId));
+}
+
+void T_BSL430::OnBaudChanged() {
+  Wait(1000);
+  host_.port.ChangeV24Parameter(serial::B_38400, serial::S_1, serial::Even, false);
+  Wait(1000);
+  SendSync(&T_BSL430::EraseStep);
+}
+
+// Boot loader 1.10 runs a correction patch from RAM before every block command.
+void T_BSL430::LoadPatch() {
+  PatchIndex = 0;
+  const ImageReadResult patch = ReadPatchFile(PatchImage, PatchFileName);
+  if (!patch.Ok()) {
+    // Without the patch this boot loader cannot be programmed: the run ends as a failure.
+    AppendLog(ImageErrorMessage(patch.Error, LanguageIndex));
+    StepCode = step::kPatchRestart;
+    FailRun();
+    return;
+  }
+  LastPatchBlock = patch.LastBlock;
+  SetProgressMax(8 * (LastBlock + 1) + 8 + 4 * (LastPatchBlock + 1) + 246);
+  SendSync(&T_BSL430::PatchRestart);
+}
+
+void T_BSL430::PatchRestart() {
+  OnAck = &T_BSL430::AfterPatchRestart;
+  OnFailure = &T_BSL430::PatchRestart;
+  StepCode = step::kPatchRestart;
+  SendFrame(LoadPcFrame(kBootLoaderRestart));
+}
+
+void T_BSL430::AfterPatchRestart() {
+  SendSync(&T_BSL430::PatchPassword);
+}
+
+void T_BSL430::PatchPassword() {
+  OnAck = &T_BSL430::AfterPatchPassword;
+  OnFailure = &T_BSL430::PatchPassword;
+  StepCode = step::kPassword;
+  SendFrame(PasswordFrame(static_cast<uint16_t>(PasswordWord)));
+}
+
+void T_BSL430::AfterPatchPassword() {
+  PatchIndex = 0;
+  SendSync(&T_BSL430::PatchWrite);
+}
+
+void T_BSL430::PatchWrite() {
+  OnAck = &T_BSL430::PatchWritten;
+  OnFailure = &T_BSL430::PatchWrite;
+  StepCode = step::kPatchWrite;
+  SendFrame(DataBlockFrame(PatchImage[static_cast<size_t>(PatchIndex)]));
+}
+
+void T_BSL430::PatchWritten() {
+  if (PatchIndex < LastPatchBlock) {
+    ++PatchIndex;
+    SendSync(&T_BSL430::PatchWrite);
+    return;
+  }
+  PatchIndex = 0;
+  SendSync(&T_BSL430::PatchRead);
+}
+
+void T_BSL430::PatchRead() {
+  const ImageBlock& block = PatchImage[static_cast<size_t>(PatchIndex)];
+  OnFrame = &T_BSL430::PatchCompare;
+  OnFailure = &T_BSL430::PatchRead;
+  StepCode = step::kPatchVerify;
+  SendFrame(ReadBlockFrame(block.Address, static_cast<uint8_t>(DataCount(block))));
+}
+
+void T_BSL430::PatchCompare(std::span<const uint8_t> frame) {
+  if (!SameData(frame, PatchImage[static_cast<size_t>(PatchIndex)])) {
+    FailRun();
+    return;
+  }
+  if (PatchIndex < LastPatchBlock) {
+    ++PatchIndex;
+    SendSync(&T_BSL430::PatchRead);
+    return;
+  }
+  PatchIndex = 0;
+  PatchLoaded = true;
+  SendSync(&T_BSL430::EraseStep);
+}
+
+void T_BSL430::PatchCall(Step next) {
+  SavedNext = next;
+  SendSync(&T_BSL430::PatchCallStart);
+}
+
+void T_BSL430::PatchCallStart() {
+  OnAck = &T_BSL430::AfterPatchCall;
+  OnFailure = &T_BSL430::PatchCallStart;
+  StepCode = step::kPatchCall;
+  SendFrame(LoadPcFrame(PatchImage[0].Address));
+}
+
+void T_BSL430::AfterPatchCall() {
+  SendSync(SavedNext);
+}
+
+void T_BSL430::SyncOrPatchCall(Step next) {
+  if (PatchLoaded) {
+    PatchCall(next);
+  } else {
+    SendSync(next);
+  }
+}
+
+void T_BSL430::EraseStep() {
+  if (EraseAddress > 0xFFFF && !OffsetActive) {
+    MemOffset = 1;
+    OnAck = &T_BSL430::OnEraseOffset;
+    SetMemOffset();
+    return;
+  }
+  if (EraseAddress < kHighStart && OffsetActive) {
+    EraseAddress -= kSegment;  // down from above 0xFFFF: the vector segment is skipped
+    MemOffset = 0;
+    OnAck = &T_BSL430::OnEraseOffset;
+    SetMemOffset();
+    return;
+  }
+  OnAck = &T_BSL430::EraseNext;
+  // A segment below 0x1200 that cannot be erased is skipped.
+  OnFailure = EraseAddress < kSkipBelow ? &T_BSL430::EraseNext : &T_BSL430::EraseStep;
+  StepCode = step::kErase;
+  SendFrame(
+      EraseSegmentFrame(static_cast<uint16_t>(EraseAddress - (OffsetActive ? kHighStart : 0))));
+}
+
+void T_BSL430::SetMemOffset() {
+  OnFailure = &T_BSL430::SetMemOffset;
+  StepCode = step::kMemOffset;
+  SendFrame(MemOffsetFrame(static_cast<uint8_t>(MemOffset)));
+}
+
+void T_BSL430::OnEraseOffset() {
+  OffsetActive = MemOffset == 1;
+  SendSync(&T_BSL430::EraseStep);
+}
+
+void T_BSL430::EraseNext() {
+  const int32_t a = BlockOneAddress();
+  const int32_t erased = EraseAddress;
+  EraseAddress -= kSegment;
+  if (EraseAddress <= kSweepEnd) {
+    BlockIndex = 0;
+    SyncOrPatchCall(&T_BSL430::ProgramBlock);
+    return;
+  }
+  if (EraseAddress == a - 0x100) EraseAddress = a;
+  if (EraseAddress < a)
+    EraseAddress = BlockZeroSegmentDue(erased) ? Image[0].Address : kInfoSegment;
+  SendSync(&T_BSL430::EraseStep);
+  OnFailure = &T_BSL430::EraseStep;
+}
+
+// The sweep stops at block 1's segment. Block 0 below it in main memory (an image whose code
+// starts at 0x1100) has a segment of its own that must be erased as well.
+bool T_BSL430::BlockZeroSegmentDue(int32_t erased) const {
+  const int32_t a0 = Image[0].Address;
+  return a0 >= kMainMemory && a0 < BlockOneAddress() && (erased & ~0x1FF) != (a0 & ~0x1FF);
+}
+
+void T_BSL430::ProgramBlock() {
+  const ImageBlock& block = Image[static_cast<size_t>(BlockIndex)];
+  const bool vectorDue =
+      !VectorPhase && (FirstHigh == -1 ? BlockEnd(block) >= kVectorSegment : IsMarker(block));
+  if (vectorDue) {
+    if (MemOffset == 1 && OffsetActive) {
+      MemOffset = 0;
+      OnAck = &T_BSL430::OnProgramOffset;
+      SetMemOffset();
+      return;
+    }
+    if (FirstHigh != -1) ++BlockIndex;  // past the marker
+    EraseAddress = kVectorErase;
+    EraseStep();
+    StepCode = step::kVectorErase;
+    OnAck = &T_BSL430::OnVectorErased;
+    return;
+  }
+  if (BlockIndex == FirstHigh && !OffsetActive) {
+    MemOffset = 1;
+    OnAck = &T_BSL430::OnProgramOffset;
+    SetMemOffset();
+    return;
+  }
+  OnAck = &T_BSL430::OnBlockWritten;
+  OnFailure = &T_BSL430::ProgramBlock;
+  StepCode = step::kWrite;
+  SendFrame(DataBlockFrame(block));
+}
+
+void T_BSL430::OnProgramOffset() {
+  OffsetActive = MemOffset == 1;
+  SendSync(&T_BSL430::ProgramBlock);
+}
+
+void T_BSL430::OnVectorErased() {
+  VectorPhase = true;
+  SyncOrPatchCall(&T_BSL430::ProgramBlock);
+}
+
+void T_BSL430::OnBlockWritten() {
+  if (BlockIndex < LastBlock) {
+    ++BlockIndex;
+    SyncOrPatchCall(&T_BSL430::ProgramBlock);
+    return;
+  }
+  BlockIndex = 0;
+  SyncOrPatchCall(&T_BSL430::VerifyBlock);
+}
+
+void T_BSL430::VerifyBlock() {
+  if (FirstHigh != -1 && IsMarker(Image[static_cast<size_t>(BlockIndex)])) {
+    if (MemOffset == 1 && OffsetActive) {
+      MemOffset = 0;
+      OnAck = &T_BSL430::OnVerifyOffset;
+      SetMemOffset();
+      return;
+    }
+    ++BlockIndex;
+  }
+  if (BlockIndex == FirstHigh && !OffsetActive) {
+    MemOffset = 1;
+    OnAck = &T_BSL430::OnVerifyOffset;
+    SetMemOffset();
+    return;
+  }
+  const ImageBlock& block = Image[static_cast<size_t>(BlockIndex)];
+  OnFrame = &T_BSL430::CompareBlock;
+  OnFailure = &T_BSL430::VerifyBlock;
+  StepCode = step::kVerify;
+  SendFrame(ReadBlockFrame(block.Address, static_cast<uint8_t>(DataCount(block))));
+}
+
+void T_BSL430::OnVerifyOffset() {
+  OffsetActive = MemOffset == 1;
+  SendSync(&T_BSL430::VerifyBlock);
+}
+
+void T_BSL430::CompareBlock(std::span<const uint8_t> frame) {
+  if (!SameData(frame, Image[static_cast<size_t>(BlockIndex)])) {
+    FailRun();  // step code 9: the read-back differs
+    return;
+  }
+  if (BlockIndex < LastBlock) {
+    ++BlockIndex;
+    SyncOrPatchCall(&T_BSL430::VerifyBlock);
+    return;
+  }
+  BlockIndex = 0;
+  SendSync(&T_BSL430::StartProgram);
+}
+
+void T_BSL430::StartProgram() {
+  OnAck = &T_BSL430::Finish;
+  OnFailure = &T_BSL430::StartProgram;
+  StepCode = step::kStart;
+  TxFrame = LoadPcFrame(StartAddress);
+  Wait(1000);
+  SendFrame(TxFrame);
+}
+
+void T_BSL430::Finish() {
+  InBootLoader = false;
+  update::ShowProgress(host_.view, LanguageIndex, "", 100);
+  Done = true;
+}
+
+}  // namespace msp430

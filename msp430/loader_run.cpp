@@ -1,0 +1,220 @@
+#include "msp430/loader_run.h"
+
+#include <array>
+
+#include "update/commands.h"
+#include "update/display.h"
+
+namespace msp430 {
+namespace {
+
+namespace ev = core::ev;
+
+// Entry and alternative commands, by bslMode 0..2.
+constexpr std::array<const char*, 3> kEntryCommands = {"A.5588#", "A.5566#", "A.5567#"};
+constexpr std::array<const char*, 3> kAltCommands = {"A.5577\r\n", "A.5555\r\n", "A.5555\r\n"};
+// How long one wait of the run's loop may last before the loop looks at Done again.
+constexpr uint32_t kWaitSliceMs = 1000;
+// The error box has no owner window and an English caption in both languages.
+constexpr char kErrorCaption[] = "Error";
+
+size_t ModeIndex(int32_t bslMode) {
+  return bslMode >= 0 && bslMode < 3 ? static_cast<size_t>(bslMode) : 0;
+}
+
+std::string TextOf(uintptr_t data) {
+  return data ? std::string(reinterpret_cast<const char*>(data)) : std::string();
+}
+
+}  // namespace
+
+int32_t NormalStepCode(int32_t stepCode) {
+  return (stepCode >= 1 && stepCode <= 15) || stepCode == step::kRefused ? stepCode : step::kOther;
+}
+
+messages::MessageId StepMessage(int32_t stepCode) {
+  return NormalStepCode(stepCode) == step::kRefused ? messages::MSG_BOOTLOADER_MISSING
+                                                    : messages::MSG_BOOTLOADER_ERROR;
+}
+
+Msp430Loader::Msp430Loader(const LoaderHost& host)
+    : host_(host), LanguageIndex(host.languageIndex) {}
+
+Msp430Loader::~Msp430Loader() {
+  host_.events.queue.RemoveHandler(Handler());
+  TimerId = host_.events.timers.TimerStop(TimerId);
+}
+
+core::EventHandler Msp430Loader::Handler() {
+  return core::MakeHandler<&Msp430Loader::OnEvent>(this);
+}
+
+int32_t Msp430Loader::Execute(int32_t bslMode, const std::string& fileName, bool syncFirst,
+                              bool altEntry) {
+  BslMode = bslMode;
+  AltEntry = altEntry;
+  SyncFirst = syncFirst;
+  host_.view.SetProgress(0);
+  // An image that cannot be used is refused before the instrument hears anything.
+  if (!LoadImage(fileName)) return 0;
+
+  host_.events.queue.AddHandler(Handler());
+  host_.port.SaveLastV24Parameter();
+  TimerId = host_.events.timers.TimerStart(kDialogueTimeoutMs);
+  Failed = Done = false;
+  update::ShowProgress(host_.view, LanguageIndex, "", -1);
+  if (host_.context.BenchMode) {
+    StartInBootLoader();
+  } else {
+    SendText(update::cmd::kOpenDialogue);
+  }
+  WaitUntilDone();
+
+  update::ShowProgress(host_.view, LanguageIndex, "", -1);
+  RestoreLine();
+  Wait(1500);
+  host_.view.SetProgress(0);
+  host_.events.queue.RemoveHandler(Handler());
+  TimerId = host_.events.timers.TimerStop(TimerId);
+  if (Failed) ShowError();
+  return Failed ? 0 : 1;
+}
+
+void Msp430Loader::WaitUntilDone() {
+  core::WindowSystem& windows = host_.events.windows;
+  while (!Done) {
+    host_.events.pump.PumpEvents();
+    if (Done) break;
+    windows.WaitMessages(windows.TickCount() + kWaitSliceMs);
+  }
+}
+
+void Msp430Loader::RestoreLine() {
+  if (host_.startMode == 2 && !Failed) {
+    host_.port.ChangeV24Parameter(serial::B__9600, serial::S_2, serial::NoParity, true);
+  } else {
+    host_.port.LoadLastV24Parameter();
+  }
+}
+
+core::EventRecord Msp430Loader::OnEvent(core::EventQueue&, core::EventRecord record) {
+  // A run that has ended sends nothing more; what still arrives belongs to the engine.
+  if (Done) return record;
+  switch (record.kind) {
+    case core::EVK_KEY:
+      if (record.code != core::KEY_ESCAPE) return record;
+      Done = Failed = true;
+      return core::ConsumedEvent;
+    case core::EVK_TIMER:
+      if (TimerId == 0 || record.code != TimerId) return record;
+      if (InBootLoader) {
+        HandleTimeout();
+      } else {
+        Done = Failed = true;  // the instrument's dialogue fell silent
+      }
+      return core::ConsumedEvent;
+    case core::EVK_EVENT:
+      break;
+    default:
+      return record;
+  }
+  switch (record.code) {
+    case ev::kReceived:
+      host_.events.timers.TimerRestart(TimerId);
+      if (!InBootLoader) return record;  // the reply parser reads the dialogue's answers
+      ProcessReceived();
+      return core::ConsumedEvent;
+    case ev::kAnswerPassword:
+    case ev::kAnswerPasswordB:
+      SetPasswordText(TextOf(record.data));
+      return core::ConsumedEvent;
+    case ev::kPrompt:
+      OnPrompt();
+      return core::ConsumedEvent;
+    case ev::kBootLoaderLine:
+      if (PasswordIsKnown() && !InBootLoader) EnterBootLoader();
+      return core::ConsumedEvent;
+    case ev::kNotAvailable:
+      Done = Failed = true;
+      StepCode = step::kRefused;
+      return core::ConsumedEvent;
+    default:
+      return record;
+  }
+}
+
+void Msp430Loader::OnPrompt() {
+  if (host_.context.NoSensorContinue) {
+    BslMode = 2;
+    OnNoSensorPrompt();
+  }
+  Wait(1000);
+  if (AltEntry) {
+    SendText(AltCommand());
+  } else {
+    SetDefaultPassword();
+  }
+}
+
+bool Msp430Loader::SendText(const std::string& text) {
+  host_.port.Write(text.c_str(), -1, false);
+  if (host_.logLine) host_.logLine(text);
+  return true;
+}
+
+void Msp430Loader::ShowError() {
+  StepCode = NormalStepCode(StepCode);
+  ShowBox(std::string(messages::Text(StepMessage(StepCode), LanguageIndex)));
+  ErrorCode = StepCode;
+}
+
+void Msp430Loader::ShowBox(const std::string& text) {
+  host_.view.ShowMessage(update::BoxIcon::Error, update::BoxButtons::Ok, kErrorCaption, text);
+}
+
+void Msp430Loader::SwitchToBootLoader(int32_t restartMs) {
+  InBootLoader = true;
+  TimerId = host_.events.timers.TimerStop(TimerId);
+  host_.port.ChangeV24Parameter(serial::B__9600, serial::S_1, serial::Even, false);
+  host_.port.ChangeHandShake(serial::NoHandshake);
+  Wait(restartMs);
+  TimerId = host_.events.timers.TimerStart(kResponseTimeoutMs);
+}
+
+void Msp430Loader::FailRun() {
+  TimerId = host_.events.timers.TimerStop(TimerId);
+  Done = Failed = true;
+}
+
+void Msp430Loader::AdvanceProgress() {
+  host_.view.SetProgress(host_.view.Progress() + 1);
+}
+
+void Msp430Loader::ShowPercent() {
+  const int32_t maximum = host_.view.ProgressMax();
+  const double value = maximum > 0 ? 100.0 * host_.view.Progress() / maximum : 0.0;
+  update::ShowProgress(host_.view, LanguageIndex, "", value);
+}
+
+void Msp430Loader::SetProgressMax(int32_t maximum) {
+  ProgressMax = maximum;
+  host_.view.SetProgressMax(maximum);
+}
+
+void Msp430Loader::Wait(int32_t milliseconds) {
+  host_.events.wait.DelayTime(milliseconds, false);
+}
+
+void Msp430Loader::AppendLog(const std::string& text) {
+  host_.view.AppendLog(text);
+}
+
+std::string Msp430Loader::EntryCommand() const {
+  return std::string(kEntryCommands[ModeIndex(BslMode)]) + update::cmd::kAccessCode + "\r\n";
+}
+
+std::string Msp430Loader::AltCommand() const {
+  return kAltCommands[ModeIndex(BslMode)];
+}
+
+}  // namespace msp430

@@ -1,0 +1,117 @@
+// The run both MSP430 loaders share: read the image, take over the event stream, talk the
+// instrument into its boot loader through its command line, switch the line, let the protocol
+// run and wait (without spinning) until it has ended; then give the line back, report a failure
+// and return the result. The protocol classes supply the boot-loader part through the hooks.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/event_queue.h"
+#include "msp430/loader_host.h"
+#include "shell/messages.h"
+
+namespace msp430 {
+
+// The protocol step under way; it selects the error message of a failed run.
+namespace step {
+inline constexpr int32_t kNone = 0;
+inline constexpr int32_t kSync = 1;
+inline constexpr int32_t kVersion = 2;  // also the F5xx device-identifier read
+inline constexpr int32_t kBaudRate = 3;
+inline constexpr int32_t kPassword = 4;
+inline constexpr int32_t kErase = 5;
+inline constexpr int32_t kVectorErase = 6;
+inline constexpr int32_t kWrite = 8;
+inline constexpr int32_t kVerify = 9;
+inline constexpr int32_t kStart = 10;
+inline constexpr int32_t kPatchRestart = 11;
+inline constexpr int32_t kPatchCall = 12;
+inline constexpr int32_t kPatchWrite = 13;
+inline constexpr int32_t kPatchVerify = 14;
+inline constexpr int32_t kMemOffset = 15;
+inline constexpr int32_t kOther = 16;    // any code without a message of its own
+inline constexpr int32_t kRefused = 17;  // the instrument answered "?"
+}  // namespace step
+
+// The message of a step code; codes other than 1 to 15 and 17 count as 16.
+messages::MessageId StepMessage(int32_t stepCode);
+int32_t NormalStepCode(int32_t stepCode);
+
+class Msp430Loader {
+ public:
+  static constexpr uint32_t kDialogueTimeoutMs = 15000;
+  static constexpr uint32_t kResponseTimeoutMs = 5000;
+
+  explicit Msp430Loader(const LoaderHost& host);
+  // Leaves nothing behind, also when a run was cut short.
+  virtual ~Msp430Loader();
+  Msp430Loader(const Msp430Loader&) = delete;
+  Msp430Loader& operator=(const Msp430Loader&) = delete;
+
+  // One run with the firmware file; 1 when programmed and verified, 0 after a failure (its
+  // message shown). Called once per object.
+  int32_t Execute(int32_t bslMode, const std::string& fileName, bool syncFirst, bool altEntry);
+  // Writes a command of the instrument's dialogue and logs it; always true.
+  bool SendText(const std::string& text);
+  // The step code of the last error message shown, 0 when none.
+  int32_t GetErrorCode() const { return ErrorCode; }
+  // The loader's event handler, on the chain only while Execute runs.
+  core::EventRecord OnEvent(core::EventQueue& sender, core::EventRecord record);
+  // The error box of the current step.
+  void ShowError();
+
+ protected:
+  // Reads the image (and whatever else must be known before anything is sent). On false the
+  // run is refused and the message has been shown.
+  virtual bool LoadImage(const std::string& fileName) = 0;
+  // The instrument waits in its boot loader already (bench start).
+  virtual void StartInBootLoader() = 0;
+  // The instrument's prompt without the alternative entry: the default password word.
+  virtual void SetDefaultPassword() = 0;
+  // Answer 80 or 81: the password word(s) as text; sends the entry command.
+  virtual void SetPasswordText(const std::string& text) = 0;
+  virtual bool PasswordIsKnown() const = 0;
+  // The instrument confirmed the entry command: switch the line and start the protocol.
+  virtual void EnterBootLoader() = 0;
+  virtual void ProcessReceived() = 0;
+  virtual void HandleTimeout() = 0;
+  // The prompt of an instrument without its sensor (NoSensorContinue).
+  virtual void OnNoSensorPrompt() {}
+
+  // Boot-loader mode: the response timer replaces the dialogue timer, the line goes to 9600 baud
+  // 8E1 and the instrument gets restartMs to start its boot loader.
+  void SwitchToBootLoader(int32_t restartMs);
+  // Ends the run as a failure: the response timer stops, nothing more is sent.
+  void FailRun();
+  void AdvanceProgress();
+  void ShowPercent();
+  void SetProgressMax(int32_t maximum);
+  // A wait that freezes the window (the protocol's fixed delays).
+  void Wait(int32_t milliseconds);
+  void AppendLog(const std::string& text);
+  void ShowBox(const std::string& text);
+  std::string EntryCommand() const;
+  std::string AltCommand() const;
+
+  LoaderHost host_;
+  bool Failed = false;
+  bool Done = false;
+  bool InBootLoader = false;
+  bool AltEntry = false;
+  bool SyncFirst = false;
+  int32_t BslMode = 0;
+  int32_t TimerId = 0;
+  int32_t StepCode = step::kNone;
+  int32_t ErrorCode = 0;
+  int32_t LanguageIndex = 0;
+  int32_t ProgressMax = 0;
+
+ private:
+  void OnPrompt();
+  void WaitUntilDone();
+  void RestoreLine();
+  core::EventHandler Handler();
+};
+
+}  // namespace msp430

@@ -1,0 +1,30 @@
+// The MSP430 programming path of the update engine: the loader for the instrument's processor,
+// created for one job, run, and destroyed.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "msp430/loader_run.h"
+#include "update/programming_paths.h"
+
+namespace msp430 {
+
+inline constexpr int32_t kProcessorF5xx = 0x5438;
+
+// The loader a job needs: the F5xx loader for ProzTyp 0x5438 (main firmware and its retry),
+// otherwise, and always for the secondary processor, the classic loader.
+std::unique_ptr<Msp430Loader> MakeLoader(const LoaderHost& host, update::Msp430Job job,
+                                         int32_t prozTyp);
+// Runs one job on the engine's active port; non-zero on success.
+int32_t RunMsp430Loader(update::UpdateEngine& engine, const update::Msp430Call& call);
+
+// Programming paths with the MSP430 loaders plugged in; the other paths keep their defaults.
+class Msp430Paths : public update::ProgrammingPaths {
+ public:
+  int32_t RunMsp430(update::UpdateEngine& engine, const update::Msp430Call& call) override {
+    return RunMsp430Loader(engine, call);
+  }
+};
+
+}  // namespace msp430

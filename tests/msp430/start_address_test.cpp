@@ -1,0 +1,44 @@
+#include "msp430/start_address.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace msp430 {
+namespace {
+
+TEST(StartAddress, WordAtFFFCElseResetVector) {
+  struct Case {
+    const char* name;
+    const char* text;
+    std::optional<uint32_t> classic;
+    std::optional<uint32_t> f5xx;
+  };
+  const Case cases[] = {
+      {"vector table last", "@1100\r\n31 40\r\n@FFF8\r\nFF FF FF FF 34 12 00 11\r\nq\r\n", 0x1234,
+       0x1234},
+      {"reset vector alone last", "@1100\r\n31 40\r\n@FFFE\r\n00 11\r\nq\r\n", 0x1100, 0x1100},
+      {"vector table first", "@FFFC\r\n34 12 00 11\r\n@1100\r\n31 40\r\nq\r\n", 0x1234, 0x1234},
+      {"no vectors, short last block", "@1100\r\n31 40 00 0A\r\n@2000\r\n11 22\r\nq\r\n",
+       std::nullopt, std::nullopt},
+      // The classic sequence takes the last four bytes' first word whatever they are.
+      {"no vectors, long last block", "@1100\r\n31 40 00 0A\r\nq\r\n", 0x4031, std::nullopt},
+      // 0x1FFFC is not 0xFFFC.
+      {"vectors only above 64K", "@5C00\r\n31 40\r\n@1FFFC\r\n34 12 00 11\r\nq\r\n", std::nullopt,
+       std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<ImageBlock> classic(8);
+    const ImageReadResult read = ReadImage(c.text, classic);
+    ASSERT_TRUE(read.Ok());
+    EXPECT_EQ(ClassicStartAddress(classic, read.LastBlock, read.FirstHigh), c.classic);
+    std::vector<ImageBlock54> f5xx(8);
+    const Image54ReadResult read54 = ReadImage54(c.text, f5xx);
+    ASSERT_TRUE(read54.Ok());
+    EXPECT_EQ(StartAddress54(f5xx, read54.LastBlock), c.f5xx);
+  }
+}
+
+}  // namespace
+}  // namespace msp430
