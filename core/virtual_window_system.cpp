@@ -153,14 +153,16 @@ void VirtualWindowSystem::Advance(uint32_t ms) {
     if (NextExpiry(expiry) && TickReached(target, expiry) && TickReached(expiry, now_)) {
       {
         std::lock_guard lock(mutex_);
-        now_ = expiry;
+        if (!TickReached(now_, expiry)) now_ = expiry;
       }
       ProcessMessages();
       continue;
     }
     {
+      // A nested wait inside the delivery may have moved the clock past the target already:
+      // the clock never goes back.
       std::lock_guard lock(mutex_);
-      now_ = target;
+      if (!TickReached(now_, target)) now_ = target;
     }
     ProcessMessages();
     return;

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "msp430/msp430_paths.h"
 #include "shell/console_view.h"
 #include "shell/device_file.h"
 #include "shell/firmware_scan.h"
@@ -141,6 +142,8 @@ int main(int argc, char* argv[]) {
   view.SetStatusPanel(0, ports.OpenPorts(settings.ComGiven, settings.ComIndex));
 
   update::UpdateEngine engine(events, view, settings, devices, ports, firmware.files);
+  msp430::Msp430Paths paths;
+  engine.SetPaths(&paths);
   engine.Install();
   windows.SetMessageHandler(
       [&engine](uint32_t message, uintptr_t wParam) { engine.OnWindowMessage(message, wParam); });

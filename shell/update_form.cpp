@@ -84,6 +84,7 @@ TUpdateForm::TUpdateForm(core::WindowSystem& windows, FormOptions options)
   ApplyFirmwareScan();
   engine_ = std::make_unique<update::UpdateEngine>(events_, *this, options_.settings,
                                                    options_.devices, ports_, firmware_.files);
+  engine_->SetPaths(&paths_);
   engine_->Install();
   ShowStartText();
   const Settings& settings = options_.settings;

@@ -14,6 +14,7 @@
 #include "shell/device_file.h"
 #include "shell/firmware_scan.h"
 #include "shell/settings.h"
+#include "msp430/msp430_paths.h"
 #include "serial/com_port.h"
 #include "update/engine.h"
 #include "update/port_table.h"
@@ -143,6 +144,7 @@ class TUpdateForm : public QMainWindow, public update::UpdateView {
   FormOptions options_;
   FirmwareScan firmware_;
   update::PortTable ports_;
+  msp430::Msp430Paths paths_;
   std::unique_ptr<update::UpdateEngine> engine_;
   QWidget* client_ = nullptr;
 };
