@@ -3,7 +3,9 @@
 namespace core {
 
 EventCore::EventCore(WindowSystem& windowSystem)
-    : windows(windowSystem), pump(queue, windowSystem), timers(windowSystem, queue, pump),
+    : windows(windowSystem),
+      pump(queue, windowSystem),
+      timers(windowSystem, queue, pump),
       wait(windowSystem) {
   wait.SetEnable(true);
   wait.SetDividend(1);

@@ -30,7 +30,9 @@ void RingBuffer::Grow() {
   write_ = count_;
 }
 
-EventQueue::EventQueue() { chain_.reserve(16); }
+EventQueue::EventQueue() {
+  chain_.reserve(16);
+}
 EventQueue::~EventQueue() = default;
 
 bool EventQueue::PostKey(int32_t code, int32_t flag, int32_t param) {

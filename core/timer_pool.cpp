@@ -1,5 +1,7 @@
 #include "core/timer_pool.h"
 
+#include <algorithm>
+
 namespace core {
 
 bool TimerPool::AddTimer(WindowTimer* timer) {
@@ -36,7 +38,7 @@ int TimerPool::TimerStart(uint32_t intervalMs) {
   inUse_[id] = true;
   WindowTimer* timer = timers_[id - 1];
   timer->SetEnabled(false);
-  timer->SetInterval(intervalMs);
+  timer->SetInterval(std::max<uint32_t>(1, intervalMs / static_cast<uint32_t>(scale_)));
   timer->SetEnabled(true);
   return id;
 }

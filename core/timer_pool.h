@@ -33,6 +33,9 @@ class TimerPool {
   // before the window system delivered the expiry.
   void TimerIntervall(WindowTimer& timer);
 
+  // Divides every interval handed to TimerStart (a test time scale; 1 = real time).
+  void SetTimeScale(int32_t divisor) { scale_ = divisor < 1 ? 1 : divisor; }
+
   int Count() const { return count_; }
   bool InUse(int id) const { return id >= 1 && id <= count_ && inUse_[id]; }
   WindowTimer* Timer(int id) const { return id >= 1 && id <= count_ ? timers_[id - 1] : nullptr; }
@@ -46,6 +49,7 @@ class TimerPool {
   std::array<WindowTimer*, kMaxTimers> timers_{};
   std::array<bool, kMaxTimers + 1> inUse_{};
   int count_ = 0;
+  int32_t scale_ = 1;
   std::vector<std::unique_ptr<WindowTimer>> extra_;
 };
 

@@ -12,12 +12,12 @@ struct FirmwareScan {
   // The capacity of the firmware list; files beyond it are named in `log`.
   static constexpr size_t kCapacity = 160;
 
-  std::vector<std::string> files;      // full file names, in the order found
-  std::vector<std::string> listNames;  // the same, up to the first "." (for DLListBox)
-  bool programmingMenuVisible = false;  // TG480eProgramming
+  std::vector<std::string> files;            // full file names, in the order found
+  std::vector<std::string> listNames;        // the same, up to the first "." (for DLListBox)
+  bool programmingMenuVisible = false;       // TG480eProgramming
   std::array<bool, 4> deviceItemsEnabled{};  // DevMulti480e, DevpH480e, DevOxi480e, DevCond480e
-  bool benchEnabled = false;            // BenchXXX
-  std::vector<std::string> log;         // notes for the log (files that did not fit)
+  bool benchEnabled = false;                 // BenchXXX
+  std::vector<std::string> log;              // notes for the log (files that did not fit)
 };
 
 // Scans folder for "*.mot", "*.txt", "*.exe", "*.dll", "*.hex" in this order (names of one

@@ -1,11 +1,17 @@
-// Program entry of the updater window. The window takes no command-line options.
+// Program entry of the updater window. The window takes no command-line options. Automation:
+// UPDATE_SCREENSHOT saves a picture of the window and ends; UPDATE_AUTO_ANSWER answers message
+// boxes (see shell/message_box.h).
 #include <QApplication>
 #include <QMessageBox>
+#include <QTimer>
+#include <cstdlib>
 #include <exception>
+#include <filesystem>
+#include <optional>
 
 #include "shell/program_folder.h"
 #include "shell/qt_window_system.h"
-#include "shell/update_form.h"
+#include "shell/startup.h"
 
 namespace {
 
@@ -38,10 +44,20 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationName(QStringLiteral("Update"));
   shell::QtWindowSystem windows;
   try {
-    shell::FormOptions options;
-    options.programFolder = shell::ProgramFolder(argc > 0 ? argv[0] : "");
-    shell::TUpdateForm form(windows, options);
+    // Package files are read from the working folder, firmware files listed from the program's.
+    std::optional<shell::FormOptions> options = shell::ReadStartupFiles(
+        std::filesystem::current_path(), shell::ProgramFolder(argc > 0 ? argv[0] : ""));
+    if (!options) return shell::kStartupFailed;  // the reader has shown why
+    shell::TUpdateForm form(windows, std::move(*options));
     form.show();
+    // UPDATE_SCREENSHOT=FILE: save a picture of the window once it is shown, then end (the demo
+    // uses it where no display is present).
+    if (const char* shot = std::getenv("UPDATE_SCREENSHOT"); shot && *shot) {
+      QTimer::singleShot(300, &form, [&form, shot] {
+        form.grab().save(QString::fromLocal8Bit(shot));
+        form.close();
+      });
+    }
     return app.exec();
   } catch (const std::exception& error) {
     UpdaterApplication::Fail(error.what());

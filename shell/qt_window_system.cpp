@@ -55,7 +55,9 @@ class QtWindowSystem::Receiver : public QObject {
 QtWindowSystem::QtWindowSystem() : receiver_(std::make_unique<Receiver>()) {}
 QtWindowSystem::~QtWindowSystem() = default;
 
-void QtWindowSystem::ProcessMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void QtWindowSystem::ProcessMessages() {
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 void QtWindowSystem::WaitMessages(uint32_t deadline) {
   const int32_t remaining = static_cast<int32_t>(deadline - TickCount());

@@ -5,10 +5,10 @@
 #include <QCloseEvent>
 #include <QFrame>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -17,6 +17,8 @@
 #include <QToolButton>
 
 #include "core/event_codes.h"
+#include "shell/message_box.h"
+#include "update/display.h"
 
 namespace shell {
 namespace {
@@ -62,20 +64,30 @@ TUpdateForm::TUpdateForm(core::WindowSystem& windows, FormOptions options)
   resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
   windows_.SetMessageHandler(
       [this](uint32_t message, uintptr_t wParam) { OnWindowMessage(message, wParam); });
-  ports_.SetErrorBox(options_.portErrorBox
-                         ? options_.portErrorBox
-                         : [this](const std::string& caption, const std::string& text) {
-                             QMessageBox::critical(this, QString::fromStdString(caption),
-                                                   QString::fromStdString(text));
-                           });
+  const int32_t language = options_.settings.LanguageIndex;
+  Deutsch->setChecked(language == 0);
+  Englisch->setChecked(language == 1);
+  std::vector<std::string> progFile2;
+  for (const DeviceEntry& entry : options_.devices.DeviceTable) {
+    if (progFile2.size() == 4) break;
+    progFile2.push_back(entry.ProgFile2);
+  }
+  ports_.SetLanguage(language);
+  ports_.SetErrorBox([this](const std::string& caption, const std::string& text) {
+    ShowMessage(update::BoxIcon::Error, update::BoxButtons::Ok, caption, text);
+  });
   ports_.TakeInventory();
-  firmware_ = ScanFirmwareFiles(options_.programFolder, options_.deviceProgFile2);
+  firmware_ = ScanFirmwareFiles(options_.programFolder, progFile2);
   ApplyFirmwareScan();
-  const std::string panel = ports_.OpenPorts(options_.comGiven, options_.comIndex);
+  ShowStartText();
+  const std::string panel =
+      ports_.OpenPorts(options_.settings.ComGiven != 0, options_.settings.ComIndex);
   StatusPanels[0]->setText(QString::fromStdString(panel));
 }
 
-TUpdateForm::~TUpdateForm() { windows_.SetMessageHandler(nullptr); }
+TUpdateForm::~TUpdateForm() {
+  windows_.SetMessageHandler(nullptr);
+}
 
 void TUpdateForm::BuildElements() {
   client_ = new QWidget(this);
@@ -207,9 +219,90 @@ void TUpdateForm::ApplyFirmwareScan() {
     if (firmware_.deviceItemsEnabled[k]) items[k]->setEnabled(true);
   }
   if (firmware_.benchEnabled) BenchXXX->setEnabled(true);
-  for (const std::string& line : firmware_.log) {
-    UpdateMemo->appendPlainText(QString::fromStdString(line));
+}
+
+void TUpdateForm::ShowStartText() {
+  const int32_t language = options_.settings.LanguageIndex;
+  // No run has started: the record is empty and no port has answered yet.
+  AppendLog(update::ExpandMessage(options_.devices.StartTextIn(language), language,
+                                  update::DownloadContext{}, 0));
+  // Notes about the package files and the firmware list follow the instructions.
+  for (const std::string& note : options_.startupNotes) AppendLog(note);
+  for (const std::string& note : firmware_.log) AppendLog(note);
+}
+
+void TUpdateForm::AppendLog(std::string_view text) {
+  UpdateMemo->appendPlainText(ToDisplayText(text));
+}
+
+void TUpdateForm::ClearLog() {
+  UpdateMemo->clear();
+}
+
+void TUpdateForm::SetDeviceField(update::DeviceField field, std::string_view text) {
+  QLabel* fields[] = {NameStaticText, SerStaticText, PCBStaticText, SWStaticText};
+  fields[static_cast<int>(field)]->setText(ToDisplayText(text));
+}
+
+void TUpdateForm::SetStatusPanel(int panel, std::string_view text) {
+  if (panel < 0 || static_cast<size_t>(panel) >= StatusPanels.size()) return;
+  StatusPanels[static_cast<size_t>(panel)]->setText(ToDisplayText(text));
+}
+
+void TUpdateForm::RepaintStatusBar() {
+  UpdateStatusBar->repaint();
+}
+
+void TUpdateForm::SetApplicationTitle(std::string_view title) {
+  QGuiApplication::setApplicationDisplayName(ToDisplayText(title));
+}
+
+void TUpdateForm::SetProgress(int32_t position) {
+  WaitProgressBar->setValue(position);
+}
+
+int32_t TUpdateForm::Progress() const {
+  return WaitProgressBar->value();
+}
+
+void TUpdateForm::SetProgressMax(int32_t maximum) {
+  WaitProgressBar->setMaximum(maximum);
+}
+
+int32_t TUpdateForm::ProgressMax() const {
+  return WaitProgressBar->maximum();
+}
+
+update::BoxAnswer TUpdateForm::ShowMessage(update::BoxIcon icon, update::BoxButtons buttons,
+                                           std::string_view caption, std::string_view text) {
+  return ShowMessageBox(this, icon, buttons, caption, text);
+}
+
+void TUpdateForm::SetOkEnabled(bool enabled) {
+  OkBitBtn->setEnabled(enabled);
+}
+
+void TUpdateForm::SetWaitPanelVisible(bool visible) {
+  WaitPanel->setVisible(visible);
+  if (visible) WaitPanel->raise();
+}
+
+void TUpdateForm::SetSecTimerRunning(bool running) {
+  if (running) {
+    SecTimer->start();
+  } else {
+    SecTimer->stop();
   }
+}
+
+void TUpdateForm::EnableProgrammingMenu() {
+  TG480eProgrammingItem->setEnabled(true);
+}
+
+void TUpdateForm::CloseWindow() {
+  // Deferred: the engine asks from deep inside an event handler that is still running.
+  QMetaObject::invokeMethod(
+      this, [this] { close(); }, Qt::QueuedConnection);
 }
 
 void TUpdateForm::OkBitBtnClick() {
@@ -217,7 +310,9 @@ void TUpdateForm::OkBitBtnClick() {
   events_.pump.PumpEvents();
 }
 
-void TUpdateForm::SecTimerTimer() { WaitProgressBar->setValue(WaitProgressBar->value() + 1); }
+void TUpdateForm::SecTimerTimer() {
+  WaitProgressBar->setValue(WaitProgressBar->value() + 1);
+}
 
 void TUpdateForm::OnWindowMessage(uint32_t message, uintptr_t wParam) {
   // The window-message bridge: received data becomes event 10000 for the handler chain; after

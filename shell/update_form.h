@@ -11,8 +11,11 @@
 #include <vector>
 
 #include "core/event_core.h"
+#include "shell/device_file.h"
 #include "shell/firmware_scan.h"
+#include "shell/settings.h"
 #include "update/port_table.h"
+#include "update/update_view.h"
 
 class QAction;
 class QActionGroup;
@@ -33,27 +36,47 @@ namespace shell {
 struct FormOptions {
   // The folder of the executable as started: firmware files are listed from here.
   std::filesystem::path programFolder;
-  // ProgFile2 of the device entries 0 to 3, for the menu rules of the firmware scan.
-  std::vector<std::string> deviceProgFile2;
-  // "Com" of Update.ini: open only this port (0-based index) instead of every usable one.
-  bool comGiven = false;
-  int comIndex = 0;
-  // Where the ports' error boxes go; empty: a modal message box.
-  serial::ErrorBox portErrorBox;
+  // The working folder: the package files were read from here (Update.ini perhaps from the
+  // settings folder), and Update.ini is rewritten there.
+  std::filesystem::path workingFolder;
+  Settings settings;          // from Update.ini
+  DeviceDescription devices;  // from ProgDevice.ini; entries 0 to 3 decide the menu rules
+  std::vector<std::string> startupNotes;  // log entries about clipped or refused input
 };
 
-class TUpdateForm : public QMainWindow {
+class TUpdateForm : public QMainWindow, public update::UpdateView {
  public:
   TUpdateForm(core::WindowSystem& windows, FormOptions options);
   ~TUpdateForm() override;
 
   core::EventCore& Events() { return events_; }
   const FirmwareScan& Firmware() const { return firmware_; }
+  const Settings& CurrentSettings() const { return options_.settings; }
+  const DeviceDescription& Devices() const { return options_.devices; }
   update::PortTable& Ports() { return ports_; }
 
   // The engine's part of a line error (LineErrorSeen, restarting the response timer, the
   // 500 ms delay and the new port search); the window has already dropped the port's input.
   std::function<void(int portNumber)> OnLineError;
+
+  // UpdateView.
+  void AppendLog(std::string_view text) override;
+  void ClearLog() override;
+  void SetDeviceField(update::DeviceField field, std::string_view text) override;
+  void SetStatusPanel(int panel, std::string_view text) override;
+  void RepaintStatusBar() override;
+  void SetApplicationTitle(std::string_view title) override;
+  void SetProgress(int32_t position) override;
+  int32_t Progress() const override;
+  void SetProgressMax(int32_t maximum) override;
+  int32_t ProgressMax() const override;
+  update::BoxAnswer ShowMessage(update::BoxIcon icon, update::BoxButtons buttons,
+                                std::string_view caption, std::string_view text) override;
+  void SetOkEnabled(bool enabled) override;
+  void SetWaitPanelVisible(bool visible) override;
+  void SetSecTimerRunning(bool running) override;
+  void EnableProgrammingMenu() override;
+  void CloseWindow() override;
 
   void OkBitBtnClick();
   void SecTimerTimer();
@@ -110,6 +133,7 @@ class TUpdateForm : public QMainWindow {
   void BuildMenus();
   void LayoutElements();
   void ApplyFirmwareScan();
+  void ShowStartText();
   // Window messages of the serial port component.
   void OnWindowMessage(uint32_t message, uintptr_t wParam);
 

@@ -80,6 +80,23 @@ void PortTable::OpenFurtherPorts(std::string& panel) {
   }
 }
 
+void PortTable::AdoptPorts(std::vector<std::unique_ptr<serial::TComPort>> ports,
+                           const std::vector<int>& portNumbers) {
+  CloseAll();
+  ComGiven = false;
+  PortCount = static_cast<int>(ports.size());
+  UsablePortNumbers = portNumbers;
+  for (size_t i = 0; i < ports.size(); ++i) {
+    ports[i]->Open(&ownerWindow_, portNumbers[i] - 1, true);
+    entries_.push_back(ports[i].get());
+    if (i == 0) {
+      updateCom_ = std::move(ports[i]);
+    } else {
+      further_.push_back(std::move(ports[i]));
+    }
+  }
+}
+
 void PortTable::CloseAll() {
   for (serial::TComPort* port : entries_) {
     if (port) port->Close();

@@ -27,6 +27,10 @@ class PortTable {
   // Opens the fixed port (comGiven, 0-based comIndex) or every usable port, and returns the
   // text of status panel 0: "Com3", or "[Com1] [3] [4]".
   std::string OpenPorts(bool comGiven, int comIndex);
+  // Takes ready-made port objects instead of the machine's ports (component tests): entry 0
+  // becomes UpdateCom; each is opened as the COM number of the same index.
+  void AdoptPorts(std::vector<std::unique_ptr<serial::TComPort>> ports,
+                  const std::vector<int>& portNumbers);
   // Closes every port of the table and frees the further port objects.
   void CloseAll();
 

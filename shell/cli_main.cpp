@@ -1,0 +1,179 @@
+// update-cli: the updater without a window. It runs in the current folder like the window
+// (Update.ini, ProgDevice.ini; firmware files listed from the program's folder), presses OK once
+// and prints what the window would show. Exit code 0 only after the success message.
+#include <QCoreApplication>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "shell/console_view.h"
+#include "shell/device_file.h"
+#include "shell/firmware_scan.h"
+#include "shell/messages.h"
+#include "shell/program_folder.h"
+#include "shell/qt_window_system.h"
+#include "shell/settings.h"
+#include "update/display.h"
+#include "update/engine.h"
+#include "update/port_table.h"
+
+namespace {
+
+constexpr int kExitSuccess = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitNotStarted = 2;
+constexpr int kExitTimeout = 3;
+
+constexpr char kHelp[] =
+    "Usage: update-cli [--yes | --no] [--timeout SECONDS]\n"
+    "\n"
+    "Runs one firmware update without a window. Like the window it reads Update.ini and\n"
+    "ProgDevice.ini from the current folder and lists the firmware files of the folder the\n"
+    "program was started from (a link to the program inside the package counts), opens the\n"
+    "serial ports, presses OK once and prints the log, the status panels and the progress.\n"
+    "\n"
+    "  --yes              answer every question with Yes\n"
+    "  --no               answer every question with No (the default: the safe answer)\n"
+    "  --timeout SECONDS  give up after this long (default 900)\n"
+    "  --help             this text\n"
+    "\n"
+    "Exit codes: 0 the update succeeded; 1 the run ended without success (refused, declined or\n"
+    "failed); 2 it did not start or no instrument was found; 3 the time ran out.\n"
+    "\n"
+    "Environment: UPDATE_PORT_DIR names a folder whose links COM1..COM256 are the ports;\n"
+    "UPDATE_TIME_SCALE=N divides every delay and time-out by N (tests and the demo; default 1).\n";
+
+struct Options {
+  bool yes = false;
+  int timeoutSeconds = 900;
+};
+
+bool ParseOptions(int argc, char* argv[], Options& options) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--yes") {
+      options.yes = true;
+    } else if (arg == "--no") {
+      options.yes = false;
+    } else if (arg == "--timeout" && i + 1 < argc) {
+      options.timeoutSeconds = std::atoi(argv[++i]);
+      if (options.timeoutSeconds <= 0) return false;
+    } else if (arg == "--help") {
+      std::fputs(kHelp, stdout);
+      std::exit(kExitSuccess);
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+class ConsoleReport : public shell::FileReport {
+ public:
+  void ShowError(std::string_view caption, std::string_view text) override {
+    std::fprintf(stderr, "[%.*s] %.*s\n", static_cast<int>(caption.size()), caption.data(),
+                 static_cast<int>(text.size()), text.data());
+  }
+  void Note(std::string_view text) override {
+    std::printf("%.*s\n", static_cast<int>(text.size()), text.data());
+  }
+};
+
+int TimeScale() {
+  const char* value = std::getenv("UPDATE_TIME_SCALE");
+  const int scale = value ? std::atoi(value) : 1;
+  return scale < 1 ? 1 : scale;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  Options options;
+  if (!ParseOptions(argc, argv, options)) {
+    std::fputs(kHelp, stderr);
+    return kExitNotStarted;
+  }
+  QCoreApplication app(argc, argv);
+  shell::QtWindowSystem windows;
+  const std::filesystem::path workingFolder = std::filesystem::current_path();
+
+  ConsoleReport report;
+  shell::Settings settings;
+  shell::DeviceDescription devices;
+  if (shell::ReadSettings(workingFolder, settings, report) != 0 ||
+      shell::ReadDeviceFile(workingFolder, devices, report) != 0) {
+    std::puts("update-cli: the package files could not be read");
+    return kExitNotStarted;
+  }
+
+  core::EventCore events(windows);
+  const int scale = TimeScale();
+  events.wait.SetDividend(scale);
+  events.timers.SetTimeScale(scale);
+
+  std::vector<std::string> progFile2;
+  for (const shell::DeviceEntry& entry : devices.DeviceTable) {
+    if (progFile2.size() == 4) break;
+    progFile2.push_back(entry.ProgFile2);
+  }
+  const shell::FirmwareScan firmware =
+      shell::ScanFirmwareFiles(shell::ProgramFolder(argc > 0 ? argv[0] : ""), progFile2);
+
+  shell::ConsoleView view(stdout, options.yes);
+  for (const std::string& line : firmware.log) view.AppendLog(line);
+  update::DownloadContext empty;
+  view.AppendLog(update::ExpandMessage(devices.StartTextIn(settings.LanguageIndex),
+                                       settings.LanguageIndex, empty, -1));
+
+  update::PortTable ports(windows);
+  ports.SetLanguage(settings.LanguageIndex);
+  ports.SetErrorBox([&view](const std::string& caption, const std::string& text) {
+    view.ShowError(caption, text);
+  });
+  ports.TakeInventory();
+  if (!settings.ComGiven && ports.PortCount == 0) {
+    std::puts("update-cli: no usable serial port");
+    return kExitNotStarted;
+  }
+  view.SetStatusPanel(0, ports.OpenPorts(settings.ComGiven, settings.ComIndex));
+
+  update::UpdateEngine engine(events, view, settings, devices, ports, firmware.files);
+  engine.Install();
+  windows.SetMessageHandler(
+      [&engine](uint32_t message, uintptr_t wParam) { engine.OnWindowMessage(message, wParam); });
+  view.SetOnEnd([](void*) { QCoreApplication::exit(0); }, nullptr);
+
+  // The sequence has no time-out of its own after programming: it waits for the instrument.
+  QTimer deadline;
+  deadline.setSingleShot(true);
+  QObject::connect(&deadline, &QTimer::timeout, [&] {
+    std::printf("update-cli: no end after %d seconds: giving up\n", options.timeoutSeconds);
+    std::fflush(stdout);
+    ports.CloseAll();
+    std::_Exit(kExitTimeout);
+  });
+  deadline.start(options.timeoutSeconds * 1000);
+
+  QTimer::singleShot(0, [&events] {
+    events.queue.PostKey(core::KEY_OK);
+    events.pump.PumpEvents();
+  });
+  app.exec();
+  windows.SetMessageHandler(nullptr);
+  ports.CloseAll();
+
+  switch (view.Result()) {
+    case shell::ConsoleView::Outcome::Success:
+      std::puts("update-cli: update completed");
+      return kExitSuccess;
+    case shell::ConsoleView::Outcome::Closed:
+      std::printf("update-cli: stopped: %s\n", view.Reason().c_str());
+      return kExitNotStarted;
+    default:
+      std::printf("update-cli: the update did not complete: %s\n", view.Reason().c_str());
+      return kExitFailed;
+  }
+}

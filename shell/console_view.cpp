@@ -1,0 +1,111 @@
+#include "shell/console_view.h"
+
+namespace shell {
+namespace {
+
+// One printed line per text line: CR LF, a lone CR and LF all break.
+std::string Flatten(std::string_view text, std::string_view indent) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\r' || c == '\n') {
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      out += '\n';
+      out += indent;
+    } else {
+      out += c;
+    }
+  }
+  while (!out.empty() && (out.back() == ' ' || out.back() == '\n')) out.pop_back();
+  return out;
+}
+
+const char* FieldName(update::DeviceField field) {
+  switch (field) {
+    case update::DeviceField::Name:
+      return "name";
+    case update::DeviceField::Serial:
+      return "serial number";
+    case update::DeviceField::Pcb:
+      return "PCB number";
+    case update::DeviceField::Software:
+      return "version";
+  }
+  return "";
+}
+
+// The text on one line, for the closing line of a run.
+std::string OneLine(std::string_view text) {
+  std::string line = Flatten(text, "");
+  for (char& c : line) {
+    if (c == '\n') c = ' ';
+  }
+  return line;
+}
+
+}  // namespace
+
+void ConsoleView::Line(std::string_view prefix, std::string_view text) {
+  std::fprintf(out_, "%.*s%s\n", static_cast<int>(prefix.size()), prefix.data(),
+               Flatten(text, "    ").c_str());
+  std::fflush(out_);
+}
+
+void ConsoleView::AppendLog(std::string_view text) {
+  Line("", text);
+  if (!text.empty()) reason_ = OneLine(text);
+}
+
+void ConsoleView::SetDeviceField(update::DeviceField field, std::string_view text) {
+  if (text.empty()) return;
+  Line(std::string("[device] ") + FieldName(field) + ": ", text);
+}
+
+void ConsoleView::SetStatusPanel(int panel, std::string_view text) {
+  if (text.empty()) return;
+  Line("[status " + std::to_string(panel) + "] ", text);
+}
+
+void ConsoleView::SetApplicationTitle(std::string_view title) {
+  if (title == title_) return;
+  title_ = title;
+  Line("[title] ", title);
+}
+
+void ConsoleView::SetProgress(int32_t position) {
+  // Print every fifth step only: a long transfer would otherwise flood the terminal.
+  if (position == progress_) return;
+  progress_ = position;
+  if (position % 5 == 0)
+    Line("[progress] ", std::to_string(position) + "/" + std::to_string(progressMax_));
+}
+
+update::BoxAnswer ConsoleView::ShowMessage(update::BoxIcon icon, update::BoxButtons buttons,
+                                           std::string_view caption, std::string_view text) {
+  Line("[" + std::string(caption) + "] ", text);
+  if (icon == update::BoxIcon::Error) reason_ = OneLine(text);
+  if (buttons == update::BoxButtons::Ok) return update::BoxAnswer::Ok;
+  Line("[answer] ", answerYes_ ? "Yes" : "No");
+  return answerYes_ ? update::BoxAnswer::Yes : update::BoxAnswer::No;
+}
+
+void ConsoleView::SetOkEnabled(bool enabled) {
+  // OK offered again while a run was going: the run has ended without success.
+  if (enabled) End(Outcome::Failed);
+}
+
+void ConsoleView::CloseWindow() {
+  End(Outcome::Closed);
+}
+
+void ConsoleView::RunFinished() {
+  End(Outcome::Success);
+}
+
+void ConsoleView::End(Outcome outcome) {
+  if (outcome_ != Outcome::Running) return;
+  outcome_ = outcome;
+  if (onEnd_) onEnd_(endContext_);
+}
+
+}  // namespace shell

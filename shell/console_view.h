@@ -1,0 +1,64 @@
+// The update sequence on a terminal: log entries, status-panel changes and progress as plain
+// lines; message boxes printed, questions answered by a fixed choice. It also tells when a run
+// has ended, the way a user would see it in the window: the success message, OK offered again
+// after a refusal or a failure, or the program closing.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "update/update_view.h"
+
+namespace shell {
+
+class ConsoleView : public update::UpdateView {
+ public:
+  enum class Outcome { Running, Success, Failed, Closed };
+
+  ConsoleView(std::FILE* out, bool answerYes) : out_(out), answerYes_(answerYes) {}
+
+  void AppendLog(std::string_view text) override;
+  void ClearLog() override {}
+  void SetDeviceField(update::DeviceField field, std::string_view text) override;
+  void SetStatusPanel(int panel, std::string_view text) override;
+  void RepaintStatusBar() override {}
+  void SetApplicationTitle(std::string_view title) override;
+  void SetProgress(int32_t position) override;
+  int32_t Progress() const override { return progress_; }
+  void SetProgressMax(int32_t maximum) override { progressMax_ = maximum; }
+  int32_t ProgressMax() const override { return progressMax_; }
+  update::BoxAnswer ShowMessage(update::BoxIcon icon, update::BoxButtons buttons,
+                                std::string_view caption, std::string_view text) override;
+  void SetOkEnabled(bool enabled) override;
+  void SetWaitPanelVisible(bool) override {}
+  void SetSecTimerRunning(bool) override {}
+  void EnableProgrammingMenu() override {}
+  void CloseWindow() override;
+  void RunFinished() override;
+
+  Outcome Result() const { return outcome_; }
+  // Why the run ended without success: the last error shown, or the last log entry.
+  const std::string& Reason() const { return reason_; }
+  // Called when the outcome changes from Running.
+  void SetOnEnd(void (*onEnd)(void*), void* context) {
+    onEnd_ = onEnd;
+    endContext_ = context;
+  }
+
+ private:
+  void Line(std::string_view prefix, std::string_view text);
+  void End(Outcome outcome);
+
+  std::FILE* out_;
+  bool answerYes_;
+  int32_t progress_ = 0;
+  int32_t progressMax_ = 40;
+  std::string title_;
+  std::string reason_;
+  Outcome outcome_ = Outcome::Running;
+  void (*onEnd_)(void*) = nullptr;
+  void* endContext_ = nullptr;
+};
+
+}  // namespace shell

@@ -1,0 +1,117 @@
+#include "shell/ini_lines.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+namespace shell {
+namespace {
+
+char Lower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (Lower(a[i]) != Lower(b[i])) return false;
+  }
+  return true;
+}
+
+// Writes all bytes, retrying short writes.
+bool WriteAll(int fd, const std::string& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+IniLines SplitIniLines(std::string_view bytes) {
+  IniLines lines;
+  size_t start = 0;
+  while (start < bytes.size()) {
+    const size_t stop = bytes.find_first_of("\r\n", start);
+    if (stop == std::string_view::npos) {
+      lines.push_back({std::string(bytes.substr(start)), ""});
+      break;
+    }
+    size_t endLength = 1;
+    if (bytes[stop] == '\r' && stop + 1 < bytes.size() && bytes[stop + 1] == '\n') endLength = 2;
+    lines.push_back({std::string(bytes.substr(start, stop - start)),
+                     std::string(bytes.substr(stop, endLength))});
+    start = stop + endLength;
+  }
+  return lines;
+}
+
+std::optional<IniLines> LoadIniLines(const std::filesystem::path& file) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(file, error)) return std::nullopt;
+  const std::uintmax_t size = std::filesystem::file_size(file, error);
+  if (error || size > kMaxIniFileSize) return std::nullopt;
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) return std::nullopt;
+  return SplitIniLines(bytes);
+}
+
+std::optional<std::string_view> KeyValue(std::string_view line, std::string_view key) {
+  const size_t equals = line.find('=');
+  if (equals == std::string_view::npos || !EqualNoCase(line.substr(0, equals), key)) {
+    return std::nullopt;
+  }
+  return line.substr(equals + 1);
+}
+
+int FindKey(const IniLines& lines, std::string_view key) {
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (KeyValue(lines[i].text, key)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+std::string SaveIniLinesAtomically(const std::filesystem::path& file, const IniLines& lines) {
+  std::string bytes;
+  for (const IniLine& line : lines) bytes += line.text + line.end;
+
+  // A file the user made read-only stays as it is: renaming over it would bypass that.
+  if (::access(file.c_str(), F_OK) == 0 && ::access(file.c_str(), W_OK) != 0) {
+    return std::strerror(errno);
+  }
+  std::string temp = file.string() + ".XXXXXX";
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) return std::strerror(errno);
+  struct stat old {};
+  const mode_t mode = ::stat(file.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+  bool ok = WriteAll(fd, bytes) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+  int savedErrno = errno;
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    savedErrno = errno;
+  }
+  if (ok && ::rename(temp.c_str(), file.c_str()) != 0) {
+    ok = false;
+    savedErrno = errno;
+  }
+  if (!ok) {
+    ::unlink(temp.c_str());
+    return std::strerror(savedErrno);
+  }
+  return {};
+}
+
+}  // namespace shell

@@ -1,0 +1,39 @@
+// Package files as lists of "key=value" lines, in their own 8-bit code page. A line ends at CR LF,
+// at a lone CR or at a lone LF (files come from Windows and from elsewhere); each line keeps its
+// own ending so that a rewrite changes only the lines it means to change.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace shell {
+
+struct IniLine {
+  std::string text;  // without its line end
+  std::string end;   // "\r\n", "\r", "\n" or "" for a last line without one
+};
+
+using IniLines = std::vector<IniLine>;
+
+// Package files are small; anything larger is not one of them.
+inline constexpr std::uintmax_t kMaxIniFileSize = 4 * 1024 * 1024;
+
+// The lines of a regular file, or nothing when it is missing, unreadable or too large.
+std::optional<IniLines> LoadIniLines(const std::filesystem::path& file);
+IniLines SplitIniLines(std::string_view bytes);
+
+// The value of line when its text before the first "=" equals key without regard to case (ASCII).
+std::optional<std::string_view> KeyValue(std::string_view line, std::string_view key);
+// Index of the first line whose key is key, or -1.
+int FindKey(const IniLines& lines, std::string_view key);
+
+// Writes the lines to a temporary file beside file and renames it over file, so a failure leaves
+// the old file whole. Returns an empty text on success, else the reason.
+std::string SaveIniLinesAtomically(const std::filesystem::path& file, const IniLines& lines);
+
+}  // namespace shell

@@ -1,0 +1,60 @@
+// The bilingual message catalogue: every text the program shows, row 0 German, row 1 English,
+// held as UTF-8. Texts may carry the placeholders DATEI, NAME, COM X and a backslash-r, which
+// the display expands on a copy just before showing them.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace messages {
+
+enum MessageId : int32_t {
+  MSG_DURATION,
+  MSG_PROGRAMMING,
+  MSG_STORING,
+  MSG_CONFIRM_OK,
+  MSG_SUCCESS,
+  MSG_WRONG_DOWNLOAD,
+  MSG_DEVICE_NEWER,
+  MSG_NO_DEVICE,
+  MSG_NO_NAME_ABORT,
+  MSG_TRANSMIT_RETRY,
+  MSG_WRONG_DEVICE,
+  MSG_INVALID_VERSION,
+  MSG_SAME_VERSION,
+  CAPTION_ERROR,
+  CAPTION_INFO,
+  MSG_TERMFILE_OPEN,
+  MSG_TERM_PROGRAMMING,
+  MSG_TERM_ABORT,
+  MSG_TERM_TRANSMIT,
+  MSG_TERM_PREPARING,
+  MSG_TERM_SUCCESS,
+  MSG_BOOTLOADER_ERROR,
+  MSG_DONE_TITLE,
+  MSG_BOOTLOADER_MISSING,
+  MSG_SENSOR_RS232,
+  DEFAULT_DEVICE_NAME,
+  kMessageCount
+};
+
+// The row of a language: 1 for English, 0 (German) for every other value, so a stray language
+// value never indexes past the table.
+inline int32_t LanguageRow(int32_t language) {
+  return language == 1 ? 1 : 0;
+}
+
+// The text of a message in a language (see LanguageRow).
+std::string_view Text(MessageId id, int32_t language);
+
+// Texts that exist in one language only.
+inline constexpr std::string_view kConfigFile1Missing =
+    "Konfigurationsdatei 1 nicht vorhanden!!Programm wird beendet";
+inline constexpr std::string_view kConfigFile2Missing =
+    "Konfigurationsdatei 2 nicht vorhanden!!Programm wird beendet";
+inline constexpr std::string_view kConfigFileCaption = "Error";
+inline constexpr std::string_view kDebugModeNotice = "Debug-Mode";
+inline constexpr std::string_view kIgnoreVersionNotice = "Software Vers. ignorieren";
+inline constexpr std::string_view kInfoCaption = "Info";
+
+}  // namespace messages

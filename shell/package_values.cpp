@@ -1,0 +1,50 @@
+#include "shell/package_values.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace shell {
+
+int32_t LeadingInt(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  int64_t value = 0;
+  constexpr int64_t kLimit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    value = std::min(kLimit, value * 10 + (text[i] - '0'));
+  }
+  if (negative) value = -value;
+  return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
+                                                  std::numeric_limits<int32_t>::max()));
+}
+
+int32_t LeadingHex(std::string_view text) {
+  uint32_t value = 0;
+  for (char c : text) {
+    uint32_t digit;
+    if (c >= '0' && c <= '9') {
+      digit = static_cast<uint32_t>(c - '0');
+    } else if (c >= 'a' && c <= 'f') {
+      digit = static_cast<uint32_t>(c - 'a' + 10);
+    } else if (c >= 'A' && c <= 'F') {
+      digit = static_cast<uint32_t>(c - 'A' + 10);
+    } else {
+      break;
+    }
+    value = value * 16 + digit;  // wraps like the 32-bit field it fills
+  }
+  return static_cast<int32_t>(value);
+}
+
+void ClipValue(std::string& value, size_t maxLength, std::string_view file, int line,
+               std::string_view key, FileReport& report) {
+  if (value.size() <= maxLength) return;
+  value.resize(maxLength);
+  report.Note(std::string(file) + ", line " + std::to_string(line) + ": the value of \"" +
+              std::string(key) + "\" is longer than " + std::to_string(maxLength) +
+              " characters and was cut");
+}
+
+}  // namespace shell

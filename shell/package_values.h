@@ -1,0 +1,23 @@
+// Conversions of the values in package files, shared by the settings and device-file readers.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "shell/file_report.h"
+
+namespace shell {
+
+// The decimal number at the start of text: optional blanks and sign, then digits up to the first
+// other character; 0 without a digit. Beyond the int32 range it stays at the nearest end.
+int32_t LeadingInt(std::string_view text);
+// The hexadecimal digits at the start of text (up to the first other character); 0 without one.
+int32_t LeadingHex(std::string_view text);
+
+// Cuts value to maxLength characters and says so in the log, naming file, line and key.
+void ClipValue(std::string& value, size_t maxLength, std::string_view file, int line,
+               std::string_view key, FileReport& report);
+
+}  // namespace shell

@@ -1,0 +1,198 @@
+#include "sim/instrument.h"
+
+#include <algorithm>
+
+#include "sim/normal_mode.h"
+#include "sim/targets.h"
+
+namespace sim {
+namespace {
+
+// An instrument whose program does not run (its reset vector is erased): it hears nothing.
+class DeadMode : public Mode {
+ public:
+  DeadMode(Link& link, int64_t nowUs) { link.Listen(LineSettings{}, nowUs); }
+  const char* Name() const override { return "no program"; }
+  void OnByte(uint8_t, int64_t) override {}
+};
+
+}  // namespace
+
+Instrument::Instrument(const Profile& profile, Clock clock)
+    : profile_(profile),
+      clock_(std::move(clock)),
+      memory_(MakeTargetMemory(profile_.bootLoader)),
+      machine_{profile_,
+               *this,
+               record_,
+               memory_.get(),
+               [this](int64_t us) { EnterBootLoader(us); },
+               [this](int64_t us) { StartProgram(us); },
+               [this](const ReceivedFile& f) {
+                 if (fileSink_) fileSink_(f);
+               }} {
+  nowUs_ = NowUs();
+  if (memory_ && profile_.bootLoader.startInBootLoader) mode_ = sim::MakeTarget(machine_, nowUs_);
+  if (!mode_) mode_ = std::make_unique<NormalMode>(machine_, false, nowUs_);
+}
+
+Instrument::~Instrument() = default;
+
+const char* Instrument::ModeName() const {
+  return mode_->Name();
+}
+
+std::string Instrument::StateJson() const {
+  return ToJson(record_, ModeName(), memory_.get());
+}
+
+void Instrument::SetHostLine(int baud, Parity parity, int dataBits, int stopBits) {
+  host_ = {baud, parity, dataBits, stopBits};
+  int64_t now = std::max(NowUs(), nowUs_);
+  AdvanceTo(now);
+  mode_->OnHostLine(now);
+}
+
+void Instrument::Receive(std::span<const uint8_t> bytes) {
+  int64_t now = std::max(NowUs(), nowUs_);
+  AdvanceTo(now);
+  for (uint8_t byte : bytes) {
+    int64_t at = now;
+    if (profile_.pace) at = rxFreeUs_ = std::max(now, rxFreeUs_) + CharTimeUs(host_.baud);
+    AdvanceTo(at);
+    if (disconnected_) break;
+    const LineSettings& listen = ListeningAt(at);
+    bool heard = Matches(listen, host_, profile_.checkFormat);
+    auto kind = heard ? TraceEvent::Kind::ToInstrument : TraceEvent::Kind::Ignored;
+    if (kind != pendingIn_.kind) {
+      FlushTrace();
+      pendingIn_ = {
+          kind, at, {}, heard ? "" : "host " + Describe(host_) + ", listening " + Describe(listen)};
+    }
+    pendingIn_.bytes.push_back(byte);
+    if (!heard) {
+      ++record_.ignoredBytes;
+      continue;
+    }
+    mode_->OnByte(byte, at);
+  }
+  FlushTrace();
+}
+
+void Instrument::FlushTrace() {
+  if (!pendingIn_.bytes.empty() && trace_) trace_(pendingIn_);
+  pendingIn_.bytes.clear();
+  pendingIn_.kind = TraceEvent::Kind::Note;
+}
+
+std::vector<uint8_t> Instrument::TakeOutput(int64_t untilMs) {
+  int64_t until = untilMs * 1000;
+  AdvanceTo(until);
+  std::vector<uint8_t> bytes;
+  int64_t first = out_.empty() ? 0 : out_.front().us;
+  while (!out_.empty() && out_.front().us <= until) {
+    bytes.push_back(out_.front().byte);
+    out_.pop_front();
+  }
+  if (!bytes.empty() && trace_) trace_({TraceEvent::Kind::ToHost, first, bytes, ""});
+  return bytes;
+}
+
+std::optional<int64_t> Instrument::NextEventMs() const {
+  std::optional<int64_t> next;
+  if (!out_.empty()) next = out_.front().us;
+  if (!actions_.empty()) next = std::min(next.value_or(INT64_MAX), actions_.begin()->first);
+  if (next) *next = (*next + 999) / 1000;
+  return next;
+}
+
+bool Instrument::WaitsForHostLine() const {
+  return mode_->WaitsForHostLine();
+}
+
+void Instrument::Send(const std::vector<uint8_t>& bytes, int64_t atUs) {
+  if (disconnected_) return;
+  int64_t t = std::max({atUs, outEndUs_, nowUs_});
+  int baud = ListeningAt(t).baud ? ListeningAt(t).baud : profile_.line.baud;
+  int64_t step = profile_.pace ? CharTimeUs(baud) : 0;
+  for (uint8_t b : bytes) {
+    t += step;
+    out_.push_back({t, b});
+  }
+  outEndUs_ = t;
+}
+
+void Instrument::Listen(const LineSettings& line, int64_t atUs) {
+  listen_[atUs] = line;
+  At(atUs, [this, line](int64_t us) {
+    Note(line.baud ? "listening at " + Describe(line) : "not listening", us);
+  });
+}
+
+const LineSettings& Instrument::ListeningAt(int64_t us) const {
+  static const LineSettings deaf;
+  auto it = listen_.upper_bound(us);
+  return it == listen_.begin() ? deaf : std::prev(it)->second;
+}
+
+void Instrument::At(int64_t atUs, std::function<void(int64_t)> action) {
+  actions_.emplace(atUs, std::move(action));
+}
+
+int64_t Instrument::OutputEndUs() const {
+  return std::max(outEndUs_, nowUs_);
+}
+
+void Instrument::Disconnect(int64_t atUs) {
+  At(atUs, [this](int64_t us) {
+    disconnected_ = record_.disconnected = true;
+    while (!out_.empty() && out_.back().us > us) out_.pop_back();
+    Note("line disconnected", us);
+  });
+}
+
+void Instrument::Note(const std::string& text, int64_t atUs) {
+  FlushTrace();  // the bytes that led to the note come first
+  if (trace_) trace_({TraceEvent::Kind::Note, atUs, {}, text});
+}
+
+void Instrument::AdvanceTo(int64_t us) {
+  while (!actions_.empty() && actions_.begin()->first <= us) {
+    auto node = actions_.extract(actions_.begin());
+    nowUs_ = std::max(nowUs_, node.key());
+    node.mapped()(node.key());
+  }
+  nowUs_ = std::max(nowUs_, us);
+  // Settings older than the one in force now are no longer needed.
+  auto current = listen_.upper_bound(nowUs_);
+  if (current != listen_.begin()) listen_.erase(listen_.begin(), std::prev(current));
+}
+
+void Instrument::Switch(std::unique_ptr<Mode> mode, int64_t us) {
+  mode_ = std::move(mode);
+  Note(std::string("mode: ") + mode_->Name(), us);
+}
+
+void Instrument::EnterBootLoader(int64_t us) {
+  At(us, [this](int64_t t) {
+    auto target = sim::MakeTarget(machine_, t);
+    if (target)
+      Switch(std::move(target), t);
+    else
+      Switch(std::make_unique<DeadMode>(static_cast<Link&>(*this), t), t);
+  });
+}
+
+void Instrument::StartProgram(int64_t us) {
+  At(us, [this](int64_t t) {
+    ++record_.programStarts;
+    if (memory_ && memory_->Word(0xFFFE) == 0xFFFF) {
+      Note("reset vector erased: the program does not run", t);
+      Switch(std::make_unique<DeadMode>(static_cast<Link&>(*this), t), t);
+      return;
+    }
+    Switch(std::make_unique<NormalMode>(machine_, true, t), t);
+  });
+}
+
+}  // namespace sim

@@ -1,0 +1,72 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include "tests/e2e/cli_process.h"
+#include "tests/sim/sim_process.h"
+#include "tests/support/temp_folder.h"
+
+namespace e2e {
+namespace {
+
+using ::testing::HasSubstr;
+
+struct UpdateRun {
+  CliResult cli;
+  std::string state;  // the simulator's state at its end (JSON)
+};
+
+// The instrument on COM3 behind two silent ports; the package's firmware offers version.
+UpdateRun UpdateWith(const std::string& profile, const std::string& version,
+                     const std::vector<std::string>& args, const std::string& secondVersion = "") {
+  simtest::SimProcess sim(profile,
+                          {"--com", "3", "--silent-ports", "1,2", "--state", "state.json"});
+  EXPECT_TRUE(sim.Ready()) << sim.Output();
+  test::TempFolder package;
+  WritePackage(package.Path(), version, secondVersion);
+  UpdateRun run;
+  run.cli = RunCli(package.Path(), sim.Folder(), args);
+  sim.Stop(SIGTERM);
+  run.state = simtest::ReadFile(sim.File("state.json"));
+  return run;
+}
+
+TEST(CliEndToEnd, SameVersionDeclinedEndsWithTheEndCommand) {
+  const UpdateRun run = UpdateWith("[identity]\nversion = 1.30\n", "1.30", {"--no"});
+  EXPECT_EQ(run.cli.exitCode, 1) << run.cli.output;
+  EXPECT_THAT(run.cli.output, HasSubstr("ist schon im Gerät"));
+  EXPECT_THAT(run.cli.output, HasSubstr("[answer] No"));
+  EXPECT_THAT(run.state, HasSubstr("\"A.1121\""));
+  EXPECT_THAT(run.cli.output, HasSubstr("update-cli: the update did not complete"));
+}
+
+TEST(CliEndToEnd, NewerInstrumentIsRefused) {
+  const UpdateRun run = UpdateWith("[identity]\nversion = 1.40\n", "1.30", {"--yes"});
+  EXPECT_EQ(run.cli.exitCode, 1) << run.cli.output;
+  EXPECT_THAT(run.cli.output, HasSubstr("keine gültige Software-Version !!"));
+  EXPECT_THAT(run.cli.output, HasSubstr("Die Software-Version1.40 in Ihrem Gerät"));
+}
+
+TEST(CliEndToEnd, NothingToProgramFinishesWithSuccess) {
+  // Equal main versions; the instrument's second version is above the offered one.
+  const UpdateRun run = UpdateWith("[identity]\nversion = 1.30,2.10\n", "1.30", {}, "2.05");
+  EXPECT_EQ(run.cli.exitCode, 0) << run.cli.output;
+  EXPECT_THAT(run.cli.output, HasSubstr("Download erfolgreich ausgeführt !"));
+  EXPECT_THAT(run.cli.output, HasSubstr("COM 3"));
+  EXPECT_THAT(run.cli.output, HasSubstr("[status 1] Com3"));
+  EXPECT_THAT(run.state, HasSubstr("\"A.1121\""));
+}
+
+TEST(CliEndToEnd, NoInstrumentEndsAfterTheSecondSearch) {
+  simtest::SimProcess sim("[identity]\n", {"--com", "3", "--silent-ports", "1,2"});
+  ASSERT_TRUE(sim.Ready());
+  sim.Stop(SIGTERM);  // the links are gone: no usable port at all
+  test::TempFolder package;
+  WritePackage(package.Path(), "1.30");
+  const CliResult cli = RunCli(package.Path(), sim.Folder(), {});
+  EXPECT_EQ(cli.exitCode, 2) << cli.output;
+  EXPECT_THAT(cli.output, HasSubstr("no usable serial port"));
+}
+
+}  // namespace
+}  // namespace e2e

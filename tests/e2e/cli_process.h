@@ -1,0 +1,25 @@
+// Runs the real update-cli from a firmware package folder (a link to the program inside it, as
+// a technician would start it from the package), with the simulator's ports.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+struct CliResult {
+  int exitCode = -1;
+  std::string output;
+};
+
+// Runs update-cli with args in package, its ports in portDir; ends it after limitSeconds.
+CliResult RunCli(const std::filesystem::path& package, const std::filesystem::path& portDir,
+                 const std::vector<std::string>& args, int limitSeconds = 120);
+
+// A package folder's files: Update.ini, ProgDevice.ini and a TI-TXT firmware file whose version
+// text (pattern "@F000" and CR LF) is version, optionally with a second version after "@E000".
+void WritePackage(const std::filesystem::path& folder, const std::string& version,
+                  const std::string& secondVersion = "", const std::string& deviceExtra = "");
+
+}  // namespace e2e

@@ -1,0 +1,299 @@
+#include "shell/settings.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <vector>
+
+#include "shell/messages.h"
+#include "tests/support/package_files.h"
+
+namespace shell {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Sets (or with nullopt unsets) an environment variable for one test and restores it after.
+class EnvValue {
+ public:
+  EnvValue(const char* name, std::optional<std::string> value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    if (value) {
+      setenv(name, value->c_str(), 1);
+    } else {
+      unsetenv(name);
+    }
+  }
+  ~EnvValue() {
+    if (old_) {
+      setenv(name_, old_->c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+  }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+// The settings folder is not in play unless a test asks for it.
+struct NoSettingsFolder {
+  EnvValue programFiles{"ProgramFiles", std::nullopt};
+  EnvValue publicFolder{"PUBLIC", std::nullopt};
+};
+
+std::string ReadBytes(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+TEST(ReadSettings, ValuesAsTheFileGivesThem) {
+  struct Case {
+    const char* what;
+    std::string file;  // UTF-8 here, Windows-1252 on disk
+    int32_t language;
+    std::string version;
+    std::vector<int32_t> baud;
+    uint8_t comGiven;
+    int32_t comIndex;
+    bool noted;  // something was clipped or refused
+  };
+  const std::vector<int32_t> kDefault = {2, 3, 4, 1, 0};
+  const std::string kTenKilobytes(10000, 'v');
+  const Case cases[] = {
+      {"typical, CR LF",
+       "[Update]\r\nLanguage=1\r\nVersion=2.05 Grün\r\nBaud=3,4\r\nCom=3\r\n",
+       1,
+       "2.05 Grün",
+       {3, 4},
+       1,
+       2,
+       false},
+      {"LF only, keys without regard to case, the first line wins",
+       "language=1\nLANGUAGE=0\nno equals sign\nBAUD=5\n",
+       1,
+       "",
+       {5},
+       0,
+       0,
+       false},
+      {"CR only", "Language=1\rVersion=Ä\rBaud=\rCom=x\r", 1, "Ä", kDefault, 1, -1, false},
+      {"empty file", "", 0, "", kDefault, 0, 0, true},
+      {"blanks before the key hide it", " Language=1\r\nVersion =9\r\n", 0, "", kDefault, 0, 0,
+       true},
+      {"Language 7 counts as German", "Language=7\r\n", 0, "", kDefault, 0, 0, true},
+      {"Language only its first character", "Language=1x\r\n", 1, "", kDefault, 0, 0, false},
+      {"numbers from their start",
+       "Baud= 3, +4,x,5b\r\nCom= 12abc\r\n",
+       0,
+       "",
+       {3, 4, 0, 5},
+       1,
+       11,
+       true},
+      {"baud numbers outside 0..7 are skipped",
+       "Language=0\r\nBaud=3,9,-1,7\r\n",
+       0,
+       "",
+       {3, 7},
+       0,
+       0,
+       true},
+      {"only unusable baud numbers give the default", "Language=0\r\nBaud=8\r\n", 0, "", kDefault,
+       0, 0, true},
+      {"more than 17 baud entries",
+       "Language=0\r\nBaud=1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,2,2,2\r\n", 0, "",
+       std::vector<int32_t>(17, 1), 0, 0, true},
+      {"a 10 kB value is cut", "Language=0\r\nVersion=" + kTenKilobytes + "\r\n", 0,
+       kTenKilobytes.substr(0, 255), kDefault, 0, 0, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    NoSettingsFolder noFolder;
+    test::TempFolder folder;
+    test::WritePackageFile(folder, "Update.ini", c.file);
+    test::RecordingReport report;
+    Settings settings;
+    ASSERT_EQ(ReadSettings(folder.Path(), settings, report), 0);
+    EXPECT_EQ(settings.LanguageIndex, c.language);
+    EXPECT_EQ(settings.Version, c.version);
+    EXPECT_EQ(std::vector<int32_t>(settings.BaudSearchList.begin(),
+                                   settings.BaudSearchList.begin() + settings.BaudCount),
+              c.baud);
+    EXPECT_EQ(settings.ComGiven, c.comGiven);
+    EXPECT_EQ(settings.ComIndex, c.comIndex);
+    EXPECT_EQ(!report.notes.empty(), c.noted);
+    EXPECT_TRUE(report.boxes.empty());
+  }
+}
+
+TEST(ReadSettings, MissingOrUnreadableFileShowsTheBox) {
+  NoSettingsFolder noFolder;
+  test::TempFolder missing;
+  test::TempFolder folderNamedLikeTheFile;
+  fs::create_directory(folderNamedLikeTheFile.Path() / "Update.ini");
+  for (const test::TempFolder* folder : {&missing, &folderNamedLikeTheFile}) {
+    test::RecordingReport report;
+    Settings settings;
+    EXPECT_EQ(ReadSettings(folder->Path(), settings, report), -1);
+    ASSERT_EQ(report.boxes.size(), 1u);
+    EXPECT_EQ(report.boxes[0].caption, "Error");
+    EXPECT_EQ(report.boxes[0].text, "Konfigurationsdatei 1 nicht vorhanden!!Programm wird beendet");
+  }
+}
+
+TEST(SettingsFolder, PublicFolderTakesThePlaceOfProgramFiles) {
+  test::TempFolder root;
+  const fs::path programs = root.Path() / "Programs";
+  const fs::path work = programs / "Maker" / "Update";
+  fs::create_directories(work);
+  const std::string publicFolder = (root.Path() / "Public").string();
+  struct Case {
+    const char* what;
+    std::optional<std::string> programFiles;
+    std::optional<std::string> publicValue;
+    fs::path working;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"below program files", programs.string(), publicFolder, work,
+       publicFolder + "/Maker/Update"},
+      {"no public folder", programs.string(), std::nullopt, work, ""},
+      {"program files not set", std::nullopt, publicFolder, work, ""},
+      {"elsewhere", (root.Path() / "Other").string(), publicFolder, work, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EnvValue programFiles("ProgramFiles", c.programFiles);
+    EnvValue publicValue("PUBLIC", c.publicValue);
+    EXPECT_EQ(SettingsFolder(c.working), c.expected);
+    if (!c.expected.empty()) {
+      EXPECT_TRUE(fs::is_directory(c.expected));
+    }
+  }
+}
+
+TEST(SettingsFolder, ReadFromThereOrTheWorkingFolderAndAlwaysSavedThere) {
+  test::TempFolder root;
+  const fs::path work = root.Path() / "Programs" / "Maker" / "Update";
+  fs::create_directories(work);
+  EnvValue programFiles("ProgramFiles", (root.Path() / "Programs").string());
+  EnvValue publicValue("PUBLIC", (root.Path() / "Public").string());
+  const fs::path kept = root.Path() / "Public" / "Maker" / "Update" / "Update.ini";
+  std::ofstream(work / "Update.ini", std::ios::binary) << "Language=1\r\nVersion=w\r\n";
+
+  test::RecordingReport report;
+  Settings settings;
+  ASSERT_EQ(ReadSettings(work, settings, report), 0);  // the settings folder has none yet
+  EXPECT_EQ(settings.Version, "w");
+  settings.LanguageIndex = 0;
+  ASSERT_EQ(WriteSettings(work, settings, report), 0);
+  EXPECT_EQ(ReadBytes(kept), "Language=0\r\nVersion=w\r\nBaud=\r\nCom=\r\n");
+  EXPECT_EQ(ReadBytes(work / "Update.ini"), "Language=1\r\nVersion=w\r\n");
+
+  std::ofstream(kept, std::ios::binary) << "Version=public\r\n";
+  ASSERT_EQ(ReadSettings(work, settings, report), 0);  // now the settings folder's file wins
+  EXPECT_EQ(settings.Version, "public");
+}
+
+TEST(WriteSettings, KeepsUnknownLinesAndUmlautsInTheirPlaces) {
+  struct Case {
+    const char* what;
+    std::string before;  // UTF-8 here, Windows-1252 on disk
+    int32_t language;
+    std::string version;
+    std::string after;
+  };
+  const Case cases[] = {
+      {"all keys present",
+       "[Update]\r\n; Einstellungen für Techniker\r\nLanguage=0 (deutsch)\r\nVersion=1.00\r\n"
+       "Größe=5\r\nBaud=3,4\r\nCom=\r\n",
+       1, "2.00 Grün",
+       "[Update]\r\n; Einstellungen für Techniker\r\nLanguage=1 (deutsch)\r\nVersion=2.00 "
+       "Grün\r\nGröße=5\r\nBaud=3,4\r\nCom=\r\n"},
+      {"keys missing, LF ends, no end on the last line", "Extra=ä\nCom=4", 0, "1.0",
+       "Extra=ä\nCom=4\nLanguage=0\nVersion=1.0\nBaud=\n"},
+      {"empty Language value", "LANGUAGE=\r\n", 1, "",
+       "Language=1\r\nVersion=\r\nBaud=\r\nCom=\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    NoSettingsFolder noFolder;
+    test::TempFolder folder;
+    test::WritePackageFile(folder, "Update.ini", c.before);
+    test::RecordingReport report;
+    Settings settings;
+    ASSERT_EQ(ReadSettings(folder.Path(), settings, report), 0);
+    settings.LanguageIndex = c.language;
+    settings.Version = c.version;
+    ASSERT_EQ(WriteSettings(folder.Path(), settings, report), 0);
+    EXPECT_EQ(ReadBytes(folder.Path() / "Update.ini"), core::Utf8ToCp1252(c.after));
+    EXPECT_TRUE(report.boxes.empty());
+
+    Settings again;
+    ASSERT_EQ(ReadSettings(folder.Path(), again, report), 0);
+    EXPECT_EQ(again.LanguageIndex, c.language);
+    EXPECT_EQ(again.Version, c.version);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path()), fs::directory_iterator()), 1)
+        << "no temporary file is left behind";
+  }
+}
+
+// Lowers the largest file this process may write, so a save fails halfway as on a full disk
+// (root ignores a read-only folder, so that cannot make the failure here).
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &old_);
+    rlimit lowered = old_;
+    lowered.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &lowered);
+    oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &old_);
+    std::signal(SIGXFSZ, oldHandler_);
+  }
+
+ private:
+  rlimit old_{};
+  void (*oldHandler_)(int) = nullptr;
+};
+
+TEST(WriteSettings, FailedSaveLeavesTheOldFileWhole) {
+  NoSettingsFolder noFolder;
+  test::TempFolder folder;
+  const std::string before = "; " + std::string(200, '#') + "\r\nLanguage=0\r\nVersion=1.00\r\n";
+  folder.Write("Update.ini", before);
+  test::RecordingReport report;
+  Settings settings;
+  ASSERT_EQ(ReadSettings(folder.Path(), settings, report), 0);
+  settings.LanguageIndex = 1;
+  {
+    FileSizeLimit limit(64);
+    EXPECT_EQ(WriteSettings(folder.Path(), settings, report), -1);
+  }
+  EXPECT_EQ(ReadBytes(folder.Path() / "Update.ini"), before);
+  ASSERT_EQ(report.boxes.size(), 1u);
+  EXPECT_EQ(report.boxes[0].caption, "Error");
+  EXPECT_NE(report.boxes[0].text.find("Update.ini"), std::string::npos);
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path()), fs::directory_iterator()), 1);
+}
+
+TEST(WriteSettings, MissingFileShowsTheBox) {
+  NoSettingsFolder noFolder;
+  test::TempFolder folder;
+  test::RecordingReport report;
+  EXPECT_EQ(WriteSettings(folder.Path(), Settings{}, report), -1);
+  ASSERT_EQ(report.boxes.size(), 1u);
+  EXPECT_EQ(report.boxes[0].text, messages::kConfigFile1Missing);
+  EXPECT_FALSE(fs::exists(folder.Path() / "Update.ini"));
+}
+
+}  // namespace
+}  // namespace shell

@@ -1,0 +1,141 @@
+#include "update/reply_parser.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace update {
+namespace {
+
+// Runs reads through the parser and describes every posted event as "code" or "code:data".
+struct Harness {
+  core::EventQueue queue;
+  int32_t activePort = -1;
+  int32_t activeComIndex = -1;
+  bool bootLoaderSeen = false;
+  std::string panel;
+  std::vector<std::string> log;
+  ReplyTarget target{queue,
+                     activePort,
+                     activeComIndex,
+                     bootLoaderSeen,
+                     [this](const std::string& line) { log.push_back(line); },
+                     [this](const std::string& text) { panel = text; }};
+  ReplyParser parser;
+
+  std::vector<std::string> Feed(const std::vector<std::string>& reads, int32_t index = 2,
+                                int32_t number = 3) {
+    for (const std::string& read : reads)
+      parser.Parse(read.data(), read.size(), index, number, target);
+    std::vector<std::string> events;
+    for (core::EventRecord r = queue.Fetch(); r.kind != core::EVK_NONE; r = queue.Fetch()) {
+      std::string text = std::to_string(r.code);
+      if (r.code >= 10010 && r.code <= 10012) {
+      } else if (r.code == 10044) {
+        text += ":" + std::to_string(r.data);
+      } else {
+        text += ":" + std::string(reinterpret_cast<const char*>(r.data));
+      }
+      events.push_back(text);
+    }
+    return events;
+  }
+};
+
+struct Case {
+  const char* what;
+  std::vector<std::string> reads;
+  std::vector<std::string> events;
+};
+
+TEST(ReplyParser, LinesAndBytesBecomeEvents) {
+  const Case cases[] = {
+      {"numbered answer", {"I.20#20363.000\r\n"}, {"20:20363.000"}},
+      {"answer without text", {"I.30\r\n"}, {"30:"}},
+      {"answer without number", {"I.#abc\r\n"}, {}},
+      {"B. marker", {"B.25#1234\r\n"}, {"25:1234"}},
+      {"echo is not an answer", {"A.2000\r\n"}, {"10011"}},
+      {"prompt", {"!\r\n"}, {"10010"}},
+      {"refusal", {"?\r\n"}, {"10012"}},
+      {"split over two reads", {"I.21#1.0", "5\r\n"}, {"21:1.05"}},
+      {"incomplete line waits", {"I.21#1.0"}, {}},
+      {"two lines, each its own text", {"I.23#PCB7\r\nI.20#20363\r\n"}, {"23:PCB7", "20:20363"}},
+      {"trailing NULs dropped", {std::string("!\r", 2), std::string("\n\0\0", 3)}, {"10010"}},
+      {"single 0x90", {"\x90"}, {"10044:144"}},
+      {"Q among other bytes", {"xQy"}, {"10044:81"}},
+      {"frame answer",
+       {"h00hab\x1DID123\x0C"
+        "cd\x16"},
+       {"10042:ID123"}},
+      {"frame variant 1 split",
+       {"h11h\x1E"
+        "AB",
+        "\x0A\x16"},
+       {"10042:AB"}},
+      {"frame start without end suppresses the byte check", {"h00h\x90"}, {}},
+      {"frame without markers has an empty text", {"h,,hxyz\x16"}, {"10042:"}},
+  };
+  for (const Case& c : cases) {
+    Harness h;
+    EXPECT_EQ(h.Feed(c.reads), c.events) << c.what;
+  }
+}
+
+TEST(ReplyParser, DollarValueFollowsTheTextEvent) {
+  Harness h;
+  h.parser.Parse("I.30$2.5\r\n", 10, 0, 1, h.target);
+  core::EventRecord text = h.queue.Fetch();
+  core::EventRecord value = h.queue.Fetch();
+  EXPECT_EQ(text.code, 30);
+  EXPECT_STREQ(reinterpret_cast<const char*>(text.data), "");
+  EXPECT_EQ(value.code, 30);
+  EXPECT_FLOAT_EQ(*reinterpret_cast<const float*>(value.data), 2.5f);
+}
+
+TEST(ReplyParser, PromptOrBootAnswerFixesTheAnsweringPortOnce) {
+  Harness h;
+  h.Feed({"!\r\n"}, 2, 3);
+  EXPECT_EQ(h.activePort, 2);
+  EXPECT_EQ(h.activeComIndex, 2);
+  EXPECT_EQ(h.panel, "Com3");
+  h.Feed({"!\r\n"}, 0, 1);
+  EXPECT_EQ(h.activePort, 2);  // the first answering port stays
+
+  Harness boot;
+  boot.Feed({"\x90"}, 1, 7);
+  EXPECT_TRUE(boot.bootLoaderSeen);
+  EXPECT_EQ(boot.activePort, 1);
+  EXPECT_EQ(boot.panel, "Com7");
+  EXPECT_EQ(boot.log.size(), 0u);
+}
+
+TEST(ReplyParser, ReceivedLinesAreLogged) {
+  Harness h;
+  h.Feed({"I.23#12\r\n!\r\n"});
+  EXPECT_EQ(h.log, (std::vector<std::string>{"I.23#12 <-", "! <-"}));
+}
+
+TEST(ReplyParser, BoundedAgainstEndlessStreamsAndLongLines) {
+  Harness h;
+  const std::string noise(2000, 'x');
+  EXPECT_TRUE(h.Feed({noise}).empty());
+  EXPECT_LT(h.parser.Buffer().size(), ReplyParser::kBufferSize);
+  // A complete answer after the noise is still understood.
+  EXPECT_EQ(h.Feed({"\r\nI.25#SN1\r\n"}), std::vector<std::string>{"25:SN1"});
+
+  Harness longLine;
+  const std::string text(600, 'a');
+  const auto events = longLine.Feed({"I.25#" + text + "\r\n"});
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].size(), std::string("25:").size() + ReplyParser::kTextSize - 1);
+}
+
+TEST(ReplyParser, FrameFollowedByBytesLeavesThemForLater) {
+  Harness h;
+  EXPECT_EQ(h.Feed({"ab h00h\x1DX\x0C\x16xy"}), std::vector<std::string>{"10042:X"});
+  EXPECT_EQ(h.parser.Buffer(), "ab xy");
+}
+
+}  // namespace
+}  // namespace update

@@ -1,0 +1,348 @@
+// Identification: the device entry that fits the instrument, the run's files and the offered
+// versions, and the decision whether to program, asking the user where the versions call for it.
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+#include "core/text.h"
+#include "shell/messages.h"
+#include "update/commands.h"
+#include "update/engine.h"
+#include "update/offered_version.h"
+
+namespace update {
+
+namespace {
+
+constexpr char kNoSensorQuestion[] =
+    "kein digitaler Sensor angeschlossen ?\r\n\r\nTrotzdem fortfahren ?";
+constexpr char kTerminalFile[] = "l3_terml.a37";
+
+bool Contains(const std::string& text, const std::string& part) {
+  return core::FindText(text, part) > 0;
+}
+
+// Deletes everything up to and including the first comma.
+void DropBeforeComma(std::string& text) {
+  const int32_t comma = core::FindText(text, ",");
+  if (comma > 0) core::DeleteChars(text, 1, comma);
+}
+
+// Splits a ProgFile value into its first item and the further comma-separated items.
+std::string FirstItem(const std::string& value, std::vector<std::string>& further) {
+  size_t start = value.find(',');
+  if (start == std::string::npos) return value;
+  const std::string first = value.substr(0, start);
+  for (;;) {
+    const size_t next = value.find(',', start + 1);
+    further.push_back(
+        value.substr(start + 1, next == std::string::npos ? std::string::npos : next - start - 1));
+    if (next == std::string::npos) break;
+    start = next;
+  }
+  return first;
+}
+
+// "folder\*.*" or "folder/*.*": one entry per regular file of the folder (sorted by name), made
+// of the item's text before "*.*" and the file's name.
+void ExpandWildcard(const std::string& item, std::vector<std::string>& out) {
+  const std::string prefix = item.substr(0, item.find("*.*"));
+  std::string folder = prefix;
+  std::replace(folder.begin(), folder.end(), '\\', '/');
+  if (folder.empty()) folder = ".";
+  std::vector<std::string> names;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    std::error_code typeError;
+    if (entry.is_regular_file(typeError)) names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  for (const std::string& name : names) out.push_back(prefix + name);
+}
+
+bool StripMarker(std::string& file) {
+  if (file.empty() || file.back() != '@') return false;
+  file.pop_back();
+  return true;
+}
+
+int32_t EraseValue(const std::string& text) {
+  const bool hex = text.find("0x") != std::string::npos;
+  return static_cast<int32_t>(std::strtol(text.c_str(), nullptr, hex ? 16 : 10));
+}
+
+std::string ReplaceFirstX(std::string text, const std::string& value) {
+  const size_t x = text.find('X');
+  if (x != std::string::npos) text.replace(x, 1, value);
+  return text;
+}
+
+}  // namespace
+
+bool UpdateEngine::IdentifyDevice() {
+  devices_.StartMode = devices_.SavedStartMode;
+  Run.ForceSameVersion = false;
+  Run.SensorPresent = true;
+  view_.SetWaitPanelVisible(false);
+
+  bool hasSensor = true;
+  size_t rememberedLength = 8;
+  const bool sensorMode = devices_.StartMode == 2 || devices_.StartMode == 3;
+  if (sensorMode) AdjustSensorIdentity(hasSensor, rememberedLength);
+
+  int32_t entry = SelectDeviceEntry(rememberedLength);
+  if (entry >= 0) FillContext(entry);
+  if (entry < 0 || !FirmwarePresent() ||
+      (!Context.LoaderIdText.empty() && !Contains(Context.LoaderIdText, Context.BootLoadKenn))) {
+    return ReportWrongDevice();
+  }
+  if (sensorMode) {
+    if (!FinishSensorIdentity(hasSensor)) return false;
+    if (!hasSensor) entry = 0;
+  }
+  ShowIdentity(entry);
+  ReadOfferedVersions();
+  return DecideVersions();
+}
+
+void UpdateEngine::AdjustSensorIdentity(bool& hasSensor, size_t& rememberedLength) {
+  // A sensor instrument answers "meter,sensor": the sensor's numbers count.
+  std::string& device = Context.DeviceNumber;
+  rememberedLength = device.size();
+  const int32_t c = core::FindText(device, ",");
+  hasSensor = c > 0;
+  if (c > 0) core::DeleteChars(device, 1, c);
+  std::string& pcb = Context.PcbNumber;
+  const int32_t d = core::FindText(pcb, ",");
+  if (d > 0) {
+    core::DeleteChars(pcb, 1, d);
+    // The sensor's variant digits after the "." come from its PCB number.
+    const int32_t r = core::FindText(device, ".");
+    for (size_t i = static_cast<size_t>(r); r > 0 && i < static_cast<size_t>(r) + 3; ++i) {
+      if (i < device.size() && i < pcb.size()) device[i] = pcb[i];
+    }
+  }
+}
+
+int32_t UpdateEngine::SelectDeviceEntry(size_t rememberedLength) const {
+  const auto& table = devices_.DeviceTable;
+  for (size_t k = 0; k < table.size(); ++k) {
+    if (Contains(Context.DeviceNumber, table[k].DeviceNr)) return static_cast<int32_t>(k);
+  }
+  if (Contains(Context.PcbNumber, Context.DeviceNumber)) {
+    for (size_t k = 0; k < table.size(); ++k) {
+      if (Contains(Context.PcbNumber, table[k].DeviceNrDef)) return static_cast<int32_t>(k);
+    }
+  }
+  if (!table.empty() && Contains(table[0].DeviceNrDef, "XXXXX") && rememberedLength < 10) {
+    return 0;
+  }
+  return -1;
+}
+
+void UpdateEngine::FillContext(int32_t entry) {
+  const shell::DeviceEntry& row = devices_.DeviceTable[static_cast<size_t>(entry)];
+  Context.ProzTyp = row.ProzTyp;
+  std::vector<std::string> items;
+  SetField(Context.MainFile, FirstItem(row.ProgFile2, items), DownloadContext::kFileWidth);
+  SetField(Context.ThirdFile, row.ProgFile1, DownloadContext::kFileWidth);
+  SetField(Context.SecondFile, FirstItem(row.ProgFile3, items), DownloadContext::kFileWidth);
+  for (const std::string& item : items) {
+    std::vector<std::string> expanded;
+    if (item.find("*.*") != std::string::npos) {
+      ExpandWildcard(item, expanded);
+    } else {
+      expanded.push_back(item);
+    }
+    for (const std::string& name : expanded) {
+      if (Context.DownloadList.size() >= DownloadContext::kListCapacity) {
+        view_.AppendLog("Download list full: " + name + " is not sent");
+        continue;
+      }
+      std::string clipped;
+      SetField(clipped, name, DownloadContext::kFileWidth);
+      Context.DownloadList.push_back(clipped);
+    }
+  }
+  Context.MainFileMarked = StripMarker(Context.MainFile);
+  Context.SecondFileMarked = StripMarker(Context.SecondFile);
+  Context.SWKenn1 = row.SWKenn1;
+  Context.SWKenn2 = row.SWKenn2;
+  Context.SWKenn3 = row.SWKenn3;
+  Context.BootLoadKenn = row.BootLoadKenn;
+  Context.FlashErase1 = EraseValue(row.FlashErase1);
+  Context.FlashErase2 = EraseValue(row.FlashErase2);
+  Context.FlashErase3 = EraseValue(row.FlashErase3);
+  const auto& table = devices_.DeviceTable;
+  const size_t loaderRow = Run.BenchAnswerChar + entry == 0x90 ? 0 : 1;
+  Context.ProgDefFile = loaderRow < table.size() ? table[loaderRow].ProgDefFile : std::string();
+  devices_.DeviceKind = (Contains(Context.MainFile, ".txt") ? 1 : 0) |
+                        (Contains(Context.MainFile, ".exe") ? 2 : 0) |
+                        (Contains(Context.MainFile, ".hex") ? 3 : 0);
+}
+
+bool UpdateEngine::FirmwarePresent() const {
+  return std::any_of(FirmwareFiles.begin(), FirmwareFiles.end(),
+                     [this](const std::string& name) { return Contains(Context.MainFile, name); });
+}
+
+bool UpdateEngine::ReportWrongDevice() {
+  view_.ShowError(messages::Text(messages::CAPTION_ERROR, Language()),
+                  messages::Text(messages::MSG_WRONG_DEVICE, Language()));
+  // NAME in the message becomes the list of instruments this package is for.
+  for (const shell::DeviceEntry& row : devices_.DeviceTable) {
+    if (row.DeviceName.empty() || Contains(Context.DeviceNameText, row.DeviceName)) continue;
+    std::string names = Context.DeviceNameText + row.DeviceName + ", ";
+    SetField(Context.DeviceNameText, names, DownloadContext::kDeviceNameWidth);
+  }
+  Append(std::string(messages::Text(messages::MSG_WRONG_DOWNLOAD, Language())));
+  return false;
+}
+
+bool UpdateEngine::FinishSensorIdentity(bool hasSensor) {
+  Context.CurVer = Context.CurVer2;
+  Context.CurVer2 = 0;
+  DropBeforeComma(Context.SwVersion);
+  if (!hasSensor) {
+    if (!view_.AskQuestion(messages::Text(messages::CAPTION_INFO, Language()), kNoSensorQuestion)) {
+      return false;
+    }
+    Context.NoSensorContinue = true;
+    Run.SensorPresent = false;
+    Context.SwVersion = "X.XX";
+    const auto& table = devices_.DeviceTable;
+    Context.DeviceNumber = table.empty() ? std::string() : table[0].DeviceNr;
+    Context.SerialNumber = "XXXXXXXX";
+  }
+  DropBeforeComma(Context.SerialNumber);
+  Context.SecondFileMarked = Context.MainFileMarked;
+  if (devices_.StartMode == 3) {
+    devices_.StartMode = 2;
+    Run.BslMode = 1;
+    Run.BootCommand = Context.NoSensorContinue ? cmd::kBootNoSensor : cmd::kBootSensor;
+  }
+  return true;
+}
+
+void UpdateEngine::ShowIdentity(int32_t entry) {
+  SetField(Context.DeviceNameText, devices_.DeviceTable[static_cast<size_t>(entry)].DeviceName,
+           DownloadContext::kDeviceNameWidth);
+  view_.SetDeviceField(DeviceField::Name,
+                       Context.DeviceNumber + "  [" + Context.DeviceNameText + "]");
+  view_.SetDeviceField(DeviceField::Serial, Context.SerialNumber);
+  view_.SetDeviceField(DeviceField::Pcb, Context.PcbNumber);
+  view_.SetDeviceField(DeviceField::Software, Context.SwVersion);
+}
+
+void UpdateEngine::ReadOfferedVersions() {
+  std::string panel = "Version " + ReadOfferedVersion(Context.SWKenn2, Context.MainFile);
+  view_.SetStatusPanel(3, panel);
+  if (Context.ListCount() > 0) {
+    Run.StartupFirst = Run.StartupLast = 0;
+    std::string bestText = Context.OfferedVersion;
+    int32_t bestNumber = Context.NewVer;
+    size_t i = 0;
+    for (;; ++i) {
+      Context.OfferedVersion.clear();
+      ReadOfferedVersion(Context.SWKenn2, Context.DownloadList[i]);
+      if (bestNumber < Context.NewVer) {
+        bestText = Context.OfferedVersion;
+        bestNumber = Context.NewVer;
+      }
+      if (Contains(Context.DownloadList[i], "StelvoStartUp.exe")) {
+        Context.OfferedStartupVer = Context.NewVer;
+        Run.StartupFirst = static_cast<int32_t>(i);
+      }
+      const bool nextIsProgram =
+          i + 1 < Context.DownloadList.size() && (Contains(Context.DownloadList[i + 1], ".exe") ||
+                                                  Contains(Context.DownloadList[i + 1], ".dll"));
+      if (!nextIsProgram) break;
+    }
+    if (Run.StartupFirst > 0) {
+      Run.StartupLast = static_cast<int32_t>(i);
+      Send(cmd::kStartupProgram);
+      events_.wait.DelayTime(3000, true);
+    }
+    panel = "Version " + bestText;
+    Context.OfferedVersion = bestText;
+    Context.NewVer = bestNumber;
+    view_.SetStatusPanel(3, panel);
+  }
+  static constexpr const char* kTerminalDevices[] = {"21130", "21030", "21157", "21871"};
+  for (const char* device : kTerminalDevices) {
+    if (Contains(Context.DeviceNumber, device)) Context.SecondFile = kTerminalFile;
+  }
+  if (!Context.SWKenn1.empty()) {
+    panel += " / " + ReadOfferedVersion(Context.SWKenn1, Context.ThirdFile);
+    if (!Context.SWKenn3.empty()) {
+      panel += " / " + ReadOfferedVersion(Context.SWKenn3, Context.SecondFile);
+    }
+    view_.SetStatusPanel(3, panel);
+  }
+}
+
+bool UpdateEngine::DecideVersions() {
+  const int32_t language = Language();
+  const std::string info(messages::Text(messages::CAPTION_INFO, language));
+  auto askSensor = [&] {
+    return view_.AskQuestion(info, messages::Text(messages::MSG_SENSOR_RS232, language));
+  };
+  if (Context.CurVer > Context.NewVer &&
+      (Context.CurVer2 > Context.NewVer2 || Context.CurVer2 == 0)) {
+    view_.ShowError(messages::Text(messages::CAPTION_ERROR, language),
+                    messages::Text(messages::MSG_INVALID_VERSION, language));
+    if (VersionCheck) {
+      Append(ReplaceFirstX(std::string(messages::Text(messages::MSG_DEVICE_NEWER, language)),
+                           Context.SwVersion));
+      return false;
+    }
+    Context.CurVer = Context.NewVer;
+    Run.ForceSameVersion = true;
+  }
+  if (Context.CurVer == Context.NewVer &&
+      (Context.CurVer2 == Context.NewVer2 || Context.NewVer2 == 0) &&
+      Context.StartupVer == Context.OfferedStartupVer) {
+    bool yes = view_.AskQuestion(
+        info, ReplaceFirstX(std::string(messages::Text(messages::MSG_SAME_VERSION, language)),
+                            Context.SwVersion));
+    Run.ForceSameVersion = yes;
+    if (Run.Reply262Seen && Run.ForceSameVersion) yes = askSensor();
+    return yes;
+  }
+  if (Run.Reply262Seen && Context.CurVer2 < Context.NewVer2) return askSensor();
+  return true;
+}
+
+std::string UpdateEngine::ReadOfferedVersion(const std::string& pattern,
+                                             const std::string& fileName) {
+  const VersionFileMode mode = VersionModeFor(pattern, fileName);
+  const std::optional<std::string> bytes = ReadVersionBytes(fileName, mode);
+  if (!bytes) {
+    view_.ShowError(messages::Text(messages::CAPTION_ERROR, Language()),
+                    "Cannot open file \"" + fileName + "\".");
+    return "0";
+  }
+  std::string result;
+  switch (mode) {
+    case VersionFileMode::kHead:
+    case VersionFileMode::kTail:
+      result = DecodeHexVersion(*bytes, pattern);
+      break;
+    case VersionFileMode::kProgram:
+      result = DecodeProgramVersion(*bytes, pattern);
+      break;
+    case VersionFileMode::kNone:
+      return result;
+  }
+  if (mode != VersionFileMode::kTail && Context.OfferedVersion.empty()) {
+    SetField(Context.OfferedVersion, result, DownloadContext::kVersionWidth);
+    Context.NewVer = VersionHundredths(Context.OfferedVersion);
+  } else {
+    SetField(Context.OfferedVersion2, result, DownloadContext::kVersionWidth);
+    Context.NewVer2 = VersionHundredths(Context.OfferedVersion2);
+  }
+  return result;
+}
+
+}  // namespace update

@@ -1,0 +1,55 @@
+// The programming paths the state machine hands a run to. Each path is reached through one
+// place here, so a loader plugs in by overriding its operation. A path that is not built yet
+// logs that it is not available and ends the run as a failure.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace update {
+
+class UpdateEngine;
+
+// Which MSP430 job the state machine starts.
+enum class Msp430Job {
+  kMain,       // event 10043: the main firmware
+  kRepeat,     // event 10046: the retry of the main firmware
+  kSecondary,  // event 10024: the secondary processor
+};
+
+struct Msp430Call {
+  Msp430Job job;
+  int32_t mode;        // BslMode, or 1 for the secondary processor
+  std::string file;    // MainFile or SecondFile
+  int32_t option;      // third argument: 1
+  int32_t sensorFlag;  // SensorPresent, 0, or the secondary option
+};
+
+class ProgrammingPaths {
+ public:
+  virtual ~ProgrammingPaths() = default;
+
+  // Classic or F5xx loader (chosen by ProzTyp); non-zero on success.
+  virtual int32_t RunMsp430(UpdateEngine& engine, const Msp430Call& call);
+  // WinCE transfer of the main file; non-zero on success.
+  virtual int32_t RunWinCe(UpdateEngine& engine, const std::string& file);
+  // External loader program of DeviceKind; 0 on success (the program's exit code).
+  virtual int32_t RunExternalLoader(UpdateEngine& engine, const std::string& file);
+  // Basic-Loader terminal (event 10025); runs by itself from then on.
+  virtual void StartTerminal(UpdateEngine& engine);
+  // Menu-family (10042) and bench-family (10044) programming from the boot loader.
+  virtual void StartMenuProgramming(UpdateEngine& engine);
+  virtual void StartBenchProgramming(UpdateEngine& engine);
+  // Further files of the download list after the main firmware; false when nothing started.
+  virtual bool StartMultiFile(UpdateEngine& engine);
+  // Failure of a programming (10021 offers a retry, 10047 does not).
+  virtual void ReportFailure(UpdateEngine& engine, int32_t code);
+  // Air-pressure upload at the end of a run (the handler FinishRun adds).
+  virtual void StartAirPressure(UpdateEngine& engine);
+
+ protected:
+  // Logs that the named path is not available in this build.
+  static void NotAvailable(UpdateEngine& engine, const char* path);
+};
+
+}  // namespace update

@@ -1,0 +1,156 @@
+#include "update/reply_parser.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "core/event_codes.h"
+#include "core/text.h"
+
+namespace update {
+namespace {
+
+constexpr char kFrameEnd = 0x16;
+
+struct FrameVariant {
+  const char* start;
+  char textStart;
+  char textEnd;
+};
+constexpr FrameVariant kFrameVariants[] = {
+    {"h00h", 0x1D, 0x0C}, {"h11h", 0x1E, 0x0A}, {"h,,h", 0x19, 0x0C}};
+
+void CopyClipped(const std::string& text, char* out, size_t size) {
+  const size_t n = std::min(text.size(), size - 1);
+  std::memcpy(out, text.data(), n);
+  out[n] = '\0';
+}
+
+}  // namespace
+
+int32_t LeadingInt(const std::string& text) {
+  return static_cast<int32_t>(std::strtol(text.c_str(), nullptr, 10));
+}
+
+char* ReplyParser::NextText() {
+  char* slot = texts_[nextText_].data();
+  nextText_ = (nextText_ + 1) % kSlots;
+  return slot;
+}
+
+float* ReplyParser::NextValue() {
+  float* slot = &values_[nextValue_];
+  nextValue_ = (nextValue_ + 1) % kSlots;
+  return slot;
+}
+
+void ReplyParser::Activate(int32_t portIndex, int32_t portNumber, ReplyTarget& target) {
+  if (target.activePort != -1) return;
+  target.activePort = portIndex;
+  target.activeComIndex = portNumber - 1;
+  if (target.showAnswerPort) target.showAnswerPort("Com" + std::to_string(portNumber));
+}
+
+void ReplyParser::Parse(const char* bytes, size_t count, int32_t portIndex, int32_t portNumber,
+                        ReplyTarget& target) {
+  buffer_.append(bytes, count);
+  // Trailing NUL bytes are not data (the first byte stays).
+  while (buffer_.size() > 1 && buffer_.back() == '\0') buffer_.pop_back();
+  // A stream without line ends never overruns the buffer: the oldest bytes go.
+  if (buffer_.size() > kBufferSize - 1) buffer_.erase(0, buffer_.size() - (kBufferSize - 1));
+
+  for (;;) {
+    bool more = false;
+    const size_t lineEnd = buffer_.find("\r\n");
+    if (lineEnd != std::string::npos) {
+      const std::string line = buffer_.substr(0, std::min(lineEnd, kLineSize - 1));
+      buffer_.erase(0, lineEnd + 2);
+      ParseLine(line, portIndex, portNumber, target);
+      more = buffer_.find("\r\n") != std::string::npos;
+    }
+    bool frameMore = false;
+    if (ParseFrame(target, frameMore)) {
+      more = frameMore;
+    } else {
+      ParseSingleByte(target);
+    }
+    if (target.bootLoaderSeen) Activate(portIndex, portNumber, target);
+    if (!more) return;
+  }
+}
+
+void ReplyParser::ParseLine(const std::string& line, int32_t portIndex, int32_t portNumber,
+                            ReplyTarget& target) {
+  if (target.logLine) target.logLine(line + " <-");
+  const int32_t a = core::FindText(line, "A.");
+  const int32_t c = core::FindText(line, "C.");
+  const int32_t i = core::FindText(line, "I.");
+  const int32_t hash = core::FindText(line, "#");
+  const int32_t dollar = core::FindText(line, "$");
+  const int32_t b = core::FindText(line, "B.");
+  const int32_t prompt = core::FindText(line, "!");
+  const int32_t refused = core::FindText(line, "?");
+  if (!(a || c || i || b || prompt || refused)) return;
+
+  // In a well-formed answer exactly one of the markers is there; the code follows it.
+  const size_t s = static_cast<size_t>(a + c + i + b);
+  const int32_t code = s + 1 < line.size() ? LeadingInt(line.substr(s + 1)) : 0;
+
+  if (i || b) {
+    char* text = NextText();
+    CopyClipped(hash ? line.substr(static_cast<size_t>(hash)) : std::string(), text, kTextSize);
+    target.queue.PostEvent(code, reinterpret_cast<uintptr_t>(text));
+  }
+  if (dollar) {
+    float* value = NextValue();
+    *value = std::strtof(line.c_str() + dollar, nullptr);
+    target.queue.PostEvent(code, reinterpret_cast<uintptr_t>(value));
+  }
+  if (prompt) {
+    target.queue.PostEvent(core::ev::kPrompt);
+    Activate(portIndex, portNumber, target);
+  }
+  if (a || c) target.queue.PostEvent(core::ev::kBootLoaderLine);
+  if (refused) target.queue.PostEvent(core::ev::kNotAvailable);
+}
+
+bool ReplyParser::ParseFrame(ReplyTarget& target, bool& more) {
+  for (const FrameVariant& variant : kFrameVariants) {
+    const size_t t = buffer_.find(variant.start);
+    if (t == std::string::npos) continue;
+    const size_t e = buffer_.find(kFrameEnd, t);
+    more = e != std::string::npos;
+    if (!more) return true;  // wait for the rest of the frame
+    // The text between the variant's markers; empty when a marker is missing.
+    std::string text;
+    const size_t f = buffer_.find(variant.textStart, t);
+    if (f != std::string::npos && f < e) {
+      const size_t g = buffer_.find(variant.textEnd, f + 1);
+      if (g != std::string::npos && g < e) text = buffer_.substr(f + 1, g - f - 1);
+    }
+    char* frame = frames_[nextFrame_].data();
+    nextFrame_ = (nextFrame_ + 1) % kSlots;
+    CopyClipped(text, frame, kFrameSize);
+    target.queue.PostEvent(core::ev::kBootFrame, reinterpret_cast<uintptr_t>(frame));
+    // Exactly the frame leaves the buffer, also when bytes follow it.
+    buffer_.erase(t, e - t + 1);
+    target.bootLoaderSeen = true;
+    return true;
+  }
+  return false;
+}
+
+void ReplyParser::ParseSingleByte(ReplyTarget& target) {
+  int32_t value = 0;
+  if (buffer_.find('\x90') != std::string::npos) {
+    value = 0x90;
+  } else if (buffer_.find('Q') != std::string::npos) {
+    value = 'Q';
+  } else {
+    return;
+  }
+  buffer_.clear();
+  target.queue.PostEvent(core::ev::kBootByte, static_cast<uintptr_t>(value));
+  target.bootLoaderSeen = true;
+}
+
+}  // namespace update

@@ -1,0 +1,68 @@
+// Turns the bytes an instrument sends into events: numbered answers ("I."/"B." with "#" text or
+// "$" value), prompts ("!"), echoes ("A."/"C."), refusals ("?"), the boot-loader frame answer of
+// the menu family and the single-byte answer of the bench family. It also fixes the port on
+// which the instrument answered.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "core/event_queue.h"
+
+namespace update {
+
+// What parsing acts on: the queue for the answer events and the run's answering-port fields.
+struct ReplyTarget {
+  core::EventQueue& queue;
+  int32_t& activePort;      // index in the port table; -1 until the instrument answered
+  int32_t& activeComIndex;  // COM number - 1 of that port
+  bool& bootLoaderSeen;
+  // Received lines for the log (with " <-" appended) and status panel 1 ("Com3").
+  std::function<void(const std::string&)> logLine;
+  std::function<void(const std::string&)> showAnswerPort;
+};
+
+class ReplyParser {
+ public:
+  static constexpr size_t kBufferSize = 1000;  // ReplyBuffer, including room for the NUL
+  static constexpr size_t kLineSize = 500;     // ReplyLine
+  static constexpr size_t kTextSize = 256;     // AnswerText
+  static constexpr size_t kFrameSize = 100;    // FrameText
+  // Answer storage the events point to. Each answer gets a slot of its own, so two answers
+  // parsed from one read keep their own texts until this many later answers.
+  static constexpr size_t kSlots = 32;
+
+  // Parses bytes read from the port with table index portIndex (COM number portNumber).
+  void Parse(const char* bytes, size_t count, int32_t portIndex, int32_t portNumber,
+             ReplyTarget& target);
+  // Empties ReplyBuffer (before each search attempt).
+  void Clear() { buffer_.clear(); }
+  const std::string& Buffer() const { return buffer_; }
+
+ private:
+  void ParseLine(const std::string& line, int32_t portIndex, int32_t portNumber,
+                 ReplyTarget& target);
+  // Returns true when a frame start was found; more is set when its end byte was there.
+  bool ParseFrame(ReplyTarget& target, bool& more);
+  void ParseSingleByte(ReplyTarget& target);
+  void Activate(int32_t portIndex, int32_t portNumber, ReplyTarget& target);
+  char* NextText();
+  float* NextValue();
+
+  std::string buffer_;
+  std::array<std::array<char, kTextSize>, kSlots> texts_{};
+  std::array<float, kSlots> values_{};
+  std::array<std::array<char, kFrameSize>, kSlots> frames_{};
+  size_t nextText_ = 0;
+  size_t nextValue_ = 0;
+  size_t nextFrame_ = 0;
+};
+
+// The decimal number at the start of text as the C library reads it (leading blanks and a sign
+// allowed; 0 without a digit).
+int32_t LeadingInt(const std::string& text);
+
+}  // namespace update

@@ -1,0 +1,260 @@
+// The step sequence driven by the instrument's prompts, the programming events, the
+// secondary-processor decision and the end of a run.
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+
+#include "core/event_codes.h"
+#include "shell/messages.h"
+#include "update/commands.h"
+#include "update/display.h"
+#include "update/engine.h"
+
+namespace update {
+
+namespace ev = core::ev;
+
+namespace {
+
+std::string Message(messages::MessageId id, int32_t language) {
+  return std::string(messages::Text(id, language));
+}
+
+// Local date and time as days since 1899-12-30 (the day count the instruments take).
+double LocalDayCount() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  // Days from 1899-12-30 to the local calendar date, by the civil-from-days rule.
+  const int y = local.tm_year + 1900 - (local.tm_mon < 2 ? 1 : 0);
+  const int m = local.tm_mon + 1;
+  const int era = (y >= 0 ? y : y - 399) / 400;
+  const int yoe = y - era * 400;
+  const int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + local.tm_mday - 1;
+  const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  const long daysSinceEpoch = static_cast<long>(era) * 146097 + doe - 719468;  // from 1970-01-01
+  const long days = daysSinceEpoch + 25569;                                    // from 1899-12-30
+  const double fraction = (local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec) / 86400.0;
+  return static_cast<double>(days) + fraction;
+}
+
+}  // namespace
+
+void UpdateEngine::AdvanceSteps() {
+  // The tests run in this order against the current step; a change made by one is seen by the
+  // following ones.
+  const bool identified = !Run.IdentFailed;
+  if (Run.UpdateStep == 0) {
+    Send(cmd::kOpenDialogue);
+    events_.timers.TimerRestart(Run.ResponseTimer);
+  }
+  if (Run.UpdateStep == 1) {
+    SendIdentRow();
+    events_.timers.TimerRestart(Run.ResponseTimer);
+    Run.CommandIndex = 1;
+  }
+  if (Run.UpdateStep == 2 && identified) {
+    if (Context.ThirdFile.size() > 3) {
+      Append(Message(messages::MSG_PROGRAMMING, Language()));
+      if (paths_->RunExternalLoader(*this, Context.ThirdFile) != 0) {
+        events_.queue.PostEvent(ev::kProgrammingFailed);
+      } else {
+        Run.ExternalPending = true;
+        view_.SetSecTimerRunning(true);
+      }
+      Append(Message(messages::MSG_STORING, Language()));
+      view_.SetProgress(1);
+    } else {
+      Run.UpdateStep = 4;
+    }
+  }
+  if (Run.UpdateStep == 3 && identified) events_.queue.PostEvent(ev::kVersionCheckMain);
+  if (Run.UpdateStep == 4 && identified) events_.queue.PostEvent(ev::kRunExternalLoader);
+  if (Run.UpdateStep == 5 && identified) events_.queue.PostEvent(ev::kSecondaryDecision);
+  if (Run.UpdateStep == 6 && identified) events_.queue.PostEvent(ev::kStartTerminal);
+  if (Run.UpdateStep == 7 && identified) events_.queue.PostEvent(ev::kSecondaryDecision);
+  ++Run.UpdateStep;
+}
+
+void UpdateEngine::OnVersionCheck(int32_t stage) {
+  view_.SetSecTimerRunning(false);
+  view_.SetProgress(0);
+  ShowDurationEstimate(view_, Language(), stage, Context, Run.ForceSameVersion);
+  if (MainOlder()) {
+    Send(stage == 2 ? std::string(cmd::kBootDefault) : Run.BootCommand);
+  } else {
+    Run.UpdateStep = 6;
+    events_.queue.PostEvent(ev::kSecondaryDecision);
+  }
+}
+
+void UpdateEngine::OnProgramMsp430() {
+  Run.UpdateStep = 7;
+  ShowDurationEstimate(view_, Language(), 1, Context, Run.ForceSameVersion);
+  if (!MainOlder()) {
+    events_.queue.PostEvent(ev::kSecondaryDecision);
+    return;
+  }
+  const Msp430Call call{Msp430Job::kMain, Run.BslMode, Context.MainFile, 1,
+                        Run.SensorPresent ? 1 : 0};
+  if (paths_->RunMsp430(*this, call) == 0) events_.queue.PostEvent(ev::kProgrammingFailed);
+}
+
+void UpdateEngine::OnRepeatMsp430() {
+  view_.SetOkEnabled(false);
+  Context.BenchMode = true;
+  Run.UpdateStep = 7;
+  ShowDurationEstimate(view_, Language(), 1, Context, Run.ForceSameVersion);
+  const Msp430Call call{Msp430Job::kRepeat, Run.BslMode, Context.MainFile, 1, 0};
+  if (paths_->RunMsp430(*this, call) == 0) {
+    events_.queue.PostEvent(ev::kProgrammingFailed);
+    return;
+  }
+  Append(Message(messages::MSG_STORING, Language()));
+  view_.SetSecTimerRunning(true);
+  view_.SetProgress(1);
+}
+
+void UpdateEngine::OnWinCe() {
+  Run.UpdateStep = 7;
+  ShowDurationEstimate(view_, Language(), 2, Context, Run.ForceSameVersion);
+  Run.WinCEDone = true;
+  auto& list = Context.DownloadList;
+  if (Context.StartupVer >= Context.OfferedStartupVer && Context.StartupVer > 0) {
+    // The start-up program in the instrument is current: its files are not sent again.
+    const size_t first = static_cast<size_t>(std::max(Run.StartupFirst, 0));
+    const size_t last = static_cast<size_t>(std::max(Run.StartupLast, Run.StartupFirst));
+    if (first < list.size())
+      list.erase(list.begin() + first, list.begin() + std::min(last + 1, list.size()));
+  }
+  if (MainOlder() || Context.StartupVer < Context.OfferedStartupVer) {
+    if (paths_->RunWinCe(*this, Context.MainFile) == 0) {
+      events_.queue.PostEvent(ev::kProgrammingFailed);
+      return;
+    }
+    Append(Message(messages::MSG_STORING, Language()));
+    Run.UpdateStep = 7;
+    list.clear();
+  }
+  SetInstrumentClock(false);
+}
+
+void UpdateEngine::OnSecondaryDecision() {
+  if (SecondaryOlder() && Context.CurVer2 > 200) {
+    StartSecondaryRoute();
+    return;
+  }
+  // Here equal versions never count as older.
+  if (Run.Reply262Seen || Run.BootLoaderSeen || Run.VersionPlaceholder ||
+      Context.CurVer2 >= Context.NewVer2 || Context.SecondFile.size() <= 4) {
+    if (Context.ListCount() > 0) {
+      paths_->StartMultiFile(*this);
+      Run.UpdateStep = 8;
+    } else {
+      FinishRun(false);
+    }
+    return;
+  }
+  ProgramSecondary();
+}
+
+void UpdateEngine::ProgramSecondary() {
+  if (Context.PcbNumber.find("22075") != std::string::npos && MainOlder()) {
+    // This board restarts its main processor first; show time passing meanwhile.
+    view_.SetProgress(0);
+    view_.SetProgressMax(100);
+    view_.SetSecTimerRunning(true);
+    events_.wait.DelayTime(32000, true);
+    view_.SetSecTimerRunning(false);
+    view_.SetProgress(0);
+  }
+  Context.BenchMode = false;
+  Context.NoSensorContinue = Context.CurVer2 == 0 && !Run.BootLoaderSeen;
+  events_.wait.DelayTime(3000, true);
+  const int32_t option = (Run.WinCEDone || !Context.NoSensorContinue) ? 1 : 0;
+  const Msp430Call call{Msp430Job::kSecondary, 1, Context.SecondFile, 1, option};
+  if (paths_->RunMsp430(*this, call) == 0) events_.queue.PostEvent(ev::kSecondaryFailed);
+}
+
+void UpdateEngine::SetInstrumentClock(bool secondsMode) {
+  const double days = LocalDayCount();
+  char text[64];
+  if (secondsMode) {
+    const double seconds = (days - 37621.0) * 86400.0;
+    const auto value = static_cast<unsigned long>(
+        static_cast<uint32_t>(seconds <= 0 ? 0 : std::min(seconds, 4294967295.0)));
+    std::snprintf(text, sizeof text, "%s%lu\r\n", cmd::kClockPrefix, value);
+  } else {
+    std::snprintf(text, sizeof text, "%s%f\r\n", cmd::kClockPrefix, days);
+  }
+  if (devices_.StartMode == 2) {
+    if (serial::TComPort* port = ActiveComPort()) port->LoadLastV24Parameter();
+    events_.wait.DelayTime(500, false);
+  }
+  Send(text);
+}
+
+void UpdateEngine::FinishRun(bool sendFinal) {
+  events_.wait.DelayTime(3000, true);
+  if (devices_.StartMode == 2) {
+    if (serial::TComPort* port = ActiveComPort()) port->LoadLastV24Parameter();
+  }
+  if (Run.AirPressureIndex != -1) {
+    paths_->StartAirPressure(*this);
+    return;
+  }
+  Send(cmd::kExitCommands[static_cast<size_t>(devices_.DeviceKind & 3)]);
+  Append(Message(messages::MSG_SUCCESS, Language()));
+  view_.SetDeviceField(DeviceField::Software, Context.OfferedVersion);
+  view_.SetOkEnabled(false);
+  view_.SetSecTimerRunning(false);
+  view_.SetProgress(0);
+  ShowProgress(view_, Language(), "", -1000);
+  events_.wait.DelayTime(1000, true);
+  if (sendFinal) {
+    Send(cmd::kFinal, false);
+    events_.wait.DelayTime(2000, true);
+  }
+  if (serial::TComPort* port = ActiveComPort()) port->Close();
+  view_.RunFinished();
+}
+
+void UpdateEngine::StartSecondaryRoute() {
+  view_.SetStatusPanel(2, "19200");
+  view_.SetStatusPanel(3, "Version " + Context.OfferedVersion2);
+  events_.wait.DelayTime(2000, true);
+  Send(cmd::kSecondaryRoute);
+}
+
+void UpdateEngine::ReportNotFound() {
+  Run.CommandIndex = 0;
+  Run.ResponseTimer = events_.timers.TimerStop(Run.ResponseTimer);
+  view_.EnableProgrammingMenu();
+  view_.SetWaitPanelVisible(false);
+  Run.HintShown = false;
+  const std::string error = Message(messages::CAPTION_ERROR, Language());
+  switch (Run.NotFoundCount) {
+    case 0:
+      view_.ShowError(error, Expand(Message(messages::MSG_NO_DEVICE, Language())));
+      events_.queue.PostKey(core::KEY_OK);
+      Run.NotFoundCount = 1;
+      break;
+    case 1:
+      view_.ShowError(error, Expand(Message(messages::MSG_NO_NAME_ABORT, Language())));
+      view_.CloseWindow();
+      break;
+    default:
+      if (view_.ShowMessage(BoxIcon::Error, BoxButtons::YesNo, error,
+                            Expand(Message(messages::MSG_TRANSMIT_RETRY, Language()))) ==
+          BoxAnswer::Yes) {
+        events_.queue.PostKey(core::KEY_OK);
+        Run.NotFoundCount = 0;
+      } else {
+        view_.CloseWindow();
+      }
+      break;
+  }
+  ClearDeviceTexts(view_);
+}
+
+}  // namespace update
