@@ -1,5 +1,7 @@
 #include "shell/console_view.h"
 
+#include <cstdlib>
+
 namespace shell {
 namespace {
 
@@ -61,23 +63,36 @@ void ConsoleView::SetDeviceField(update::DeviceField field, std::string_view tex
   Line(std::string("[device] ") + FieldName(field) + ": ", text);
 }
 
+bool ConsoleView::NewTenth(std::string_view text) {
+  const size_t digit = text.find_first_of("0123456789");
+  if (digit == std::string_view::npos || text.find('%') == std::string_view::npos) {
+    tenth_ = -1;
+    return true;
+  }
+  const int tenth = std::atoi(std::string(text.substr(digit)).c_str()) / 10;
+  if (tenth == tenth_) return false;
+  tenth_ = tenth;
+  return true;
+}
+
 void ConsoleView::SetStatusPanel(int panel, std::string_view text) {
-  if (text.empty()) return;
+  if (panel < 0 || panel >= kStatusPanels || text == panels_[panel]) return;
+  panels_[panel] = text;
+  // A transfer updates its percentage per block: print each tenth only.
+  if (text.empty() || (panel == 4 && !NewTenth(text))) return;
   Line("[status " + std::to_string(panel) + "] ", text);
 }
 
 void ConsoleView::SetApplicationTitle(std::string_view title) {
   if (title == title_) return;
   title_ = title;
-  Line("[title] ", title);
+  // A percentage in the title repeats status panel 4.
+  if (title.find('%') == std::string_view::npos) Line("[title] ", title);
 }
 
 void ConsoleView::SetProgress(int32_t position) {
-  // Print every fifth step only: a long transfer would otherwise flood the terminal.
-  if (position == progress_) return;
+  // The percentage in the status panel says the same; the bar is kept for Progress().
   progress_ = position;
-  if (position % 5 == 0)
-    Line("[progress] ", std::to_string(position) + "/" + std::to_string(progressMax_));
 }
 
 update::BoxAnswer ConsoleView::ShowMessage(update::BoxIcon icon, update::BoxButtons buttons,

@@ -48,6 +48,8 @@ class ConsoleView : public update::UpdateView {
 
  private:
   void Line(std::string_view prefix, std::string_view text);
+  // True when a percentage text has reached a new tenth since the last one printed.
+  bool NewTenth(std::string_view text);
   void End(Outcome outcome);
 
   std::FILE* out_;
@@ -55,6 +57,8 @@ class ConsoleView : public update::UpdateView {
   int32_t progress_ = 0;
   int32_t progressMax_ = 40;
   std::string title_;
+  std::string panels_[kStatusPanels];
+  int tenth_ = -1;  // the last tenth of a percentage printed in status panel 4
   std::string reason_;
   Outcome outcome_ = Outcome::Running;
   void (*onEnd_)(void*) = nullptr;
