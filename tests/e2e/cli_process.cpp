@@ -28,30 +28,41 @@ void Write(const std::filesystem::path& file, const std::string& text) {
   std::ofstream(file, std::ios::binary) << text;
 }
 
-}  // namespace
-
-void WritePackage(const std::filesystem::path& folder, const std::string& version,
-                  const std::string& secondVersion, const std::string& deviceExtra) {
+void WriteDeviceFile(const std::filesystem::path& folder, const std::string& progFile2,
+                     const std::string& progFile1, const std::string& swKenn1,
+                     const std::string& prozTyp, const std::string& flashErase2) {
   Write(folder / "Update.ini", "[Update]\r\nLanguage=0\r\nVersion=1.00\r\nBaud=2,3\r\nCom=\r\n");
-  const bool second = !secondVersion.empty();
   Write(folder / "ProgDevice.ini",
         "[pH 340]\r\nDevStartCmd=1\r\nDeviceNrDef=XXXXX\r\nDeviceNr=20363\r\n"
         "DeviceName=pH 340\r\nProgFile1=" +
-            std::string(second ? "Demo340.txt" : "") +
-            "\r\nProgFile2=Demo340.txt\r\nProgFile3=\r\nSWKenn1=" +
-            std::string(second ? "@E000\\r\\n" : "") +
+            progFile1 + "\r\nProgFile2=" + progFile2 + "\r\nProgFile3=\r\nSWKenn1=" + swKenn1 +
             "\r\nSWKenn2=@F000\\r\\n\r\nSWKenn3=\r\nBootLoadKenn=\r\nFlashErase1=\r\n"
-            "FlashErase2=\r\nFlashErase3=\r\nProgDefFile=\r\nProzTyp=149\r\n" +
-            deviceExtra +
-            "\r\nStarttextD=Start NAME\r\nStarttextE=Start NAME\r\n"
+            "FlashErase2=" +
+            flashErase2 + "\r\nFlashErase3=\r\nProgDefFile=\r\nProzTyp=" + prozTyp +
+            "\r\n\r\nStarttextD=Start NAME\r\nStarttextE=Start NAME\r\n"
             "AbbruchtextD=Abbruch !\\rNAME aus- und einschalten.\\rOk.\r\n"
             "AbbruchtextE=Abort !\\rSwitch NAME off and on.\\rOk.\r\n");
+  std::error_code error;
+  std::filesystem::create_symlink(UPDATE_CLI_PATH, folder / "update-cli", error);
+}
+
+}  // namespace
+
+void WritePackage(const std::filesystem::path& folder, const std::string& version,
+                  const std::string& secondVersion) {
+  const bool second = !secondVersion.empty();
+  WriteDeviceFile(folder, "Demo340.txt", second ? "Demo340.txt" : "", second ? "@E000\\r\\n" : "",
+                  "149", "");
   std::string firmware = "@F000\r\n" + Hex(version) + "\r\n";
   if (second) firmware += "@E000\r\n" + Hex(secondVersion) + "\r\n";
   firmware += "@1100\r\n31 40 00 0A\r\n@FFFE\r\n00 11\r\nq\r\n";
   Write(folder / "Demo340.txt", firmware);
-  std::error_code error;
-  std::filesystem::create_symlink(UPDATE_CLI_PATH, folder / "update-cli", error);
+}
+
+void WritePackage(const std::filesystem::path& folder, const ImagePackage& package) {
+  WriteDeviceFile(folder, package.marked ? "Demo340.txt@" : "Demo340.txt", "", "", package.prozTyp,
+                  package.flashErase2);
+  Write(folder / "Demo340.txt", package.firmware);
 }
 
 CliResult RunCli(const std::filesystem::path& package, const std::filesystem::path& portDir,

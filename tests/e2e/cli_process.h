@@ -20,6 +20,16 @@ CliResult RunCli(const std::filesystem::path& package, const std::filesystem::pa
 // A package folder's files: Update.ini, ProgDevice.ini and a TI-TXT firmware file whose version
 // text (pattern "@F000" and CR LF) is version, optionally with a second version after "@E000".
 void WritePackage(const std::filesystem::path& folder, const std::string& version,
-                  const std::string& secondVersion = "", const std::string& deviceExtra = "");
+                  const std::string& secondVersion = "");
+
+// A package whose firmware file is the given TI-TXT text: the device entry carries ProzTyp,
+// FlashErase2 and a marker ("@" after the file name) as given.
+struct ImagePackage {
+  std::string firmware;  // TI-TXT; its version text stands behind "@F000" CR LF
+  std::string prozTyp = "149";
+  std::string flashErase2;
+  bool marked = false;
+};
+void WritePackage(const std::filesystem::path& folder, const ImagePackage& package);
 
 }  // namespace e2e

@@ -1,0 +1,220 @@
+// Whole updates through the MSP430 boot loaders: update-cli from a package folder against
+// instrument-sim over pseudo-terminals, ending with the simulator's flash compared with the image.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <map>
+
+#include "tests/e2e/cli_process.h"
+#include "tests/msp430/firmware_image.h"
+#include "tests/sim/sim_process.h"
+#include "tests/sim/ti_txt.h"
+#include "tests/support/temp_folder.h"
+
+namespace e2e {
+namespace {
+
+using msp430_test::Pattern;
+using msp430_test::Section;
+using msp430_test::TiTxt;
+using msp430_test::VectorTable;
+using ::testing::HasSubstr;
+
+// The offered version 1.30 at 0xF000 (the identification reads it from the first 1000 bytes).
+const Section kVersion{0xF000, {'1', '.', '3', '0', 0, 0xFF}};
+const Section kVectors = VectorTable(0xFFE0, 0x1100, 0x1100);
+
+struct Update {
+  CliResult cli;
+  std::string state;
+  std::map<uint32_t, uint8_t> flash;
+};
+
+Update RunUpdate(const std::string& profile, const ImagePackage& package,
+                 const std::string& patch = "") {
+  // An instrument without a boot loader has no flash to dump.
+  std::vector<std::string> args = {"--com", "2", "--silent-ports", "1", "--state", "state.json"};
+  if (profile.find("target = none") == std::string::npos) {
+    args.insert(args.end(), {"--dump", "flash.txt"});
+  }
+  simtest::SimProcess sim("[identity]\nversion = 1.20\n" + profile, args);
+  EXPECT_TRUE(sim.Ready()) << sim.Output();
+  test::TempFolder folder;
+  WritePackage(folder.Path(), package);
+  if (!patch.empty()) folder.Write("Patch.TXT", patch);
+  Update update;
+  update.cli = RunCli(folder.Path(), sim.Folder(), {"--yes"});
+  sim.Stop(SIGTERM);
+  update.state = simtest::ReadFile(sim.File("state.json"));
+  simtest::ParseTiTxt(simtest::ReadFile(sim.File("flash.txt")), update.flash);
+  return update;
+}
+
+// Every byte of the image is in the flash (bytes the dump leaves out read as erased).
+void ExpectFlashHolds(const Update& update, const std::vector<Section>& image) {
+  int differences = 0;
+  for (const auto& [address, expected] : msp430_test::ImageBytes(image)) {
+    const auto found = update.flash.find(address);
+    const uint8_t actual = found == update.flash.end() ? 0xFF : found->second;
+    if (actual != expected && ++differences < 5) {
+      ADD_FAILURE() << std::hex << "0x" << address << ": flash " << int(actual) << ", image "
+                    << int(expected);
+    }
+  }
+  EXPECT_EQ(differences, 0);
+}
+
+struct SuccessCase {
+  const char* name;
+  std::string profile;
+  std::vector<Section> image;
+  std::string prozTyp;
+  std::string flashErase2;
+  bool marked;
+  bool speedChange;
+  bool patch;
+};
+
+void PrintTo(const SuccessCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class LoaderEndToEnd : public ::testing::TestWithParam<SuccessCase> {};
+
+TEST_P(LoaderEndToEnd, ProgramsTheImageAndReportsSuccess) {
+  const SuccessCase& c = GetParam();
+  const std::string patch = c.patch ? TiTxt({{0x0220, Pattern(300, 0x40)}}) : "";
+  const Update update =
+      RunUpdate(c.profile, ImagePackage{TiTxt(c.image), c.prozTyp, c.flashErase2, c.marked}, patch);
+  EXPECT_EQ(update.cli.exitCode, 0) << update.cli.output;
+  EXPECT_THAT(update.cli.output, HasSubstr("Download erfolgreich ausgeführt !"));
+  EXPECT_THAT(update.cli.output, HasSubstr("COM 2"));
+  ExpectFlashHolds(update, c.image);
+  EXPECT_EQ(update.state.find("change_baud_rate") != std::string::npos, c.speedChange)
+      << update.state;
+  EXPECT_THAT(update.state, HasSubstr("\"A.1121\""));  // the end command after the new greeting
+}
+
+const std::string kClassic = "[bootloader]\ntarget = classic\nversion = ";
+const std::string kF5xx = "[bootloader]\ntarget = f5xx\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Images, LoaderEndToEnd,
+    ::testing::Values(
+        SuccessCase{"Classic160SpeedChangeVectorsLast",
+                    kClassic + "1.60\n",
+                    {kVersion, {0x1100, Pattern(700, 1)}, kVectors},
+                    "149",
+                    "",
+                    false,
+                    true,
+                    false},
+        SuccessCase{"Classic110WithPatch",
+                    kClassic + "1.10\n",
+                    {kVersion, {0x1100, Pattern(300, 2)}, kVectors},
+                    "149",
+                    "",
+                    false,
+                    false,
+                    true},
+        SuccessCase{"Classic213AboveFFFF",
+                    kClassic + "2.13\nchip_id = 0xF26F\nbaud_clock = 0x808C\nflash_end = 0x1FFFF\n",
+                    {kVersion,
+                     {0x1100, Pattern(300, 3)},
+                     kVectors,
+                     {0x10000, Pattern(300, 5)},
+                     {0x1F000, Pattern(64, 6)}},
+                    "149",
+                    "0x1F000",
+                    false,
+                    true,
+                    false},
+        SuccessCase{"F5xxAt5C00VectorsLast",
+                    kF5xx,
+                    {kVersion, {0x5C00, Pattern(600, 7)}, VectorTable(0xFF80, 0x5C00, 0x5C00)},
+                    "5438",
+                    "",
+                    false,
+                    true,
+                    false},
+        SuccessCase{"F5xxAbove10000",
+                    kF5xx,
+                    {kVersion,
+                     {0x5C00, Pattern(200, 8)},
+                     VectorTable(0xFF80, 0x5C00, 0x5C00),
+                     {0x10000, Pattern(400, 9)}},
+                    "5438",
+                    "0x10200",
+                    false,
+                    true,
+                    false},
+        SuccessCase{"F5xxSweepFromAbove10000",
+                    kF5xx,
+                    {kVersion,
+                     {0x5C00, Pattern(200, 10)},
+                     VectorTable(0xFF80, 0x5C00, 0x5C00),
+                     {0x12000, Pattern(100, 11)}},
+                    "5438",
+                    "0x12200",
+                    false,
+                    true,
+                    false},
+        SuccessCase{"F5xxMarkedStaysAt9600",
+                    kF5xx,
+                    {kVersion, {0x5C00, Pattern(200, 12)}, VectorTable(0xFF80, 0x5C00, 0x5C00)},
+                    "5438",
+                    "",
+                    true,
+                    false,
+                    false}),
+    [](const ::testing::TestParamInfo<SuccessCase>& info) { return info.param.name; });
+
+struct FailureCase {
+  const char* name;
+  std::string profile;
+  std::vector<Section> image;
+  std::string prozTyp;
+  const char* message;
+};
+
+void PrintTo(const FailureCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class LoaderFailure : public ::testing::TestWithParam<FailureCase> {};
+
+TEST_P(LoaderFailure, EndsAsAFailure) {
+  const FailureCase& c = GetParam();
+  const Update update = RunUpdate(c.profile, ImagePackage{TiTxt(c.image), c.prozTyp, "", false});
+  EXPECT_EQ(update.cli.exitCode, 1) << update.cli.output;
+  EXPECT_THAT(update.cli.output, HasSubstr(c.message));
+  EXPECT_THAT(update.cli.output, Not(HasSubstr("erfolgreich")));
+  EXPECT_THAT(update.cli.output, HasSubstr("Abbruch !"));  // the abort text of the package
+}
+
+const std::vector<Section> kClassicImage = {kVersion, {0x1100, Pattern(300, 1)}, kVectors};
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, LoaderFailure,
+    ::testing::Values(
+        FailureCase{"RepeatedRejections", kClassic + "1.60\n[bootloader_faults]\nnak = 3,4,5,6,7\n",
+                    kClassicImage, "149", "Fehler im Bootloader !!"},
+        FailureCase{"NoBootLoader", "[bootloader]\ntarget = none\n", kClassicImage, "149",
+                    "Bootloader im Zielgerät nicht verfügbar!!"},
+        FailureCase{"ReadBackDifference",
+                    kClassic + "1.60\n",
+                    {kVersion, {0x2000, Pattern(32, 0x11)}, {0x2000, Pattern(32, 0x66)}, kVectors},
+                    "149",
+                    "Fehler im Bootloader !!"},
+        FailureCase{"Disconnect", kClassic + "1.60\n[bootloader_faults]\ndisconnect = 5\n",
+                    kClassicImage, "149", "Fehler im Bootloader !!"},
+        FailureCase{"F5xxWrongPassword",
+                    kF5xx + "[protocol]\npassword_word = 0x1234\n",
+                    {kVersion, {0x5C00, Pattern(200, 12)}, VectorTable(0xFF80, 0x5C00, 0x5C00)},
+                    "5438",
+                    "Fehler im Bootloader !!"}),
+    [](const ::testing::TestParamInfo<FailureCase>& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace e2e
