@@ -17,6 +17,7 @@
 #include "shell/program_folder.h"
 #include "shell/qt_window_system.h"
 #include "shell/settings.h"
+#include "shell/time_scale.h"
 #include "update/display.h"
 #include "update/engine.h"
 #include "update/port_table.h"
@@ -83,11 +84,6 @@ class ConsoleReport : public shell::FileReport {
   }
 };
 
-int TimeScale() {
-  const char* value = std::getenv("UPDATE_TIME_SCALE");
-  const int scale = value ? std::atoi(value) : 1;
-  return scale < 1 ? 1 : scale;
-}
 
 }  // namespace
 
@@ -111,9 +107,7 @@ int main(int argc, char* argv[]) {
   }
 
   core::EventCore events(windows);
-  const int scale = TimeScale();
-  events.wait.SetDividend(scale);
-  events.timers.SetTimeScale(scale);
+  shell::ApplyTimeScale(events);
 
   std::vector<std::string> progFile2;
   for (const shell::DeviceEntry& entry : devices.DeviceTable) {

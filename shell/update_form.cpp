@@ -19,6 +19,7 @@
 
 #include "core/event_codes.h"
 #include "shell/message_box.h"
+#include "shell/time_scale.h"
 #include "update/display.h"
 
 namespace shell {
@@ -60,6 +61,7 @@ QLabel* Panel(QWidget* parent, const char* caption, int pixelSize, bool bold) {
 TUpdateForm::TUpdateForm(core::WindowSystem& windows, FormOptions options)
     : windows_(windows), events_(windows), options_(std::move(options)), ports_(windows) {
   setWindowTitle(QStringLiteral("Download :"));
+  ApplyTimeScale(events_);
   BuildElements();
   BuildMenus();
   resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());

@@ -1,0 +1,91 @@
+// The real window, offscreen, updating instrument-sim over pseudo-terminals: OK clicked once,
+// the run ends with the success text in the log and the flash equal to the image.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <filesystem>
+
+#include "shell/qt_window_system.h"
+#include "shell/startup.h"
+#include "shell/update_form.h"
+#include "tests/e2e/cli_process.h"
+#include "tests/msp430/firmware_image.h"
+#include "tests/sim/sim_process.h"
+#include "tests/sim/ti_txt.h"
+#include "tests/support/qt_app.h"
+#include "tests/support/temp_folder.h"
+
+namespace e2e {
+namespace {
+
+using msp430_test::Pattern;
+using msp430_test::Section;
+using msp430_test::VectorTable;
+
+TEST(WindowEndToEnd, OkProgramsTheInstrument) {
+  test::App();
+  simtest::SimProcess sim(
+      "[identity]\nversion = 1.20\n[bootloader]\ntarget = classic\nversion = 1.60\n",
+      {"--com", "3", "--silent-ports", "1,2", "--dump", "flash.txt"});
+  ASSERT_TRUE(sim.Ready()) << sim.Output();
+  test::TempFolder package;
+  const std::vector<Section> image = {{0xF000, {'1', '.', '3', '0', 0, 0xFF}},
+                                      {0x1100, Pattern(500, 3)},
+                                      VectorTable(0xFFE0, 0x1100, 0x1100)};
+  WritePackage(package.Path(), ImagePackage{msp430_test::TiTxt(image), "149", "", false});
+
+  const std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::current_path(package.Path());
+  setenv("UPDATE_PORT_DIR", sim.Folder().c_str(), 1);
+  setenv("UPDATE_TIME_SCALE", "10", 1);
+  {
+    std::optional<shell::FormOptions> options =
+        shell::ReadStartupFiles(package.Path(), package.Path());
+    ASSERT_TRUE(options.has_value());
+    shell::QtWindowSystem windows;
+    shell::TUpdateForm form(windows, std::move(*options));
+    form.show();
+    EXPECT_EQ(form.StatusPanels[0]->text().toStdString(), "[Com1] [2] [3]");
+    QTest::mouseClick(form.OkBitBtn, Qt::LeftButton);
+    const auto done = [&] {
+      return form.windowTitle().contains("Download") &&
+             form.UpdateMemo->toPlainText().contains("erfolgreich");
+    };
+    const uint32_t end = windows.TickCount() + 120000;
+    while (!done() && !core::TickReached(windows.TickCount(), end)) {
+      windows.WaitMessages(windows.TickCount() + 100);
+    }
+    const std::string log = form.UpdateMemo->toPlainText().toStdString();
+    EXPECT_THAT(log, ::testing::HasSubstr("Download erfolgreich ausgeführt !")) << log;
+    EXPECT_THAT(log, ::testing::HasSubstr("COM 3"));
+    EXPECT_EQ(form.SWStaticText->text().toStdString(), "1.30");
+    EXPECT_EQ(form.StatusPanels[1]->text().toStdString(), "Com3");
+    EXPECT_FALSE(form.OkBitBtn->isEnabled());
+    EXPECT_FALSE(form.Sprache->isEnabled());  // no language change once a run has begun
+    const std::filesystem::path artefacts = std::filesystem::path(UPDATER_BUILD_DIR) / "artefacts";
+    std::filesystem::create_directories(artefacts);
+    form.grab().save(QString::fromStdString((artefacts / "update-window-after-run.png").string()));
+    form.close();
+  }
+  unsetenv("UPDATE_TIME_SCALE");
+  unsetenv("UPDATE_PORT_DIR");
+  std::filesystem::current_path(previous);
+
+  sim.Stop(SIGTERM);
+  std::map<uint32_t, uint8_t> flash;
+  ASSERT_TRUE(simtest::ParseTiTxt(simtest::ReadFile(sim.File("flash.txt")), flash));
+  for (const auto& [address, expected] : msp430_test::ImageBytes(image)) {
+    const auto found = flash.find(address);
+    ASSERT_EQ(found == flash.end() ? 0xFF : found->second, expected) << std::hex << address;
+  }
+}
+
+}  // namespace
+}  // namespace e2e
