@@ -30,6 +30,26 @@ bool Contains(const std::string& text, const char* part) {
   return text.find(part) != std::string::npos;
 }
 
+// The answers of the identification commands.
+bool IsIdentAnswer(int32_t code) {
+  switch (code) {
+    case ev::kAnswerPcb:
+    case ev::kAnswerPcbB:
+    case ev::kAnswerPcbC:
+    case ev::kAnswerDeviceNr:
+    case ev::kAnswerDeviceNrB:
+    case ev::kAnswerDeviceNrC:
+    case ev::kAnswerVersion:
+    case ev::kAnswerVersionB:
+    case ev::kAnswerVersionC:
+    case ev::kAnswerSerial:
+    case ev::kAnswerSerialB:
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 UpdateEngine::UpdateEngine(core::EventCore& events, UpdateView& view, shell::Settings& settings,
@@ -174,7 +194,10 @@ void UpdateEngine::SendIdentRow() {
   if (row < cmd::kIdentCommands.size()) Send(cmd::kIdentCommands[row]);
 }
 
-bool UpdateEngine::HandleIdentAnswer(int32_t code, const std::string& text) {
+bool UpdateEngine::HandleIdentAnswer(int32_t code, uintptr_t data) {
+  if (!IsIdentAnswer(code)) return false;
+  // Only these answers carry a text: the data of other events may be a byte or a port number.
+  const std::string text = TextOf(data);
   switch (code) {
     case ev::kAnswerPcb:
     case ev::kAnswerPcbB:
@@ -253,7 +276,7 @@ bool UpdateEngine::HandleEvent(int32_t code, uintptr_t data) {
     ParseReplies(static_cast<int32_t>(data));
     return true;
   }
-  if (HandleIdentAnswer(code, code == ev::kReceived ? std::string() : TextOf(data))) return true;
+  if (HandleIdentAnswer(code, data)) return true;
   switch (code) {
     case ev::kPrompt:
     case ev::kMenuPrompt:

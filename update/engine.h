@@ -106,7 +106,7 @@ class UpdateEngine {
   void StartRun();
   void OnResponseTimeout();
   bool HandleEvent(int32_t code, uintptr_t data);
-  bool HandleIdentAnswer(int32_t code, const std::string& text);
+  bool HandleIdentAnswer(int32_t code, uintptr_t data);
   void OnSerialNumber(const std::string& text);
   void AdvanceSteps();
   void OnVersionCheck(int32_t stage);

@@ -213,12 +213,20 @@ TEST_F(EngineFixture, FailedProgrammingEndsAsAFailureWithTheAbortText) {
   EXPECT_EQ(engine->Run.ResponseTimer, 0);
 }
 
-TEST_F(EngineFixture, UnansweredTimerIdsArePassedOn) {
+TEST_F(EngineFixture, ForeignEventsAndDataThatIsNoText) {
   Start(kMeter);
   const core::EventRecord foreign{core::EVK_TIMER, 0, 4, 0};
   EXPECT_EQ(engine->HandleUpdateEvent(events.queue, foreign), foreign);
   const core::EventRecord escape{core::EVK_KEY, 0, core::KEY_ESCAPE, 0};
   EXPECT_EQ(engine->HandleUpdateEvent(events.queue, escape), escape);
+  // A bench instrument's boot-loader byte carries the byte, not a text; the bench path is not
+  // built, so the run ends as a failure.
+  view.okEnabled = false;
+  events.queue.PostEvent(core::ev::kBootByte, 0x90);
+  events.pump.PumpEvents();
+  EXPECT_EQ(engine->Run.BenchAnswerChar, 0x90);
+  EXPECT_TRUE(view.okEnabled);
+  EXPECT_TRUE(view.LogHas("not available"));
   // Data announced for a port that is not in the table is left alone.
   engine->ParseReplies(99);
   EXPECT_EQ(events.queue.Fetch().kind, core::EVK_NONE);
