@@ -102,6 +102,9 @@ void PortTable::CloseAll() {
     if (port) port->Close();
   }
   entries_.clear();
+  // The objects live on until the table goes: the window may close while a loader, deep in the
+  // run's nested event processing, still holds its port.
+  for (auto& port : further_) retired_.push_back(std::move(port));
   further_.clear();
 }
 

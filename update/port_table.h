@@ -31,7 +31,7 @@ class PortTable {
   // becomes UpdateCom; each is opened as the COM number of the same index.
   void AdoptPorts(std::vector<std::unique_ptr<serial::TComPort>> ports,
                   const std::vector<int>& portNumbers);
-  // Closes every port of the table and frees the further port objects.
+  // Closes every port of the table and empties it; the port objects are freed with the table.
   void CloseAll();
 
   // 0 when a port is fixed; otherwise the entry opened on that COM number, or PortCount.
@@ -61,6 +61,7 @@ class PortTable {
   int language_ = 0;
   std::unique_ptr<serial::TComPort> updateCom_;
   std::vector<std::unique_ptr<serial::TComPort>> further_;
+  std::vector<std::unique_ptr<serial::TComPort>> retired_;  // closed, freed with the table
   std::vector<serial::TComPort*> entries_;
 };
 
