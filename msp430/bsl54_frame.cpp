@@ -104,26 +104,13 @@ BslFrame54 BaudRateFrame54() {
   return *BuildFrame54(kChangeBaudRate54, kChangeBaudRate54.N);
 }
 
-size_t Bsl54Receiver::Append(std::span<const uint8_t> bytes) {
-  const size_t taken = std::min(bytes.size(), FreeSpace());
-  std::copy_n(bytes.begin(), taken, rxBuffer_.begin() + rxCount_);
-  rxCount_ = static_cast<uint16_t>(rxCount_ + taken);
-  return taken;
-}
-
-void Bsl54Receiver::Remove(size_t position, size_t count) {
-  std::memmove(rxBuffer_.data() + position, rxBuffer_.data() + position + count,
-               rxCount_ - position - count);
-  rxCount_ = static_cast<uint16_t>(rxCount_ - count);
-}
-
 std::vector<Reply54> Bsl54Receiver::Scan() {
   constexpr size_t kNone = SIZE_MAX;
   std::vector<Reply54> replies;
   for (;;) {
     size_t header = kNone, ack = kNone, failure = kNone;
-    for (size_t i = 0; i < rxCount_; ++i) {
-      const uint8_t b = rxBuffer_[i];
+    for (size_t i = 0; i < buffer_.Count(); ++i) {
+      const uint8_t b = buffer_[i];
       if (b == BSL54_HEADER) {
         header = i;
         break;
@@ -134,15 +121,15 @@ std::vector<Reply54> Bsl54Receiver::Scan() {
 
     bool removed = false;
     if (ack != kNone) {
-      Remove(ack, 1);
+      buffer_.Remove(ack, 1);
       replies.push_back({Reply54Kind::Ack});
       removed = true;
       if (failure != kNone && failure > ack) --failure;
       if (header != kNone) --header;
     }
     if (failure != kNone) {
-      const uint8_t b = rxBuffer_[failure];
-      Remove(failure, 1);
+      const uint8_t b = buffer_[failure];
+      buffer_.Remove(failure, 1);
       replies.push_back({Reply54Kind::Failure, b});
       removed = true;
       if (header != kNone) --header;
@@ -150,12 +137,12 @@ std::vector<Reply54> Bsl54Receiver::Scan() {
     // Without a frame, earlier single bytes get their own pass; with one, they wait for the
     // next call.
     if (header == kNone) {
-      if (removed && rxCount_ > 0) continue;
+      if (removed && buffer_.Count() > 0) continue;
       break;
     }
-    if (rxCount_ - header < 2) break;  // NL has not arrived yet
-    const size_t size = rxBuffer_[header + 1] + size_t{5};
-    if (rxCount_ - header < size) break;
+    if (buffer_.Count() - header < 2) break;  // NL has not arrived yet
+    const size_t size = buffer_[header + 1] + size_t{5};
+    if (buffer_.Count() - header < size) break;
     TakeFrame(header, size, replies);
     break;
   }
@@ -163,9 +150,9 @@ std::vector<Reply54> Bsl54Receiver::Scan() {
 }
 
 void Bsl54Receiver::TakeFrame(size_t header, size_t size, std::vector<Reply54>& replies) {
-  std::copy_n(rxBuffer_.begin() + header, size, rxFrame_.begin());
+  std::copy_n(buffer_.Data() + header, size, rxFrame_.begin());
   frameLength_ = size;
-  Remove(header, size);
+  buffer_.Remove(header, size);
   const size_t n = size - 5;
   const uint16_t crc = Crc16Ccitt({rxFrame_.data() + 3, n});
   if (rxFrame_[3 + n] != Byte(crc, 0) || rxFrame_[4 + n] != Byte(crc, 1)) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "msp430/image_reader.h"
+#include "msp430/receive_buffer.h"
 
 namespace msp430 {
 
@@ -84,28 +85,25 @@ struct Reply54 {
 
 class Bsl54Receiver {
  public:
-  static constexpr size_t kBufferSize = 1000;
+  static constexpr size_t kBufferSize = ReceiveBuffer::kSize;
 
-  // One byte stays free: the port's read appends a NUL behind what it returns.
-  size_t FreeSpace() const { return kBufferSize - 1 - rxCount_; }
-  size_t Append(std::span<const uint8_t> bytes);
+  size_t FreeSpace() const { return buffer_.FreeSpace(); }
+  size_t Append(std::span<const uint8_t> bytes) { return buffer_.Append(bytes); }
   // Everything this call can take out of the buffer, in the order the loader acts on it; a
   // frame, when complete, is the last entry. An incomplete frame waits for more bytes.
   std::vector<Reply54> Scan();
 
-  uint16_t RxCount() const { return rxCount_; }
-  std::span<const uint8_t> Pending() const { return {rxBuffer_.data(), rxCount_}; }
+  uint16_t RxCount() const { return static_cast<uint16_t>(buffer_.Count()); }
+  std::span<const uint8_t> Pending() const { return buffer_.Pending(); }
   // The frame taken by the last scan that found one (N + 5 bytes), and the bytes of its core
   // after the first (the data of a 0x3A response).
   std::span<const uint8_t> RxFrame() const { return {rxFrame_.data(), frameLength_}; }
   std::span<const uint8_t> FrameData() const;
 
  private:
-  void Remove(size_t position, size_t count);
   void TakeFrame(size_t header, size_t size, std::vector<Reply54>& replies);
 
-  std::array<uint8_t, kBufferSize> rxBuffer_{};
-  uint16_t rxCount_ = 0;
+  ReceiveBuffer buffer_;
   std::array<uint8_t, kBsl54FrameSize> rxFrame_{};
   size_t frameLength_ = 0;
 };

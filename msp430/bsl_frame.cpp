@@ -99,24 +99,11 @@ BslFrame MemOffsetFrame(uint8_t offset) {
   return Fixed(BSL_SET_MEM_OFFSET, data);
 }
 
-size_t BslReceiver::Append(std::span<const uint8_t> bytes) {
-  const size_t taken = std::min(bytes.size(), FreeSpace());
-  std::copy_n(bytes.begin(), taken, rxBuffer_.begin() + rxCount_);
-  rxCount_ = static_cast<uint16_t>(rxCount_ + taken);
-  return taken;
-}
-
-void BslReceiver::Remove(size_t position, size_t count) {
-  std::memmove(rxBuffer_.data() + position, rxBuffer_.data() + position + count,
-               rxCount_ - position - count);
-  rxCount_ = static_cast<uint16_t>(rxCount_ - count);
-}
-
 BslScan BslReceiver::Scan() {
   constexpr size_t kNone = SIZE_MAX;
   size_t header = kNone, ack = kNone, nak = kNone;
-  for (size_t i = 0; i < rxCount_; ++i) {
-    const uint8_t b = rxBuffer_[i];
+  for (size_t i = 0; i < buffer_.Count(); ++i) {
+    const uint8_t b = buffer_[i];
     if (b == BSL_SYNC) {
       header = i;
       break;
@@ -127,12 +114,12 @@ BslScan BslReceiver::Scan() {
 
   BslScan scan;
   // L is read only once it has arrived; the frame is taken only when it is complete.
-  if (header != kNone && rxCount_ - header >= 3) {
-    const size_t size = rxBuffer_[header + 2] + size_t{6};
-    if (rxCount_ - header >= size) {
-      std::copy_n(rxBuffer_.begin() + header, size, rxFrame_.begin());
+  if (header != kNone && buffer_.Count() - header >= 3) {
+    const size_t size = buffer_[header + 2] + size_t{6};
+    if (buffer_.Count() - header >= size) {
+      std::copy_n(buffer_.Data() + header, size, rxFrame_.begin());
       frameLength_ = size;
-      Remove(header, size);
+      buffer_.Remove(header, size);
       const uint16_t checksum = BslChecksum({rxFrame_.data(), size - 2});
       const bool valid =
           rxFrame_[size - 2] == Low(checksum) && rxFrame_[size - 1] == High(checksum);
@@ -140,16 +127,16 @@ BslScan BslReceiver::Scan() {
     }
   }
   if (ack != kNone) {
-    Remove(ack, 1);
+    buffer_.Remove(ack, 1);
     scan.Ack = true;
     // A rejection behind the acknowledgement is dropped unanswered: the step has moved on.
     if (nak != kNone && nak > ack) {
-      Remove(nak - 1, 1);
+      buffer_.Remove(nak - 1, 1);
       nak = kNone;
     }
   }
   if (nak != kNone) {
-    Remove(nak, 1);
+    buffer_.Remove(nak, 1);
     scan.Nak = true;
   }
   return scan;

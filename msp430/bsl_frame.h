@@ -10,6 +10,7 @@
 #include <span>
 
 #include "msp430/image_reader.h"
+#include "msp430/receive_buffer.h"
 
 namespace msp430 {
 
@@ -74,27 +75,23 @@ struct BslScan {
 // acknowledgements or rejections, so frame contents are never taken for them.
 class BslReceiver {
  public:
-  static constexpr size_t kBufferSize = 1000;
+  static constexpr size_t kBufferSize = ReceiveBuffer::kSize;
 
-  // One byte stays free: the port's read appends a NUL behind what it returns.
-  size_t FreeSpace() const { return kBufferSize - 1 - rxCount_; }
+  size_t FreeSpace() const { return buffer_.FreeSpace(); }
   // Takes at most FreeSpace() bytes and returns how many it took.
-  size_t Append(std::span<const uint8_t> bytes);
+  size_t Append(std::span<const uint8_t> bytes) { return buffer_.Append(bytes); }
   // A response time-out throws away everything held.
-  void Clear() { rxCount_ = 0; }
+  void Clear() { buffer_.Clear(); }
   BslScan Scan();
 
-  uint16_t RxCount() const { return rxCount_; }
-  std::span<const uint8_t> Pending() const { return {rxBuffer_.data(), rxCount_}; }
+  uint16_t RxCount() const { return static_cast<uint16_t>(buffer_.Count()); }
+  std::span<const uint8_t> Pending() const { return buffer_.Pending(); }
   // The frame taken by the last scan that found one: L + 6 bytes, and its L data bytes.
   std::span<const uint8_t> RxFrame() const { return {rxFrame_.data(), frameLength_}; }
   std::span<const uint8_t> FrameData() const;
 
  private:
-  void Remove(size_t position, size_t count);
-
-  std::array<uint8_t, kBufferSize> rxBuffer_{};
-  uint16_t rxCount_ = 0;
+  ReceiveBuffer buffer_;
   std::array<uint8_t, kBslMaxReplySize> rxFrame_{};
   size_t frameLength_ = 0;
 };
