@@ -1,5 +1,6 @@
 // The step sequence driven by the instrument's prompts, the programming events, the
 // secondary-processor decision and the end of a run.
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -22,18 +23,14 @@ std::string Message(messages::MessageId id, int32_t language) {
 
 // Local date and time as days since 1899-12-30 (the day count the instruments take).
 double LocalDayCount() {
+  using namespace std::chrono;
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
-  // Days from 1899-12-30 to the local calendar date, by the civil-from-days rule.
-  const int y = local.tm_year + 1900 - (local.tm_mon < 2 ? 1 : 0);
-  const int m = local.tm_mon + 1;
-  const int era = (y >= 0 ? y : y - 399) / 400;
-  const int yoe = y - era * 400;
-  const int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + local.tm_mday - 1;
-  const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  const long daysSinceEpoch = static_cast<long>(era) * 146097 + doe - 719468;  // from 1970-01-01
-  const long days = daysSinceEpoch + 25569;                                    // from 1899-12-30
+  const year_month_day date{year{local.tm_year + 1900},
+                            month{static_cast<unsigned>(local.tm_mon + 1)},
+                            day{static_cast<unsigned>(local.tm_mday)}};
+  const auto days = (sys_days{date} - sys_days{year{1899} / December / 30}).count();
   const double fraction = (local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec) / 86400.0;
   return static_cast<double>(days) + fraction;
 }

@@ -324,3 +324,24 @@ TEST_F(EngineFixture, MissingFirmwareFileIsAWrongDevice) {
 
 }  // namespace
 }  // namespace test
+
+namespace test {
+namespace {
+
+TEST_F(EngineFixture, EndOfProgrammingAnswerSetsTheClockInSeconds) {
+  Start(kMeter);
+  PressOk();
+  ASSERT_TRUE(RunUntil([&] { return !paths.msp430.empty(); }));
+  static const char kEmpty[] = "";
+  events.queue.PostEvent(core::ev::kAnswerProgrammedClock, reinterpret_cast<uintptr_t>(kEmpty));
+  events.pump.PumpEvents();
+  ASSERT_TRUE(RunUntil([&] { return Commands().back().rfind("A.1600#", 0) == 0; }));
+  EXPECT_TRUE(view.LogHas("Neue Daten werden gespeichert"));
+  // Seconds since 2002-12-31 00:00 local time: within a day of the UTC count.
+  const double seconds = std::stod(Commands().back().substr(7));
+  const double utc = static_cast<double>(std::time(nullptr)) - 1041292800.0;
+  EXPECT_NEAR(seconds, utc, 86400.0);
+}
+
+}  // namespace
+}  // namespace test
