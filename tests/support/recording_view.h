@@ -31,6 +31,7 @@ struct RecordingView : update::UpdateView {
   bool waitPanel = false;
   bool secTimer = false;
   bool programmingMenu = false;
+  int repaints = 0;
   int closed = 0;
   int finished = 0;
   std::vector<Box> boxes;
@@ -44,7 +45,7 @@ struct RecordingView : update::UpdateView {
   void SetStatusPanel(int panel, std::string_view text) override {
     panels.at(static_cast<size_t>(panel)) = text;
   }
-  void RepaintStatusBar() override {}
+  void RepaintStatusBar() override { ++repaints; }
   void SetApplicationTitle(std::string_view text) override { title = text; }
   void SetProgress(int32_t value) override { position = value; }
   int32_t Progress() const override { return position; }

@@ -8,43 +8,12 @@
 
 #include "core/text.h"
 #include "shell/messages.h"
+#include "tests/support/recording_view.h"
 
 namespace update {
 namespace {
 
-// Records what the display operations show; answers boxes with Ok.
-struct RecordingView : UpdateView {
-  std::vector<std::string> log;
-  std::array<std::string, 4> fields{"n", "s", "p", "v"};
-  std::array<std::string, kStatusPanels> panels;
-  std::string title;
-  int repaints = 0;
-  int32_t position = 0;
-  int32_t maximum = 40;
-
-  void AppendLog(std::string_view text) override { log.emplace_back(text); }
-  void ClearLog() override { log.clear(); }
-  void SetDeviceField(DeviceField field, std::string_view text) override {
-    fields[static_cast<size_t>(field)] = text;
-  }
-  void SetStatusPanel(int panel, std::string_view text) override {
-    panels.at(static_cast<size_t>(panel)) = text;
-  }
-  void RepaintStatusBar() override { ++repaints; }
-  void SetApplicationTitle(std::string_view text) override { title = text; }
-  void SetProgress(int32_t value) override { position = value; }
-  int32_t Progress() const override { return position; }
-  void SetProgressMax(int32_t value) override { maximum = value; }
-  int32_t ProgressMax() const override { return maximum; }
-  BoxAnswer ShowMessage(BoxIcon, BoxButtons, std::string_view, std::string_view) override {
-    return BoxAnswer::Ok;
-  }
-  void SetOkEnabled(bool) override {}
-  void SetWaitPanelVisible(bool) override {}
-  void SetSecTimerRunning(bool) override {}
-  void EnableProgrammingMenu() override {}
-  void CloseWindow() override {}
-};
+using RecordingView = test::RecordingView;
 
 DownloadContext Named(std::string name, std::string file = "") {
   DownloadContext context;
@@ -100,6 +69,7 @@ TEST(LogLine, OnlyInDebugMode) {
 
 TEST(ClearDeviceTexts, EmptiesTheFourFields) {
   RecordingView view;
+  view.fields = {"n", "s", "p", "v"};
   ClearDeviceTexts(view);
   EXPECT_EQ(view.fields, (std::array<std::string, 4>{"", "", "", ""}));
 }
