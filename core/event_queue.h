@@ -5,24 +5,44 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
 #include <vector>
 
 #include "core/event_codes.h"
 
 namespace core {
 
+// The 1-based number of a serial port (COM3 is 3).
+struct PortNumber {
+  int32_t value = 0;
+  bool operator==(const PortNumber&) const = default;
+};
+
+// What an event carries besides its code. The record owns it: a text stays valid however many
+// events follow, and nothing is ever read as a pointer.
+using EventData = std::variant<std::monostate, PortNumber, uint8_t, double, std::string>;
+
 struct EventRecord {
   int32_t kind = EVK_NONE;
   int32_t param = 0;
   int32_t code = 0;
-  // Kind EVK_EVENT only: a pointer to a text or a float, a character value or a port number.
-  uintptr_t data = 0;
+  // Kind EVK_EVENT only.
+  EventData data;
 
   bool operator==(const EventRecord&) const = default;
+
+  // The carried text; empty when the record carries none.
+  const std::string& Text() const;
+  std::optional<double> Number() const;
+  std::optional<uint8_t> Byte() const;
+  // The carried port number; 0 when none.
+  int32_t Port() const;
 };
 
 // What a handler returns when it took the event and no other handler may see it.
-inline constexpr EventRecord ConsumedEvent{};
+inline const EventRecord ConsumedEvent{};
 
 class EventQueue;
 
@@ -53,7 +73,7 @@ class RingBuffer {
   static constexpr size_t kInitialSlots = 50;
 
   RingBuffer();
-  void Put(const EventRecord& record);
+  void Put(EventRecord record);
   // False (and record untouched) when nothing is queued.
   bool Get(EventRecord& record);
 
@@ -79,7 +99,7 @@ class EventQueue {
   EventQueue& operator=(const EventQueue&) = delete;
 
   bool PostKey(int32_t code, int32_t flag = 0, int32_t param = 0);
-  void PostEvent(int32_t code, uintptr_t data = 0, int32_t param = 0);
+  void PostEvent(int32_t code, EventData data = {}, int32_t param = 0);
   void PostTimer(int32_t code, int32_t param = 0);
   // The oldest record, or the all-zero record when nothing is queued.
   EventRecord Fetch();

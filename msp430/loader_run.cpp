@@ -4,11 +4,12 @@
 
 #include "update/commands.h"
 #include "update/display.h"
+#include "update/event_codes.h"
 
 namespace msp430 {
 namespace {
 
-namespace ev = core::ev;
+namespace ev = update::ev;
 
 // Entry and alternative commands, by bslMode 0..2.
 constexpr std::array<const char*, 3> kEntryCommands = {"A.5588#", "A.5566#", "A.5567#"};
@@ -20,10 +21,6 @@ constexpr char kErrorCaption[] = "Error";
 
 size_t ModeIndex(int32_t bslMode) {
   return bslMode >= 0 && bslMode < 3 ? static_cast<size_t>(bslMode) : 0;
-}
-
-std::string TextOf(uintptr_t data) {
-  return data ? std::string(reinterpret_cast<const char*>(data)) : std::string();
 }
 
 }  // namespace
@@ -126,7 +123,7 @@ core::EventRecord Msp430Loader::OnEvent(core::EventQueue&, core::EventRecord rec
       return core::ConsumedEvent;
     case ev::kAnswerPassword:
     case ev::kAnswerPasswordB:
-      SetPasswordText(TextOf(record.data));
+      SetPasswordText(record.Text());
       return core::ConsumedEvent;
     case ev::kPrompt:
       OnPrompt();

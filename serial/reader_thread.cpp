@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "core/event_codes.h"
+#include "serial/window_messages.h"
 
 namespace serial {
 
@@ -115,7 +115,7 @@ void TV24Read_Thread::NotifyReceived(bool received) {
   std::lock_guard lock(aktivLock_);
   if (!aktiv_) {
     aktiv_ = true;
-    Post(core::WM_V24_RECEIVED);
+    Post(serial::WM_V24_RECEIVED);
     busy_ = timing_ = carried_ = false;
     return;
   }
@@ -135,9 +135,9 @@ void TV24Read_Thread::NotifyReceived(bool received) {
 
 void TV24Read_Thread::ReportErrors(const LineEvent& event) {
   const bool flagged = event.frame || event.overrun || event.parity || event.brk;
-  if (event.frame || !flagged) Post(core::WM_V24_ERROR);
-  if (event.overrun) Post(core::WM_V24_OVERRUN);
-  if (event.parity) Post(core::WM_V24_PARITY);
+  if (event.frame || !flagged) Post(serial::WM_V24_ERROR);
+  if (event.overrun) Post(serial::WM_V24_OVERRUN);
+  if (event.parity) Post(serial::WM_V24_PARITY);
   if (event.brk) line_.EndBreak();
 }
 

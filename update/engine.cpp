@@ -3,16 +3,17 @@
 #include <array>
 
 #include "core/event_codes.h"
+#include "serial/window_messages.h"
 #include "shell/messages.h"
 #include "update/air_pressure.h"
 #include "update/commands.h"
 #include "update/display.h"
+#include "update/event_codes.h"
 #include "update/port_search.h"
 
 namespace update {
 
 using messages::MessageId;
-namespace ev = core::ev;
 
 namespace {
 
@@ -21,10 +22,6 @@ constexpr std::array<int32_t, 4> kStartEvents = {ev::kVersionCheckMain, ev::kPro
                                                  ev::kStartWinCe, ev::kVersionCheckKind3};
 // The serial number the state machine posts itself when the version is below 1.00.
 constexpr char kNoSerialNumber[] = " ";
-
-std::string TextOf(uintptr_t data) {
-  return data ? std::string(reinterpret_cast<const char*>(data)) : std::string();
-}
 
 bool Contains(const std::string& text, const char* part) {
   return text.find(part) != std::string::npos;
@@ -116,10 +113,10 @@ bool UpdateEngine::SecondaryOlder() const {
 }
 
 void UpdateEngine::OnWindowMessage(uint32_t message, uintptr_t wParam) {
-  if (message == core::WM_V24_RECEIVED) {
-    events_.queue.PostEvent(ev::kReceived, wParam);
+  if (message == serial::WM_V24_RECEIVED) {
+    events_.queue.PostEvent(ev::kReceived, core::PortNumber{static_cast<int32_t>(wParam)});
     events_.pump.PumpEvents();
-  } else if (message == core::WM_V24_ERROR) {
+  } else if (message == serial::WM_V24_ERROR) {
     OnLineError(static_cast<int32_t>(wParam));
   }
 }
@@ -145,7 +142,7 @@ core::EventRecord UpdateEngine::HandleUpdateEvent(core::EventQueue&, core::Event
       OnResponseTimeout();
       return core::ConsumedEvent;
     case core::EVK_EVENT:
-      return HandleEvent(record.code, record.data) ? core::ConsumedEvent : record;
+      return HandleEvent(record) ? core::ConsumedEvent : record;
     default:
       return record;
   }
@@ -194,10 +191,10 @@ void UpdateEngine::SendIdentRow() {
   if (row < cmd::kIdentCommands.size()) Send(cmd::kIdentCommands[row]);
 }
 
-bool UpdateEngine::HandleIdentAnswer(int32_t code, uintptr_t data) {
+bool UpdateEngine::HandleIdentAnswer(const core::EventRecord& record) {
+  const int32_t code = record.code;
   if (!IsIdentAnswer(code)) return false;
-  // Only these answers carry a text: the data of other events may be a byte or a port number.
-  const std::string text = TextOf(data);
+  const std::string text = AnswerText(record);
   switch (code) {
     case ev::kAnswerPcb:
     case ev::kAnswerPcbB:
@@ -233,7 +230,7 @@ bool UpdateEngine::HandleIdentAnswer(int32_t code, uintptr_t data) {
         SendIdentRow();
       } else {
         // Instruments below 1.00 do not know "A.4001": identify without a serial number.
-        events_.queue.PostEvent(ev::kAnswerSerialB, reinterpret_cast<uintptr_t>(kNoSerialNumber));
+        events_.queue.PostEvent(ev::kAnswerSerialB, std::string(kNoSerialNumber));
       }
       Run.CommandIndex = 4;
       return true;
@@ -271,12 +268,13 @@ void UpdateEngine::OnSerialNumber(const std::string& text) {
   Run.CommandIndex = 0;
 }
 
-bool UpdateEngine::HandleEvent(int32_t code, uintptr_t data) {
+bool UpdateEngine::HandleEvent(const core::EventRecord& record) {
+  const int32_t code = record.code;
   if (code == ev::kReceived) {
-    ParseReplies(static_cast<int32_t>(data));
+    ParseReplies(record.Port());
     return true;
   }
-  if (HandleIdentAnswer(code, data)) return true;
+  if (HandleIdentAnswer(record)) return true;
   switch (code) {
     case ev::kPrompt:
     case ev::kMenuPrompt:
@@ -319,12 +317,12 @@ bool UpdateEngine::HandleEvent(int32_t code, uintptr_t data) {
       return true;
     case ev::kBootFrame:
       Run.ResponseTimer = events_.timers.TimerStop(Run.ResponseTimer);
-      SetField(Context.LoaderIdText, TextOf(data), DownloadContext::kLoaderIdTextWidth);
+      SetField(Context.LoaderIdText, record.Text(), DownloadContext::kLoaderIdTextWidth);
       paths_->StartMenuProgramming(*this);
       return true;
     case ev::kBootByte:
       Run.ResponseTimer = events_.timers.TimerStop(Run.ResponseTimer);
-      Run.BenchAnswerChar = static_cast<uint8_t>(data);
+      Run.BenchAnswerChar = record.Byte().value_or(0);
       paths_->StartBenchProgramming(*this);
       return true;
     case ev::kProgrammingFailed:
@@ -344,7 +342,7 @@ bool UpdateEngine::HandleEvent(int32_t code, uintptr_t data) {
       FinishRun(false);
       return true;
     case ev::kAnswerVariant: {
-      const std::string text = TextOf(data);
+      const std::string text = AnswerText(record);
       Context.Reply208Char = text.empty() ? '\0' : text[0];
       Send(cmd::kAnswer208);
       return true;

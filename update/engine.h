@@ -105,8 +105,8 @@ class UpdateEngine {
  private:
   void StartRun();
   void OnResponseTimeout();
-  bool HandleEvent(int32_t code, uintptr_t data);
-  bool HandleIdentAnswer(int32_t code, uintptr_t data);
+  bool HandleEvent(const core::EventRecord& record);
+  bool HandleIdentAnswer(const core::EventRecord& record);
   void OnSerialNumber(const std::string& text);
   void AdvanceSteps();
   void OnVersionCheck(int32_t stage);

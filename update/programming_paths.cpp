@@ -1,8 +1,8 @@
 #include "update/programming_paths.h"
 
-#include "core/event_codes.h"
 #include "shell/messages.h"
 #include "update/engine.h"
+#include "update/event_codes.h"
 
 namespace update {
 
@@ -27,28 +27,28 @@ int32_t ProgrammingPaths::RunExternalLoader(UpdateEngine& engine, const std::str
 
 void ProgrammingPaths::StartTerminal(UpdateEngine& engine) {
   NotAvailable(engine, "Basic-Loader terminal");
-  ReportFailure(engine, core::ev::kProgrammingFailed);
+  ReportFailure(engine, update::ev::kProgrammingFailed);
 }
 
 void ProgrammingPaths::StartMenuProgramming(UpdateEngine& engine) {
   NotAvailable(engine, "Programming from the boot loader");
-  ReportFailure(engine, core::ev::kProgrammingFailed);
+  ReportFailure(engine, update::ev::kProgrammingFailed);
 }
 
 void ProgrammingPaths::StartBenchProgramming(UpdateEngine& engine) {
   NotAvailable(engine, "Bench programming");
-  ReportFailure(engine, core::ev::kProgrammingFailed);
+  ReportFailure(engine, update::ev::kProgrammingFailed);
 }
 
 bool ProgrammingPaths::StartMultiFile(UpdateEngine& engine) {
   NotAvailable(engine, "Transfer of further files");
-  ReportFailure(engine, core::ev::kProgrammingFailed);
+  ReportFailure(engine, update::ev::kProgrammingFailed);
   return false;
 }
 
 void ProgrammingPaths::StartAirPressure(UpdateEngine& engine) {
   NotAvailable(engine, "Air-pressure calibration");
-  ReportFailure(engine, core::ev::kProgrammingFailed);
+  ReportFailure(engine, update::ev::kProgrammingFailed);
 }
 
 void ProgrammingPaths::ReportFailure(UpdateEngine& engine, int32_t) {

@@ -1,10 +1,11 @@
 #include "update/reply_parser.h"
 
+#include <charconv>
 #include <cstdlib>
-#include <cstring>
+#include <string_view>
 
-#include "core/event_codes.h"
 #include "core/text.h"
+#include "update/event_codes.h"
 
 namespace update {
 namespace {
@@ -19,28 +20,32 @@ struct FrameVariant {
 constexpr FrameVariant kFrameVariants[] = {
     {"h00h", 0x1D, 0x0C}, {"h11h", 0x1E, 0x0A}, {"h,,h", 0x19, 0x0C}};
 
-void CopyClipped(const std::string& text, char* out, size_t size) {
-  const size_t n = std::min(text.size(), size - 1);
-  std::memcpy(out, text.data(), n);
-  out[n] = '\0';
+std::string Clipped(const std::string& text, size_t size) {
+  return text.substr(0, std::min(text.size(), size - 1));
+}
+
+// The number at the start of text, written with a point whatever the locale (leading blanks and a
+// "+" allowed); 0 without one.
+double LeadingNumber(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  double value = 0;
+  const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+  return result.ec == std::errc() ? value : 0;
 }
 
 }  // namespace
 
+std::string AnswerText(const core::EventRecord& record) {
+  const std::optional<double> number = record.Number();
+  if (!number) return record.Text();
+  char text[32];
+  const auto result = std::to_chars(text, text + sizeof text, *number);
+  return std::string(text, result.ptr);
+}
+
 int32_t LeadingInt(const std::string& text) {
   return static_cast<int32_t>(std::strtol(text.c_str(), nullptr, 10));
-}
-
-char* ReplyParser::NextText() {
-  char* slot = texts_[nextText_].data();
-  nextText_ = (nextText_ + 1) % kSlots;
-  return slot;
-}
-
-float* ReplyParser::NextValue() {
-  float* slot = &values_[nextValue_];
-  nextValue_ = (nextValue_ + 1) % kSlots;
-  return slot;
 }
 
 void ReplyParser::Activate(int32_t portIndex, int32_t portNumber, ReplyTarget& target) {
@@ -96,21 +101,18 @@ void ReplyParser::ParseLine(const std::string& line, int32_t portIndex, int32_t 
   const int32_t code = s + 1 < line.size() ? LeadingInt(line.substr(s + 1)) : 0;
 
   if (i || b) {
-    char* text = NextText();
-    CopyClipped(hash ? line.substr(static_cast<size_t>(hash)) : std::string(), text, kTextSize);
-    target.queue.PostEvent(code, reinterpret_cast<uintptr_t>(text));
+    target.queue.PostEvent(
+        code, Clipped(hash ? line.substr(static_cast<size_t>(hash)) : std::string(), kTextSize));
   }
   if (dollar) {
-    float* value = NextValue();
-    *value = std::strtof(line.c_str() + dollar, nullptr);
-    target.queue.PostEvent(code, reinterpret_cast<uintptr_t>(value));
+    target.queue.PostEvent(code, LeadingNumber(std::string_view(line).substr(dollar)));
   }
   if (prompt) {
-    target.queue.PostEvent(core::ev::kPrompt);
+    target.queue.PostEvent(ev::kPrompt);
     Activate(portIndex, portNumber, target);
   }
-  if (a || c) target.queue.PostEvent(core::ev::kBootLoaderLine);
-  if (refused) target.queue.PostEvent(core::ev::kNotAvailable);
+  if (a || c) target.queue.PostEvent(ev::kBootLoaderLine);
+  if (refused) target.queue.PostEvent(ev::kNotAvailable);
 }
 
 bool ReplyParser::ParseFrame(ReplyTarget& target, bool& more) {
@@ -127,10 +129,7 @@ bool ReplyParser::ParseFrame(ReplyTarget& target, bool& more) {
       const size_t g = buffer_.find(variant.textEnd, f + 1);
       if (g != std::string::npos && g < e) text = buffer_.substr(f + 1, g - f - 1);
     }
-    char* frame = frames_[nextFrame_].data();
-    nextFrame_ = (nextFrame_ + 1) % kSlots;
-    CopyClipped(text, frame, kFrameSize);
-    target.queue.PostEvent(core::ev::kBootFrame, reinterpret_cast<uintptr_t>(frame));
+    target.queue.PostEvent(ev::kBootFrame, Clipped(text, kFrameSize));
     // Exactly the frame leaves the buffer, also when bytes follow it.
     buffer_.erase(t, e - t + 1);
     target.bootLoaderSeen = true;
@@ -140,7 +139,7 @@ bool ReplyParser::ParseFrame(ReplyTarget& target, bool& more) {
 }
 
 void ReplyParser::ParseSingleByte(ReplyTarget& target) {
-  int32_t value = 0;
+  uint8_t value = 0;
   if (buffer_.find('\x90') != std::string::npos) {
     value = 0x90;
   } else if (buffer_.find('Q') != std::string::npos) {
@@ -149,7 +148,7 @@ void ReplyParser::ParseSingleByte(ReplyTarget& target) {
     return;
   }
   buffer_.clear();
-  target.queue.PostEvent(core::ev::kBootByte, static_cast<uintptr_t>(value));
+  target.queue.PostEvent(ev::kBootByte, value);
   target.bootLoaderSeen = true;
 }
 

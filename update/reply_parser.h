@@ -4,7 +4,6 @@
 // which the instrument answered.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -31,9 +30,6 @@ class ReplyParser {
   static constexpr size_t kLineSize = 500;     // ReplyLine
   static constexpr size_t kTextSize = 256;     // AnswerText
   static constexpr size_t kFrameSize = 100;    // FrameText
-  // Answer storage the events point to. Each answer gets a slot of its own, so two answers
-  // parsed from one read keep their own texts until this many later answers.
-  static constexpr size_t kSlots = 32;
 
   // Parses bytes read from the port with table index portIndex (COM number portNumber).
   void Parse(const char* bytes, size_t count, int32_t portIndex, int32_t portNumber,
@@ -49,17 +45,13 @@ class ReplyParser {
   bool ParseFrame(ReplyTarget& target, bool& more);
   void ParseSingleByte(ReplyTarget& target);
   void Activate(int32_t portIndex, int32_t portNumber, ReplyTarget& target);
-  char* NextText();
-  float* NextValue();
 
   std::string buffer_;
-  std::array<std::array<char, kTextSize>, kSlots> texts_{};
-  std::array<float, kSlots> values_{};
-  std::array<std::array<char, kFrameSize>, kSlots> frames_{};
-  size_t nextText_ = 0;
-  size_t nextValue_ = 0;
-  size_t nextFrame_ = 0;
 };
+
+// The text of a numbered answer: what followed "#", or the number that followed "$" written
+// with a point.
+std::string AnswerText(const core::EventRecord& record);
 
 // The decimal number at the start of text as the C library reads it (leading blanks and a sign
 // allowed; 0 without a digit).

@@ -10,10 +10,9 @@
 #include "update/commands.h"
 #include "update/display.h"
 #include "update/engine.h"
+#include "update/event_codes.h"
 
 namespace update {
-
-namespace ev = core::ev;
 
 namespace {
 

@@ -75,7 +75,7 @@ void BM_PostFetchDispatch(benchmark::State& state) {
   queue.AddHandler(core::MakeHandler<&Sink::Handle>(&base));
   queue.AddHandler(core::MakeHandler<&Sink::Handle>(&loader));
   for (auto _ : state) {
-    queue.PostEvent(10000, 1);
+    queue.PostEvent(10000, core::PortNumber{1});
     queue.PostTimer(3);
     benchmark::DoNotOptimize(queue.Dispatch(queue.Fetch()));
     benchmark::DoNotOptimize(queue.Dispatch(queue.Fetch()));

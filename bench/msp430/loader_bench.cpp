@@ -15,8 +15,10 @@
 #include "core/virtual_window_system.h"
 #include "msp430/bsl430.h"
 #include "msp430/bsl54xx430.h"
+#include "serial/window_messages.h"
 #include "sim/instrument.h"
 #include "tests/support/sim_port.h"
+#include "update/event_codes.h"
 #include "update/update_view.h"
 
 namespace {
@@ -106,8 +108,8 @@ void ProgramImage(benchmark::State& state, bool f5xx) {
     test::SimPort port(windows, &instrument, 1);
     port.Open(nullptr, 0, false);
     windows.SetMessageHandler([&events](uint32_t message, uintptr_t wParam) {
-      if (message != core::WM_V24_RECEIVED) return;
-      events.queue.PostEvent(core::ev::kReceived, wParam);
+      if (message != serial::WM_V24_RECEIVED) return;
+      events.queue.PostEvent(update::ev::kReceived, core::PortNumber{static_cast<int32_t>(wParam)});
       events.pump.PumpEvents();
     });
     const msp430::LoaderHost host{events, port, context, view, 0, 0, {}, {}};

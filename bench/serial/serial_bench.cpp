@@ -16,8 +16,10 @@
 #include "core/event_codes.h"
 #include "core/event_core.h"
 #include "serial/com_port.h"
+#include "serial/window_messages.h"
 #include "shell/qt_window_system.h"
 #include "tests/serial/pty_fixture.h"
+#include "update/event_codes.h"
 
 namespace {
 
@@ -44,7 +46,7 @@ struct Dispatched {
   Clock::time_point at;
   bool seen = false;
   core::EventRecord Handle(core::EventQueue&, core::EventRecord record) {
-    if (record.kind != core::EVK_EVENT || record.code != core::ev::kReceived) return record;
+    if (record.kind != core::EVK_EVENT || record.code != update::ev::kReceived) return record;
     at = Clock::now();
     seen = true;
     char byte[2];
@@ -59,8 +61,8 @@ void BM_ReceivedToEvent(benchmark::State& state) {
   shell::QtWindowSystem windows;
   core::EventCore events(windows);
   windows.SetMessageHandler([&](uint32_t message, uintptr_t wParam) {
-    if (message != core::WM_V24_RECEIVED) return;
-    events.queue.PostEvent(core::ev::kReceived, wParam);
+    if (message != serial::WM_V24_RECEIVED) return;
+    events.queue.PostEvent(update::ev::kReceived, core::PortNumber{static_cast<int32_t>(wParam)});
     events.pump.PumpEvents();
   });
   serial::TComPort port(serial::TComPort::Inventory::Skip);

@@ -27,15 +27,43 @@ TEST(EventQueue, PostAndFetchKeepTheFourFields) {
   EXPECT_EQ(queue.Fetch(), EventRecord{});
   queue.PostKey(13);
   queue.PostKey(27, 1, 5);
-  queue.PostEvent(10000, 3);
+  queue.PostEvent(10000, PortNumber{3});
   queue.PostTimer(2);
-  queue.PostEvent(0, 7);  // code 0 posts nothing
+  queue.PostEvent(0, PortNumber{7});  // code 0 posts nothing
   queue.PostTimer(0);
-  EXPECT_EQ(queue.Fetch(), (EventRecord{EVK_KEY, 0, 13, 0}));
-  EXPECT_EQ(queue.Fetch(), (EventRecord{EVK_KEY_ALT, 5, 27, 0}));
-  EXPECT_EQ(queue.Fetch(), (EventRecord{EVK_EVENT, 0, 10000, 3}));
-  EXPECT_EQ(queue.Fetch(), (EventRecord{EVK_TIMER, 0, 2, 0}));
+  EXPECT_EQ(queue.Fetch(), (EventRecord{EVK_KEY, 0, 13, {}}));
+  EXPECT_EQ(queue.Fetch(), (EventRecord{EVK_KEY_ALT, 5, 27, {}}));
+  EXPECT_EQ(queue.Fetch(), (EventRecord{EVK_EVENT, 0, 10000, PortNumber{3}}));
+  EXPECT_EQ(queue.Fetch(), (EventRecord{EVK_TIMER, 0, 2, {}}));
   EXPECT_EQ(queue.Fetch(), EventRecord{});
+}
+
+// A payload is read only as what it is: asking a port number for its text gives an empty text,
+// never the bytes at some address.
+TEST(EventQueue, PayloadsAreOwnedAndReadOnlyAsWhatTheyAre) {
+  EventQueue queue;
+  queue.PostEvent(21, std::string("#1.05"));
+  queue.PostEvent(21, 2.5);
+  queue.PostEvent(10044, uint8_t{0x90});
+  queue.PostEvent(10000, PortNumber{4});
+  // Far more later events than any slot ring held: the first text is still there.
+  for (int i = 1; i <= 200; ++i) queue.PostEvent(20, std::string(40, 'x'));
+
+  const EventRecord text = queue.Fetch();
+  EXPECT_EQ(text.Text(), "#1.05");
+  EXPECT_FALSE(text.Number());
+  EXPECT_EQ(text.Port(), 0);
+  const EventRecord number = queue.Fetch();
+  EXPECT_EQ(number.Number(), 2.5);
+  EXPECT_EQ(number.Text(), "");
+  const EventRecord byte = queue.Fetch();
+  EXPECT_EQ(byte.Byte(), uint8_t{0x90});
+  EXPECT_EQ(byte.Text(), "");
+  EXPECT_EQ(byte.Port(), 0);
+  const EventRecord port = queue.Fetch();
+  EXPECT_EQ(port.Port(), 4);
+  EXPECT_FALSE(port.Byte());
+  for (int i = 1; i <= 200; ++i) ASSERT_EQ(queue.Fetch().Text(), std::string(40, 'x'));
 }
 
 TEST(EventQueue, RingWrapsAndGrowsWithoutLosingARecord) {
@@ -62,7 +90,7 @@ TEST(EventQueue, NewestHandlerFirstAndConsumptionStopsTheRest) {
   queue.AddHandler(MakeHandler<&Recorder::Handle>(&first));
   queue.AddHandler(MakeHandler<&Recorder::Handle>(&second));
   queue.AddHandler(MakeHandler<&Recorder::Handle>(&third));
-  EXPECT_EQ(queue.Dispatch(EventRecord{EVK_EVENT, 0, 20, 0}), ConsumedEvent);
+  EXPECT_EQ(queue.Dispatch(EventRecord{EVK_EVENT, 0, 20, {}}), ConsumedEvent);
   EXPECT_EQ(log, (std::vector<std::string>{"third:256/20", "second:256/20", "first:0/0"}));
 }
 
@@ -78,11 +106,11 @@ TEST(EventQueue, EqualHandlersAreAddedOnceAndRemovedOnce) {
   EXPECT_EQ(queue.HandlerCount(), 2u);
   EXPECT_TRUE(queue.RemoveHandler(handlerA));
   EXPECT_FALSE(queue.RemoveHandler(handlerA));
-  EXPECT_EQ(queue.Dispatch(EventRecord{EVK_KEY, 0, 13, 0}).code, 13);
+  EXPECT_EQ(queue.Dispatch(EventRecord{EVK_KEY, 0, 13, {}}).code, 13);
   EXPECT_EQ(log, (std::vector<std::string>{"b:16/13"}));
   EventQueue empty;
   EXPECT_FALSE(empty.RemoveHandler(handlerA));
-  EXPECT_EQ(empty.Dispatch(EventRecord{EVK_KEY, 0, 13, 0}).code, 13);
+  EXPECT_EQ(empty.Dispatch(EventRecord{EVK_KEY, 0, 13, {}}).code, 13);
 }
 
 // A loader-like handler that removes itself and posts a follow-up while the event travels.
@@ -106,7 +134,7 @@ TEST(EventQueue, HandlerMayRemoveItselfAndAnotherDuringDispatch) {
   SelfRemover loader;
   loader.self = MakeHandler<&SelfRemover::Handle>(&loader);
   queue.AddHandler(loader.self);
-  queue.Dispatch(EventRecord{EVK_EVENT, 0, 10000, 1});
+  queue.Dispatch(EventRecord{EVK_EVENT, 0, 10000, PortNumber{1}});
   EXPECT_EQ(loader.calls, 1);
   EXPECT_EQ(queue.HandlerCount(), 1u);
   queue.Dispatch(queue.Fetch());

@@ -1,6 +1,7 @@
 #include "tests/engine/engine_fixture.h"
 
 #include "shell/messages.h"
+#include "update/event_codes.h"
 
 namespace test {
 namespace {
@@ -215,14 +216,14 @@ TEST_F(EngineFixture, FailedProgrammingEndsAsAFailureWithTheAbortText) {
 
 TEST_F(EngineFixture, ForeignEventsAndDataThatIsNoText) {
   Start(kMeter);
-  const core::EventRecord foreign{core::EVK_TIMER, 0, 4, 0};
+  const core::EventRecord foreign{core::EVK_TIMER, 0, 4, {}};
   EXPECT_EQ(engine->HandleUpdateEvent(events.queue, foreign), foreign);
-  const core::EventRecord escape{core::EVK_KEY, 0, core::KEY_ESCAPE, 0};
+  const core::EventRecord escape{core::EVK_KEY, 0, core::KEY_ESCAPE, {}};
   EXPECT_EQ(engine->HandleUpdateEvent(events.queue, escape), escape);
   // A bench instrument's boot-loader byte carries the byte, not a text; the bench path is not
   // built, so the run ends as a failure.
   view.okEnabled = false;
-  events.queue.PostEvent(core::ev::kBootByte, 0x90);
+  events.queue.PostEvent(update::ev::kBootByte, uint8_t{0x90});
   events.pump.PumpEvents();
   EXPECT_EQ(engine->Run.BenchAnswerChar, 0x90);
   EXPECT_TRUE(view.okEnabled);
@@ -332,8 +333,7 @@ TEST_F(EngineFixture, EndOfProgrammingAnswerSetsTheClockInSeconds) {
   Start(kMeter);
   PressOk();
   ASSERT_TRUE(RunUntil([&] { return !paths.msp430.empty(); }));
-  static const char kEmpty[] = "";
-  events.queue.PostEvent(core::ev::kAnswerProgrammedClock, reinterpret_cast<uintptr_t>(kEmpty));
+  events.queue.PostEvent(update::ev::kAnswerProgrammedClock, std::string());
   events.pump.PumpEvents();
   ASSERT_TRUE(RunUntil([&] { return Commands().back().rfind("A.1600#", 0) == 0; }));
   EXPECT_TRUE(view.LogHas("Neue Daten werden gespeichert"));

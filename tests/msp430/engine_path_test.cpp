@@ -5,6 +5,7 @@
 #include "msp430/bsl430.h"
 #include "msp430/bsl54xx430.h"
 #include "tests/msp430/loader_rig.h"
+#include "update/event_codes.h"
 
 namespace msp430_test {
 namespace {
@@ -75,7 +76,7 @@ TEST_F(LoaderRig, RetryReachesAnF5xxWaitingInItsBootLoader) {
   engine->Context.BslPasswordWord = 0x5C00;
   engine->Context.BslPasswordKnown = true;
 
-  events.queue.PostEvent(core::ev::kRepeatMsp430);
+  events.queue.PostEvent(update::ev::kRepeatMsp430);
   events.pump.PumpEvents();
   RunUntil([this] { return instrument->Seen().programStarts > 0; }, 5000);
 
@@ -98,7 +99,7 @@ TEST_F(LoaderRig, SecondaryProcessorIsProgrammedWithTheClassicLoader) {
   context.NewVer2 = 160;
   context.SecondFile = "second.txt";
 
-  events.queue.PostEvent(core::ev::kSecondaryDecision);
+  events.queue.PostEvent(update::ev::kSecondaryDecision);
   events.pump.PumpEvents();
   RunUntil([this] { return instrument->Seen().programStarts > 0; }, 5000);
 

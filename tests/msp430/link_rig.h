@@ -10,11 +10,13 @@
 #include "core/event_core.h"
 #include "core/virtual_window_system.h"
 #include "msp430/loader_host.h"
+#include "serial/window_messages.h"
 #include "tests/msp430/firmware_image.h"
 #include "tests/msp430/script_port.h"
 #include "tests/support/recording_view.h"
 #include "tests/support/temp_folder.h"
 #include "update/download_context.h"
+#include "update/event_codes.h"
 
 namespace msp430_test {
 
@@ -22,8 +24,8 @@ class LinkRig : public ::testing::Test {
  protected:
   LinkRig() : events(windows) {
     windows.SetMessageHandler([this](uint32_t message, uintptr_t port) {
-      if (message != core::WM_V24_RECEIVED) return;
-      events.queue.PostEvent(core::ev::kReceived, port);
+      if (message != serial::WM_V24_RECEIVED) return;
+      events.queue.PostEvent(update::ev::kReceived, core::PortNumber{static_cast<int32_t>(port)});
       events.pump.PumpEvents();
     });
     context.BenchMode = true;  // the boot loader is waiting: no dialogue

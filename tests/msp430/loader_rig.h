@@ -25,6 +25,7 @@
 #include "tests/support/sim_port.h"
 #include "tests/support/temp_folder.h"
 #include "update/engine.h"
+#include "update/event_codes.h"
 
 namespace msp430_test {
 
@@ -91,7 +92,7 @@ class LoaderRig : public ::testing::Test {
   // Event 10043 as the state machine gets it after the identification; then the run goes on
   // until it has ended (success text) or time runs out.
   void ProgramMainFirmware() {
-    events.queue.PostEvent(core::ev::kProgramMsp430);
+    events.queue.PostEvent(update::ev::kProgramMsp430);
     events.pump.PumpEvents();
     RunUntil([this] { return view.finished > 0 || !view.boxes.empty(); }, 30000);
   }

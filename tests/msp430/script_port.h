@@ -12,9 +12,9 @@
 #include <memory>
 #include <vector>
 
-#include "core/event_codes.h"
 #include "core/virtual_window_system.h"
 #include "serial/com_port.h"
+#include "serial/window_messages.h"
 
 namespace msp430_test {
 
@@ -98,7 +98,7 @@ class ScriptPort : public serial::TComPort {
     while (!pending_.empty() && core::TickReached(now, pending_.front().due)) {
       arrived_.push_back(std::move(pending_.front().bytes));
       pending_.pop_front();
-      windows_.PostMessage(core::WM_V24_RECEIVED, kPortNumber);
+      windows_.PostMessage(serial::WM_V24_RECEIVED, kPortNumber);
     }
     Arm();
   }

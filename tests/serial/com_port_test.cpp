@@ -8,7 +8,6 @@
 #include <fstream>
 #include <thread>
 
-#include "core/event_codes.h"
 #include "core/virtual_window_system.h"
 #include "serial/com_port.h"
 #include "tests/serial/message_log.h"

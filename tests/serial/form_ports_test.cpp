@@ -8,10 +8,12 @@
 #include <functional>
 
 #include "core/event_codes.h"
+#include "serial/window_messages.h"
 #include "shell/qt_window_system.h"
 #include "shell/update_form.h"
 #include "tests/serial/pty_fixture.h"
 #include "tests/support/qt_app.h"
+#include "update/event_codes.h"
 
 namespace shell {
 namespace {
@@ -56,12 +58,12 @@ TEST_F(FormPortsTest, OpensTheUsablePortsAndBridgesTheirMessages) {
 
   dir[3].Send("!\r\n");
   ASSERT_TRUE(RunUntil([&] { return !recorder.seen.empty(); }));
-  EXPECT_EQ(recorder.seen[0].code, core::ev::kReceived);
-  EXPECT_EQ(recorder.seen[0].data, 3u);
+  EXPECT_EQ(recorder.seen[0].code, update::ev::kReceived);
+  EXPECT_EQ(recorder.seen[0].Port(), 3);
 
   // A line error drops what waits on that port and reaches the engine.
   dir[4].Send("garbage");
-  windows.PostMessage(core::WM_V24_ERROR, 4);
+  windows.PostMessage(serial::WM_V24_ERROR, 4);
   ASSERT_TRUE(RunUntil([&] { return form.Engine().Run.LineErrorSeen; }));
   char buffer[300];
   EXPECT_EQ(form.Ports().Entry(2)->Read(buffer, 250), 0);

@@ -5,9 +5,9 @@
 #include <chrono>
 #include <thread>
 
-#include "core/event_codes.h"
 #include "core/virtual_window_system.h"
 #include "serial/com_port.h"
+#include "serial/window_messages.h"
 #include "tests/serial/message_log.h"
 #include "tests/serial/pty_fixture.h"
 
@@ -44,7 +44,7 @@ class NotifyTest : public ::testing::Test {
 TEST_F(NotifyTest, OneNotificationOutstandingUntilTheOwnerReads) {
   Arrive();
   ASSERT_TRUE(log.WaitFor(1, 2000));
-  EXPECT_EQ(log.seen[0], std::make_pair(core::WM_V24_RECEIVED, uintptr_t{2}));
+  EXPECT_EQ(log.seen[0], std::make_pair(serial::WM_V24_RECEIVED, uintptr_t{2}));
   EXPECT_TRUE(port.Aktiv());
 
   Arrive();
@@ -58,7 +58,7 @@ TEST_F(NotifyTest, OneNotificationOutstandingUntilTheOwnerReads) {
   port.Reset_SetAktiv();  // re-armed although nothing was read
   Arrive();
   ASSERT_TRUE(log.WaitFor(3, 2000));
-  EXPECT_EQ(log.Count(core::WM_V24_RECEIVED), 3u);
+  EXPECT_EQ(log.Count(serial::WM_V24_RECEIVED), 3u);
 }
 
 TEST_F(NotifyTest, WatchdogAnnouncesASecondUnreadArrivalAfterFiveSeconds) {
@@ -70,7 +70,7 @@ TEST_F(NotifyTest, WatchdogAnnouncesASecondUnreadArrivalAfterFiveSeconds) {
   EXPECT_FALSE(log.WaitFor(2, 2200));
   windows.Advance(200);
   EXPECT_TRUE(log.WaitFor(2, 2500));
-  EXPECT_EQ(log.Count(core::WM_V24_RECEIVED), 2u);
+  EXPECT_EQ(log.Count(serial::WM_V24_RECEIVED), 2u);
 }
 
 TEST_F(NotifyTest, ASingleUnreadArrivalIsNotAnnouncedAgain) {
@@ -86,7 +86,7 @@ TEST_F(NotifyTest, ALostDeviceIsReportedOnceAndWritesFail) {
   ASSERT_TRUE(log.WaitFor(1, 2000));
   pty.CloseMaster();
   ASSERT_TRUE(log.WaitFor(2, 2000));
-  EXPECT_EQ(log.seen[1], std::make_pair(core::WM_V24_ERROR, uintptr_t{2}));
+  EXPECT_EQ(log.seen[1], std::make_pair(serial::WM_V24_ERROR, uintptr_t{2}));
 
   // Neither spinning nor repeating itself on the hang-up.
   const auto cpuBefore = ptytest::ProcessCpuTime();

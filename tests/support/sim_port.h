@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "core/event_codes.h"
 #include "core/virtual_window_system.h"
 #include "serial/com_port.h"
 #include "serial/line_config.h"
+#include "serial/window_messages.h"
 #include "sim/instrument.h"
 
 namespace test {
@@ -54,7 +54,8 @@ class SimPort : public serial::TComPort {
     pending_.erase(pending_.begin(), pending_.begin() + static_cast<long>(n));
     static_cast<uint8_t*>(buffer)[n] = 0;
     announced_ = !pending_.empty();
-    if (announced_) windows_.PostMessage(core::WM_V24_RECEIVED, static_cast<uintptr_t>(comNumber_));
+    if (announced_)
+      windows_.PostMessage(serial::WM_V24_RECEIVED, static_cast<uintptr_t>(comNumber_));
     return static_cast<int32_t>(n);
   }
 
@@ -131,7 +132,7 @@ class SimPort : public serial::TComPort {
     pending_.insert(pending_.end(), bytes.begin(), bytes.end());
     if (!pending_.empty() && !announced_) {
       announced_ = true;
-      windows_.PostMessage(core::WM_V24_RECEIVED, static_cast<uintptr_t>(comNumber_));
+      windows_.PostMessage(serial::WM_V24_RECEIVED, static_cast<uintptr_t>(comNumber_));
     }
     Arm();
   }

@@ -33,9 +33,9 @@ struct Harness {
       std::string text = std::to_string(r.code);
       if (r.code >= 10010 && r.code <= 10012) {
       } else if (r.code == 10044) {
-        text += ":" + std::to_string(r.data);
+        text += ":" + std::to_string(r.Byte().value_or(0));
       } else {
-        text += ":" + std::string(reinterpret_cast<const char*>(r.data));
+        text += ":" + AnswerText(r);
       }
       events.push_back(text);
     }
@@ -88,9 +88,15 @@ TEST(ReplyParser, DollarValueFollowsTheTextEvent) {
   core::EventRecord text = h.queue.Fetch();
   core::EventRecord value = h.queue.Fetch();
   EXPECT_EQ(text.code, 30);
-  EXPECT_STREQ(reinterpret_cast<const char*>(text.data), "");
+  EXPECT_EQ(text.Text(), "");
   EXPECT_EQ(value.code, 30);
-  EXPECT_FLOAT_EQ(*reinterpret_cast<const float*>(value.data), 2.5f);
+  EXPECT_EQ(value.Number(), 2.5);
+  // Read as an answer's text, the number is written with a point.
+  EXPECT_EQ(AnswerText(value), "2.5");
+  const std::string version = "I.21$ +1.05\r\n";
+  h.parser.Parse(version.data(), version.size(), 0, 1, h.target);
+  h.queue.Fetch();
+  EXPECT_EQ(AnswerText(h.queue.Fetch()), "1.05");
 }
 
 TEST(ReplyParser, PromptOrBootAnswerFixesTheAnsweringPortOnce) {
