@@ -17,6 +17,8 @@ run_suite() {  # build-folder, ctest arguments, build targets ("" = all), cmake 
   (cd "$dir" && ctest -j "$jobs" --output-on-failure $ctest_args)
 }
 
+echo "== layers"
+scripts/check_layers.sh
 echo "== build and tests"
 run_suite build "" "" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer"

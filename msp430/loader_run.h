@@ -9,7 +9,7 @@
 
 #include "core/event_queue.h"
 #include "msp430/loader_host.h"
-#include "shell/messages.h"
+#include "package/messages.h"
 
 namespace msp430 {
 

@@ -2,7 +2,7 @@
 
 #include "msp430/bsl430.h"
 #include "msp430/bsl54xx430.h"
-#include "shell/device_file.h"
+#include "package/device_file.h"
 #include "update/engine.h"
 
 namespace msp430 {
@@ -28,7 +28,7 @@ int32_t RunMsp430Loader(update::UpdateEngine& engine, const update::Msp430Call& 
                         engine.Devices().StartMode,
                         [&engine](const std::string& text) { engine.LogLine(text); },
                         [&engine](int32_t processorType) {
-                          return shell::DefaultFileForProcessor(engine.Devices(), processorType);
+                          return package::DefaultFileForProcessor(engine.Devices(), processorType);
                         }};
   std::unique_ptr<Msp430Loader> loader = MakeLoader(host, call.job, engine.Context.ProzTyp);
   return loader->Execute(call.mode, call.file, call.option != 0, call.sensorFlag != 0);

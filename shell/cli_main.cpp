@@ -10,13 +10,13 @@
 #include <string>
 
 #include "msp430/msp430_paths.h"
+#include "package/device_file.h"
+#include "package/messages.h"
+#include "package/settings.h"
 #include "shell/console_view.h"
-#include "shell/device_file.h"
 #include "shell/firmware_scan.h"
-#include "shell/messages.h"
 #include "shell/program_folder.h"
 #include "shell/qt_window_system.h"
-#include "shell/settings.h"
 #include "shell/time_scale.h"
 #include "update/display.h"
 #include "update/engine.h"
@@ -73,7 +73,7 @@ bool ParseOptions(int argc, char* argv[], Options& options) {
   return true;
 }
 
-class ConsoleReport : public shell::FileReport {
+class ConsoleReport : public package::FileReport {
  public:
   void ShowError(std::string_view caption, std::string_view text) override {
     std::fprintf(stderr, "[%.*s] %.*s\n", static_cast<int>(caption.size()), caption.data(),
@@ -83,7 +83,6 @@ class ConsoleReport : public shell::FileReport {
     std::printf("%.*s\n", static_cast<int>(text.size()), text.data());
   }
 };
-
 
 }  // namespace
 
@@ -98,10 +97,10 @@ int main(int argc, char* argv[]) {
   const std::filesystem::path workingFolder = std::filesystem::current_path();
 
   ConsoleReport report;
-  shell::Settings settings;
-  shell::DeviceDescription devices;
-  if (shell::ReadSettings(workingFolder, settings, report) != 0 ||
-      shell::ReadDeviceFile(workingFolder, devices, report) != 0) {
+  package::Settings settings;
+  package::DeviceDescription devices;
+  if (package::ReadSettings(workingFolder, settings, report) != 0 ||
+      package::ReadDeviceFile(workingFolder, devices, report) != 0) {
     std::puts("update-cli: the package files could not be read");
     return kExitNotStarted;
   }
@@ -110,7 +109,7 @@ int main(int argc, char* argv[]) {
   shell::ApplyTimeScale(events);
 
   std::vector<std::string> progFile2;
-  for (const shell::DeviceEntry& entry : devices.DeviceTable) {
+  for (const package::DeviceEntry& entry : devices.DeviceTable) {
     if (progFile2.size() == 4) break;
     progFile2.push_back(entry.ProgFile2);
   }

@@ -9,7 +9,7 @@ namespace shell {
 namespace {
 
 // Error boxes go up at once (there is no window yet); notes wait for the log.
-class StartupReport : public FileReport {
+class StartupReport : public package::FileReport {
  public:
   explicit StartupReport(std::vector<std::string>& notes) : notes_(notes) {}
 
@@ -30,8 +30,8 @@ std::optional<FormOptions> ReadStartupFiles(const std::filesystem::path& working
   options.programFolder = programFolder;
   options.workingFolder = workingFolder;
   StartupReport report(options.startupNotes);
-  if (ReadSettings(workingFolder, options.settings, report) != 0) return std::nullopt;
-  if (ReadDeviceFile(workingFolder, options.devices, report) != 0) return std::nullopt;
+  if (package::ReadSettings(workingFolder, options.settings, report) != 0) return std::nullopt;
+  if (package::ReadDeviceFile(workingFolder, options.devices, report) != 0) return std::nullopt;
   return options;
 }
 

@@ -78,7 +78,7 @@ TUpdateForm::TUpdateForm(core::WindowSystem& windows, FormOptions options)
                            });
   ports_.TakeInventory();
   std::vector<std::string> progFile2;
-  for (const DeviceEntry& entry : options_.devices.DeviceTable) {
+  for (const package::DeviceEntry& entry : options_.devices.DeviceTable) {
     if (progFile2.size() == 4) break;
     progFile2.push_back(entry.ProgFile2);
   }
@@ -89,7 +89,7 @@ TUpdateForm::TUpdateForm(core::WindowSystem& windows, FormOptions options)
   engine_->SetPaths(&paths_);
   engine_->Install();
   ShowStartText();
-  const Settings& settings = options_.settings;
+  const package::Settings& settings = options_.settings;
   const std::string panel = ports_.OpenPorts(settings.ComGiven != 0, settings.ComIndex);
   StatusPanels[0]->setText(QString::fromStdString(panel));
 }

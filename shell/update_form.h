@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "core/event_core.h"
-#include "shell/device_file.h"
-#include "shell/firmware_scan.h"
-#include "shell/settings.h"
 #include "msp430/msp430_paths.h"
+#include "package/device_file.h"
+#include "package/settings.h"
 #include "serial/com_port.h"
+#include "shell/firmware_scan.h"
 #include "update/engine.h"
 #include "update/port_table.h"
 #include "update/update_view.h"
@@ -42,8 +42,8 @@ struct FormOptions {
   // The working folder: the package files were read from here (Update.ini perhaps from the
   // settings folder), and Update.ini is rewritten there.
   std::filesystem::path workingFolder;
-  Settings settings;          // from Update.ini
-  DeviceDescription devices;  // from ProgDevice.ini; entries 0 to 3 decide the menu rules
+  package::Settings settings;          // from Update.ini
+  package::DeviceDescription devices;  // from ProgDevice.ini; entries 0 to 3 decide the menu rules
   std::vector<std::string> startupNotes;  // log entries about clipped or refused input
   // Where the ports' error boxes go; empty: a modal message box.
   serial::ErrorBox portErrorBox;
@@ -56,8 +56,8 @@ class TUpdateForm : public QMainWindow, public update::UpdateView {
 
   core::EventCore& Events() { return events_; }
   const FirmwareScan& Firmware() const { return firmware_; }
-  const Settings& CurrentSettings() const { return options_.settings; }
-  const DeviceDescription& Devices() const { return options_.devices; }
+  const package::Settings& CurrentSettings() const { return options_.settings; }
+  const package::DeviceDescription& Devices() const { return options_.devices; }
   update::PortTable& Ports() { return ports_; }
   update::UpdateEngine& Engine() { return *engine_; }
 

@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "shell/messages.h"
+#include "package/messages.h"
 
 namespace update {
 namespace {

@@ -3,8 +3,8 @@
 #include <array>
 
 #include "core/event_codes.h"
+#include "package/messages.h"
 #include "serial/window_messages.h"
-#include "shell/messages.h"
 #include "update/air_pressure.h"
 #include "update/commands.h"
 #include "update/display.h"
@@ -49,8 +49,8 @@ bool IsIdentAnswer(int32_t code) {
 
 }  // namespace
 
-UpdateEngine::UpdateEngine(core::EventCore& events, UpdateView& view, shell::Settings& settings,
-                           shell::DeviceDescription& devices, PortTable& ports,
+UpdateEngine::UpdateEngine(core::EventCore& events, UpdateView& view, package::Settings& settings,
+                           package::DeviceDescription& devices, PortTable& ports,
                            std::vector<std::string> firmwareFiles)
     : FirmwareFiles(std::move(firmwareFiles)),
       events_(events),

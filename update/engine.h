@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "core/event_core.h"
-#include "shell/device_file.h"
-#include "shell/settings.h"
+#include "package/device_file.h"
+#include "package/settings.h"
 #include "update/download_context.h"
 #include "update/port_table.h"
 #include "update/programming_paths.h"
@@ -52,8 +52,8 @@ struct RunState {
 
 class UpdateEngine {
  public:
-  UpdateEngine(core::EventCore& events, UpdateView& view, shell::Settings& settings,
-               shell::DeviceDescription& devices, PortTable& ports,
+  UpdateEngine(core::EventCore& events, UpdateView& view, package::Settings& settings,
+               package::DeviceDescription& devices, PortTable& ports,
                std::vector<std::string> firmwareFiles);
   ~UpdateEngine();
   UpdateEngine(const UpdateEngine&) = delete;
@@ -92,8 +92,8 @@ class UpdateEngine {
   core::EventCore& Events() { return events_; }
   UpdateView& View() { return view_; }
   PortTable& Ports() { return ports_; }
-  shell::DeviceDescription& Devices() { return devices_; }
-  const shell::Settings& Settings() const { return settings_; }
+  package::DeviceDescription& Devices() { return devices_; }
+  const package::Settings& Settings() const { return settings_; }
   serial::TComPort* ActiveComPort() const;
 
   DownloadContext Context;
@@ -135,8 +135,8 @@ class UpdateEngine {
 
   core::EventCore& events_;
   UpdateView& view_;
-  shell::Settings& settings_;
-  shell::DeviceDescription& devices_;
+  package::Settings& settings_;
+  package::DeviceDescription& devices_;
   PortTable& ports_;
   ReplyParser replies_;
   ProgrammingPaths defaultPaths_;

@@ -6,7 +6,7 @@
 #include <system_error>
 
 #include "core/text.h"
-#include "shell/messages.h"
+#include "package/messages.h"
 #include "update/commands.h"
 #include "update/engine.h"
 #include "update/offered_version.h"
@@ -142,7 +142,7 @@ int32_t UpdateEngine::SelectDeviceEntry(size_t rememberedLength) const {
 }
 
 void UpdateEngine::FillContext(int32_t entry) {
-  const shell::DeviceEntry& row = devices_.DeviceTable[static_cast<size_t>(entry)];
+  const package::DeviceEntry& row = devices_.DeviceTable[static_cast<size_t>(entry)];
   Context.ProzTyp = row.ProzTyp;
   std::vector<std::string> items;
   SetField(Context.MainFile, FirstItem(row.ProgFile2, items), DownloadContext::kFileWidth);
@@ -191,7 +191,7 @@ bool UpdateEngine::ReportWrongDevice() {
   view_.ShowError(messages::Text(messages::CAPTION_ERROR, Language()),
                   messages::Text(messages::MSG_WRONG_DEVICE, Language()));
   // NAME in the message becomes the list of instruments this package is for.
-  for (const shell::DeviceEntry& row : devices_.DeviceTable) {
+  for (const package::DeviceEntry& row : devices_.DeviceTable) {
     if (row.DeviceName.empty() || Contains(Context.DeviceNameText, row.DeviceName)) continue;
     std::string names = Context.DeviceNameText + row.DeviceName + ", ";
     SetField(Context.DeviceNameText, names, DownloadContext::kDeviceNameWidth);

@@ -2,7 +2,7 @@
 // attempt with a raw wake-up sequence, then the not-found handling.
 #include "update/port_search.h"
 
-#include "shell/messages.h"
+#include "package/messages.h"
 #include "update/commands.h"
 #include "update/engine.h"
 

@@ -1,6 +1,6 @@
 #include "update/programming_paths.h"
 
-#include "shell/messages.h"
+#include "package/messages.h"
 #include "update/engine.h"
 #include "update/event_codes.h"
 

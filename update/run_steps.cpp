@@ -6,7 +6,7 @@
 #include <ctime>
 
 #include "core/event_codes.h"
-#include "shell/messages.h"
+#include "package/messages.h"
 #include "update/commands.h"
 #include "update/display.h"
 #include "update/engine.h"

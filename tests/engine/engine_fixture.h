@@ -50,7 +50,7 @@ class EngineFixture : public ::testing::Test {
     std::filesystem::current_path(folder.Path());
     settings.BaudSearchList = {3};
     settings.BaudCount = 1;
-    shell::DeviceEntry entry;
+    package::DeviceEntry entry;
     entry.DeviceNrDef = "20363.000";
     entry.DeviceNr = "20363.000";
     entry.DeviceName = "pH 3310";
@@ -118,8 +118,8 @@ class EngineFixture : public ::testing::Test {
   core::VirtualWindowSystem windows;
   core::EventCore events;
   RecordingView view;
-  shell::Settings settings;
-  shell::DeviceDescription devices;
+  package::Settings settings;
+  package::DeviceDescription devices;
   update::PortTable portTable{windows};
   RecordingPaths paths;
   sim::Profile profile;

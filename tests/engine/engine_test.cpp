@@ -1,6 +1,6 @@
 #include "tests/engine/engine_fixture.h"
 
-#include "shell/messages.h"
+#include "package/messages.h"
 #include "update/event_codes.h"
 
 namespace test {
@@ -239,8 +239,8 @@ TEST_F(EngineFixture, ForeignEventsAndDataThatIsNoText) {
 namespace test {
 namespace {
 
-shell::DeviceEntry Entry(const char* nrDef, const char* nr, const char* name) {
-  shell::DeviceEntry entry;
+package::DeviceEntry Entry(const char* nrDef, const char* nr, const char* name) {
+  package::DeviceEntry entry;
   entry.DeviceNrDef = nrDef;
   entry.DeviceNr = nr;
   entry.DeviceName = name;
@@ -252,7 +252,7 @@ shell::DeviceEntry Entry(const char* nrDef, const char* nr, const char* name) {
 TEST_F(EngineFixture, DeviceSelectionRules) {
   struct Case {
     const char* what;
-    std::vector<shell::DeviceEntry> table;
+    std::vector<package::DeviceEntry> table;
     const char* device;
     const char* pcb;
     const char* selected;  // DeviceNameText after the choice, or "" for none

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "msp430/bsl54xx430.h"
-#include "shell/messages.h"
+#include "package/messages.h"
 #include "tests/msp430/link_rig.h"
 
 namespace msp430_test {

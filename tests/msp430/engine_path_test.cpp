@@ -39,7 +39,7 @@ const std::vector<Section> kPackageImage = {
 TEST_F(LoaderRig, RunFromOkProgramsAClassicInstrument) {
   settings.BaudSearchList = {3};
   settings.BaudCount = 1;
-  shell::DeviceEntry entry;
+  package::DeviceEntry entry;
   entry.DeviceNrDef = entry.DeviceNr = "20363.000";
   entry.DeviceName = "pH 3310";
   entry.ProgFile2 = "pH3310.txt";

@@ -16,7 +16,7 @@
 #include "core/event_core.h"
 #include "core/virtual_window_system.h"
 #include "msp430/msp430_paths.h"
-#include "shell/messages.h"
+#include "package/messages.h"
 #include "sim/instrument.h"
 #include "sim/profile.h"
 #include "sim/trace.h"
@@ -106,7 +106,7 @@ class LoaderRig : public ::testing::Test {
         settings.LanguageIndex,
         devices.StartMode,
         {},
-        [this](int32_t type) { return shell::DefaultFileForProcessor(devices, type); }};
+        [this](int32_t type) { return package::DefaultFileForProcessor(devices, type); }};
   }
 
   // Lets virtual time pass (the clock only ever moves forward) until done() or limitMs.
@@ -159,8 +159,8 @@ class LoaderRig : public ::testing::Test {
   core::VirtualWindowSystem windows;
   core::EventCore events;
   test::RecordingView view;
-  shell::Settings settings;
-  shell::DeviceDescription devices;
+  package::Settings settings;
+  package::DeviceDescription devices;
   update::PortTable ports{windows};
   msp430::Msp430Paths paths;
   sim::Profile profile;

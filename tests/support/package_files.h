@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/text.h"
-#include "shell/file_report.h"
+#include "package/file_report.h"
 #include "tests/support/temp_folder.h"
 
 namespace test {
@@ -44,7 +44,7 @@ inline void WritePackageFile(const TempFolder& folder, const std::string& name,
 }
 
 // Keeps what a reader reports: the error boxes it showed and its log notes.
-struct RecordingReport : shell::FileReport {
+struct RecordingReport : package::FileReport {
   struct Box {
     std::string caption;
     std::string text;

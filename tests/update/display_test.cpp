@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/text.h"
-#include "shell/messages.h"
+#include "package/messages.h"
 #include "tests/support/recording_view.h"
 
 namespace update {

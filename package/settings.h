@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <string>
 
-#include "shell/file_report.h"
+#include "package/file_report.h"
 
-namespace shell {
+namespace package {
 
 struct Settings {
   static constexpr int32_t kMaxBaudEntries = 17;
@@ -43,4 +43,4 @@ int32_t ReadSettings(const std::filesystem::path& workingFolder, Settings& setti
 int32_t WriteSettings(const std::filesystem::path& workingFolder, const Settings& settings,
                       FileReport& report);
 
-}  // namespace shell
+}  // namespace package

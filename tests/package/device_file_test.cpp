@@ -1,10 +1,10 @@
-#include "shell/device_file.h"
+#include "package/device_file.h"
 
 #include <gtest/gtest.h>
 
 #include "tests/support/package_files.h"
 
-namespace shell {
+namespace package {
 namespace {
 
 // Reads text (UTF-8 here, Windows-1252 on disk) as ProgDevice.ini.
@@ -199,4 +199,4 @@ TEST(DefaultFileForProcessor, FirstEntryOfThatProcessor) {
 }
 
 }  // namespace
-}  // namespace shell
+}  // namespace package

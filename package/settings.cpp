@@ -1,4 +1,4 @@
-#include "shell/settings.h"
+#include "package/settings.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -8,11 +8,11 @@
 #include <system_error>
 
 #include "core/text.h"
-#include "shell/ini_lines.h"
-#include "shell/messages.h"
-#include "shell/package_values.h"
+#include "package/ini_lines.h"
+#include "package/messages.h"
+#include "package/package_values.h"
 
-namespace shell {
+namespace package {
 namespace {
 
 constexpr const char* kFileName = "Update.ini";
@@ -187,4 +187,4 @@ int32_t WriteSettings(const std::filesystem::path& workingFolder, const Settings
   return -1;
 }
 
-}  // namespace shell
+}  // namespace package

@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "shell/file_report.h"
+#include "package/file_report.h"
 
-namespace shell {
+namespace package {
 
 // The decimal number at the start of text: optional blanks and sign, then digits up to the first
 // other character; 0 without a digit. Beyond the int32 range it stays at the nearest end.
@@ -20,4 +20,4 @@ int32_t LeadingHex(std::string_view text);
 void ClipValue(std::string& value, size_t maxLength, std::string_view file, int line,
                std::string_view key, FileReport& report);
 
-}  // namespace shell
+}  // namespace package

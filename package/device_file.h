@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "shell/file_report.h"
+#include "package/file_report.h"
 
-namespace shell {
+namespace package {
 
 // One device section. Texts are UTF-8; each was cut to its field width (NUL included) on reading.
 struct DeviceEntry {
@@ -62,4 +62,4 @@ int32_t ReadDeviceFile(const std::filesystem::path& workingFolder, DeviceDescrip
 // ProgDefFile of the first entry whose ProzTyp is processorType; empty when none is.
 std::string DefaultFileForProcessor(const DeviceDescription& description, int32_t processorType);
 
-}  // namespace shell
+}  // namespace package

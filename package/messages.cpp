@@ -1,4 +1,4 @@
-#include "shell/messages.h"
+#include "package/messages.h"
 
 #include <array>
 

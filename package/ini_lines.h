@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-namespace shell {
+namespace package {
 
 struct IniLine {
   std::string text;  // without its line end
@@ -36,4 +36,4 @@ int FindKey(const IniLines& lines, std::string_view key);
 // the old file whole. Returns an empty text on success, else the reason.
 std::string SaveIniLinesAtomically(const std::filesystem::path& file, const IniLines& lines);
 
-}  // namespace shell
+}  // namespace package

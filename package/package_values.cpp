@@ -1,9 +1,9 @@
-#include "shell/package_values.h"
+#include "package/package_values.h"
 
 #include <algorithm>
 #include <limits>
 
-namespace shell {
+namespace package {
 
 int32_t LeadingInt(std::string_view text) {
   size_t i = 0;
@@ -47,4 +47,4 @@ void ClipValue(std::string& value, size_t maxLength, std::string_view file, int 
               " characters and was cut");
 }
 
-}  // namespace shell
+}  // namespace package

@@ -1,4 +1,4 @@
-#include "shell/ini_lines.h"
+#include "package/ini_lines.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,7 +10,7 @@
 #include <iterator>
 #include <system_error>
 
-namespace shell {
+namespace package {
 namespace {
 
 char Lower(char c) {
@@ -114,4 +114,4 @@ std::string SaveIniLinesAtomically(const std::filesystem::path& file, const IniL
   return {};
 }
 
-}  // namespace shell
+}  // namespace package

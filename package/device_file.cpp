@@ -1,14 +1,14 @@
-#include "shell/device_file.h"
+#include "package/device_file.h"
 
 #include <optional>
 #include <string_view>
 
 #include "core/text.h"
-#include "shell/ini_lines.h"
-#include "shell/messages.h"
-#include "shell/package_values.h"
+#include "package/ini_lines.h"
+#include "package/messages.h"
+#include "package/package_values.h"
 
-namespace shell {
+namespace package {
 namespace {
 
 constexpr const char* kFileName = "ProgDevice.ini";
@@ -201,4 +201,4 @@ std::string DefaultFileForProcessor(const DeviceDescription& description, int32_
   return {};
 }
 
-}  // namespace shell
+}  // namespace package

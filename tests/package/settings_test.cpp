@@ -1,4 +1,4 @@
-#include "shell/settings.h"
+#include "package/settings.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -9,10 +9,10 @@
 #include <optional>
 #include <vector>
 
-#include "shell/messages.h"
+#include "package/messages.h"
 #include "tests/support/package_files.h"
 
-namespace shell {
+namespace package {
 namespace {
 
 namespace fs = std::filesystem;
@@ -296,4 +296,4 @@ TEST(WriteSettings, MissingFileShowsTheBox) {
 }
 
 }  // namespace
-}  // namespace shell
+}  // namespace package

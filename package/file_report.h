@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-namespace shell {
+namespace package {
 
 class FileReport {
  public:
@@ -15,4 +15,4 @@ class FileReport {
   virtual void Note(std::string_view text) = 0;
 };
 
-}  // namespace shell
+}  // namespace package
