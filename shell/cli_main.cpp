@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <string>
 
-#include "msp430/msp430_paths.h"
 #include "package/device_file.h"
 #include "package/messages.h"
 #include "package/settings.h"
@@ -17,7 +16,7 @@
 #include "shell/firmware_scan.h"
 #include "shell/program_folder.h"
 #include "shell/qt_window_system.h"
-#include "shell/time_scale.h"
+#include "shell/update_session.h"
 #include "update/display.h"
 #include "update/engine.h"
 #include "update/port_table.h"
@@ -105,9 +104,6 @@ int main(int argc, char* argv[]) {
     return kExitNotStarted;
   }
 
-  core::EventCore events(windows);
-  shell::ApplyTimeScale(events);
-
   std::vector<std::string> progFile2;
   for (const package::DeviceEntry& entry : devices.DeviceTable) {
     if (progFile2.size() == 4) break;
@@ -122,24 +118,16 @@ int main(int argc, char* argv[]) {
   view.AppendLog(update::ExpandMessage(devices.StartTextIn(settings.LanguageIndex),
                                        settings.LanguageIndex, empty, -1));
 
-  update::PortTable ports(windows);
-  ports.SetLanguage(settings.LanguageIndex);
-  ports.SetErrorBox([&view](const std::string& caption, const std::string& text) {
-    view.ShowError(caption, text);
-  });
-  ports.TakeInventory();
+  shell::UpdateSession session(windows, view, settings, devices, firmware.files,
+                               [&view](const std::string& caption, const std::string& text) {
+                                 view.ShowError(caption, text);
+                               });
+  update::PortTable& ports = session.Ports();
   if (!settings.ComGiven && ports.PortCount == 0) {
     std::puts("update-cli: no usable serial port");
     return kExitNotStarted;
   }
-  view.SetStatusPanel(0, ports.OpenPorts(settings.ComGiven, settings.ComIndex));
-
-  update::UpdateEngine engine(events, view, settings, devices, ports, firmware.files);
-  msp430::Msp430Paths paths;
-  engine.SetPaths(&paths);
-  engine.Install();
-  windows.SetMessageHandler(
-      [&engine](uint32_t message, uintptr_t wParam) { engine.OnWindowMessage(message, wParam); });
+  view.SetStatusPanel(0, session.OpenPorts());
   view.SetOnEnd([](void*) { QCoreApplication::exit(0); }, nullptr);
 
   // The sequence has no time-out of its own after programming: it waits for the instrument.
@@ -153,12 +141,8 @@ int main(int argc, char* argv[]) {
   });
   deadline.start(options.timeoutSeconds * 1000);
 
-  QTimer::singleShot(0, [&events] {
-    events.queue.PostKey(core::KEY_OK);
-    events.pump.PumpEvents();
-  });
+  QTimer::singleShot(0, [&session] { session.PressOk(); });
   app.exec();
-  windows.SetMessageHandler(nullptr);
   ports.CloseAll();
 
   switch (view.Result()) {

@@ -59,24 +59,14 @@ QLabel* Panel(QWidget* parent, const char* caption, int pixelSize, bool bold) {
 }  // namespace
 
 TUpdateForm::TUpdateForm(core::WindowSystem& windows, FormOptions options)
-    : windows_(windows), events_(windows), options_(std::move(options)), ports_(windows) {
+    : options_(std::move(options)) {
   setWindowTitle(QStringLiteral("Download :"));
-  ApplyTimeScale(events_);
   BuildElements();
   BuildMenus();
   resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
-  windows_.SetMessageHandler(
-      [this](uint32_t message, uintptr_t wParam) { OnWindowMessage(message, wParam); });
   const int32_t language = options_.settings.LanguageIndex;
   Deutsch->setChecked(language == 0);
   Englisch->setChecked(language == 1);
-  ports_.SetLanguage(language);
-  ports_.SetErrorBox(options_.portErrorBox
-                         ? options_.portErrorBox
-                         : [this](const std::string& caption, const std::string& text) {
-                             ShowError(caption, text);
-                           });
-  ports_.TakeInventory();
   std::vector<std::string> progFile2;
   for (const package::DeviceEntry& entry : options_.devices.DeviceTable) {
     if (progFile2.size() == 4) break;
@@ -84,19 +74,18 @@ TUpdateForm::TUpdateForm(core::WindowSystem& windows, FormOptions options)
   }
   firmware_ = ScanFirmwareFiles(options_.programFolder, progFile2);
   ApplyFirmwareScan();
-  engine_ = std::make_unique<update::UpdateEngine>(events_, *this, options_.settings,
-                                                   options_.devices, ports_, firmware_.files);
-  engine_->SetPaths(&paths_);
-  engine_->Install();
+  serial::ErrorBox portErrorBox =
+      options_.portErrorBox ? options_.portErrorBox
+                            : [this](const std::string& caption, const std::string& text) {
+                                ShowError(caption, text);
+                              };
+  session_ = std::make_unique<UpdateSession>(windows, *this, options_.settings, options_.devices,
+                                             firmware_.files, std::move(portErrorBox));
   ShowStartText();
-  const package::Settings& settings = options_.settings;
-  const std::string panel = ports_.OpenPorts(settings.ComGiven != 0, settings.ComIndex);
-  StatusPanels[0]->setText(QString::fromStdString(panel));
+  StatusPanels[0]->setText(QString::fromStdString(session_->OpenPorts()));
 }
 
-TUpdateForm::~TUpdateForm() {
-  windows_.SetMessageHandler(nullptr);
-}
+TUpdateForm::~TUpdateForm() = default;
 
 void TUpdateForm::BuildElements() {
   client_ = new QWidget(this);
@@ -317,25 +306,18 @@ void TUpdateForm::CloseWindow() {
 void TUpdateForm::OkBitBtnClick() {
   // The language cannot change once a run has begun.
   Sprache->setEnabled(false);
-  events_.queue.PostKey(core::KEY_OK);
-  events_.pump.PumpEvents();
+  session_->PressOk();
 }
 
 void TUpdateForm::SecTimerTimer() {
   WaitProgressBar->setValue(WaitProgressBar->value() + 1);
 }
 
-void TUpdateForm::OnWindowMessage(uint32_t message, uintptr_t wParam) {
-  // The window-message bridge lives in the engine (the console front-end has no window):
-  // received data becomes event 10000, a line error drops the port's input and searches again.
-  engine_->OnWindowMessage(message, wParam);
-}
-
 void TUpdateForm::closeEvent(QCloseEvent* event) {
   StopPanel->show();
   StopPanel->raise();
   StopPanel->repaint();
-  ports_.CloseAll();
+  session_->Ports().CloseAll();
   QMainWindow::closeEvent(event);
 }
 

@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "core/event_core.h"
-#include "msp430/msp430_paths.h"
 #include "package/device_file.h"
 #include "package/settings.h"
 #include "serial/com_port.h"
 #include "shell/firmware_scan.h"
+#include "shell/update_session.h"
 #include "update/engine.h"
 #include "update/port_table.h"
 #include "update/update_view.h"
@@ -54,12 +54,12 @@ class TUpdateForm : public QMainWindow, public update::UpdateView {
   TUpdateForm(core::WindowSystem& windows, FormOptions options);
   ~TUpdateForm() override;
 
-  core::EventCore& Events() { return events_; }
+  core::EventCore& Events() { return session_->Events(); }
   const FirmwareScan& Firmware() const { return firmware_; }
   const package::Settings& CurrentSettings() const { return options_.settings; }
   const package::DeviceDescription& Devices() const { return options_.devices; }
-  update::PortTable& Ports() { return ports_; }
-  update::UpdateEngine& Engine() { return *engine_; }
+  update::PortTable& Ports() { return session_->Ports(); }
+  update::UpdateEngine& Engine() { return session_->Engine(); }
 
   // UpdateView.
   void AppendLog(std::string_view text) override;
@@ -136,16 +136,10 @@ class TUpdateForm : public QMainWindow, public update::UpdateView {
   void LayoutElements();
   void ApplyFirmwareScan();
   void ShowStartText();
-  // Window messages of the serial port component.
-  void OnWindowMessage(uint32_t message, uintptr_t wParam);
 
-  core::WindowSystem& windows_;
-  core::EventCore events_;
   FormOptions options_;
   FirmwareScan firmware_;
-  update::PortTable ports_;
-  msp430::Msp430Paths paths_;
-  std::unique_ptr<update::UpdateEngine> engine_;
+  std::unique_ptr<UpdateSession> session_;
   QWidget* client_ = nullptr;
 };
 

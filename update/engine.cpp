@@ -149,7 +149,6 @@ core::EventRecord UpdateEngine::HandleUpdateEvent(core::EventQueue&, core::Event
 }
 
 void UpdateEngine::StartRun() {
-  if (settings_.ComGiven) ports_.PortCount = 1;
   Run.UpdateStep = devices_.StartMode == 1 ? 1 : 0;
   Run.BootCommand = cmd::kBootDefault;
   Run.BootLoaderSeen = false;
