@@ -108,8 +108,11 @@ void T_BSL430::WriteSync() {
   Write({&sync, 1}, BslAnswer::Byte);
 }
 
+// Nothing received before a write can answer it: what is left (a late or repeated answer) goes.
+// The port is not emptied as well: its read waits when nothing has come, and what it still holds
+// arrives in the same read as the answer to this write, which counts alone.
 void T_BSL430::Write(std::span<const uint8_t> bytes, BslAnswer answer) {
-  DropStale(host_.port, Rx);
+  Rx.Clear();
   Awaited = answer;
   host_.port.Write(bytes.data(), static_cast<int32_t>(bytes.size()), false);
 }

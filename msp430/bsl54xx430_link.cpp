@@ -90,7 +90,7 @@ void T_BSL_54XX_430::SendFrame(const std::optional<BslFrame54>& frame) {
     FailRun();
     return;
   }
-  DropStale(host_.port, Rx);
+  Rx.Clear();  // nothing received before the frame can answer it (see the classic link)
   Awaited = AnswerOf(*TxFrame);
   host_.port.Write(TxFrame->Bytes.data(), TxFrame->Length, false);
 }

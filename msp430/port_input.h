@@ -1,5 +1,5 @@
 // Moving received bytes from the loader's port into a link's receiver, the same for both boot
-// loaders. A receiver has FreeSpace(), Append(bytes) and Clear().
+// loaders. A receiver has FreeSpace() and Append(bytes).
 #pragma once
 
 #include <array>
@@ -22,17 +22,6 @@ bool ReadArrived(serial::TComPort& port, Receiver& rx) {
   if (count < 0) return false;
   rx.Append({bytes.data(), static_cast<size_t>(count)});
   return true;
-}
-
-// Called before every write to the boot loader: nothing received before it can answer it, so
-// what the receiver holds goes, and so do the bytes the port has announced and not handed over
-// yet (a late answer, a repeated one).
-template <typename Receiver>
-void DropStale(serial::TComPort& port, Receiver& rx) {
-  rx.Clear();
-  if (!port.Aktiv()) return;
-  ReadArrived(port, rx);
-  rx.Clear();
 }
 
 }  // namespace msp430
