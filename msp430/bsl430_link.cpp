@@ -109,8 +109,8 @@ void T_BSL430::WriteSync() {
 }
 
 // Nothing received before a write can answer it: what is left (a late or repeated answer) goes.
-// The port is not emptied as well: its read waits when nothing has come, and what it still holds
-// arrives in the same read as the answer to this write, which counts alone.
+// The port is not emptied as well: its read waits when nothing has come. What it still holds
+// comes in one read with the answer to this write, and only one answer counts.
 void T_BSL430::Write(std::span<const uint8_t> bytes, BslAnswer answer) {
   Rx.Clear();
   Awaited = answer;
