@@ -50,6 +50,8 @@ class T_BSL430 : public Msp430Loader {
   void SendSync(Step next);
   void ResendSync();
   void WriteSync();
+  void Write(std::span<const uint8_t> bytes, BslAnswer answer);
+  void TakeAnswer(const BslScan& scan);
   void HandleFailure();
   void Run(Step step);
 
@@ -95,6 +97,8 @@ class T_BSL430 : public Msp430Loader {
 
   BslReceiver Rx;
   std::optional<BslFrame> TxFrame;
+  // The answer the last write waits for; empty once it has come.
+  std::optional<BslAnswer> Awaited;
   FrameStep OnFrame = nullptr;
   Step OnAck = nullptr;
   Step OnFailure = nullptr;

@@ -1,11 +1,11 @@
 // The classic loader's link: frames and synchronisation characters out, acknowledgements,
 // rejections and reply frames in, and the retry rule.
-#include <array>
 #include <cstdlib>
 
 #include "core/text.h"
 #include "msp430/bsl430.h"
 #include "msp430/image_file.h"
+#include "msp430/port_input.h"
 #include "msp430/start_address.h"
 
 namespace msp430 {
@@ -100,12 +100,21 @@ void T_BSL430::SendFrame(const std::optional<BslFrame>& frame) {
     FailRun();
     return;
   }
-  host_.port.Write(TxFrame->Bytes.data(), TxFrame->Length, false);
+  Write(TxFrame->View(), AnswerOf(*TxFrame));
 }
 
 void T_BSL430::WriteSync() {
   const uint8_t sync = BSL_SYNC;
-  host_.port.Write(&sync, 1, false);
+  Write({&sync, 1}, BslAnswer::Byte);
+}
+
+// Nothing received before a write can answer it: what is left (a late or repeated answer) goes.
+// The port is not emptied as well: its read waits when nothing has come. What it still holds
+// comes in one read with the answer to this write, and only one answer counts.
+void T_BSL430::Write(std::span<const uint8_t> bytes, BslAnswer answer) {
+  Rx.Clear();
+  Awaited = answer;
+  host_.port.Write(bytes.data(), static_cast<int32_t>(bytes.size()), false);
 }
 
 void T_BSL430::SendSync(Step next) {
@@ -124,29 +133,36 @@ void T_BSL430::Run(Step step) {
   if (step && !Done) (this->*step)();
 }
 
+// Each write is answered once. Bytes that answer nothing outstanding (a late or repeated
+// acknowledgement, a reply frame after its time-out) are dropped without effect.
 void T_BSL430::ProcessReceived() {
-  std::array<uint8_t, BslReceiver::kBufferSize> bytes;
-  const size_t space = Rx.FreeSpace();
-  if (space > 0) {
-    const int32_t count = host_.port.Read(bytes.data(), static_cast<uint32_t>(space));
-    if (count < 0) return;
-    Rx.Append({bytes.data(), static_cast<size_t>(count)});
+  if (!ReadArrived(host_.port, Rx)) return;
+  while (Awaited && !Done) {
+    const BslScan scan = Rx.Scan();
+    if (scan == BslScan{}) return;  // the answer has not come, or not completely
+    TakeAnswer(scan);
   }
-  const BslScan scan = Rx.Scan();
-  if (scan.Frame) {
-    AdvanceProgress();
-    if (OnFrame && !Done) (this->*OnFrame)(Rx.RxFrame());
+  if (!Awaited) Rx.Clear();
+}
+
+// A reply frame answers a read, one byte every other write; a rejection answers either. With
+// an acknowledgement and a rejection in one read, the acknowledgement counts.
+void T_BSL430::TakeAnswer(const BslScan& scan) {
+  const bool frame = *Awaited == BslAnswer::Frame;
+  const bool taken = frame ? scan.Frame : scan.Ack;
+  if (!taken && !scan.Nak) return;
+  Awaited.reset();
+  AdvanceProgress();
+  if (taken && frame) {
+    if (OnFrame) (this->*OnFrame)(Rx.RxFrame());
     ShowPercent();
+    return;
   }
-  if (scan.Ack) {
-    AdvanceProgress();
-    ShowPercent();
+  ShowPercent();
+  if (taken) {
     Run(OnAck);
-  }
-  if (scan.Nak) {
-    AdvanceProgress();
-    ShowPercent();
-    if (!Done) HandleFailure();
+  } else if (!Done) {
+    HandleFailure();
   }
 }
 

@@ -104,6 +104,15 @@ BslFrame54 BaudRateFrame54() {
   return *BuildFrame54(kChangeBaudRate54, kChangeBaudRate54.N);
 }
 
+Answer54 AnswerOf(const BslFrame54& frame) {
+  const uint8_t command = frame.Bytes[3];
+  if (command == kLoadPc54.Command || command == kChangeBaudRate54.Command) return Answer54::Ack;
+  if (command == kTxDataBlock54.Command || command == kTxBslVersion54.Command) {
+    return Answer54::Data;
+  }
+  return Answer54::Status;
+}
+
 std::vector<Reply54> Bsl54Receiver::Scan() {
   constexpr size_t kNone = SIZE_MAX;
   std::vector<Reply54> replies;

@@ -67,6 +67,13 @@ std::optional<BslFrame54> ReadBlockFrame54(uint32_t address, uint16_t count);
 BslFrame54 VersionFrame54();
 BslFrame54 BaudRateFrame54();
 
+// How the boot loader answers a frame: the acknowledgement byte, then a data response (data
+// block and version reads) or a status response (every other command); the speed change and the
+// jump to the program get the acknowledgement alone. A UART error byte can take the place of the
+// acknowledgement in each case.
+enum class Answer54 { Ack, Status, Data };
+Answer54 AnswerOf(const BslFrame54& frame);
+
 enum class Reply54Kind {
   Ack,         // 0x00 in front of any frame
   Failure,     // a byte with bit 4 or 6 set in front of any frame; Value = the byte
@@ -89,6 +96,8 @@ class Bsl54Receiver {
 
   size_t FreeSpace() const { return buffer_.FreeSpace(); }
   size_t Append(std::span<const uint8_t> bytes) { return buffer_.Append(bytes); }
+  // Throws away everything held.
+  void Clear() { buffer_.Clear(); }
   // Everything this call can take out of the buffer, in the order the loader acts on it; a
   // frame, when complete, is the last entry. An incomplete frame waits for more bytes.
   std::vector<Reply54> Scan();

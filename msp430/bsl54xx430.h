@@ -42,6 +42,7 @@ class T_BSL_54XX_430 : public Msp430Loader {
 
   // Link.
   void SendFrame(const std::optional<BslFrame54>& frame);
+  bool TakeAnswer(const Reply54& reply);
   void HandleFailure54();
   void Run(Step step);
 
@@ -69,6 +70,8 @@ class T_BSL_54XX_430 : public Msp430Loader {
 
   Bsl54Receiver Rx;
   std::optional<BslFrame54> TxFrame;
+  // The answer the last frame waits for; empty once it has come.
+  std::optional<Answer54> Awaited;
   FrameStep OnFrame = nullptr;
   Step OnMessageOk = nullptr;
   Step OnAck = nullptr;

@@ -1,11 +1,11 @@
 // The F5xx loader's link: frames out; acknowledgements, UART error bytes and response frames in;
 // the retry rule. Also the run-specific parts of the entry: image, password words, line switch.
 #include <algorithm>
-#include <array>
 #include <cstdlib>
 
 #include "msp430/bsl54xx430.h"
 #include "msp430/image_file.h"
+#include "msp430/port_input.h"
 #include "msp430/start_address.h"
 
 namespace msp430 {
@@ -90,6 +90,8 @@ void T_BSL_54XX_430::SendFrame(const std::optional<BslFrame54>& frame) {
     FailRun();
     return;
   }
+  Rx.Clear();  // nothing received before the frame can answer it (see the classic link)
+  Awaited = AnswerOf(*TxFrame);
   host_.port.Write(TxFrame->Bytes.data(), TxFrame->Length, false);
 }
 
@@ -97,49 +99,61 @@ void T_BSL_54XX_430::Run(Step step) {
   if (step && !Done) (this->*step)();
 }
 
+// Each frame is answered once. Bytes that answer nothing outstanding (a late response after its
+// time-out, a repeated status) are dropped without effect; so is whatever follows the answer.
 void T_BSL_54XX_430::ProcessReceived() {
-  std::array<uint8_t, Bsl54Receiver::kBufferSize> bytes;
-  const size_t space = Rx.FreeSpace();
-  if (space > 0) {
-    const int32_t count = host_.port.Read(bytes.data(), static_cast<uint32_t>(space));
-    if (count < 0) return;
-    Rx.Append({bytes.data(), static_cast<size_t>(count)});
-  }
-  for (const Reply54& reply : Rx.Scan()) {
-    if (Done) break;
-    switch (reply.Kind) {
-      case Reply54Kind::Ack:
-        AdvanceProgress();
-        ShowPercent();
-        Run(OnAck);
-        break;
-      case Reply54Kind::Failure:
-        AdvanceProgress();
-        ShowPercent();
-        HandleFailure54();
-        break;
-      case Reply54Kind::Data:
-        AdvanceProgress();
-        if (OnFrame) (this->*OnFrame)(Rx.FrameData());
-        ShowPercent();
-        break;
-      case Reply54Kind::Message:
-        AdvanceProgress();
-        if (reply.Value == 0) {
-          Run(OnMessageOk);
-        } else if (IsErrorStatus(reply.Value)) {
-          ShowError();  // at once; the step is retried when the response timer expires
-        }
-        ShowPercent();
-        break;
-      case Reply54Kind::OtherFrame:
-        AdvanceProgress();
-        ShowPercent();
-        break;
-      case Reply54Kind::BadCrc:
-        break;  // dropped, so it cannot block what follows; the time-out retries the step
+  if (!ReadArrived(host_.port, Rx)) return;
+  while (Awaited && !Done) {
+    const std::vector<Reply54> replies = Rx.Scan();
+    if (replies.empty()) return;  // the answer has not come, or not completely
+    for (const Reply54& reply : replies) {
+      if (TakeAnswer(reply)) break;
     }
   }
+  if (!Awaited) Rx.Clear();
+}
+
+// True when reply was the answer: the acknowledgement of a frame answered by it alone, the
+// response of the kind the frame asks for, or a UART error byte.
+bool T_BSL_54XX_430::TakeAnswer(const Reply54& reply) {
+  const Answer54 awaited = *Awaited;
+  switch (reply.Kind) {
+    case Reply54Kind::Ack:
+      AdvanceProgress();
+      ShowPercent();
+      if (awaited != Answer54::Ack) return false;  // the response follows
+      Awaited.reset();
+      Run(OnAck);
+      return true;
+    case Reply54Kind::Failure:
+      AdvanceProgress();
+      ShowPercent();
+      Awaited.reset();
+      HandleFailure54();
+      return true;
+    case Reply54Kind::Data:
+      if (awaited != Answer54::Data) return false;
+      Awaited.reset();
+      AdvanceProgress();
+      if (OnFrame) (this->*OnFrame)(Rx.FrameData());
+      ShowPercent();
+      return true;
+    case Reply54Kind::Message:
+      if (awaited != Answer54::Status) return false;
+      Awaited.reset();
+      AdvanceProgress();
+      if (reply.Value == 0) {
+        Run(OnMessageOk);
+      } else if (IsErrorStatus(reply.Value)) {
+        ShowError();  // at once; the step is retried when the response timer expires
+      }
+      ShowPercent();
+      return true;
+    case Reply54Kind::OtherFrame:
+    case Reply54Kind::BadCrc:  // dropped, so it cannot block what follows
+      return false;
+  }
+  return false;
 }
 
 void T_BSL_54XX_430::HandleFailure54() {

@@ -99,6 +99,12 @@ BslFrame MemOffsetFrame(uint8_t offset) {
   return Fixed(BSL_SET_MEM_OFFSET, data);
 }
 
+BslAnswer AnswerOf(const BslFrame& frame) {
+  const uint8_t command = frame.Bytes[1];
+  return command == BSL_TX_DATA_BLOCK || command == BSL_TX_VERSION ? BslAnswer::Frame
+                                                                   : BslAnswer::Byte;
+}
+
 BslScan BslReceiver::Scan() {
   constexpr size_t kNone = SIZE_MAX;
   size_t header = kNone, ack = kNone, nak = kNone;

@@ -61,6 +61,12 @@ BslFrame VersionFrame();
 BslFrame BaudRateFrame(int32_t chipId);  // 38400 baud; the clock settings depend on the chip
 BslFrame MemOffsetFrame(uint8_t offset);
 
+// How the boot loader answers a frame: the data block and version reads with a reply frame,
+// every other command with one byte (acknowledgement or rejection). A synchronisation character
+// gets one byte as well.
+enum class BslAnswer { Byte, Frame };
+BslAnswer AnswerOf(const BslFrame& frame);
+
 // What one scan of the received bytes found, in the order the loader acts on it.
 struct BslScan {
   bool Frame = false;     // a reply frame with a correct checksum, now in RxFrame()
@@ -80,7 +86,7 @@ class BslReceiver {
   size_t FreeSpace() const { return buffer_.FreeSpace(); }
   // Takes at most FreeSpace() bytes and returns how many it took.
   size_t Append(std::span<const uint8_t> bytes) { return buffer_.Append(bytes); }
-  // A response time-out throws away everything held.
+  // Throws away everything held (a response time-out, a new frame).
   void Clear() { buffer_.Clear(); }
   BslScan Scan();
 

@@ -145,8 +145,21 @@ void F5xxBsl::OnFrame(int64_t nowUs) {
   Reply(Execute(core, nowUs), at);
 }
 
+// A repeated answer repeats the acknowledgement together with its response.
 void F5xxBsl::Reply(const Result& r, int64_t atUs) {
-  UnitFaults first = faults_, last = faults_;
+  UnitFaults once = faults_;
+  once.duplicate = false;
+  if (faults_.duplicate) {
+    UnitFaults first = once;
+    first.disconnect = false;
+    SendReply(r, atUs, first);
+    once.noise = false;
+  }
+  SendReply(r, atUs, once);
+}
+
+void F5xxBsl::SendReply(const Result& r, int64_t atUs, const UnitFaults& faults) {
+  UnitFaults first = faults, last = faults;
   first.disconnect = first.disconnect && !r.respond;
   last.noise = false;
   SendAnswer(m_.link, m_.profile.bootLoaderFaults, first, {r.ack}, atUs);
@@ -157,7 +170,7 @@ void F5xxBsl::Reply(const Result& r, int64_t atUs) {
   out[2] = static_cast<uint8_t>(r.core.size() >> 8);
   std::copy(r.core.begin(), r.core.end(), out.begin() + 3);
   uint16_t crc = Crc16Ccitt(r.core.data(), r.core.size());
-  if (faults_.badChecksum) crc ^= 0x0001;
+  if (faults.badChecksum) crc ^= 0x0001;
   out.push_back(static_cast<uint8_t>(crc));
   out.push_back(static_cast<uint8_t>(crc >> 8));
   SendAnswer(m_.link, m_.profile.bootLoaderFaults, last, out, atUs + r.busyUs);

@@ -46,6 +46,7 @@ class F5xxBsl : public Mode {
   void OnStall(int64_t nowUs);
   void OnFrame(int64_t nowUs);
   void Reply(const Result& r, int64_t atUs);
+  void SendReply(const Result& r, int64_t atUs, const UnitFaults& faults);
   Result Execute(const std::vector<uint8_t>& core, int64_t nowUs);
   Result Password(const std::vector<uint8_t>& data);
   Result WriteBlock(uint32_t address, const std::vector<uint8_t>& data);

@@ -9,6 +9,7 @@ UnitFaults FaultsFor(const FaultPlan& plan, int unit) {
   f.badChecksum = plan.badChecksum.count(unit) > 0;
   f.noise = plan.noise.count(unit) > 0;
   f.late = plan.late.count(unit) > 0;
+  f.duplicate = plan.duplicate.count(unit) > 0;
   f.disconnect = plan.disconnect == unit;
   return f;
 }
@@ -18,6 +19,7 @@ void SendAnswer(Link& link, const FaultPlan& plan, const UnitFaults& faults,
   if (faults.late) atUs += int64_t{plan.lateMs} * 1000;
   if (faults.noise) link.Send(plan.noiseBytes, atUs);
   link.Send(bytes, atUs);
+  if (faults.duplicate) link.Send(bytes, atUs);
   if (faults.disconnect) link.Disconnect(link.OutputEndUs());
 }
 

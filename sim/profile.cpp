@@ -151,6 +151,7 @@ void AddFaultKeys(std::map<std::string, Setter>& keys, const std::string& sectio
   keys[section + ".bad_checksum"] = Faults(plan, &FaultPlan::badChecksum);
   keys[section + ".noise"] = Faults(plan, &FaultPlan::noise);
   keys[section + ".late"] = Faults(plan, &FaultPlan::late);
+  keys[section + ".duplicate"] = Faults(plan, &FaultPlan::duplicate);
   keys[section + ".noise_bytes"] = [=](const std::string& v, Profile& p) {
     return ParseHexBytes(v, (p.*plan).noiseBytes) && !(p.*plan).noiseBytes.empty();
   };

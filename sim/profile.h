@@ -29,6 +29,7 @@ struct FaultPlan {
   std::set<int> badChecksum;  // the answer frame carries a wrong checksum (boot loaders)
   std::set<int> noise;        // noise bytes in front of the answer
   std::set<int> late;         // the answer comes lateMs later
+  std::set<int> duplicate;    // the answer is sent twice, back to back
   std::vector<uint8_t> noiseBytes = std::vector<uint8_t>(2, 0xAA);  // AA AA
   int lateMs = 6000;
   int disconnect = 0;  // the line goes away after the answer to this unit; 0 = never

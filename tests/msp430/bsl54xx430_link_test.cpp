@@ -6,6 +6,7 @@
 
 #include "msp430/bsl54xx430.h"
 #include "package/messages.h"
+#include "tests/msp430/boot_loader_replies.h"
 #include "tests/msp430/link_rig.h"
 
 namespace msp430_test {
@@ -13,30 +14,6 @@ namespace {
 
 constexpr uint8_t kAck = 0x00, kChecksumError = 0x52;
 constexpr uint8_t kPassword = 0x11, kVersion = 0x19, kRead = 0x18, kBaud = 0x52;
-
-// The test's own response frame: 80 NL NH core, CRC-16-CCITT of the core, low byte first.
-Chunk Response(const std::vector<uint8_t>& core, bool spoilCrc = false) {
-  uint16_t crc = 0xFFFF;
-  for (uint8_t b : core) {
-    crc ^= static_cast<uint16_t>(b << 8);
-    for (int bit = 0; bit < 8; ++bit)
-      crc = static_cast<uint16_t>(crc & 0x8000 ? (crc << 1) ^ 0x1021 : crc << 1);
-  }
-  if (spoilCrc) crc ^= 0x0100;
-  Chunk frame(3 + core.size() + 2);
-  frame[0] = 0x80;
-  frame[1] = static_cast<uint8_t>(core.size());
-  std::copy(core.begin(), core.end(), frame.begin() + 3);
-  frame[3 + core.size()] = static_cast<uint8_t>(crc);
-  frame[4 + core.size()] = static_cast<uint8_t>(crc >> 8);
-  return frame;
-}
-
-Chunk AckThen(const Chunk& frame) {
-  Chunk bytes(1 + frame.size(), kAck);
-  std::copy(frame.begin(), frame.end(), bytes.begin() + 1);
-  return bytes;
-}
 
 const Chunk kStatusOk = AckThen(Response({0x3B, 0x00}));
 const Chunk kVersionData = AckThen(Response({0x3A, 0x00, 0x01, 0x01, 0x01}));

@@ -26,6 +26,7 @@ class ScriptPort : public serial::TComPort {
   struct WriteRecord {
     uint32_t tick;
     std::vector<uint8_t> bytes;
+    size_t unread;  // chunks scripted before this write and not read yet when it was made
   };
   // Answers the index-th write (from 0); an empty result answers nothing.
   using Script = std::function<std::vector<Chunk>(size_t index, const std::vector<uint8_t>&)>;
@@ -55,7 +56,8 @@ class ScriptPort : public serial::TComPort {
   int32_t Write(const void* data, int32_t length, bool) override {
     const auto* bytes = static_cast<const uint8_t*>(data);
     const size_t n = length < 0 ? std::strlen(static_cast<const char*>(data)) : size_t(length);
-    writes.push_back({windows_.TickCount(), std::vector<uint8_t>(bytes, bytes + n)});
+    writes.push_back({windows_.TickCount(), std::vector<uint8_t>(bytes, bytes + n),
+                      pending_.size() + arrived_.size()});
     uint32_t due = windows_.TickCount();
     for (Chunk& chunk : script_(writes.size() - 1, writes.back().bytes)) {
       due += kChunkGapMs;

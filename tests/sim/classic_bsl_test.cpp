@@ -229,6 +229,12 @@ TEST(ClassicBsl, FaultSwitchesCountFrames) {
   EXPECT_EQ(noise.host->Version(data), 0x55);
   EXPECT_EQ(noise.host->Answer(&data), kFrame);
 
+  Rig twice("[bootloader_faults]\nduplicate = 1\n");
+  EXPECT_EQ(twice.host->Version(data), kFrame);
+  EXPECT_EQ(twice.host->Answer(&data), kFrame);  // the same reply again
+  EXPECT_EQ(twice.host->Version(data), kFrame);
+  EXPECT_EQ(twice.host->Answer(&data), kNone);
+
   Rig cut("[bootloader_faults]\ndisconnect = 1\n");
   EXPECT_EQ(cut.host->Version(data), kFrame);
   EXPECT_TRUE(cut.instrument->Disconnected());

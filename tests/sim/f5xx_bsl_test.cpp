@@ -183,6 +183,16 @@ TEST(F5xxBsl, FaultSwitchesAndStalledFrames) {
   EXPECT_EQ(faults.host->Version().ack, -1);
   EXPECT_EQ(faults.host->Version().kind, 0x3A);
 
+  Rig twice("[bootloader_faults]\nduplicate = 1\n");  // acknowledgement and response again
+  const F5xxClient::Answer first = twice.host->Version();
+  const F5xxClient::Answer again = twice.host->ReadAnswer(true);
+  EXPECT_EQ(first.kind, 0x3A);
+  EXPECT_EQ(again.ack, 0);
+  EXPECT_EQ(again.kind, 0x3A);
+  EXPECT_EQ(again.data, first.data);
+  EXPECT_EQ(twice.host->Version().kind, 0x3A);
+  EXPECT_TRUE(twice.line->Read(1, 200).empty());
+
   Rig stall;
   auto frame = F5xxClient::Frame({0x19});
   stall.line->Write(Bytes_(frame.begin(), frame.begin() + 3));

@@ -38,7 +38,7 @@ TEST(Profile, ValuesLandWhereTheyBelong) {
       "; comment\n[Identity]\nDevice = 20363.000,30111.007\n[line]\nbaud = 0x4B00\nparity = e\n"
       "[replies]\nA.1600 = 31\nA.2005 = prompt\n[bootloader]\ntarget = classic\n"
       "version = 2.13\nram = 0x0200 - 0x09FF\nchip_id = 0xF26F\n"
-      "[bootloader_faults]\nnak = 3, 5\nnoise_bytes = 12 34\n",
+      "[bootloader_faults]\nnak = 3, 5\nnoise_bytes = 12 34\nduplicate = 4\n",
       errors);
   ASSERT_TRUE(errors.empty()) << errors.front();
   EXPECT_EQ(p.device, "20363.000,30111.007");
@@ -53,6 +53,7 @@ TEST(Profile, ValuesLandWhereTheyBelong) {
   EXPECT_EQ(p.bootLoader.chipId, 0xF26F);
   EXPECT_EQ(p.bootLoaderFaults.nak, (std::set<int>{3, 5}));
   EXPECT_EQ(p.bootLoaderFaults.noiseBytes, (std::vector<uint8_t>{0x12, 0x34}));
+  EXPECT_EQ(p.bootLoaderFaults.duplicate, (std::set<int>{4}));
   EXPECT_TRUE(p.faults.nak.empty());
 }
 

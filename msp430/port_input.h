@@ -1,0 +1,27 @@
+// Moving received bytes from the loader's port into a link's receiver, the same for both boot
+// loaders. A receiver has FreeSpace() and Append(bytes).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+#include "msp430/receive_buffer.h"
+#include "serial/com_port.h"
+
+namespace msp430 {
+
+// Appends what the port has received, as much as the receiver can take. False when the port
+// refused the read.
+template <typename Receiver>
+bool ReadArrived(serial::TComPort& port, Receiver& rx) {
+  std::array<uint8_t, ReceiveBuffer::kSize> bytes;  // the port puts a NUL behind what it returns
+  const size_t space = rx.FreeSpace();
+  if (space == 0) return true;
+  const int32_t count = port.Read(bytes.data(), static_cast<uint32_t>(space));
+  if (count < 0) return false;
+  rx.Append({bytes.data(), static_cast<size_t>(count)});
+  return true;
+}
+
+}  // namespace msp430

@@ -1,0 +1,108 @@
+// Boot-loader answers that come late or twice, end to end: update-cli against instrument-sim with
+// the boot loader's fault switches. The answer after the response time-out arrives together with
+// the answer to the retry, or an answer is sent twice; the run recovers, ends in bounded time,
+// reports success and leaves the flash equal to the image.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <map>
+
+#include "tests/e2e/cli_process.h"
+#include "tests/msp430/firmware_image.h"
+#include "tests/sim/sim_process.h"
+#include "tests/sim/ti_txt.h"
+#include "tests/support/temp_folder.h"
+
+namespace e2e {
+namespace {
+
+using msp430_test::Pattern;
+using msp430_test::Section;
+using msp430_test::TiTxt;
+using msp430_test::VectorTable;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+// A normal run takes about 15 s; a dialogue that has lost step hangs until this limit.
+constexpr int kLimitSeconds = 60;
+
+// The offered version 1.30 at 0xF000 (the identification reads it from the first 1000 bytes).
+const Section kVersion{0xF000, {'1', '.', '3', '0', 0, 0xFF}};
+
+// The response time-out of update-cli is 500 ms (UPDATE_TIME_SCALE=10); a late answer comes
+// after it, with the answer to the retry.
+const std::string kLate = "late_ms = 900\n";
+
+struct Case {
+  const char* name;
+  std::string profile;
+  std::vector<Section> image;
+  std::string prozTyp;
+};
+
+void PrintTo(const Case& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class StaleAnswerEndToEnd : public ::testing::TestWithParam<Case> {};
+
+TEST_P(StaleAnswerEndToEnd, RecoversAndProgramsTheImage) {
+  const Case& c = GetParam();
+  simtest::SimProcess sim("[identity]\nversion = 1.20\n" + c.profile,
+                          {"--com", "2", "--silent-ports", "1", "--dump", "flash.txt"});
+  ASSERT_TRUE(sim.Ready()) << sim.Output();
+  test::TempFolder folder;
+  WritePackage(folder.Path(), ImagePackage{TiTxt(c.image), c.prozTyp, "", false});
+
+  const auto begin = std::chrono::steady_clock::now();
+  const CliResult cli = RunCli(folder.Path(), sim.Folder(), {"--yes"}, kLimitSeconds);
+  const auto seconds =
+      std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - begin)
+          .count();
+  sim.Stop(SIGTERM);
+
+  EXPECT_LT(seconds, kLimitSeconds);
+  EXPECT_EQ(cli.exitCode, 0) << cli.output;
+  EXPECT_THAT(cli.output, HasSubstr("Download erfolgreich ausgeführt !"));
+  EXPECT_THAT(cli.output, Not(HasSubstr("Fehler im Bootloader")));
+  std::map<uint32_t, uint8_t> flash;
+  simtest::ParseTiTxt(simtest::ReadFile(sim.File("flash.txt")), flash);
+  int differences = 0;
+  for (const auto& [address, expected] : msp430_test::ImageBytes(c.image)) {
+    const auto found = flash.find(address);
+    const uint8_t actual = found == flash.end() ? 0xFF : found->second;
+    if (actual != expected && ++differences < 5) {
+      ADD_FAILURE() << std::hex << "0x" << address << ": flash " << int(actual) << ", image "
+                    << int(expected);
+    }
+  }
+  EXPECT_EQ(differences, 0);
+}
+
+// Classic frames, counted from the boot loader's start: 1 version, 2 password, 3 speed change,
+// 4 and on the erase sweep, then the blocks, the read-back and the start. F5xx frames: 1
+// password, 2 version, 3 device identifier, 4 speed change, 5 and on erase, blocks, read-back.
+const std::string kClassic = "[bootloader]\ntarget = classic\nversion = 1.60\n";
+const std::string kF5xx = "[bootloader]\ntarget = f5xx\n";
+const std::vector<Section> kClassicImage = {
+    kVersion, {0x1100, Pattern(700, 1)}, VectorTable(0xFFE0, 0x1100, 0x1100)};
+const std::vector<Section> kF5xxImage = {
+    kVersion, {0x5C00, Pattern(600, 2)}, VectorTable(0xFF80, 0x5C00, 0x5C00)};
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, StaleAnswerEndToEnd,
+    ::testing::Values(Case{"ClassicLateEraseAfterTheSpeedChange",
+                           kClassic + "[bootloader_faults]\nlate = 4\n" + kLate, kClassicImage,
+                           "149"},
+                      Case{"ClassicAnswerTwiceAfterTheSpeedChange",
+                           kClassic + "[bootloader_faults]\nduplicate = 4\n", kClassicImage, "149"},
+                      Case{"F5xxLateErase", kF5xx + "[bootloader_faults]\nlate = 5\n" + kLate,
+                           kF5xxImage, "5438"},
+                      Case{"F5xxStatusTwice", kF5xx + "[bootloader_faults]\nduplicate = 5\n",
+                           kF5xxImage, "5438"}),
+    [](const ::testing::TestParamInfo<Case>& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace e2e
