@@ -175,13 +175,13 @@ void TUpdateForm::BuildElements() {
   OkBitBtn->setGeometry(197, 16, 137, 25);
   OkBitBtn->setDefault(true);
   connect(OkBitBtn, &QPushButton::clicked, this, [this] { OkBitBtnClick(); });
-  connect(SpeedButton1, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
   InfoStaticText = SunkenText(KeyPanel);
   InfoStaticText->setGeometry(24, 20, 160, 17);
   InfoStaticText->hide();
   SpeedButton1 = new QToolButton(KeyPanel);
   SpeedButton1->setGeometry(456, 16, 25, 25);
   SpeedButton1->hide();
+  connect(SpeedButton1, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
 
   UpdateStatusBar = new QStatusBar(this);
   setStatusBar(UpdateStatusBar);
@@ -286,16 +286,16 @@ void TUpdateForm::NameElements() {
   };
   for (const auto& [object, name] : named) object->setObjectName(QString::fromUtf8(name));
   // Texts the program writes at run time keep them when the language changes.
-  for (QLabel* text : {NameStaticText, SerStaticText, PCBStaticText, SWStaticText, InfoStaticText}) {
+  for (QLabel* text :
+       {NameStaticText, SerStaticText, PCBStaticText, SWStaticText, InfoStaticText}) {
     translation::SetTag(text, UpdateSprachDialog.TagNoTranslate);
   }
   for (QLabel* panel : StatusPanels) translation::SetTag(panel, UpdateSprachDialog.TagNoTranslate);
 }
 
 std::filesystem::path TUpdateForm::FindBeside(const std::string& name) const {
-  const std::filesystem::path folders[] = {
-      options_.workingFolder, options_.programFolder,
-      QCoreApplication::applicationDirPath().toStdString()};
+  const std::filesystem::path folders[] = {options_.workingFolder, options_.programFolder,
+                                           QCoreApplication::applicationDirPath().toStdString()};
   for (const std::filesystem::path& folder : folders) {
     std::error_code error;
     if (!folder.empty() && std::filesystem::is_regular_file(folder / name, error)) {
@@ -465,7 +465,8 @@ bool TUpdateForm::ReadmeClick() {
   const std::filesystem::path manual = FindBeside(name);
   if (!manual.empty() && openDocument_(manual)) return true;
   std::string text(messages::In(messages::kManualNotOpened, language));
-  if (manual.empty()) text += "\r\n" + std::string(messages::In(messages::kManualMissing, language)) + name;
+  if (manual.empty())
+    text += "\r\n" + std::string(messages::In(messages::kManualMissing, language)) + name;
   ShowMessage(update::BoxIcon::Error, update::BoxButtons::Ok,
               messages::Text(messages::CAPTION_ERROR, language), text);
   return false;

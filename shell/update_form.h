@@ -11,12 +11,12 @@
 #include <vector>
 
 #include "core/event_core.h"
+#include "msp430/msp430_paths.h"
+#include "serial/com_port.h"
 #include "shell/device_file.h"
 #include "shell/firmware_scan.h"
 #include "shell/settings.h"
 #include "translation/language.h"
-#include "msp430/msp430_paths.h"
-#include "serial/com_port.h"
 #include "update/engine.h"
 #include "update/port_table.h"
 #include "update/update_view.h"
