@@ -300,5 +300,40 @@ TEST(SWVersionClick, ShowsTheVersionOfUpdateIni) {
       << boxes;
 }
 
+// The build writes the four manuals beside the program; each is a PDF a viewer can render, and
+// the help menu of a program in that folder opens the one of its language and instrument type.
+TEST(ReadmeClick, BuiltManualsRenderAndAreFoundBesideTheProgram) {
+  test::App();
+  const std::filesystem::path programFolder = std::filesystem::path(UPDATER_BUILD_DIR) / "shell";
+  test::TempFolder pages;
+  for (const char* name : {"Firmwareupdate_Messgeraete.pdf", "Firmwareupdate_SNX_Sensoren.pdf",
+                           "Firmwareupdate_meters.pdf", "Firmwareupdate_SNX_sensors.pdf"}) {
+    SCOPED_TRACE(name);
+    const std::filesystem::path manual = programFolder / name;
+    ASSERT_TRUE(std::filesystem::is_regular_file(manual));
+    const std::filesystem::path page = pages.Path() / name;
+    const std::string command = "pdftoppm -r 30 -png -singlefile -f 1 -l 1 '" + manual.string() +
+                                "' '" + page.string() + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    std::error_code error;
+    EXPECT_GT(std::filesystem::file_size(page.string() + ".png", error), 1000u);
+  }
+
+  Package package(true, "1");
+  FormOptions options = package.Options();
+  options.programFolder = programFolder;
+  options.devices.StartMode = 3;
+  QtWindowSystem windows;
+  TUpdateForm form(windows, std::move(options));
+  std::vector<std::filesystem::path> opened;
+  form.SetDocumentOpener([&opened](const std::filesystem::path& file) {
+    opened.push_back(file);
+    return true;
+  });
+  form.Readme->trigger();
+  EXPECT_EQ(opened,
+            std::vector<std::filesystem::path>{programFolder / "Firmwareupdate_SNX_sensors.pdf"});
+}
+
 }  // namespace
 }  // namespace shell
