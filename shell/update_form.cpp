@@ -20,6 +20,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
+#include <algorithm>
 
 #include "core/event_codes.h"
 #include "shell/message_box.h"
@@ -35,6 +36,7 @@ namespace {
 constexpr int kClientWidth = 547;
 constexpr int kClientHeight = 494;
 constexpr int kKeyPanelHeight = 58;
+constexpr int kInfoWidth = 160;
 constexpr int kStatusWidths[] = {200, 50, 50, 120, 80};
 
 QLabel* SunkenText(QWidget* parent) {
@@ -176,7 +178,7 @@ void TUpdateForm::BuildElements() {
   OkBitBtn->setDefault(true);
   connect(OkBitBtn, &QPushButton::clicked, this, [this] { OkBitBtnClick(); });
   InfoStaticText = SunkenText(KeyPanel);
-  InfoStaticText->setGeometry(24, 20, 160, 17);
+  InfoStaticText->setGeometry(24, 20, kInfoWidth, 17);
   InfoStaticText->hide();
   SpeedButton1 = new QToolButton(KeyPanel);
   SpeedButton1->setGeometry(456, 16, 25, 25);
@@ -503,6 +505,10 @@ void TUpdateForm::SpeedButton1Click() {
 
 void TUpdateForm::ShowNotice(bool visible, std::string_view caption) {
   InfoStaticText->setText(ToDisplayText(caption));
+  // As wide as the notice needs, up to the OK button.
+  const int room = OkBitBtn->x() - InfoStaticText->x() - 4;
+  InfoStaticText->resize(std::clamp(InfoStaticText->sizeHint().width(), kInfoWidth, room),
+                         InfoStaticText->height());
   InfoStaticText->setVisible(visible);
 }
 

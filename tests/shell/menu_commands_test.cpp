@@ -18,6 +18,7 @@
 #include "shell/qt_window_system.h"
 #include "shell/startup.h"
 #include "shell/update_form.h"
+#include "tests/serial/pty_fixture.h"
 #include "tests/support/package_files.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_folder.h"
@@ -229,6 +230,8 @@ TEST(FormKeyUp, KeyCombinations) {
     EXPECT_EQ(form.InfoStaticText->isVisible(), c.notice != nullptr);
     if (c.notice) {
       EXPECT_EQ(form.InfoStaticText->text().toStdString(), c.notice);
+      // The whole notice fits its field.
+      EXPECT_LE(form.InfoStaticText->sizeHint().width(), form.InfoStaticText->width());
     }
     EXPECT_EQ(form.UpdateMemo->toPlainText().contains(update::cmd::kClockPrefix), c.clockSent);
   }
@@ -333,6 +336,33 @@ TEST(ReadmeClick, BuiltManualsRenderAndAreFoundBesideTheProgram) {
   form.Readme->trigger();
   EXPECT_EQ(opened,
             std::vector<std::filesystem::path>{programFolder / "Firmwareupdate_SNX_sensors.pdf"});
+}
+
+// The hidden speed button sends the wake-up sequence of the device kind to the first port.
+TEST(SpeedButton1Click, SendsTheWakeSequenceOfTheDeviceKind) {
+  test::App();
+  struct Case {
+    int32_t deviceKind;
+    std::string bytes;
+  } cases[] = {
+      {1, "\x80"},
+      {4, std::string("\x85\x01\x00\x1A", 4)},
+      {7, ""},  // a kind without a sequence sends nothing
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.deviceKind);
+    Package package(true);
+    ptytest::PortDir ports;
+    ptytest::Pty& com1 = ports.Add(1);
+    FormOptions options = package.Options();
+    options.devices.DeviceKind = c.deviceKind;
+    QtWindowSystem windows;
+    TUpdateForm form(windows, std::move(options));
+    ASSERT_TRUE(form.Ports().UpdateCom().Opened());
+    com1.Drain();
+    form.SpeedButton1Click();
+    EXPECT_EQ(com1.Receive(c.bytes.size() + 1, 200), c.bytes);
+  }
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "shell/qt_window_system.h"
+#include "tests/serial/pty_fixture.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_folder.h"
 
@@ -271,6 +273,32 @@ TEST(V24Dialog, OpenDialogOnAClosedPort) {
     EXPECT_EQ(stored.Baudrate, ok ? B_38400 : B__4800);
   }
   unsetenv("UPDATE_PORT_DIR");
+}
+
+// OK on an open port reopens it with the edited record: here on another port and speed.
+TEST(V24Dialog, OpenDialogReopensAnOpenPort) {
+  test::App();
+  ptytest::PortDir ports;
+  ports.Add(1);
+  ptytest::Pty& second = ports.Add(2);
+  QtWindowSystem windows;
+  TComPort port;
+  port.V24Dialog = AllFlags();
+  ASSERT_NE(port.Open(&windows, Com__1, false), kInvalidHandle);
+  QWidget owner;
+  QTimer::singleShot(0, &owner, [&] {
+    auto* dialog = owner.findChild<TV24_Dialog*>();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->Schnittstellen_Box->currentText(), "COM1");
+    dialog->Schnittstellen_Box->setCurrentText("COM2");
+    dialog->Baudrate_Box->setCurrentText("9600");
+    dialog->V24_Adjust_okay->click();
+  });
+  EXPECT_TRUE(port.OpenDialog(V24SettingsDialog(&owner)));
+  EXPECT_TRUE(port.Opened());
+  EXPECT_EQ(port.ComNumber(), 2);
+  EXPECT_EQ(second.Speed(), B9600);
+  port.Close();
 }
 
 }  // namespace
