@@ -1,7 +1,10 @@
 // The translation of a Qt window: its caption, the captions and hints of its widgets and its menu
 // bar, each looked up by the object's name. Widgets are matched by exact class, so a class
 // derived from one of them is left alone; a widget whose "Tag" property equals the language's
-// TagNoTranslate keeps its caption.
+// TagNoTranslate keeps its caption. The classes: QLabel (labels, static texts, captioned panels),
+// QPushButton (buttons), QToolButton (speed buttons), QCheckBox, QRadioButton, QGroupBox (group
+// boxes and radio groups), QTabBar (tab controls: all tab captions as one text, a line each) and
+// QMenuBar (the main menu with its submenus). Hints are tool tips (status tips of menu items).
 #pragma once
 
 #include <string>
