@@ -10,7 +10,7 @@ source scripts/deps.sh
 ensure_packages
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$(nproc)" --target update update-cli instrument-sim flash-compare
+cmake --build build -j "$(nproc)" --target update update-cli instrument-sim flash-compare manuals
 
 root=$PWD
 run=$root/demo/run
@@ -18,6 +18,8 @@ rm -rf "$run" && mkdir -p "$run/ports"
 # Settings and device description are read from the working folder, firmware files are listed
 # from the program's folder: links to the programs run from the package copy.
 cp demo/Update.ini demo/ProgDevice.ini demo/Demo340.txt "$run/"
+# The package carries the window's language files and the manuals of the help menu.
+cp lang/Update.Deu lang/Update.Eng build/shell/Firmwareupdate_*.pdf "$run/"
 ln -s "$root/build/shell/update" "$run/update"
 ln -s "$root/build/shell/update-cli" "$run/update-cli"
 export UPDATE_PORT_DIR=$run/ports

@@ -3,6 +3,7 @@
 // the display expands on a copy just before showing them.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string_view>
 
@@ -56,5 +57,21 @@ inline constexpr std::string_view kConfigFileCaption = "Error";
 inline constexpr std::string_view kDebugModeNotice = "Debug-Mode";
 inline constexpr std::string_view kIgnoreVersionNotice = "Software Vers. ignorieren";
 inline constexpr std::string_view kInfoCaption = "Info";
+
+// Texts of the menu commands and the port settings dialog, row 0 German, row 1 English (pick
+// with In).
+using TextPair = std::array<std::string_view, 2>;
+inline std::string_view In(const TextPair& text, int32_t language) {
+  return text[static_cast<size_t>(LanguageRow(language))];
+}
+inline constexpr TextPair kManualNotOpened = {"Programm konnte nicht gestartet werden!",
+                                              "The manual could not be opened!"};
+inline constexpr TextPair kManualMissing = {"Handbuch nicht gefunden: ", "Manual not found: "};
+inline constexpr TextPair kLanguageFileNotWritten = {
+    "Die Sprachdatei konnte nicht geschrieben werden: ",
+    "The language file could not be written: "};
+inline constexpr TextPair kTimeoutNotNumber = {
+    "Bitte geben Sie die Zeit in ganzen Millisekunden ein (0 bis 2147483647): ",
+    "Please enter the time in whole milliseconds (0 to 2147483647): "};
 
 }  // namespace messages

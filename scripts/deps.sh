@@ -1,7 +1,7 @@
 # Installs the Debian packages the build, the tests and the demo need, when any is missing.
 # Sourced by test.sh and demo.sh.
 updater_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev
-  libbenchmark-dev fonts-dejavu-core)
+  libbenchmark-dev fonts-dejavu-core poppler-utils)
 
 ensure_packages() {
   local missing=()

@@ -100,6 +100,19 @@ PortHandle TComPort::Open(core::WindowSystem* ownerWindow, int32_t port, bool sh
   return handle_;
 }
 
+bool TComPort::OpenDialog(const SettingsDialog& dialog) {
+  Check_AllV24();
+  V24ParameterTag copy = *V24.GetParameter(StreamOn, Datei);
+  if (!dialog || dialog(V24Dialog, copy, inventory_, Language) != 1) return false;
+  V24.SetParameter(&copy);
+  if (opened_) {
+    core::WindowSystem* owner = ownerWindow_;
+    Close();
+    Open(owner, copy.Schnittstelle, true);
+  }
+  return true;
+}
+
 void TComPort::Close() {
   if (!opened_) return;
   reader_->Stop();

@@ -39,6 +39,12 @@ inline constexpr int32_t kWriteRefused = -2;
 // Shows a modal error box (the window) or prints it (console, default: stderr).
 using ErrorBox = std::function<void(const std::string& caption, const std::string& text)>;
 
+// The port settings dialog, provided by the window system (the port has no widgets): shows the
+// record with the fields the flags allow to change, lets the user edit it and returns 1 for OK
+// (record edited) or 2 for Cancel. ports lists the ports present; language 0 German, 1 English.
+using SettingsDialog = std::function<int(const TDlgParameter& flags, V24ParameterTag& record,
+                                         const PortInventory& ports, int language)>;
+
 class TComPort {
  public:
   static constexpr size_t kTxBufferSize = 32768;
@@ -86,6 +92,11 @@ class TComPort {
   virtual V24ParameterTag* GetV24Parameter();
   void SetV24(TV24Parameter* other);
   void SetV24Dlg(const TDlgParameter* other) { V24Dialog = *other; }
+
+  // Takes the inventory again, shows the line parameters in the dialog and on OK keeps the
+  // edited record (in the parameter file while persisting) and reopens an open port with it.
+  // Returns whether the user chose OK.
+  bool OpenDialog(const SettingsDialog& dialog);
 
   void Check_AllV24() { inventory_.Take(); }
   int GetMaxV24Devices() const { return inventory_.DeviceCount; }

@@ -3,6 +3,7 @@
 // and prints what the window would show. Exit code 0 only after the success message.
 #include <QCoreApplication>
 #include <QTimer>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -29,7 +30,7 @@ constexpr int kExitNotStarted = 2;
 constexpr int kExitTimeout = 3;
 
 constexpr char kHelp[] =
-    "Usage: update-cli [--yes | --no] [--timeout SECONDS]\n"
+    "Usage: update-cli [--yes | --no] [--timeout SECONDS] [--trace FILE]\n"
     "\n"
     "Runs one firmware update without a window. Like the window it reads Update.ini and\n"
     "ProgDevice.ini from the current folder and lists the firmware files of the folder the\n"
@@ -39,6 +40,8 @@ constexpr char kHelp[] =
     "  --yes              answer every question with Yes\n"
     "  --no               answer every question with No (the default: the safe answer)\n"
     "  --timeout SECONDS  give up after this long (default 900)\n"
+    "  --trace FILE       debug log: every command sent and every answer received (\" <-\")\n"
+    "                     is logged, and the whole log is also written to FILE\n"
     "  --help             this text\n"
     "\n"
     "Exit codes: 0 the update succeeded; 1 the run ended without success (refused, declined or\n"
@@ -50,6 +53,7 @@ constexpr char kHelp[] =
 struct Options {
   bool yes = false;
   int timeoutSeconds = 900;
+  std::string traceFile;
 };
 
 bool ParseOptions(int argc, char* argv[], Options& options) {
@@ -62,6 +66,8 @@ bool ParseOptions(int argc, char* argv[], Options& options) {
     } else if (arg == "--timeout" && i + 1 < argc) {
       options.timeoutSeconds = std::atoi(argv[++i]);
       if (options.timeoutSeconds <= 0) return false;
+    } else if (arg == "--trace" && i + 1 < argc) {
+      options.traceFile = argv[++i];
     } else if (arg == "--help") {
       std::fputs(kHelp, stdout);
       std::exit(kExitSuccess);
@@ -91,6 +97,15 @@ int main(int argc, char* argv[]) {
     std::fputs(kHelp, stderr);
     return kExitNotStarted;
   }
+  std::FILE* trace = nullptr;
+  if (!options.traceFile.empty()) {
+    trace = std::fopen(options.traceFile.c_str(), "w");
+    if (!trace) {
+      std::printf("update-cli: the trace file %s cannot be written: %s\n",
+                  options.traceFile.c_str(), std::strerror(errno));
+      return kExitNotStarted;
+    }
+  }
   QCoreApplication app(argc, argv);
   shell::QtWindowSystem windows;
   const std::filesystem::path workingFolder = std::filesystem::current_path();
@@ -113,6 +128,7 @@ int main(int argc, char* argv[]) {
       shell::ScanFirmwareFiles(shell::ProgramFolder(argc > 0 ? argv[0] : ""), progFile2);
 
   shell::ConsoleView view(stdout, options.yes);
+  view.SetTrace(trace);
   for (const std::string& line : firmware.log) view.AppendLog(line);
   update::DownloadContext empty;
   view.AppendLog(update::ExpandMessage(devices.StartTextIn(settings.LanguageIndex),
@@ -128,6 +144,7 @@ int main(int argc, char* argv[]) {
     return kExitNotStarted;
   }
   view.SetStatusPanel(0, session.OpenPorts());
+  if (trace) session.Engine().DebugMode = 1;
   view.SetOnEnd([](void*) { QCoreApplication::exit(0); }, nullptr);
 
   // The sequence has no time-out of its own after programming: it waits for the instrument.

@@ -55,6 +55,13 @@ void ConsoleView::Line(std::string_view prefix, std::string_view text) {
 
 void ConsoleView::AppendLog(std::string_view text) {
   Line("", text);
+  if (trace_) {
+    // One entry a line: the line end a command carries is not repeated.
+    std::string_view entry = text;
+    while (!entry.empty() && (entry.back() == '\r' || entry.back() == '\n')) entry.remove_suffix(1);
+    std::fprintf(trace_, "%.*s\n", static_cast<int>(entry.size()), entry.data());
+    std::fflush(trace_);
+  }
   if (!text.empty()) reason_ = OneLine(text);
 }
 

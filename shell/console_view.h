@@ -37,6 +37,9 @@ class ConsoleView : public update::UpdateView {
   void CloseWindow() override;
   void RunFinished() override;
 
+  // Every log entry also goes to trace (with the debug log on: each command and answer).
+  void SetTrace(std::FILE* trace) { trace_ = trace; }
+
   Outcome Result() const { return outcome_; }
   // Why the run ended without success: the last error shown, or the last log entry.
   const std::string& Reason() const { return reason_; }
@@ -53,6 +56,7 @@ class ConsoleView : public update::UpdateView {
   void End(Outcome outcome);
 
   std::FILE* out_;
+  std::FILE* trace_ = nullptr;
   bool answerYes_;
   int32_t progress_ = 0;
   int32_t progressMax_ = 40;

@@ -3,9 +3,12 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDesktopServices>
 #include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
@@ -16,11 +19,16 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
+#include <QUrl>
+#include <algorithm>
 
 #include "core/event_codes.h"
+#include "package/messages.h"
 #include "shell/message_box.h"
 #include "shell/time_scale.h"
+#include "translation/qt_translate.h"
 #include "update/display.h"
+#include "update/port_search.h"
 
 namespace shell {
 namespace {
@@ -28,6 +36,7 @@ namespace {
 constexpr int kClientWidth = 547;
 constexpr int kClientHeight = 494;
 constexpr int kKeyPanelHeight = 58;
+constexpr int kInfoWidth = 160;
 constexpr int kStatusWidths[] = {200, 50, 50, 120, 80};
 
 QLabel* SunkenText(QWidget* parent) {
@@ -56,6 +65,31 @@ QLabel* Panel(QWidget* parent, const char* caption, int pixelSize, bool bold) {
   return panel;
 }
 
+// The manuals by index (1 for the sensor instruments of StartMode 2 and 3, plus 2 for English).
+constexpr const char* kManuals[] = {
+    "Firmwareupdate_Messgeraete.pdf",
+    "Firmwareupdate_SNX_Sensoren.pdf",
+    "Firmwareupdate_meters.pdf",
+    "Firmwareupdate_SNX_sensors.pdf",
+};
+
+// Reports the rewrite of Update.ini: errors in a box, notes in the log.
+class FormReport : public package::FileReport {
+ public:
+  explicit FormReport(TUpdateForm& form) : form_(form) {}
+  void ShowError(std::string_view caption, std::string_view text) override {
+    form_.ShowMessage(update::BoxIcon::Error, update::BoxButtons::Ok, caption, text);
+  }
+  void Note(std::string_view text) override { form_.AppendLog(text); }
+
+ private:
+  TUpdateForm& form_;
+};
+
+bool OpenWithDesktop(const std::filesystem::path& file) {
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(file.string())));
+}
+
 }  // namespace
 
 TUpdateForm::TUpdateForm(core::WindowSystem& windows, FormOptions options)
@@ -63,6 +97,9 @@ TUpdateForm::TUpdateForm(core::WindowSystem& windows, FormOptions options)
   setWindowTitle(QStringLiteral("Download :"));
   BuildElements();
   BuildMenus();
+  NameElements();
+  openDocument_ = OpenWithDesktop;
+  UpdateSprachDialog.Dialogfile = "own.lng";
   resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
   const int32_t language = options_.settings.LanguageIndex;
   Deutsch->setChecked(language == 0);
@@ -82,10 +119,14 @@ TUpdateForm::TUpdateForm(core::WindowSystem& windows, FormOptions options)
   session_ = std::make_unique<UpdateSession>(windows, *this, options_.settings, options_.devices,
                                              firmware_.files, std::move(portErrorBox));
   ShowStartText();
+  TranslateWindow();
+  QCoreApplication::instance()->installEventFilter(this);
   StatusPanels[0]->setText(QString::fromStdString(session_->OpenPorts()));
 }
 
-TUpdateForm::~TUpdateForm() = default;
+TUpdateForm::~TUpdateForm() {
+  QCoreApplication::instance()->removeEventFilter(this);
+}
 
 void TUpdateForm::BuildElements() {
   client_ = new QWidget(this);
@@ -127,11 +168,12 @@ void TUpdateForm::BuildElements() {
   OkBitBtn->setDefault(true);
   connect(OkBitBtn, &QPushButton::clicked, this, [this] { OkBitBtnClick(); });
   InfoStaticText = SunkenText(KeyPanel);
-  InfoStaticText->setGeometry(24, 20, 160, 17);
+  InfoStaticText->setGeometry(24, 20, kInfoWidth, 17);
   InfoStaticText->hide();
   SpeedButton1 = new QToolButton(KeyPanel);
   SpeedButton1->setGeometry(456, 16, 25, 25);
   SpeedButton1->hide();
+  connect(SpeedButton1, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
 
   UpdateStatusBar = new QStatusBar(this);
   setStatusBar(UpdateStatusBar);
@@ -169,7 +211,7 @@ void TUpdateForm::BuildMenus() {
   }
   BenchXXX = Bearbeiten->addAction(QStringLiteral("Bench XXX"));
   UpdateEnd = Bearbeiten->addAction(QStringLiteral("&Beenden"));
-  connect(UpdateEnd, &QAction::triggered, this, [this] { close(); });
+  connect(UpdateEnd, &QAction::triggered, this, [this] { Beenden(); });
 
   Sprache = menuBar()->addMenu(QStringLiteral("&Sprache"));
   auto* group = new QActionGroup(this);
@@ -181,10 +223,94 @@ void TUpdateForm::BuildMenus() {
   }
   Deutsch->setData(0);
   Englisch->setData(1);
+  for (QAction* item : {Deutsch, Englisch}) {
+    connect(item, &QAction::triggered, this, [this, item] { LanguageClick(item->data().toInt()); });
+  }
 
   Help = menuBar()->addMenu(QStringLiteral("&Hilfe"));
   Readme = Help->addAction(QStringLiteral("&Read me ..."));
   SWVersion = Help->addAction(QStringLiteral("&Version ..."));
+  connect(Readme, &QAction::triggered, this, [this] { ReadmeClick(); });
+  connect(SWVersion, &QAction::triggered, this, [this] { SWVersionClick(); });
+}
+
+void TUpdateForm::NameElements() {
+  const std::pair<QObject*, const char*> named[] = {
+      {this, "UpdateForm"},
+      {MainBevel, "MainBevel"},
+      {UpdateGroupBox, "UpdateGroupBox"},
+      {NameLabel, "NameLabel"},
+      {SerLabel, "SerLabel"},
+      {PCBLabel, "PCBLabel"},
+      {SWLabel, "SWLabel"},
+      {NameStaticText, "NameStaticText"},
+      {SerStaticText, "SerStaticText"},
+      {PCBStaticText, "PCBStaticText"},
+      {SWStaticText, "SWStaticText"},
+      {DLLabel, "DLLabel"},
+      {DLListBox, "DLListBox"},
+      {UpdateMemo, "UpdateMemo"},
+      {WaitProgressBar, "WaitProgressBar"},
+      {KeyPanel, "KeyPanel"},
+      {OkBitBtn, "OkBitBtn"},
+      {InfoStaticText, "InfoStaticText"},
+      {SpeedButton1, "SpeedButton1"},
+      {UpdateStatusBar, "UpdateStatusBar"},
+      {WaitPanel, "WaitPanel"},
+      {StopPanel, "StopPanel"},
+      {SecTimer, "SecTimer"},
+      {TitleTimer, "TitleTimer"},
+      {menuBar(), "MainMenu1"},
+      {Bearbeiten, "Bearbeiten"},
+      {TG480eProgramming, "TG480eProgramming"},
+      {DevMulti480e, "DevMulti480e"},
+      {DevpH480e, "DevpH480e"},
+      {DevOxi480e, "DevOxi480e"},
+      {DevCond480e, "DevCond480e"},
+      {BenchXXX, "BenchXXX"},
+      {UpdateEnd, "UpdateEnd"},
+      {Sprache, "Sprache"},
+      {Deutsch, "Deutsch"},
+      {Englisch, "Englisch"},
+      {Help, "Help"},
+      {Readme, "Readme"},
+      {SWVersion, "SWVersion"},
+  };
+  for (const auto& [object, name] : named) object->setObjectName(QString::fromUtf8(name));
+  // Texts the program writes at run time keep them when the language changes.
+  for (QLabel* text :
+       {NameStaticText, SerStaticText, PCBStaticText, SWStaticText, InfoStaticText}) {
+    translation::SetTag(text, UpdateSprachDialog.TagNoTranslate);
+  }
+  for (QLabel* panel : StatusPanels) translation::SetTag(panel, UpdateSprachDialog.TagNoTranslate);
+}
+
+std::filesystem::path TUpdateForm::FindBeside(const std::string& name) const {
+  const std::filesystem::path folders[] = {options_.workingFolder, options_.programFolder,
+                                           QCoreApplication::applicationDirPath().toStdString()};
+  for (const std::filesystem::path& folder : folders) {
+    std::error_code error;
+    if (!folder.empty() && std::filesystem::is_regular_file(folder / name, error)) {
+      return folder / name;
+    }
+  }
+  return {};
+}
+
+std::filesystem::path TUpdateForm::LanguageFile() const {
+  const std::string name = options_.settings.LanguageIndex == 1 ? "Update.Eng" : "Update.Deu";
+  const std::filesystem::path found = FindBeside(name);
+  return found.empty() ? options_.workingFolder / name : found;
+}
+
+void TUpdateForm::TranslateWindow() {
+  UpdateSprachDialog.Dialogfile = LanguageFile().string();
+  const std::string error = translation::TranslateDialog(UpdateSprachDialog, this);
+  if (!error.empty()) {
+    AppendLog(std::string(messages::In(messages::kLanguageFileNotWritten,
+                                       options_.settings.LanguageIndex)) +
+              error);
+  }
 }
 
 void TUpdateForm::LayoutElements() {
@@ -311,6 +437,93 @@ void TUpdateForm::OkBitBtnClick() {
 
 void TUpdateForm::SecTimerTimer() {
   WaitProgressBar->setValue(WaitProgressBar->value() + 1);
+}
+
+void TUpdateForm::Beenden() {
+  close();
+}
+
+std::string TUpdateForm::ManualName() const {
+  const int32_t startMode = options_.devices.StartMode;
+  const int index = (startMode == 2 || startMode == 3 ? 1 : 0) +
+                    2 * messages::LanguageRow(options_.settings.LanguageIndex);
+  return kManuals[index];
+}
+
+bool TUpdateForm::ReadmeClick() {
+  const int32_t language = options_.settings.LanguageIndex;
+  const std::string name = ManualName();
+  const std::filesystem::path manual = FindBeside(name);
+  if (!manual.empty() && openDocument_(manual)) return true;
+  std::string text(messages::In(messages::kManualNotOpened, language));
+  if (manual.empty())
+    text += "\r\n" + std::string(messages::In(messages::kManualMissing, language)) + name;
+  ShowMessage(update::BoxIcon::Error, update::BoxButtons::Ok,
+              messages::Text(messages::CAPTION_ERROR, language), text);
+  return false;
+}
+
+void TUpdateForm::LanguageClick(int32_t tag) {
+  package::Settings& settings = options_.settings;
+  settings.LanguageIndex = tag == 1 ? 1 : 0;
+  (settings.LanguageIndex == 1 ? Englisch : Deutsch)->setChecked(true);
+  session_->Ports().SetLanguage(settings.LanguageIndex);
+  // A failed rewrite is reported there; the switch holds for this run of the program.
+  FormReport report(*this);
+  package::WriteSettings(options_.workingFolder, settings, report);
+  TranslateWindow();
+  ClearLog();
+  AppendLog(update::ExpandMessage(options_.devices.StartTextIn(settings.LanguageIndex),
+                                  settings.LanguageIndex, update::DownloadContext{}, 0));
+}
+
+void TUpdateForm::SWVersionClick() {
+  const int32_t language = options_.settings.LanguageIndex;
+  ShowMessage(update::BoxIcon::Information, update::BoxButtons::Ok,
+              messages::Text(messages::CAPTION_INFO, language),
+              "     Version " + options_.settings.Version + std::string(27, ' '));
+}
+
+void TUpdateForm::SpeedButton1Click() {
+  const auto kind = static_cast<size_t>(options_.devices.DeviceKind);
+  serial::TComPort* port = session_->Ports().Entry(0);
+  if (!port || kind >= update::kWakeSequences.size()) return;
+  const update::WakeSequence& wake = update::kWakeSequences[kind];
+  port->Write(wake.bytes, wake.length, false);
+}
+
+void TUpdateForm::ShowNotice(bool visible, std::string_view caption) {
+  InfoStaticText->setText(ToDisplayText(caption));
+  // As wide as the notice needs, up to the OK button.
+  const int room = OkBitBtn->x() - InfoStaticText->x() - 4;
+  InfoStaticText->resize(std::clamp(InfoStaticText->sizeHint().width(), kInfoWidth, room),
+                         InfoStaticText->height());
+  InfoStaticText->setVisible(visible);
+}
+
+void TUpdateForm::FormKeyUp(int key, Qt::KeyboardModifiers shift) {
+  if ((shift & Qt::ShiftModifier) && key == Qt::Key_F12)
+    session_->Engine().SetInstrumentClock(true);
+  if ((shift & Qt::ControlModifier) && key == Qt::Key_F1) {
+    session_->Engine().DebugMode = session_->Engine().DebugMode == 1 ? 0 : 1;
+    ShowNotice(session_->Engine().DebugMode == 1, messages::kDebugModeNotice);
+  }
+  if ((shift & Qt::ControlModifier) && (shift & Qt::AltModifier) && key == Qt::Key_F10) {
+    session_->Engine().VersionCheck = session_->Engine().VersionCheck == 1 ? 0 : 1;
+    ShowNotice(session_->Engine().VersionCheck == 0, messages::kIgnoreVersionNotice);
+  }
+}
+
+bool TUpdateForm::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) keySeen_ = nullptr;
+  if (event->type() != QEvent::KeyRelease || !watched->isWidgetType()) return false;
+  if (static_cast<QWidget*>(watched)->window() != this) return false;
+  // A release a control ignores goes on to its parents: the window takes it once.
+  if (event == keySeen_) return false;
+  keySeen_ = event;
+  const auto* key = static_cast<const QKeyEvent*>(event);
+  if (!key->isAutoRepeat()) FormKeyUp(key->key(), key->modifiers());
+  return false;
 }
 
 void TUpdateForm::closeEvent(QCloseEvent* event) {

@@ -16,6 +16,7 @@
 #include "serial/com_port.h"
 #include "shell/firmware_scan.h"
 #include "shell/update_session.h"
+#include "translation/language.h"
 #include "update/engine.h"
 #include "update/port_table.h"
 #include "update/update_view.h"
@@ -83,6 +84,31 @@ class TUpdateForm : public QMainWindow, public update::UpdateView {
   void OkBitBtnClick();
   void SecTimerTimer();
 
+  // Menu commands and key combinations.
+  void Beenden();
+  // Opens the manual of the language and instrument type; false after the error box.
+  bool ReadmeClick();
+  // Switches to the language of tag (0 German, 1 English) and keeps the choice in Update.ini.
+  void LanguageClick(int32_t tag);
+  void SWVersionClick();
+  // Sends the wake-up sequence of the device kind to the first port.
+  void SpeedButton1Click();
+  // Shift+F12 sets the instrument's clock, Ctrl+F1 toggles the debug log, Ctrl+Alt+F10 toggles
+  // the version check.
+  void FormKeyUp(int key, Qt::KeyboardModifiers shift);
+
+  // The manual ReadmeClick opens: its file name by language and StartMode.
+  std::string ManualName() const;
+  // How a document is opened; the default asks the desktop (its PDF viewer). Tests record.
+  using DocumentOpener = std::function<bool(const std::filesystem::path&)>;
+  void SetDocumentOpener(DocumentOpener opener) { openDocument_ = std::move(opener); }
+  // The language file of the current language: found beside the package, else beside the
+  // program; the package folder when there is none (the translation then learns it there).
+  std::filesystem::path LanguageFile() const;
+
+  // The translation of the window's captions.
+  translation::TLanguage UpdateSprachDialog;
+
   // Window elements, named as in the window definition.
   QFrame* MainBevel = nullptr;
   QGroupBox* UpdateGroupBox = nullptr;
@@ -128,6 +154,8 @@ class TUpdateForm : public QMainWindow, public update::UpdateView {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  // The window sees every released key before its controls.
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
  private:
@@ -136,11 +164,19 @@ class TUpdateForm : public QMainWindow, public update::UpdateView {
   void LayoutElements();
   void ApplyFirmwareScan();
   void ShowStartText();
+  void NameElements();
+  void TranslateWindow();
+  void ShowNotice(bool visible, std::string_view caption);
+  // A file of the package folder, else of the program's folder, else of the executable's own.
+  std::filesystem::path FindBeside(const std::string& name) const;
 
   FormOptions options_;
   FirmwareScan firmware_;
   std::unique_ptr<UpdateSession> session_;
   QWidget* client_ = nullptr;
+  DocumentOpener openDocument_;
+  // The key release being passed up from a control to its parents, handled once.
+  const QEvent* keySeen_ = nullptr;
 };
 
 }  // namespace shell
