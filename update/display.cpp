@@ -1,8 +1,8 @@
 #include "update/display.h"
 
-#include <charconv>
 #include <cmath>
 
+#include "core/number_text.h"
 #include "shell/messages.h"
 
 namespace update {
@@ -10,10 +10,7 @@ namespace {
 
 // " %3.1f %" without the locale's decimal separator, so the text is the same everywhere.
 std::string FormatPercent(double value) {
-  char digits[400];
-  const auto result =
-      std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, 1);
-  std::string number = result.ec == std::errc() ? std::string(digits, result.ptr) : "0.0";
+  std::string number = core::FixedText(value, 1);
   if (number.size() < 3) number.insert(0, 3 - number.size(), ' ');
   return " " + number + " %";
 }

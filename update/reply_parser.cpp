@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/event_codes.h"
+#include "core/number_text.h"
 #include "core/text.h"
 
 namespace update {
@@ -37,10 +38,21 @@ char* ReplyParser::NextText() {
   return slot;
 }
 
-float* ReplyParser::NextValue() {
-  float* slot = &values_[nextValue_];
-  nextValue_ = (nextValue_ + 1) % kSlots;
-  return slot;
+void ReplyParser::PostAnswer(const std::string& line, int32_t code, int32_t hash, int32_t dollar,
+                             ReplyTarget& target) {
+  std::string text;
+  if (hash || !dollar) {
+    text = hash ? line.substr(static_cast<size_t>(hash)) : std::string();
+  } else {
+    // A "$" answer carries a number: its handlers get the number's text, written with a point
+    // like every number on the line. Without a number the answer says nothing.
+    const std::optional<double> value = core::ReadDecimal(std::string_view(line).substr(dollar));
+    if (!value) return;
+    text = core::ShortestText(static_cast<float>(*value));
+  }
+  char* slot = NextText();
+  CopyClipped(text, slot, kTextSize);
+  target.queue.PostEvent(code, reinterpret_cast<uintptr_t>(slot));
 }
 
 void ReplyParser::Activate(int32_t portIndex, int32_t portNumber, ReplyTarget& target) {
@@ -95,16 +107,7 @@ void ReplyParser::ParseLine(const std::string& line, int32_t portIndex, int32_t 
   const size_t s = static_cast<size_t>(a + c + i + b);
   const int32_t code = s + 1 < line.size() ? LeadingInt(line.substr(s + 1)) : 0;
 
-  if (i || b) {
-    char* text = NextText();
-    CopyClipped(hash ? line.substr(static_cast<size_t>(hash)) : std::string(), text, kTextSize);
-    target.queue.PostEvent(code, reinterpret_cast<uintptr_t>(text));
-  }
-  if (dollar) {
-    float* value = NextValue();
-    *value = std::strtof(line.c_str() + dollar, nullptr);
-    target.queue.PostEvent(code, reinterpret_cast<uintptr_t>(value));
-  }
+  if (i || b) PostAnswer(line, code, hash, dollar, target);
   if (prompt) {
     target.queue.PostEvent(core::ev::kPrompt);
     Activate(portIndex, portNumber, target);
