@@ -92,6 +92,12 @@ void TitleTimerTimer(UpdateView& view, int32_t language, int32_t& loaderTicks,
   ShowProgress(view, language, "", value);
 }
 
+std::string ReplaceFirstX(std::string_view text, std::string_view value) {
+  std::string out(text);
+  if (const size_t x = out.find('X'); x != std::string::npos) out.replace(x, 1, value);
+  return out;
+}
+
 void ShowDurationEstimate(UpdateView& view, int32_t language, int32_t stage,
                           const DownloadContext& context, bool forceSameVersion) {
   int32_t minutes = 0;
@@ -102,12 +108,9 @@ void ShowDurationEstimate(UpdateView& view, int32_t language, int32_t stage,
   if (context.ThirdFile.size() > 3) minutes += 2;
   if (secondaryOlder && context.CurVer2 > 200) minutes += 35;
 
-  std::string text(messages::Text(messages::MSG_DURATION, language));
-  if (const size_t x = text.find('X'); x != std::string::npos) {
-    text.replace(x, 1, std::to_string(minutes));
-  }
   view.ClearLog();
-  view.AppendLog(text);
+  view.AppendLog(
+      ReplaceFirstX(messages::Text(messages::MSG_DURATION, language), std::to_string(minutes)));
 }
 
 }  // namespace update
