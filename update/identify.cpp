@@ -288,8 +288,8 @@ bool UpdateEngine::DecideVersions() {
     view_.ShowError(messages::Text(messages::CAPTION_ERROR, language),
                     messages::Text(messages::MSG_INVALID_VERSION, language));
     if (VersionCheck) {
-      Append(ReplaceFirstX(messages::Text(messages::MSG_DEVICE_NEWER, language),
-                           Context.SwVersion));
+      Append(
+          ReplaceFirstX(messages::Text(messages::MSG_DEVICE_NEWER, language), Context.SwVersion));
       return false;
     }
     Context.CurVer = Context.NewVer;
@@ -299,8 +299,8 @@ bool UpdateEngine::DecideVersions() {
       (Context.CurVer2 == Context.NewVer2 || Context.NewVer2 == 0) &&
       Context.StartupVer == Context.OfferedStartupVer) {
     bool yes = view_.AskQuestion(
-        info, ReplaceFirstX(messages::Text(messages::MSG_SAME_VERSION, language),
-                            Context.SwVersion));
+        info,
+        ReplaceFirstX(messages::Text(messages::MSG_SAME_VERSION, language), Context.SwVersion));
     Run.ForceSameVersion = yes;
     if (Run.Reply262Seen && Run.ForceSameVersion) yes = askSensor();
     return yes;
