@@ -1,5 +1,6 @@
 #include "core/text.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 
@@ -113,6 +114,12 @@ std::string Utf8ToCp1252(std::string_view text) {
     out.push_back(mapped);
   }
   return out;
+}
+
+std::string PackagePath(std::string_view name) {
+  std::string path(name);
+  std::replace(path.begin(), path.end(), '\\', '/');
+  return path;
 }
 
 }  // namespace core

@@ -24,6 +24,11 @@ int32_t HexToInt(std::string_view text);
 std::u16string AnsiToWide(std::string_view text);
 std::string WideToAnsi(std::u16string_view text);
 
+// A file name from a package file, which may have been written on Windows ("sub\\a.bin"), as
+// this system opens it: every backslash becomes a slash. The name itself (as announced to an
+// instrument, say) stays as written.
+std::string PackagePath(std::string_view name);
+
 // Files of a firmware package are Windows-1252; inside the program text is UTF-8.
 std::string Cp1252ToUtf8(std::string_view text);
 // Characters that Windows-1252 cannot hold become '?'.

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "core/number_text.h"
 #include "msp430/bsl430.h"
 #include "msp430/image_file.h"
 #include "update/display.h"
@@ -73,7 +74,7 @@ void T_BSL430::OnVersion(std::span<const uint8_t> frame) {
   char text[kVersionTextSize];
   std::snprintf(text, sizeof text, "%X.%2X", FrameByte(frame, 14), FrameByte(frame, 15));
   VersionText = text;
-  BslVersion = static_cast<int32_t>(100 * std::strtod(text, nullptr) + 0.0001);
+  BslVersion = static_cast<int32_t>(100 * core::ReadDecimal(text).value_or(0) + 0.0001);
   if (host_.context.NoSensorContinue) {
     ReloadImageForChip(ChipId);
     if (Done) return;

@@ -5,12 +5,16 @@
 #include <cstdio>
 #include <memory>
 
+#include "core/text.h"
+
 namespace msp430 {
 
 ImageText LoadImageText(const std::string& fileName, size_t limit) {
   ImageText result;
   result.Error.File = fileName;
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(fileName.c_str(), "rb"),
+  // The name may come from a package written on Windows.
+  const std::string path = core::PackagePath(fileName);
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
                                                        &std::fclose);
   if (!file) {
     result.Error.Kind = ImageErrorKind::Unreadable;

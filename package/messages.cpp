@@ -95,6 +95,11 @@ constexpr std::array<Row, kMessageCount> kCatalogue = {{
      "Gerätesoftware fortsetzen ?",
      "The software for sensor identification cannot be actualized via RS232 Interface! (Only via "
      "USB)\r\nDo you want to continue the download for the instruments software nevertheless?"},
+    // MSG_FILE_NOT_OPENED (X: the file's name)
+    {"Die Datei X lässt sich nicht öffnen.", "Cannot open file X."},
+    // MSG_PORT_LOST (X: the port's name)
+    {"Die Schnittstelle X ist nicht mehr vorhanden und wird nicht weiter durchsucht.",
+     "Port X has gone away and is left out of the search."},
     // DEFAULT_DEVICE_NAME
     {"Gerät", "device"},
 }};

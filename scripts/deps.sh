@@ -1,7 +1,8 @@
 # Installs the Debian packages the build, the tests and the demo need, when any is missing.
 # Sourced by test.sh and demo.sh.
+# locales-all: the tests run the updater under a German locale (numbers on the line keep a point).
 updater_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev
-  libbenchmark-dev fonts-dejavu-core poppler-utils)
+  libbenchmark-dev fonts-dejavu-core poppler-utils locales-all)
 
 ensure_packages() {
   local missing=()

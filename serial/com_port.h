@@ -111,7 +111,7 @@ class TComPort {
   int ComNumber() const { return opened_ ? comIndex_ + 1 : 0; }
   HandshakeTag ActiveHandshake() const { return activeHandshake_; }
   // The device went away while open (pty closed, adapter unplugged).
-  bool DeviceLost() const;
+  virtual bool DeviceLost() const;
   // True while a WM_V24_RECEIVED is outstanding.
   bool Aktiv() const;
 
@@ -123,10 +123,13 @@ class TComPort {
   std::string Datei = "ComData.cfg";
   int Language = 0;
 
+ protected:
+  // Shows the error box with the caption of the port's language.
+  void ShowError(const std::string& text);
+
  private:
   bool OpenDevice(int32_t port);
   bool ApplyLine(const LineConfig& config);
-  void ShowError(const std::string& text);
 
   ErrorBox errorBox_;
   PortInventory inventory_;

@@ -1,8 +1,8 @@
 #include "update/display.h"
 
-#include <charconv>
 #include <cmath>
 
+#include "core/number_text.h"
 #include "package/messages.h"
 
 namespace update {
@@ -10,10 +10,7 @@ namespace {
 
 // " %3.1f %" without the locale's decimal separator, so the text is the same everywhere.
 std::string FormatPercent(double value) {
-  char digits[400];
-  const auto result =
-      std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, 1);
-  std::string number = result.ec == std::errc() ? std::string(digits, result.ptr) : "0.0";
+  std::string number = core::FixedText(value, 1);
   if (number.size() < 3) number.insert(0, 3 - number.size(), ' ');
   return " " + number + " %";
 }
@@ -95,6 +92,12 @@ void TitleTimerTimer(UpdateView& view, int32_t language, int32_t& loaderTicks,
   ShowProgress(view, language, "", value);
 }
 
+std::string ReplaceFirstX(std::string_view text, std::string_view value) {
+  std::string out(text);
+  if (const size_t x = out.find('X'); x != std::string::npos) out.replace(x, 1, value);
+  return out;
+}
+
 void ShowDurationEstimate(UpdateView& view, int32_t language, int32_t stage,
                           const DownloadContext& context, bool forceSameVersion) {
   int32_t minutes = 0;
@@ -105,12 +108,9 @@ void ShowDurationEstimate(UpdateView& view, int32_t language, int32_t stage,
   if (context.ThirdFile.size() > 3) minutes += 2;
   if (secondaryOlder && context.CurVer2 > 200) minutes += 35;
 
-  std::string text(messages::Text(messages::MSG_DURATION, language));
-  if (const size_t x = text.find('X'); x != std::string::npos) {
-    text.replace(x, 1, std::to_string(minutes));
-  }
   view.ClearLog();
-  view.AppendLog(text);
+  view.AppendLog(
+      ReplaceFirstX(messages::Text(messages::MSG_DURATION, language), std::to_string(minutes)));
 }
 
 }  // namespace update

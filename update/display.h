@@ -36,6 +36,10 @@ std::string ShowProgress(UpdateView& view, int32_t language, std::string_view pr
 void TitleTimerTimer(UpdateView& view, int32_t language, int32_t& loaderTicks,
                      float expectedLoaderTicks);
 
+// A copy of a message with its first "X" replaced by value (a version, a number of minutes, a
+// file or a port name).
+std::string ReplaceFirstX(std::string_view text, std::string_view value);
+
 // Empties the log and shows how many minutes the download may take. stage 2 is a run whose main
 // transfer takes long (15 minutes instead of 2).
 void ShowDurationEstimate(UpdateView& view, int32_t language, int32_t stage,

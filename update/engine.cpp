@@ -122,12 +122,34 @@ void UpdateEngine::OnWindowMessage(uint32_t message, uintptr_t wParam) {
 }
 
 void UpdateEngine::OnLineError(int32_t portNumber) {
+  const int index = ports_.PortIndexOf(portNumber);
+  if (serial::TComPort* port = ports_.Entry(index); port && port->DeviceLost()) {
+    OnPortLost(index, portNumber);
+    return;
+  }
   Run.LineErrorSeen = true;
   ports_.DiscardReceived(portNumber);
   if (Run.ResponseTimer > 0) {
     events_.timers.TimerRestart(Run.ResponseTimer);
     events_.wait.DelayTime(500, true);
     SearchPorts(true);
+  }
+}
+
+void UpdateEngine::OnPortLost(int index, int32_t portNumber) {
+  if (!ports_.MarkLost(index)) return;
+  view_.AppendLog(ReplaceFirstX(messages::Text(messages::MSG_PORT_LOST, Language()),
+                                "COM" + std::to_string(portNumber)));
+  view_.SetStatusPanel(0, ports_.PanelText());
+  // Outside the search the port belongs to whoever uses it; its next operation fails there.
+  if (Run.ResponseTimer == 0) return;
+  // The search leaves it out: a closed port is neither set nor written nor read.
+  ports_.Entry(index)->Close();
+  if (index == Run.ActivePort) {
+    // The instrument that answered there is gone: the search starts over on the other ports.
+    Run.ActivePort = Run.ActiveComIndex = -1;
+    Run.UpdateStep = devices_.StartMode == 1 ? 1 : 0;
+    Run.CommandIndex = 0;
   }
 }
 
@@ -156,6 +178,7 @@ void UpdateEngine::StartRun() {
   Run.IdentFailed = false;
   Run.LineErrorSeen = false;
   Run.Reply262Seen = false;
+  ports_.BeginRun([this](const std::string& text) { view_.AppendLog(text); });
   // A boot-loader attempt ended by an answer must not turn the next run's first time-out into
   // a second wake-up.
   Run.WakePhase = 0;
@@ -182,7 +205,11 @@ void UpdateEngine::OnResponseTimeout() {
     Run.WakePhase = 4;
     return;
   }
-  SearchPorts(!Run.LineErrorSeen);
+  // A line error keeps the baud rate for the next step only: a line that keeps reporting
+  // errors must not hold the search at one rate for ever.
+  const bool repeat = Run.LineErrorSeen;
+  Run.LineErrorSeen = false;
+  SearchPorts(!repeat);
 }
 
 void UpdateEngine::SendIdentRow() {

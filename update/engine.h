@@ -116,6 +116,8 @@ class UpdateEngine {
   void OnSecondaryDecision();
   void ProgramSecondary();
   void OnLineError(int32_t portNumber);
+  // A port whose device went away: reported once, and left out while the search runs.
+  void OnPortLost(int index, int32_t portNumber);
   void SendIdentRow();
   void CloseOtherPorts();
   // Port search steps.

@@ -8,6 +8,7 @@
 #include "core/text.h"
 #include "package/messages.h"
 #include "update/commands.h"
+#include "update/display.h"
 #include "update/engine.h"
 #include "update/offered_version.h"
 
@@ -48,8 +49,7 @@ std::string FirstItem(const std::string& value, std::vector<std::string>& furthe
 // of the item's text before "*.*" and the file's name.
 void ExpandWildcard(const std::string& item, std::vector<std::string>& out) {
   const std::string prefix = item.substr(0, item.find("*.*"));
-  std::string folder = prefix;
-  std::replace(folder.begin(), folder.end(), '\\', '/');
+  std::string folder = core::PackagePath(prefix);
   if (folder.empty()) folder = ".";
   std::vector<std::string> names;
   std::error_code error;
@@ -70,12 +70,6 @@ bool StripMarker(std::string& file) {
 int32_t EraseValue(const std::string& text) {
   const bool hex = text.find("0x") != std::string::npos;
   return static_cast<int32_t>(std::strtol(text.c_str(), nullptr, hex ? 16 : 10));
-}
-
-std::string ReplaceFirstX(std::string text, const std::string& value) {
-  const size_t x = text.find('X');
-  if (x != std::string::npos) text.replace(x, 1, value);
-  return text;
 }
 
 }  // namespace
@@ -273,13 +267,14 @@ void UpdateEngine::ReadOfferedVersions() {
   for (const char* device : kTerminalDevices) {
     if (Contains(Context.DeviceNumber, device)) Context.SecondFile = kTerminalFile;
   }
+  // The third file's version is read on its own: a package may offer it without a first file.
   if (!Context.SWKenn1.empty()) {
     panel += " / " + ReadOfferedVersion(Context.SWKenn1, Context.ThirdFile);
-    if (!Context.SWKenn3.empty()) {
-      panel += " / " + ReadOfferedVersion(Context.SWKenn3, Context.SecondFile);
-    }
-    view_.SetStatusPanel(3, panel);
   }
+  if (!Context.SWKenn3.empty()) {
+    panel += " / " + ReadOfferedVersion(Context.SWKenn3, Context.SecondFile);
+  }
+  if (!Context.SWKenn1.empty() || !Context.SWKenn3.empty()) view_.SetStatusPanel(3, panel);
 }
 
 bool UpdateEngine::DecideVersions() {
@@ -293,8 +288,8 @@ bool UpdateEngine::DecideVersions() {
     view_.ShowError(messages::Text(messages::CAPTION_ERROR, language),
                     messages::Text(messages::MSG_INVALID_VERSION, language));
     if (VersionCheck) {
-      Append(ReplaceFirstX(std::string(messages::Text(messages::MSG_DEVICE_NEWER, language)),
-                           Context.SwVersion));
+      Append(
+          ReplaceFirstX(messages::Text(messages::MSG_DEVICE_NEWER, language), Context.SwVersion));
       return false;
     }
     Context.CurVer = Context.NewVer;
@@ -304,8 +299,8 @@ bool UpdateEngine::DecideVersions() {
       (Context.CurVer2 == Context.NewVer2 || Context.NewVer2 == 0) &&
       Context.StartupVer == Context.OfferedStartupVer) {
     bool yes = view_.AskQuestion(
-        info, ReplaceFirstX(std::string(messages::Text(messages::MSG_SAME_VERSION, language)),
-                            Context.SwVersion));
+        info,
+        ReplaceFirstX(messages::Text(messages::MSG_SAME_VERSION, language), Context.SwVersion));
     Run.ForceSameVersion = yes;
     if (Run.Reply262Seen && Run.ForceSameVersion) yes = askSensor();
     return yes;
@@ -317,10 +312,11 @@ bool UpdateEngine::DecideVersions() {
 std::string UpdateEngine::ReadOfferedVersion(const std::string& pattern,
                                              const std::string& fileName) {
   const VersionFileMode mode = VersionModeFor(pattern, fileName);
-  const std::optional<std::string> bytes = ReadVersionBytes(fileName, mode);
+  const std::optional<std::string> bytes = ReadVersionBytes(core::PackagePath(fileName), mode);
   if (!bytes) {
     view_.ShowError(messages::Text(messages::CAPTION_ERROR, Language()),
-                    "Cannot open file \"" + fileName + "\".");
+                    ReplaceFirstX(messages::Text(messages::MSG_FILE_NOT_OPENED, Language()),
+                                  "\"" + fileName + "\""));
     return "0";
   }
   std::string result;

@@ -33,7 +33,29 @@ PortTable::~PortTable() {
 
 void PortTable::SetErrorBox(serial::ErrorBox box) {
   errorBox_ = std::move(box);
-  updateCom_->SetErrorBox(errorBox_);
+  GateErrors(*updateCom_);
+  for (auto& port : further_) GateErrors(*port);
+}
+
+void PortTable::GateErrors(serial::TComPort& port) {
+  if (!errorBox_) return;
+  port.SetErrorBox([this](const std::string& caption, const std::string& text) {
+    ReportPortError(caption, text);
+  });
+}
+
+void PortTable::ReportPortError(const std::string& caption, const std::string& text) {
+  if (runLog_) {
+    runLog_(text);
+    if (runBoxShown_) return;
+    runBoxShown_ = true;
+  }
+  errorBox_(caption, text);
+}
+
+void PortTable::BeginRun(std::function<void(const std::string&)> log) {
+  runLog_ = std::move(log);
+  runBoxShown_ = false;
 }
 
 void PortTable::SetLanguage(int language) {
@@ -51,32 +73,38 @@ void PortTable::TakeInventory() {
 std::string PortTable::OpenPorts(bool comGiven, int comIndex) {
   ComGiven = comGiven;
   entries_.clear();
+  panelNames_.clear();
+  lost_.clear();
   if (comGiven) {
     PortCount = 1;
     updateCom_->Open(&ownerWindow_, comIndex, true);
     updateCom_->LoadV24Parameter();
-    entries_.push_back(updateCom_.get());
-    return "Com" + std::to_string(comIndex + 1);
+    AddEntry(updateCom_.get(), "Com" + std::to_string(comIndex + 1));
+    return PanelText();
   }
   const int first = updateCom_->Get_UseableV24(0);
   updateCom_->Open(&ownerWindow_, first, true);
-  entries_.push_back(updateCom_.get());
-  std::string panel = "[Com" + std::to_string(first + 1) + "]";
-  OpenFurtherPorts(panel);
-  return panel;
+  AddEntry(updateCom_.get(), "[Com" + std::to_string(first + 1) + "]");
+  OpenFurtherPorts();
+  return PanelText();
 }
 
-void PortTable::OpenFurtherPorts(std::string& panel) {
+void PortTable::AddEntry(serial::TComPort* port, std::string panelName) {
+  entries_.push_back(port);
+  panelNames_.push_back(std::move(panelName));
+  lost_.push_back(false);
+}
+
+void PortTable::OpenFurtherPorts() {
   const serial::LineConfig line = updateCom_->LoadV24Parameter();
   for (int i = 1; i < PortCount; ++i) {
     further_.push_back(factory_());
     serial::TComPort* port = further_.back().get();
-    if (errorBox_) port->SetErrorBox(errorBox_);
+    GateErrors(*port);
     port->SetLanguage(language_);
-    entries_.push_back(port);
+    AddEntry(port, "[" + std::to_string(UsablePortNumbers[i]) + "]");
     port->Open(&ownerWindow_, updateCom_->Get_UseableV24(i), true);
     port->SaveV24Parameter(&line);
-    panel += " [" + std::to_string(UsablePortNumbers[i]) + "]";
   }
 }
 
@@ -86,15 +114,34 @@ void PortTable::AdoptPorts(std::vector<std::unique_ptr<serial::TComPort>> ports,
   ComGiven = false;
   PortCount = static_cast<int>(ports.size());
   UsablePortNumbers = portNumbers;
+  panelNames_.clear();
+  lost_.clear();
   for (size_t i = 0; i < ports.size(); ++i) {
     ports[i]->Open(&ownerWindow_, portNumbers[i] - 1, true);
-    entries_.push_back(ports[i].get());
+    GateErrors(*ports[i]);
+    AddEntry(ports[i].get(), (i == 0 ? "[Com" : "[") + std::to_string(portNumbers[i]) + "]");
     if (i == 0) {
       updateCom_ = std::move(ports[i]);
     } else {
       further_.push_back(std::move(ports[i]));
     }
   }
+}
+
+bool PortTable::MarkLost(int i) {
+  if (i < 0 || i >= static_cast<int>(lost_.size()) || lost_[i]) return false;
+  lost_[i] = true;
+  return true;
+}
+
+std::string PortTable::PanelText() const {
+  std::string panel;
+  for (size_t i = 0; i < panelNames_.size(); ++i) {
+    if (lost_[i]) continue;
+    if (!panel.empty()) panel += ' ';
+    panel += panelNames_[i];
+  }
+  return panel;
 }
 
 void PortTable::CloseAll() {

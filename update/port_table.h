@@ -41,9 +41,18 @@ class PortTable {
   // Reads and drops up to 250 bytes from the port that reported a line error.
   void DiscardReceived(int portNumber);
 
+  // A run begins: from now on a refused line setting goes to log, and only the first of the
+  // run also to the error box (a dead port would otherwise open a box at every search step).
+  void BeginRun(std::function<void(const std::string&)> log);
+  // Marks entry i as gone; false when it was marked before (the loss is reported once).
+  bool MarkLost(int i);
+  // Status panel 0: the entries' port names, without those that are gone.
+  std::string PanelText() const;
+
   // Entry i, or null.
   serial::TComPort* Entry(int i) const;
   serial::TComPort& UpdateCom() { return *updateCom_; }
+  // The error box of every port of the table (see BeginRun).
   void SetErrorBox(serial::ErrorBox box);
   void SetLanguage(int language);
 
@@ -53,16 +62,23 @@ class PortTable {
   bool ComGiven = false;
 
  private:
-  void OpenFurtherPorts(std::string& panel);
+  void OpenFurtherPorts();
+  void AddEntry(serial::TComPort* port, std::string panelName);
+  void GateErrors(serial::TComPort& port);
+  void ReportPortError(const std::string& caption, const std::string& text);
 
   core::WindowSystem& ownerWindow_;
   PortFactory factory_;
   serial::ErrorBox errorBox_;
+  std::function<void(const std::string&)> runLog_;
+  bool runBoxShown_ = false;
   int language_ = 0;
   std::unique_ptr<serial::TComPort> updateCom_;
   std::vector<std::unique_ptr<serial::TComPort>> further_;
   std::vector<std::unique_ptr<serial::TComPort>> retired_;  // closed, freed with the table
   std::vector<serial::TComPort*> entries_;
+  std::vector<std::string> panelNames_;  // by entry
+  std::vector<bool> lost_;               // by entry
 };
 
 }  // namespace update

@@ -1,9 +1,9 @@
 #include "update/reply_parser.h"
 
-#include <charconv>
 #include <cstdlib>
 #include <string_view>
 
+#include "core/number_text.h"
 #include "core/text.h"
 #include "update/event_codes.h"
 
@@ -24,28 +24,29 @@ std::string Clipped(const std::string& text, size_t size) {
   return text.substr(0, std::min(text.size(), size - 1));
 }
 
-// The number at the start of text, written with a point whatever the locale (leading blanks and a
-// "+" allowed); 0 without one.
-double LeadingNumber(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  double value = 0;
-  const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-  return result.ec == std::errc() ? value : 0;
-}
-
 }  // namespace
 
 std::string AnswerText(const core::EventRecord& record) {
   const std::optional<double> number = record.Number();
   if (!number) return record.Text();
-  char text[32];
-  const auto result = std::to_chars(text, text + sizeof text, *number);
-  return std::string(text, result.ptr);
+  return core::ShortestText(static_cast<float>(*number));
 }
 
 int32_t LeadingInt(const std::string& text) {
   return static_cast<int32_t>(std::strtol(text.c_str(), nullptr, 10));
+}
+
+void ReplyParser::PostAnswer(const std::string& line, int32_t code, int32_t hash, int32_t dollar,
+                             ReplyTarget& target) {
+  if (hash || !dollar) {
+    target.queue.PostEvent(
+        code, Clipped(hash ? line.substr(static_cast<size_t>(hash)) : std::string(), kTextSize));
+    return;
+  }
+  // A "$" answer carries a number, read with a point like every number on the line. Without a
+  // number the answer says nothing.
+  const std::optional<double> value = core::ReadDecimal(std::string_view(line).substr(dollar));
+  if (value) target.queue.PostEvent(code, *value);
 }
 
 void ReplyParser::Activate(int32_t portIndex, int32_t portNumber, ReplyTarget& target) {
@@ -100,13 +101,7 @@ void ReplyParser::ParseLine(const std::string& line, int32_t portIndex, int32_t 
   const size_t s = static_cast<size_t>(a + c + i + b);
   const int32_t code = s + 1 < line.size() ? LeadingInt(line.substr(s + 1)) : 0;
 
-  if (i || b) {
-    target.queue.PostEvent(
-        code, Clipped(hash ? line.substr(static_cast<size_t>(hash)) : std::string(), kTextSize));
-  }
-  if (dollar) {
-    target.queue.PostEvent(code, LeadingNumber(std::string_view(line).substr(dollar)));
-  }
+  if (i || b) PostAnswer(line, code, hash, dollar, target);
   if (prompt) {
     target.queue.PostEvent(ev::kPrompt);
     Activate(portIndex, portNumber, target);

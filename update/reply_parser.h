@@ -1,7 +1,7 @@
 // Turns the bytes an instrument sends into events: numbered answers ("I."/"B." with "#" text or
-// "$" value), prompts ("!"), echoes ("A."/"C."), refusals ("?"), the boot-loader frame answer of
-// the menu family and the single-byte answer of the bench family. It also fixes the port on
-// which the instrument answered.
+// "$" number, both passed on as text), prompts ("!"), echoes ("A."/"C."), refusals ("?"), the
+// boot-loader frame answer of the menu family and the single-byte answer of the bench family. It
+// also fixes the port on which the instrument answered.
 #pragma once
 
 #include <cstddef>
@@ -45,6 +45,9 @@ class ReplyParser {
   bool ParseFrame(ReplyTarget& target, bool& more);
   void ParseSingleByte(ReplyTarget& target);
   void Activate(int32_t portIndex, int32_t portNumber, ReplyTarget& target);
+  // Posts a numbered answer: the text after "#", or else the number after "$".
+  void PostAnswer(const std::string& line, int32_t code, int32_t hash, int32_t dollar,
+                  ReplyTarget& target);
 
   std::string buffer_;
 };

@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "core/event_codes.h"
+#include "core/number_text.h"
 #include "package/messages.h"
 #include "update/commands.h"
 #include "update/display.h"
@@ -174,15 +175,16 @@ void UpdateEngine::ProgramSecondary() {
 
 void UpdateEngine::SetInstrumentClock(bool secondsMode) {
   const double days = LocalDayCount();
-  char text[64];
+  std::string text = cmd::kClockPrefix;
   if (secondsMode) {
     const double seconds = (days - 37621.0) * 86400.0;
-    const auto value = static_cast<unsigned long>(
-        static_cast<uint32_t>(seconds <= 0 ? 0 : std::min(seconds, 4294967295.0)));
-    std::snprintf(text, sizeof text, "%s%lu\r\n", cmd::kClockPrefix, value);
+    text +=
+        std::to_string(static_cast<uint32_t>(seconds <= 0 ? 0 : std::min(seconds, 4294967295.0)));
   } else {
-    std::snprintf(text, sizeof text, "%s%f\r\n", cmd::kClockPrefix, days);
+    // Six decimals after a point, whatever the desktop's locale.
+    text += core::FixedText(days, 6);
   }
+  text += "\r\n";
   if (devices_.StartMode == 2) {
     if (serial::TComPort* port = ActiveComPort()) port->LoadLastV24Parameter();
     events_.wait.DelayTime(500, false);

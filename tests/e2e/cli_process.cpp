@@ -66,7 +66,8 @@ void WritePackage(const std::filesystem::path& folder, const ImagePackage& packa
 }
 
 CliResult RunCli(const std::filesystem::path& package, const std::filesystem::path& portDir,
-                 const std::vector<std::string>& args, int limitSeconds) {
+                 const std::vector<std::string>& args, int limitSeconds,
+                 const std::vector<std::string>& extraEnv) {
   CliResult result;
   int fds[2];
   if (pipe(fds) != 0) return result;
@@ -84,6 +85,7 @@ CliResult RunCli(const std::filesystem::path& package, const std::filesystem::pa
   argv.push_back(nullptr);
   std::vector<std::string> env{"UPDATE_PORT_DIR=" + portDir.string(), "UPDATE_TIME_SCALE=10",
                                "PATH=/usr/bin:/bin"};
+  env.insert(env.end(), extraEnv.begin(), extraEnv.end());
   std::vector<char*> envp;
   for (std::string& entry : env) envp.push_back(entry.data());
   envp.push_back(nullptr);

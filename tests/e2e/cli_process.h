@@ -14,8 +14,10 @@ struct CliResult {
 };
 
 // Runs update-cli with args in package, its ports in portDir; ends it after limitSeconds.
+// extraEnv adds "NAME=value" entries to its environment (a desktop's locale, say).
 CliResult RunCli(const std::filesystem::path& package, const std::filesystem::path& portDir,
-                 const std::vector<std::string>& args, int limitSeconds = 120);
+                 const std::vector<std::string>& args, int limitSeconds = 120,
+                 const std::vector<std::string>& extraEnv = {});
 
 // A package folder's files: Update.ini, ProgDevice.ini and a TI-TXT firmware file whose version
 // text (pattern "@F000" and CR LF) is version, optionally with a second version after "@E000".

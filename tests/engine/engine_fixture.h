@@ -78,8 +78,7 @@ class EngineFixture : public ::testing::Test {
     std::vector<std::unique_ptr<serial::TComPort>> table;
     std::vector<int> numbers;
     for (int n = 1; n <= ports; ++n) {
-      auto port =
-          std::make_unique<SimPort>(windows, n == instrumentPort ? instrument.get() : nullptr, n);
+      std::unique_ptr<SimPort> port = MakePort(n == instrumentPort ? instrument.get() : nullptr, n);
       simPorts.push_back(port.get());
       table.push_back(std::move(port));
       numbers.push_back(n);
@@ -91,6 +90,11 @@ class EngineFixture : public ::testing::Test {
     engine->Install();
     windows.SetMessageHandler(
         [this](uint32_t message, uintptr_t wParam) { engine->OnWindowMessage(message, wParam); });
+  }
+
+  // The port double of COM n (instrument may be null: nobody answers there).
+  virtual std::unique_ptr<SimPort> MakePort(sim::Instrument* instrument, int n) {
+    return std::make_unique<SimPort>(windows, instrument, n);
   }
 
   void PressOk() {

@@ -233,6 +233,10 @@ TEST_F(ImageFiles, FileSizeAndReadability) {
   const std::string fits = image + std::string(kImageTextSize - image.size(), ' ');
   std::vector<ImageBlock> table(kImageBlocks);
   EXPECT_TRUE(ReadImageFile(Write("fits.txt", fits), table).Ok());
+  // A name from a package written on Windows opens with its backslash read as a slash.
+  fs::create_directory(folder_ / "sub");
+  Write("sub/fw.txt", image);
+  EXPECT_TRUE(ReadImageFile((folder_ / "sub").string() + "\\fw.txt", table).Ok());
 
   struct Case {
     const char* name;

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/german_locale.h"
+
 namespace update {
 namespace {
 
@@ -82,21 +84,21 @@ TEST(ReplyParser, LinesAndBytesBecomeEvents) {
   }
 }
 
-TEST(ReplyParser, DollarValueFollowsTheTextEvent) {
-  Harness h;
-  h.parser.Parse("I.30$2.5\r\n", 10, 0, 1, h.target);
-  core::EventRecord text = h.queue.Fetch();
-  core::EventRecord value = h.queue.Fetch();
-  EXPECT_EQ(text.code, 30);
-  EXPECT_EQ(text.Text(), "");
-  EXPECT_EQ(value.code, 30);
-  EXPECT_EQ(value.Number(), 2.5);
-  // Read as an answer's text, the number is written with a point.
-  EXPECT_EQ(AnswerText(value), "2.5");
-  const std::string version = "I.21$ +1.05\r\n";
-  h.parser.Parse(version.data(), version.size(), 0, 1, h.target);
-  h.queue.Fetch();
-  EXPECT_EQ(AnswerText(h.queue.Fetch()), "1.05");
+TEST(ReplyParser, DollarAnswerPostsTheNumbersTextWithAPointUnderAnyLocale) {
+  test::GermanLocale german;
+  ASSERT_TRUE(german.Active()) << "no de_DE.UTF-8 locale: install locales-all";
+  const Case cases[] = {
+      {"value", {"I.30$2.5\r\n"}, {"30:2.5"}},
+      {"identification answer", {"I.21$1.05\r\n"}, {"21:1.05"}},
+      {"written in another form", {"B.21$ +1.050\r\n"}, {"21:1.05"}},
+      {"a comma ends the number", {"I.30$2,5\r\n"}, {"30:2"}},
+      {"no number: no answer", {"I.30$abc\r\n"}, {}},
+      {"a text answer keeps its text", {"I.20#a$1\r\n"}, {"20:a$1"}},
+  };
+  for (const Case& c : cases) {
+    Harness h;
+    EXPECT_EQ(h.Feed(c.reads), c.events) << c.what;
+  }
 }
 
 TEST(ReplyParser, PromptOrBootAnswerFixesTheAnsweringPortOnce) {
