@@ -106,5 +106,23 @@ INSTANTIATE_TEST_SUITE_P(
              0x5C00}),
     [](const ::testing::TestParamInfo<Case>& info) { return info.param.name; });
 
+// The sweep starts above 0xFFFF, so the first frame after the speed change (version, password,
+// speed change, then this one) sets the memory offset; it is rejected once. The retry goes on
+// with the sweep where the first attempt would have.
+TEST(EraseEndToEnd, RejectedMemoryOffsetIsRetriedOnce) {
+  const std::vector<Section> image = {{0x1104, Pattern(200, 7)},
+                                      kVersion,
+                                      VectorTable(0xFFE0, 0x1104, 0x1104),
+                                      {0x10000, Pattern(100, 8)}};
+  const Update update = RunUpdate(kClassic + "[bootloader_faults]\nnak = 4\n",
+                                  ImagePackage{TiTxt(image), "149", "0x10200"});
+  EXPECT_EQ(update.cli.exitCode, 0) << update.cli.output;
+  EXPECT_THAT(update.cli.output, HasSubstr("Download erfolgreich ausgeführt !"));
+  ExpectFlashHolds(update, image);
+  // Up for the sweep (twice), down in it, up for the high block, down for the vectors, and the
+  // same two changes in the read-back.
+  EXPECT_THAT(update.state, HasSubstr("\"set_mem_offset\": 7"));
+}
+
 }  // namespace
 }  // namespace e2e
