@@ -78,9 +78,11 @@ class T_BSL430 : public Msp430Loader {
   void AfterPatchCall();
   void SyncOrPatchCall(Step next);
   void EraseStep();
+  void ChangeMemOffset(int32_t offset, Step next);
   void SetMemOffset();
   void OnEraseOffset();
   void EraseNext();
+  void EraseVectorSegment();
   void ProgramBlock();
   void OnProgramOffset();
   void OnVectorErased();
@@ -92,8 +94,8 @@ class T_BSL430 : public Msp430Loader {
   void Finish();
 
   bool ReadImageFile(const std::string& fileName);
-  uint16_t BlockOneAddress() const;
-  bool BlockZeroSegmentDue(int32_t erased) const;
+  bool EraseStartKnown();
+  std::vector<uint32_t> PlanEraseSweep() const;
 
   BslReceiver Rx;
   std::optional<BslFrame> TxFrame;
@@ -104,6 +106,7 @@ class T_BSL430 : public Msp430Loader {
   Step OnFailure = nullptr;
   FailureHistory<Step, 3> History;
   Step SavedNext = nullptr;
+  Step OffsetNext = nullptr;  // goes on after the memory offset is acknowledged
 
   bool PasswordWordKnown = false;
   bool PasswordSent = false;
@@ -115,7 +118,9 @@ class T_BSL430 : public Msp430Loader {
   int32_t BslVersion = 0;
   std::string VersionText;
   int32_t PasswordWord = 0;
-  int32_t EraseAddress = 0;
+  int32_t EraseAddress = 0;  // where the sweep starts
+  std::vector<uint32_t> EraseSegments;
+  size_t EraseIndex = 0;
   int32_t MemOffset = 0;
   int32_t BlockIndex = 0;
   int32_t LastBlock = -1;

@@ -27,7 +27,7 @@ T_BSL430::T_BSL430(const LoaderHost& host)
 
 bool T_BSL430::LoadImage(const std::string& fileName) {
   BlockIndex = 0;
-  return ReadImageFile(fileName);
+  return ReadImageFile(fileName) && EraseStartKnown();
 }
 
 bool T_BSL430::ReadImageFile(const std::string& fileName) {

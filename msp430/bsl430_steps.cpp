@@ -6,6 +6,7 @@
 
 #include "core/number_text.h"
 #include "msp430/bsl430.h"
+#include "msp430/erase_sweep.h"
 #include "msp430/image_file.h"
 #include "update/display.h"
 
@@ -13,14 +14,10 @@ namespace msp430 {
 namespace {
 
 constexpr int32_t kVectorSegment = 0xFE00;
-constexpr int32_t kVectorErase = 0xFFFF;  // an address inside the vector segment
+constexpr uint16_t kVectorErase = 0xFFFF;  // an address inside the vector segment
 constexpr int32_t kHighStart = 0x10000;
-constexpr int32_t kSweepStart = 0xFC00;
-constexpr int32_t kSweepEnd = 0x0E80;
-constexpr int32_t kInfoSegment = 0x1080;
-constexpr int32_t kMainMemory = 0x1100;
-constexpr int32_t kSkipBelow = 0x1200;  // segments below that may refuse the erase
-constexpr int32_t kSegment = 0x200;
+constexpr uint32_t kInfoSegment = 0x1080;  // erased with every sweep
+constexpr uint32_t kSkipBelow = 0x1200;    // segments below that may refuse the erase
 constexpr uint16_t kBootLoaderRestart = 0x0C22;
 constexpr int32_t kProcessorF427 = 0xF427;
 constexpr int32_t kVersionTextSize = 12;
@@ -44,8 +41,30 @@ bool SameData(std::span<const uint8_t> frame, const ImageBlock& block) {
 
 }  // namespace
 
-uint16_t T_BSL430::BlockOneAddress() const {
-  return Image[1].Address;
+// The sweep's start for this run; false with the message when it lies beyond the flash.
+bool T_BSL430::EraseStartKnown() {
+  const update::DownloadContext& context = host_.context;
+  const uint32_t start = SweepStart(BslMode, context.FlashErase2, context.FlashErase3);
+  const std::string error = EraseStartError(start, kClassicFlash, LanguageIndex);
+  EraseAddress = static_cast<int32_t>(start);
+  if (error.empty()) return true;
+  ShowBox(error);
+  return false;
+}
+
+// Blocks from FirstHigh up to the marker lie 0x10000 above their stored address.
+std::vector<uint32_t> T_BSL430::PlanEraseSweep() const {
+  std::vector<DataExtent> data;
+  bool high = false;
+  for (int32_t i = 0; i <= LastBlock; ++i) {
+    const ImageBlock& block = Image[static_cast<size_t>(i)];
+    high = (high || i == FirstHigh) && !IsMarker(block);
+    const uint32_t offset = high ? static_cast<uint32_t>(kHighStart) : 0;
+    data.push_back({block.Address + offset, static_cast<uint32_t>(DataCount(block))});
+  }
+  const uint32_t bottom = data.size() > 1 ? data[1].Address : data[0].Address + data[0].Count;
+  const uint32_t also[] = {kInfoSegment};
+  return EraseSweep(data, static_cast<uint32_t>(EraseAddress), bottom, kClassicFlash, also);
 }
 
 void T_BSL430::RequestVersion() {
@@ -110,13 +129,18 @@ void T_BSL430::OnPasswordAccepted() {
     SendSync(&T_BSL430::RequestVersion);
     return;
   }
+  // The mode may have changed since the image was read (an instrument without its sensor).
+  if (!EraseStartKnown()) {
+    StepCode = step::kErase;
+    FailRun();
+    return;
+  }
   const update::DownloadContext& context = host_.context;
   const int32_t k = std::min(BslMode, 1);
-  EraseAddress = kSweepStart;
-  if (k == 0 && context.FlashErase2 > 0) EraseAddress = context.FlashErase2;
-  if (k == 1 && context.FlashErase3 > 0) EraseAddress = context.FlashErase3;
   const bool marked = (k == 0 && context.MainFileMarked) || (k == 1 && context.SecondFileMarked);
-  SetProgressMax(ProgressMax + ((EraseAddress - BlockOneAddress()) / 512 + 2) * 2);
+  EraseSegments = PlanEraseSweep();
+  EraseIndex = 0;
+  SetProgressMax(ProgressMax + (static_cast<int32_t>(EraseSegments.size()) + 2) * 2);
   if (BslVersion == 110) {
     LoadPatch();
   } else if (BslVersion >= 160 && !marked) {
@@ -243,29 +267,40 @@ void T_BSL430::SyncOrPatchCall(Step next) {
   }
 }
 
+// Walks the planned segments from the top down, with the memory offset on for those above 0xFFFF.
 void T_BSL430::EraseStep() {
-  if (EraseAddress > 0xFFFF && !OffsetActive) {
-    MemOffset = 1;
-    OnAck = &T_BSL430::OnEraseOffset;
-    SetMemOffset();
+  if (EraseIndex >= EraseSegments.size()) {
+    if (OffsetActive) {
+      ChangeMemOffset(0, &T_BSL430::OnEraseOffset);
+      return;
+    }
+    BlockIndex = 0;
+    SyncOrPatchCall(&T_BSL430::ProgramBlock);
     return;
   }
-  if (EraseAddress < kHighStart && OffsetActive) {
-    EraseAddress -= kSegment;  // down from above 0xFFFF: the vector segment is skipped
-    MemOffset = 0;
-    OnAck = &T_BSL430::OnEraseOffset;
-    SetMemOffset();
+  const uint32_t address = EraseSegments[EraseIndex];
+  const bool high = address >= static_cast<uint32_t>(kHighStart);
+  if (high != OffsetActive) {
+    ChangeMemOffset(high ? 1 : 0, &T_BSL430::OnEraseOffset);
     return;
   }
   OnAck = &T_BSL430::EraseNext;
   // A segment below 0x1200 that cannot be erased is skipped.
-  OnFailure = EraseAddress < kSkipBelow ? &T_BSL430::EraseNext : &T_BSL430::EraseStep;
+  OnFailure = address < kSkipBelow ? &T_BSL430::EraseNext : &T_BSL430::EraseStep;
   StepCode = step::kErase;
-  SendFrame(
-      EraseSegmentFrame(static_cast<uint16_t>(EraseAddress - (OffsetActive ? kHighStart : 0))));
+  SendFrame(EraseSegmentFrame(static_cast<uint16_t>(address)));
+}
+
+// Every retry of the offset command goes on where its first attempt would have: the
+// continuation is re-armed with each send.
+void T_BSL430::ChangeMemOffset(int32_t offset, Step next) {
+  MemOffset = offset;
+  OffsetNext = next;
+  SetMemOffset();
 }
 
 void T_BSL430::SetMemOffset() {
+  OnAck = OffsetNext;
   OnFailure = &T_BSL430::SetMemOffset;
   StepCode = step::kMemOffset;
   SendFrame(MemOffsetFrame(static_cast<uint8_t>(MemOffset)));
@@ -277,26 +312,22 @@ void T_BSL430::OnEraseOffset() {
 }
 
 void T_BSL430::EraseNext() {
-  const int32_t a = BlockOneAddress();
-  const int32_t erased = EraseAddress;
-  EraseAddress -= kSegment;
-  if (EraseAddress <= kSweepEnd) {
+  ++EraseIndex;
+  if (EraseIndex >= EraseSegments.size() && !OffsetActive) {
     BlockIndex = 0;
     SyncOrPatchCall(&T_BSL430::ProgramBlock);
     return;
   }
-  if (EraseAddress == a - 0x100) EraseAddress = a;
-  if (EraseAddress < a)
-    EraseAddress = BlockZeroSegmentDue(erased) ? Image[0].Address : kInfoSegment;
   SendSync(&T_BSL430::EraseStep);
   OnFailure = &T_BSL430::EraseStep;
 }
 
-// The sweep stops at block 1's segment. Block 0 below it in main memory (an image whose code
-// starts at 0x1100) has a segment of its own that must be erased as well.
-bool T_BSL430::BlockZeroSegmentDue(int32_t erased) const {
-  const int32_t a0 = Image[0].Address;
-  return a0 >= kMainMemory && a0 < BlockOneAddress() && (erased & ~0x1FF) != (a0 & ~0x1FF);
+// The vector segment, just before its first block; a retry erases it again and nothing else.
+void T_BSL430::EraseVectorSegment() {
+  OnAck = &T_BSL430::OnVectorErased;
+  OnFailure = &T_BSL430::EraseVectorSegment;
+  StepCode = step::kVectorErase;
+  SendFrame(EraseSegmentFrame(kVectorErase));
 }
 
 void T_BSL430::ProgramBlock() {
@@ -305,22 +336,15 @@ void T_BSL430::ProgramBlock() {
       !VectorPhase && (FirstHigh == -1 ? BlockEnd(block) >= kVectorSegment : IsMarker(block));
   if (vectorDue) {
     if (MemOffset == 1 && OffsetActive) {
-      MemOffset = 0;
-      OnAck = &T_BSL430::OnProgramOffset;
-      SetMemOffset();
+      ChangeMemOffset(0, &T_BSL430::OnProgramOffset);
       return;
     }
     if (FirstHigh != -1) ++BlockIndex;  // past the marker
-    EraseAddress = kVectorErase;
-    EraseStep();
-    StepCode = step::kVectorErase;
-    OnAck = &T_BSL430::OnVectorErased;
+    EraseVectorSegment();
     return;
   }
   if (BlockIndex == FirstHigh && !OffsetActive) {
-    MemOffset = 1;
-    OnAck = &T_BSL430::OnProgramOffset;
-    SetMemOffset();
+    ChangeMemOffset(1, &T_BSL430::OnProgramOffset);
     return;
   }
   OnAck = &T_BSL430::OnBlockWritten;
@@ -352,17 +376,13 @@ void T_BSL430::OnBlockWritten() {
 void T_BSL430::VerifyBlock() {
   if (FirstHigh != -1 && IsMarker(Image[static_cast<size_t>(BlockIndex)])) {
     if (MemOffset == 1 && OffsetActive) {
-      MemOffset = 0;
-      OnAck = &T_BSL430::OnVerifyOffset;
-      SetMemOffset();
+      ChangeMemOffset(0, &T_BSL430::OnVerifyOffset);
       return;
     }
     ++BlockIndex;
   }
   if (BlockIndex == FirstHigh && !OffsetActive) {
-    MemOffset = 1;
-    OnAck = &T_BSL430::OnVerifyOffset;
-    SetMemOffset();
+    ChangeMemOffset(1, &T_BSL430::OnVerifyOffset);
     return;
   }
   const ImageBlock& block = Image[static_cast<size_t>(BlockIndex)];

@@ -56,6 +56,7 @@ class T_BSL_54XX_430 : public Msp430Loader {
   void OnBaudChanged54();
   void EraseSegment54();
   void EraseNext54();
+  void EraseVectorSegment54();
   void ProgramBlock54();
   void OnVectorErased54();
   void OnBlockWritten54();
@@ -67,6 +68,8 @@ class T_BSL_54XX_430 : public Msp430Loader {
   void PlacePasswordWord(int32_t resetVector);
   // Address of block 1; for an image of one block, where a second block would begin.
   int32_t BlockOneAddress() const;
+  bool EraseStartKnown();
+  std::vector<uint32_t> PlanEraseSweep() const;
 
   Bsl54Receiver Rx;
   std::optional<BslFrame54> TxFrame;
@@ -80,10 +83,10 @@ class T_BSL_54XX_430 : public Msp430Loader {
 
   bool PasswordKnown = false;
   bool VectorPhase = false;
-  // The erase just acknowledged was the sweep's last: the segment of the lower of blocks 0, 1.
-  bool SweepAtBottom = false;
   std::array<int32_t, 16> PasswordWords{};
-  int32_t EraseAddress = 0;
+  int32_t EraseAddress = 0;  // where the sweep starts
+  std::vector<uint32_t> EraseSegments;
+  size_t EraseIndex = 0;
   int32_t BlockIndex = 0;
   int32_t LastBlock = -1;
   int32_t VectorFirst = -1;

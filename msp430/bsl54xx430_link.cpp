@@ -44,6 +44,7 @@ bool T_BSL_54XX_430::LoadImage(const std::string& fileName) {
     return false;
   }
   LastBlock = result.LastBlock;
+  if (!EraseStartKnown()) return false;
   VectorFirst = result.VectorFirst;
   VectorCount = result.VectorCount;
   StartAddress = *start;

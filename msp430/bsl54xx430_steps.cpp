@@ -3,17 +3,15 @@
 #include <algorithm>
 
 #include "msp430/bsl54xx430.h"
+#include "msp430/erase_sweep.h"
 #include "update/display.h"
 
 namespace msp430 {
 namespace {
 
-constexpr int32_t kSweepStart = 0xFC00;
 constexpr int32_t kVectorSegment = 0xFE00;
-constexpr int32_t kVectorErase = 0xFFFF;  // an address inside the vector segment
+constexpr uint32_t kVectorErase = 0xFFFF;  // an address inside the vector segment
 constexpr int32_t kHighStart = 0x10000;
-constexpr int32_t kSegment = 0x200;
-constexpr int32_t kNoEraseAtOrBelow = 0x1800;
 constexpr uint32_t kDeviceIdAddress = 0x1A04;
 
 int32_t BlockEnd(const ImageBlock54& block) {
@@ -25,6 +23,27 @@ int32_t BlockEnd(const ImageBlock54& block) {
 int32_t T_BSL_54XX_430::BlockOneAddress() const {
   if (LastBlock >= 1) return static_cast<int32_t>(Image54[1].Address);
   return BlockEnd(Image54[0]);
+}
+
+// The sweep's start for this run; false with the message when it lies beyond the flash.
+bool T_BSL_54XX_430::EraseStartKnown() {
+  const update::DownloadContext& context = host_.context;
+  const uint32_t start = SweepStart(BslMode, context.FlashErase2, context.FlashErase3);
+  const std::string error = EraseStartError(start, kF5xxFlash, LanguageIndex);
+  EraseAddress = static_cast<int32_t>(start);
+  if (error.empty()) return true;
+  ShowBox(error);
+  return false;
+}
+
+std::vector<uint32_t> T_BSL_54XX_430::PlanEraseSweep() const {
+  std::vector<DataExtent> data;
+  for (int32_t i = 0; i <= LastBlock; ++i) {
+    const ImageBlock54& block = Image54[static_cast<size_t>(i)];
+    data.push_back({block.Address, static_cast<uint32_t>(DataCount(block))});
+  }
+  return EraseSweep(data, static_cast<uint32_t>(EraseAddress),
+                    static_cast<uint32_t>(BlockOneAddress()), kF5xxFlash);
 }
 
 void T_BSL_54XX_430::SendPassword54() {
@@ -57,13 +76,18 @@ void T_BSL_54XX_430::ReadDeviceId() {
 
 void T_BSL_54XX_430::OnDeviceId(std::span<const uint8_t>) {
   OnFrame = nullptr;
+  // The mode may have changed since the image was read (an instrument without its sensor).
+  if (!EraseStartKnown()) {
+    StepCode = step::kErase;
+    FailRun();
+    return;
+  }
   const update::DownloadContext& context = host_.context;
   const int32_t k = std::min(BslMode, 1);
-  EraseAddress = kSweepStart;
-  if (k == 0 && context.FlashErase2 > 0) EraseAddress = context.FlashErase2;
-  if (k == 1 && context.FlashErase3 > 0) EraseAddress = context.FlashErase3;
   const bool marked = (k == 0 && context.MainFileMarked) || (k == 1 && context.SecondFileMarked);
-  SetProgressMax(ProgressMax + ((EraseAddress - BlockOneAddress()) / 512 + 2) * 2);
+  EraseSegments = PlanEraseSweep();
+  EraseIndex = 0;
+  SetProgressMax(ProgressMax + (static_cast<int32_t>(EraseSegments.size()) + 2) * 2);
   if (marked) {
     EraseSegment54();
   } else {
@@ -85,45 +109,36 @@ void T_BSL_54XX_430::OnBaudChanged54() {
   EraseSegment54();
 }
 
+// Walks the planned segments from the top down; after the last the blocks follow.
 void T_BSL_54XX_430::EraseSegment54() {
-  OnMessageOk = &T_BSL_54XX_430::EraseNext54;
-  StepCode = step::kErase;
-  // Information memory and below are not erased: nothing is sent, and the time-out retries.
-  if (EraseAddress <= kNoEraseAtOrBelow) return;
-  OnFailure = &T_BSL_54XX_430::EraseSegment54;
-  SendFrame(EraseSegmentFrame54(static_cast<uint32_t>(EraseAddress)));
-}
-
-void T_BSL_54XX_430::EraseNext54() {
-  const int32_t a0 = static_cast<int32_t>(Image54[0].Address);
-  const int32_t a1 = BlockOneAddress();
-  const bool atBottom = SweepAtBottom;
-  SweepAtBottom = false;
-  EraseAddress -= kSegment;
-  if (EraseAddress == kVectorSegment) EraseAddress -= kSegment;  // coming down from above 0xFFFF
-  if (atBottom || EraseAddress < a1 - kSegment) {
+  if (EraseIndex >= EraseSegments.size()) {
     BlockIndex = 0;
     ProgramBlock54();
     return;
   }
-  if (EraseAddress == a1 - 0x100) EraseAddress = a1;
-  if (EraseAddress < a1) {
-    // The last segment of the sweep. Block 0 may lie above block 1 (an image that starts with
-    // its vector table): the sweep must not climb back up and start over.
-    EraseAddress = std::min(a0, a1);
-    SweepAtBottom = true;
-  }
+  OnMessageOk = &T_BSL_54XX_430::EraseNext54;
   OnFailure = &T_BSL_54XX_430::EraseSegment54;
+  StepCode = step::kErase;
+  SendFrame(EraseSegmentFrame54(EraseSegments[EraseIndex]));
+}
+
+void T_BSL_54XX_430::EraseNext54() {
+  ++EraseIndex;
   EraseSegment54();
+}
+
+// The vector segment, just before its first block; a retry erases it again and nothing else.
+void T_BSL_54XX_430::EraseVectorSegment54() {
+  OnMessageOk = &T_BSL_54XX_430::OnVectorErased54;
+  OnFailure = &T_BSL_54XX_430::EraseVectorSegment54;
+  StepCode = step::kVectorErase;
+  SendFrame(EraseSegmentFrame54(kVectorErase));
 }
 
 void T_BSL_54XX_430::ProgramBlock54() {
   const ImageBlock54& block = Image54[static_cast<size_t>(BlockIndex)];
   if (BlockEnd(block) >= kVectorSegment && block.Address < kHighStart && !VectorPhase) {
-    EraseAddress = kVectorErase;
-    EraseSegment54();
-    StepCode = step::kVectorErase;
-    OnMessageOk = &T_BSL_54XX_430::OnVectorErased54;
+    EraseVectorSegment54();
     return;
   }
   OnFailure = &T_BSL_54XX_430::ProgramBlock54;

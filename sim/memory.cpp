@@ -128,4 +128,21 @@ void LoadInitialFirmware(Memory& memory, uint32_t codeAddress, uint16_t resetVec
   memory.Load(0xFFFE, {static_cast<uint8_t>(resetVector), static_cast<uint8_t>(resetVector >> 8)});
 }
 
+void LoadOldFirmware(Memory& memory, uint32_t codeAddress, uint16_t resetVector) {
+  constexpr uint32_t kVectorTable = 0xFFE0;
+  uint32_t state = 0x2F6B1D35;  // fixed: every run and every test sees the same old firmware
+  for (const Region& r : memory.Regions()) {
+    if (r.kind != Region::Kind::InfoFlash && r.kind != Region::Kind::MainFlash) continue;
+    std::vector<uint8_t> bytes(r.end - r.start + 1);
+    for (uint32_t a = r.start; a <= r.end; ++a) {
+      state = state * 1664525u + 1013904223u;
+      const uint8_t value = static_cast<uint8_t>(state >> 24);
+      const bool vectors = a >= kVectorTable && a <= 0xFFFF;
+      bytes[a - r.start] = vectors ? 0xFF : (value == 0xFF ? 0x7F : value);
+    }
+    memory.Load(r.start, bytes);
+  }
+  LoadInitialFirmware(memory, codeAddress, resetVector);
+}
+
 }  // namespace sim

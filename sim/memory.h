@@ -56,5 +56,9 @@ Memory F5xxMemory(uint32_t flashEnd, const std::vector<uint8_t>& deviceId);
 // Initial firmware: some code at codeAddress and a vector table that is all 0xFF but the reset
 // vector at 0xFFFE.
 void LoadInitialFirmware(Memory& memory, uint32_t codeAddress, uint16_t resetVector);
+// An older firmware over all of the flash, as an instrument in the field holds it: every flash
+// byte outside the vector table programmed (pseudo-random, never 0xFF), then the initial firmware
+// on top, so the vector table still reads as the boot loader's password.
+void LoadOldFirmware(Memory& memory, uint32_t codeAddress, uint16_t resetVector);
 
 }  // namespace sim

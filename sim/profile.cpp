@@ -274,6 +274,16 @@ const std::map<std::string, Setter>& Keys() {
     k["bootloader.start_ms"] = BlInt(&BootLoaderProfile::startMs, 0, 60000);
     k["bootloader.frame_timeout_ms"] = BlInt(&BootLoaderProfile::frameTimeoutMs, 1, 60000);
     k["bootloader.reset_vector"] = BlInt(&BootLoaderProfile::resetVector, 0, 0xFFFF);
+    k["bootloader.initial_flash"] = [](const std::string& v, Profile& p) {
+      std::string s = Lower(v);
+      if (s == "old_firmware")
+        p.bootLoader.initialFlash = InitialFlash::OldFirmware;
+      else if (s == "code_only")
+        p.bootLoader.initialFlash = InitialFlash::CodeOnly;
+      else
+        return false;
+      return true;
+    };
     k["bootloader.chip_id"] = BlInt(&BootLoaderProfile::chipId, 0, 0xFFFF);
     k["bootloader.version"] = [](const std::string& v, Profile& p) {
       return ParseBslVersion(v, p.bootLoader.version);

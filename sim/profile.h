@@ -37,6 +37,9 @@ struct FaultPlan {
 
 enum class TargetKind { None, Classic, F5xx };
 enum class WrongPassword { NakLater, MassErase };
+// What the target's flash holds at the start: an older firmware over all of it, or only the
+// initial firmware's code and reset vector in otherwise erased flash.
+enum class InitialFlash { OldFirmware, CodeOnly };
 
 struct BootLoaderProfile {
   TargetKind target = TargetKind::None;
@@ -44,6 +47,7 @@ struct BootLoaderProfile {
   int startMs = 200;               // after the entry answer, until the boot loader listens
   int frameTimeoutMs = 50;         // a frame that stops arriving for this long is dropped
   uint16_t resetVector = 0;        // 0 = the target's default (see README)
+  InitialFlash initialFlash = InitialFlash::OldFirmware;
   // classic boot loader
   uint16_t chipId = 0xF149;
   uint16_t version = 0x0160;  // "1.60" as the bytes 01 60

@@ -5,15 +5,27 @@
 
 namespace sim {
 
+namespace {
+
+void LoadFirmware(const BootLoaderProfile& p, Memory& memory, uint32_t codeAddress) {
+  const uint16_t resetVector = p.resetVector ? p.resetVector : static_cast<uint16_t>(codeAddress);
+  if (p.initialFlash == InitialFlash::OldFirmware)
+    LoadOldFirmware(memory, codeAddress, resetVector);
+  else
+    LoadInitialFirmware(memory, codeAddress, resetVector);
+}
+
+}  // namespace
+
 std::unique_ptr<Memory> MakeTargetMemory(const BootLoaderProfile& p) {
   std::unique_ptr<Memory> memory;
   if (p.target == TargetKind::Classic) {
     memory = std::make_unique<Memory>(ClassicMemory(
         p.ramStart, p.ramEnd, p.flashEnd ? p.flashEnd : 0x1FFFF, p.chipId, p.version));
-    LoadInitialFirmware(*memory, 0x1100, p.resetVector ? p.resetVector : 0x1100);
+    LoadFirmware(p, *memory, 0x1100);
   } else if (p.target == TargetKind::F5xx) {
     memory = std::make_unique<Memory>(F5xxMemory(p.flashEnd ? p.flashEnd : 0x25BFF, p.deviceId));
-    LoadInitialFirmware(*memory, 0x5C00, p.resetVector ? p.resetVector : 0x5C00);
+    LoadFirmware(p, *memory, 0x5C00);
   }
   return memory;
 }

@@ -2,15 +2,8 @@
 // instrument-sim over pseudo-terminals, ending with the simulator's flash compared with the image.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <signal.h>
 
-#include <map>
-
-#include "tests/e2e/cli_process.h"
-#include "tests/msp430/firmware_image.h"
-#include "tests/sim/sim_process.h"
-#include "tests/sim/ti_txt.h"
-#include "tests/support/temp_folder.h"
+#include "tests/e2e/image_update.h"
 
 namespace e2e {
 namespace {
@@ -24,46 +17,6 @@ using ::testing::HasSubstr;
 // The offered version 1.30 at 0xF000 (the identification reads it from the first 1000 bytes).
 const Section kVersion{0xF000, {'1', '.', '3', '0', 0, 0xFF}};
 const Section kVectors = VectorTable(0xFFE0, 0x1100, 0x1100);
-
-struct Update {
-  CliResult cli;
-  std::string state;
-  std::map<uint32_t, uint8_t> flash;
-};
-
-Update RunUpdate(const std::string& profile, const ImagePackage& package,
-                 const std::string& patch = "") {
-  // An instrument without a boot loader has no flash to dump.
-  std::vector<std::string> args = {"--com", "2", "--silent-ports", "1", "--state", "state.json"};
-  if (profile.find("target = none") == std::string::npos) {
-    args.insert(args.end(), {"--dump", "flash.txt"});
-  }
-  simtest::SimProcess sim("[identity]\nversion = 1.20\n" + profile, args);
-  EXPECT_TRUE(sim.Ready()) << sim.Output();
-  test::TempFolder folder;
-  WritePackage(folder.Path(), package);
-  if (!patch.empty()) folder.Write("Patch.TXT", patch);
-  Update update;
-  update.cli = RunCli(folder.Path(), sim.Folder(), {"--yes"});
-  sim.Stop(SIGTERM);
-  update.state = simtest::ReadFile(sim.File("state.json"));
-  simtest::ParseTiTxt(simtest::ReadFile(sim.File("flash.txt")), update.flash);
-  return update;
-}
-
-// Every byte of the image is in the flash (bytes the dump leaves out read as erased).
-void ExpectFlashHolds(const Update& update, const std::vector<Section>& image) {
-  int differences = 0;
-  for (const auto& [address, expected] : msp430_test::ImageBytes(image)) {
-    const auto found = update.flash.find(address);
-    const uint8_t actual = found == update.flash.end() ? 0xFF : found->second;
-    if (actual != expected && ++differences < 5) {
-      ADD_FAILURE() << std::hex << "0x" << address << ": flash " << int(actual) << ", image "
-                    << int(expected);
-    }
-  }
-  EXPECT_EQ(differences, 0);
-}
 
 struct SuccessCase {
   const char* name;

@@ -133,7 +133,7 @@ TEST(F5xxBsl, ProtectedCommandsAnswerLockedUntilThePassword) {
 
 TEST(F5xxBsl, WrongPasswordErasesMainMemory) {
   for (int size : {32, 16}) {
-    Rig rig("password_bytes = " + std::to_string(size) + "\n");
+    Rig rig("password_bytes = " + std::to_string(size) + "\ninitial_flash = code_only\n");
     rig.Flash().Write(0x1800, 0x12);  // information memory survives
     EXPECT_EQ(rig.host->Password(F5xxPassword(0x1E08)).Status(), 5);
     EXPECT_EQ(rig.Flash().Word(0xFFFE), 0xFFFF);

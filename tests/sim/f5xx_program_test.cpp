@@ -13,8 +13,9 @@ namespace {
 
 using ::testing::HasSubstr;
 
+// Erased flash but the start code, so the dump shows exactly what the host programmed.
 constexpr char kProfile[] =
-    "[bootloader]\ntarget = f5xx\nstart_ms = 50\n"
+    "[bootloader]\ntarget = f5xx\nstart_ms = 50\ninitial_flash = code_only\n"
     "[protocol]\nrestart_prompt_ms = 100\npassword_groups = 2\n";
 
 // Takes the password word from answer 80 and enters the boot loader.

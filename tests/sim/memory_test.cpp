@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include "sim/profile.h"
+#include "sim/targets.h"
+
 namespace {
 
 TEST(Memory, EraseTakesTheWholeSegmentAndNothingElse) {
@@ -54,6 +57,44 @@ TEST(Memory, TiTxtListsProgrammedRows) {
             "FF AB FF FF FF FF FF FF FF FF FF FF FF FF FF FF\r\n"
             "@10000\r\n12 FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF\r\nq\r\n");
   EXPECT_EQ(m.Read(0x1A04), 0x05);
+}
+
+// A target holds an older firmware over all of its flash unless the profile asks for erased flash;
+// either way the start code runs from the reset vector and the rest of the vector table is erased
+// (it is the boot loader's password).
+TEST(Memory, TargetsStartWithOldFirmwareOrOnlyTheirCode) {
+  const struct {
+    const char* profile;
+    uint32_t code;
+    bool old;
+  } cases[] = {
+      {"[bootloader]\ntarget = classic\n", 0x1100, true},
+      {"[bootloader]\ntarget = f5xx\n", 0x5C00, true},
+      {"[bootloader]\ntarget = classic\ninitial_flash = code_only\n", 0x1100, false},
+      {"[bootloader]\ntarget = f5xx\ninitial_flash = code_only\nreset_vector = 0x5C00\n", 0x5C00,
+       false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.profile);
+    std::vector<std::string> errors;
+    const sim::Profile profile = sim::ParseProfile(c.profile, errors);
+    ASSERT_TRUE(errors.empty());
+    const std::unique_ptr<sim::Memory> m = sim::MakeTargetMemory(profile.bootLoader);
+    EXPECT_EQ(m->Word(0xFFFE), c.code);
+    EXPECT_EQ(m->Word(c.code), 0x4031);  // the start code
+    EXPECT_TRUE(m->IsErased(0xFFE0, 0x1E));
+    int programmed = 0, flash = 0;
+    for (const sim::Region& r : m->Regions()) {
+      if (r.kind != sim::Region::Kind::MainFlash && r.kind != sim::Region::Kind::InfoFlash)
+        continue;
+      for (uint32_t a = r.start; a <= r.end; ++a) {
+        if (a >= 0xFFE0 && a <= 0xFFFF) continue;
+        ++flash;
+        programmed += m->Read(a) != 0xFF;
+      }
+    }
+    EXPECT_EQ(programmed, c.old ? flash : 20) << flash;  // 20 bytes of start code
+  }
 }
 
 }  // namespace

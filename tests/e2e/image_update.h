@@ -1,0 +1,66 @@
+// A whole update of an MSP430 image: update-cli from a package folder against instrument-sim
+// over pseudo-terminals, with the simulator's state and dumped flash read back for comparison.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/cli_process.h"
+#include "tests/msp430/firmware_image.h"
+#include "tests/sim/sim_process.h"
+#include "tests/sim/ti_txt.h"
+#include "tests/support/temp_folder.h"
+
+namespace e2e {
+
+struct Update {
+  CliResult cli;
+  std::string state;
+  std::map<uint32_t, uint8_t> flash;  // the dump: bytes left out read as erased
+};
+
+// The instrument (identity version 1.20 and profile) on COM2, COM1 silent; the package with the
+// image (and a patch file when given); update-cli run with --yes.
+inline Update RunUpdate(const std::string& profile, const ImagePackage& package,
+                        const std::string& patch = "") {
+  // An instrument without a boot loader has no flash to dump.
+  std::vector<std::string> args = {"--com", "2", "--silent-ports", "1", "--state", "state.json"};
+  if (profile.find("target = none") == std::string::npos) {
+    args.insert(args.end(), {"--dump", "flash.txt"});
+  }
+  simtest::SimProcess sim("[identity]\nversion = 1.20\n" + profile, args);
+  EXPECT_TRUE(sim.Ready()) << sim.Output();
+  test::TempFolder folder;
+  WritePackage(folder.Path(), package);
+  if (!patch.empty()) folder.Write("Patch.TXT", patch);
+  Update update;
+  update.cli = RunCli(folder.Path(), sim.Folder(), {"--yes"});
+  sim.Stop(SIGTERM);
+  update.state = simtest::ReadFile(sim.File("state.json"));
+  simtest::ParseTiTxt(simtest::ReadFile(sim.File("flash.txt")), update.flash);
+  return update;
+}
+
+inline uint8_t FlashByte(const Update& update, uint32_t address) {
+  const auto found = update.flash.find(address);
+  return found == update.flash.end() ? 0xFF : found->second;
+}
+
+// Every byte of the image is in the flash.
+inline void ExpectFlashHolds(const Update& update, const std::vector<msp430_test::Section>& image) {
+  int differences = 0;
+  for (const auto& [address, expected] : msp430_test::ImageBytes(image)) {
+    const uint8_t actual = FlashByte(update, address);
+    if (actual != expected && ++differences < 5) {
+      ADD_FAILURE() << std::hex << "0x" << address << ": flash " << int(actual) << ", image "
+                    << int(expected);
+    }
+  }
+  EXPECT_EQ(differences, 0);
+}
+
+}  // namespace e2e
