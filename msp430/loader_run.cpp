@@ -29,12 +29,23 @@ std::string TextOf(uintptr_t data) {
 }  // namespace
 
 int32_t NormalStepCode(int32_t stepCode) {
-  return (stepCode >= 1 && stepCode <= 15) || stepCode == step::kRefused ? stepCode : step::kOther;
+  return (stepCode >= 1 && stepCode <= 15) ||
+                 (stepCode >= step::kRefused && stepCode <= step::kNoise)
+             ? stepCode
+             : step::kOther;
 }
 
 messages::MessageId StepMessage(int32_t stepCode) {
-  return NormalStepCode(stepCode) == step::kRefused ? messages::MSG_BOOTLOADER_MISSING
-                                                    : messages::MSG_BOOTLOADER_ERROR;
+  switch (NormalStepCode(stepCode)) {
+    case step::kRefused:
+      return messages::MSG_BOOTLOADER_MISSING;
+    case step::kEntryPrompts:
+      return messages::MSG_ENTRY_REFUSED;
+    case step::kNoise:
+      return messages::MSG_LINE_NOISE;
+    default:
+      return messages::MSG_BOOTLOADER_ERROR;
+  }
 }
 
 Msp430Loader::Msp430Loader(const LoaderHost& host)
@@ -120,9 +131,12 @@ core::EventRecord Msp430Loader::OnEvent(core::EventQueue&, core::EventRecord rec
   }
   switch (record.code) {
     case ev::kReceived:
-      host_.events.timers.TimerRestart(TimerId);
-      if (!InBootLoader) return record;  // the reply parser reads the dialogue's answers
+      if (!InBootLoader) {
+        host_.events.timers.TimerRestart(TimerId);
+        return record;  // the reply parser reads the dialogue's answers
+      }
       ProcessReceived();
+      AfterBootLoaderBytes();
       return core::ConsumedEvent;
     case ev::kAnswerPassword:
     case ev::kAnswerPasswordB:
@@ -143,7 +157,23 @@ core::EventRecord Msp430Loader::OnEvent(core::EventQueue&, core::EventRecord rec
   }
 }
 
+void Msp430Loader::AfterBootLoaderBytes() {
+  if (Done) return;
+  const uint32_t now = host_.events.windows.TickCount();
+  if (now - LastAnswerTick >= kStepDeadlineMs) {
+    StepCode = step::kNoise;
+    FailRun();
+    return;
+  }
+  host_.events.timers.TimerRestart(TimerId);
+}
+
 void Msp430Loader::OnPrompt() {
+  if (++EntryPrompts > kMaxEntryPrompts) {
+    StepCode = step::kEntryPrompts;
+    FailRun();
+    return;
+  }
   if (host_.context.NoSensorContinue) {
     BslMode = 2;
     OnNoSensorPrompt();
@@ -178,6 +208,7 @@ void Msp430Loader::SwitchToBootLoader(int32_t restartMs) {
   host_.port.ChangeV24Parameter(serial::B__9600, serial::S_1, serial::Even, false);
   host_.port.ChangeHandShake(serial::NoHandshake);
   Wait(restartMs);
+  LastAnswerTick = host_.events.windows.TickCount();
   TimerId = host_.events.timers.TimerStart(kResponseTimeoutMs);
 }
 
@@ -188,6 +219,7 @@ void Msp430Loader::FailRun() {
 
 void Msp430Loader::AdvanceProgress() {
   host_.view.SetProgress(host_.view.Progress() + 1);
+  LastAnswerTick = host_.events.windows.TickCount();
 }
 
 void Msp430Loader::ShowPercent() {

@@ -50,6 +50,34 @@ bool IsIdentAnswer(int32_t code) {
   }
 }
 
+// The instrument's greetings: what the new firmware sends first after a programming.
+bool IsGreeting(int32_t code) {
+  return code == ev::kPrompt || code == ev::kMenuPrompt || code == ev::kAnswerProgrammedClock ||
+         code == ev::kAnswerProgrammedEnd;
+}
+
+// Events that carry a run on towards its end; a failed run drops them.
+bool AdvancesRun(int32_t code) {
+  if (IsGreeting(code) || IsIdentAnswer(code)) return true;
+  switch (code) {
+    case ev::kVersionCheckMain:
+    case ev::kVersionCheckKind3:
+    case ev::kProgramMsp430:
+    case ev::kStartWinCe:
+    case ev::kRunExternalLoader:
+    case ev::kExternalLoaderDone:
+    case ev::kSecondaryDecision:
+    case ev::kStartTerminal:
+    case ev::kBootFrame:
+    case ev::kBootByte:
+    case ev::kAnswerVariant:
+    case ev::kAnswer920:
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 UpdateEngine::UpdateEngine(core::EventCore& events, UpdateView& view, shell::Settings& settings,
@@ -65,6 +93,7 @@ UpdateEngine::UpdateEngine(core::EventCore& events, UpdateView& view, shell::Set
 UpdateEngine::~UpdateEngine() {
   events_.queue.RemoveHandler(core::MakeHandler<&UpdateEngine::HandleUpdateEvent>(this));
   Run.ResponseTimer = events_.timers.TimerStop(Run.ResponseTimer);
+  StopGreetingTimer();
 }
 
 void UpdateEngine::Install() {
@@ -141,6 +170,10 @@ core::EventRecord UpdateEngine::HandleUpdateEvent(core::EventQueue&, core::Event
       StartRun();
       return core::ConsumedEvent;
     case core::EVK_TIMER:
+      if (Run.GreetingTimer != 0 && record.code == Run.GreetingTimer) {
+        OnGreetingTimeout();
+        return core::ConsumedEvent;
+      }
       if (Run.ResponseTimer == 0 || record.code != Run.ResponseTimer) return record;
       OnResponseTimeout();
       return core::ConsumedEvent;
@@ -163,6 +196,9 @@ void UpdateEngine::StartRun() {
   // A boot-loader attempt ended by an answer must not turn the next run's first time-out into
   // a second wake-up.
   Run.WakePhase = 0;
+  Run.Failed = false;
+  Run.HeldGreeting = 0;
+  StopGreetingTimer();
   Context = DownloadContext{};
   view_.SetOkEnabled(false);
   view_.SetSecTimerRunning(false);
@@ -187,6 +223,12 @@ void UpdateEngine::OnResponseTimeout() {
     return;
   }
   SearchPorts(!Run.LineErrorSeen);
+}
+
+bool UpdateEngine::HoldGreeting(int32_t code) {
+  if (!Run.LoaderRunning || !IsGreeting(code)) return false;
+  if (Run.HeldGreeting == 0) Run.HeldGreeting = code;
+  return true;
 }
 
 void UpdateEngine::SendIdentRow() {
@@ -276,6 +318,10 @@ bool UpdateEngine::HandleEvent(int32_t code, uintptr_t data) {
     ParseReplies(static_cast<int32_t>(data));
     return true;
   }
+  // What still arrives for a failed run is dropped: only OK or the retry go on.
+  if (Run.Failed && AdvancesRun(code)) return true;
+  if (HoldGreeting(code)) return true;
+  if (IsGreeting(code)) StopGreetingTimer();
   if (HandleIdentAnswer(code, data)) return true;
   switch (code) {
     case ev::kPrompt:
@@ -300,9 +346,11 @@ bool UpdateEngine::HandleEvent(int32_t code, uintptr_t data) {
     case ev::kRunExternalLoader:
       view_.SetSecTimerRunning(false);
       view_.SetProgress(0);
-      events_.queue.PostEvent(paths_->RunExternalLoader(*this, Context.MainFile) == 0
-                                  ? ev::kExternalLoaderDone
-                                  : ev::kProgrammingFailed);
+      if (paths_->RunExternalLoader(*this, Context.MainFile) == 0) {
+        events_.queue.PostEvent(ev::kExternalLoaderDone);
+      } else {
+        ProgrammingFailed(ev::kProgrammingFailed);
+      }
       return true;
     case ev::kExternalLoaderDone:
       if (devices_.DeviceKind == 0 && devices_.StartMode == 0) {
@@ -329,7 +377,7 @@ bool UpdateEngine::HandleEvent(int32_t code, uintptr_t data) {
       return true;
     case ev::kProgrammingFailed:
     case ev::kSecondaryFailed:
-      paths_->ReportFailure(*this, code);
+      ReportProgrammingFailure(code);
       return true;
     case ev::kAnswerProgrammedClock:
       if (devices_.StartMode != 2) {
