@@ -38,10 +38,23 @@ TEST_P(BoundedRun, EndsAsAFailureInBoundedTime) {
   engine->Run.UpdateStep = 7;
   view.okEnabled = false;  // as during a run
 
+  // A run without an end would keep the loader's wait going for ever: at the limit the user
+  // gives up with Escape, which the test counts as a failure.
+  bool gaveUp = false;
+  const std::unique_ptr<core::WindowTimer> watchdog = windows.CreateTimer();
+  watchdog->SetHandler([&](core::WindowTimer& timer) {
+    timer.SetEnabled(false);
+    gaveUp = true;
+    events.queue.PostKey(core::KEY_ESCAPE);
+  });
+  watchdog->SetInterval(c.limitMs);
+  watchdog->SetEnabled(true);
+
   events.queue.PostEvent(core::ev::kProgramMsp430);
   events.pump.PumpEvents();
-  ASSERT_TRUE(RunUntil([this] { return view.okEnabled && !view.boxes.empty(); }, c.limitMs))
-      << "no end within " << c.limitMs << " ms";
+  ASSERT_TRUE(RunUntil([this] { return view.okEnabled && !view.boxes.empty(); }, c.limitMs));
+  ASSERT_FALSE(gaveUp) << "no end within " << c.limitMs << " ms";
+  watchdog->SetEnabled(false);
   RunUntil([] { return false; }, 5000);  // whatever the instrument still sends
 
   ASSERT_EQ(view.boxes.size(), 1u);
