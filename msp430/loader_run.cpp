@@ -53,7 +53,12 @@ Msp430Loader::Msp430Loader(const LoaderHost& host)
 
 Msp430Loader::~Msp430Loader() {
   host_.events.queue.RemoveHandler(Handler());
+  StopTimers();
+}
+
+void Msp430Loader::StopTimers() {
   TimerId = host_.events.timers.TimerStop(TimerId);
+  DeadlineTimer = host_.events.timers.TimerStop(DeadlineTimer);
 }
 
 core::EventHandler Msp430Loader::Handler() {
@@ -86,7 +91,7 @@ int32_t Msp430Loader::Execute(int32_t bslMode, const std::string& fileName, bool
   Wait(1500);
   host_.view.SetProgress(0);
   host_.events.queue.RemoveHandler(Handler());
-  TimerId = host_.events.timers.TimerStop(TimerId);
+  StopTimers();
   if (Failed) ShowError();
   return Failed ? 0 : 1;
 }
@@ -117,8 +122,14 @@ core::EventRecord Msp430Loader::OnEvent(core::EventQueue&, core::EventRecord rec
       Done = Failed = true;
       return core::ConsumedEvent;
     case core::EVK_TIMER:
+      if (DeadlineTimer != 0 && record.code == DeadlineTimer) {
+        StepCode = step::kNoise;  // bytes kept the step alive, but none was an answer
+        FailRun();
+        return core::ConsumedEvent;
+      }
       if (TimerId == 0 || record.code != TimerId) return record;
       if (InBootLoader) {
+        host_.events.timers.TimerRestart(DeadlineTimer);
         HandleTimeout();
       } else {
         Done = Failed = true;  // the instrument's dialogue fell silent
@@ -136,7 +147,7 @@ core::EventRecord Msp430Loader::OnEvent(core::EventQueue&, core::EventRecord rec
         return record;  // the reply parser reads the dialogue's answers
       }
       ProcessReceived();
-      AfterBootLoaderBytes();
+      if (!Done) host_.events.timers.TimerRestart(TimerId);
       return core::ConsumedEvent;
     case ev::kAnswerPassword:
     case ev::kAnswerPasswordB:
@@ -155,17 +166,6 @@ core::EventRecord Msp430Loader::OnEvent(core::EventQueue&, core::EventRecord rec
     default:
       return record;
   }
-}
-
-void Msp430Loader::AfterBootLoaderBytes() {
-  if (Done) return;
-  const uint32_t now = host_.events.windows.TickCount();
-  if (now - LastAnswerTick >= kStepDeadlineMs) {
-    StepCode = step::kNoise;
-    FailRun();
-    return;
-  }
-  host_.events.timers.TimerRestart(TimerId);
 }
 
 void Msp430Loader::OnPrompt() {
@@ -208,18 +208,18 @@ void Msp430Loader::SwitchToBootLoader(int32_t restartMs) {
   host_.port.ChangeV24Parameter(serial::B__9600, serial::S_1, serial::Even, false);
   host_.port.ChangeHandShake(serial::NoHandshake);
   Wait(restartMs);
-  LastAnswerTick = host_.events.windows.TickCount();
   TimerId = host_.events.timers.TimerStart(kResponseTimeoutMs);
+  DeadlineTimer = host_.events.timers.TimerStart(kStepDeadlineMs);
 }
 
 void Msp430Loader::FailRun() {
-  TimerId = host_.events.timers.TimerStop(TimerId);
+  StopTimers();
   Done = Failed = true;
 }
 
 void Msp430Loader::AdvanceProgress() {
   host_.view.SetProgress(host_.view.Progress() + 1);
-  LastAnswerTick = host_.events.windows.TickCount();
+  host_.events.timers.TimerRestart(DeadlineTimer);
 }
 
 void Msp430Loader::ShowPercent() {

@@ -47,8 +47,9 @@ class Msp430Loader {
   // Prompts the entry dialogue takes; an instrument that answers its entry commands with more
   // prompts than this never starts its boot loader.
   static constexpr int32_t kMaxEntryPrompts = 3;
-  // How long a boot-loader step may receive bytes without an answer among them: every byte
-  // restarts the response timer, so without this bound noise would keep a step alive for ever.
+  // How long a boot-loader step may go on receiving bytes without an answer among them: every
+  // byte restarts the response timer, so without this bound noise would keep a step alive for
+  // ever. An answer or a time-out (the step's next attempt) starts the deadline afresh.
   static constexpr uint32_t kStepDeadlineMs = 3 * kResponseTimeoutMs;
 
   explicit Msp430Loader(const LoaderHost& host);
@@ -90,7 +91,7 @@ class Msp430Loader {
   // Boot-loader mode: the response timer replaces the dialogue timer, the line goes to 9600 baud
   // 8E1 and the instrument gets restartMs to start its boot loader.
   void SwitchToBootLoader(int32_t restartMs);
-  // Ends the run as a failure: the response timer stops, nothing more is sent.
+  // Ends the run as a failure: the timers stop, nothing more is sent.
   void FailRun();
   // An answer was taken: the progress moves on and the step's deadline starts afresh.
   void AdvanceProgress();
@@ -116,13 +117,11 @@ class Msp430Loader {
   int32_t LanguageIndex = 0;
   int32_t ProgressMax = 0;
   int32_t EntryPrompts = 0;
-  uint32_t LastAnswerTick = 0;
+  int32_t DeadlineTimer = 0;  // the step deadline, in boot-loader mode
 
  private:
   void OnPrompt();
-  // Boot-loader mode: the bytes that arrived have been processed; a step that has had no answer
-  // for kStepDeadlineMs fails, else the response timer starts again.
-  void AfterBootLoaderBytes();
+  void StopTimers();
   void WaitUntilDone();
   void RestoreLine();
   core::EventHandler Handler();
