@@ -51,6 +51,23 @@ INSTANTIATE_TEST_SUITE_P(Failure, LateAnswer,
                          ::testing::Values(ev::kPrompt, ev::kMenuPrompt, ev::kAnswerProgrammedEnd,
                                            ev::kAnswerProgrammedClock, ev::kSecondaryDecision));
 
+TEST_F(EngineFixture, RetryTakesUpAFailedRun) {
+  paths.result = 0;
+  Start(kMeter);
+  PressOk();
+  ASSERT_TRUE(RunUntil([&] { return view.okEnabled; }));
+
+  paths.result = 1;
+  events.queue.PostEvent(ev::kRepeatMsp430);
+  events.pump.PumpEvents();
+  ASSERT_EQ(paths.msp430.size(), 2u);
+  EXPECT_EQ(paths.msp430[1].job, update::Msp430Job::kRepeat);
+  events.queue.PostEvent(ev::kPrompt);  // the new firmware's greeting
+  events.pump.PumpEvents();
+  ASSERT_TRUE(RunUntil([&] { return view.finished > 0; }));
+  EXPECT_TRUE(view.LogHas("erfolgreich"));
+}
+
 // A loader whose instrument sends its prompt while the loader is ending (the "!" that came in
 // one read with the "?" the loader failed on, or the new firmware's early greeting).
 struct PromptWhileLoading : RecordingPaths {
