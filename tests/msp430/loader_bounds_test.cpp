@@ -76,13 +76,19 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         BoundCase{"RefusalAndPromptInOneRead", kClassic + "[replies]\nA.5577 = ?+prompt\n", false,
                   messages::MSG_BOOTLOADER_MISSING, true, 30000},
-        BoundCase{"EntryAnsweredWithPrompts", kClassic + "[replies]\nA.5577 = prompt\n", false,
-                  messages::MSG_ENTRY_REFUSED, true, 30000},
+        BoundCase{"AlternativeCommandAnsweredWithAPrompt",
+                  kClassic + "[replies]\nA.5577 = prompt\n", false, messages::MSG_ENTRY_REFUSED,
+                  true, 30000},
+        BoundCase{"EntryCommandAnsweredWithAPrompt", kClassic + "[replies]\nA.5588 = prompt\n",
+                  false, messages::MSG_ENTRY_REFUSED, true, 30000},
         BoundCase{"ClassicNoiseInBootLoader",
                   kClassic + "noise_every_ms = 1000\n" + kSilentBootLoader, false,
                   messages::MSG_LINE_NOISE, true, 60000},
         BoundCase{"F5xxNoiseInBootLoader", kF5xx + "noise_every_ms = 1000\n" + kSilentBootLoader,
                   true, messages::MSG_LINE_NOISE, true, 60000},
+        // Silence alone is the time-outs' business: each attempt starts the deadline afresh.
+        BoundCase{"SilentBootLoader", kClassic + kSilentBootLoader, false,
+                  messages::MSG_BOOTLOADER_ERROR, true, 60000},
         BoundCase{"NoGreetingAfterProgramming", kClassic + "[protocol]\nafter_program = none\n",
                   false, messages::MSG_NO_GREETING, false, 120000}),
     [](const ::testing::TestParamInfo<BoundCase>& info) { return info.param.name; });
