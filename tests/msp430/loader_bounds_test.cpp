@@ -86,8 +86,9 @@ INSTANTIATE_TEST_SUITE_P(
                   messages::MSG_LINE_NOISE, true, 60000},
         BoundCase{"F5xxNoiseInBootLoader", kF5xx + "noise_every_ms = 1000\n" + kSilentBootLoader,
                   true, messages::MSG_LINE_NOISE, true, 60000},
-        // Silence alone is the time-outs' business: each attempt starts the deadline afresh.
-        BoundCase{"SilentBootLoader", kClassic + kSilentBootLoader, false,
+        // A boot loader that never answers is the time-outs' business: each attempt starts the
+        // deadline afresh.
+        BoundCase{"SilentBootLoader", kClassic + "start_ms = 60000\n", false,
                   messages::MSG_BOOTLOADER_ERROR, true, 60000},
         BoundCase{"NoGreetingAfterProgramming", kClassic + "[protocol]\nafter_program = none\n",
                   false, messages::MSG_NO_GREETING, false, 120000}),
