@@ -26,12 +26,23 @@ size_t ModeIndex(int32_t bslMode) {
 }  // namespace
 
 int32_t NormalStepCode(int32_t stepCode) {
-  return (stepCode >= 1 && stepCode <= 15) || stepCode == step::kRefused ? stepCode : step::kOther;
+  return (stepCode >= 1 && stepCode <= 15) ||
+                 (stepCode >= step::kRefused && stepCode <= step::kNoise)
+             ? stepCode
+             : step::kOther;
 }
 
 messages::MessageId StepMessage(int32_t stepCode) {
-  return NormalStepCode(stepCode) == step::kRefused ? messages::MSG_BOOTLOADER_MISSING
-                                                    : messages::MSG_BOOTLOADER_ERROR;
+  switch (NormalStepCode(stepCode)) {
+    case step::kRefused:
+      return messages::MSG_BOOTLOADER_MISSING;
+    case step::kEntryPrompts:
+      return messages::MSG_ENTRY_REFUSED;
+    case step::kNoise:
+      return messages::MSG_LINE_NOISE;
+    default:
+      return messages::MSG_BOOTLOADER_ERROR;
+  }
 }
 
 Msp430Loader::Msp430Loader(const LoaderHost& host)
@@ -39,7 +50,12 @@ Msp430Loader::Msp430Loader(const LoaderHost& host)
 
 Msp430Loader::~Msp430Loader() {
   host_.events.queue.RemoveHandler(Handler());
+  StopTimers();
+}
+
+void Msp430Loader::StopTimers() {
   TimerId = host_.events.timers.TimerStop(TimerId);
+  DeadlineTimer = host_.events.timers.TimerStop(DeadlineTimer);
 }
 
 core::EventHandler Msp430Loader::Handler() {
@@ -72,7 +88,7 @@ int32_t Msp430Loader::Execute(int32_t bslMode, const std::string& fileName, bool
   Wait(1500);
   host_.view.SetProgress(0);
   host_.events.queue.RemoveHandler(Handler());
-  TimerId = host_.events.timers.TimerStop(TimerId);
+  StopTimers();
   if (Failed) ShowError();
   return Failed ? 0 : 1;
 }
@@ -103,8 +119,14 @@ core::EventRecord Msp430Loader::OnEvent(core::EventQueue&, core::EventRecord rec
       Done = Failed = true;
       return core::ConsumedEvent;
     case core::EVK_TIMER:
+      if (DeadlineTimer != 0 && record.code == DeadlineTimer) {
+        StepCode = step::kNoise;  // bytes kept the step alive, but none was an answer
+        FailRun();
+        return core::ConsumedEvent;
+      }
       if (TimerId == 0 || record.code != TimerId) return record;
       if (InBootLoader) {
+        host_.events.timers.TimerRestart(DeadlineTimer);
         HandleTimeout();
       } else {
         Done = Failed = true;  // the instrument's dialogue fell silent
@@ -117,9 +139,12 @@ core::EventRecord Msp430Loader::OnEvent(core::EventQueue&, core::EventRecord rec
   }
   switch (record.code) {
     case ev::kReceived:
-      host_.events.timers.TimerRestart(TimerId);
-      if (!InBootLoader) return record;  // the reply parser reads the dialogue's answers
+      if (!InBootLoader) {
+        host_.events.timers.TimerRestart(TimerId);
+        return record;  // the reply parser reads the dialogue's answers
+      }
       ProcessReceived();
+      if (!Done) host_.events.timers.TimerRestart(TimerId);
       return core::ConsumedEvent;
     case ev::kAnswerPassword:
     case ev::kAnswerPasswordB:
@@ -141,6 +166,11 @@ core::EventRecord Msp430Loader::OnEvent(core::EventQueue&, core::EventRecord rec
 }
 
 void Msp430Loader::OnPrompt() {
+  if (++EntryPrompts > kMaxEntryPrompts) {
+    StepCode = step::kEntryPrompts;
+    FailRun();
+    return;
+  }
   if (host_.context.NoSensorContinue) {
     BslMode = 2;
     OnNoSensorPrompt();
@@ -176,15 +206,17 @@ void Msp430Loader::SwitchToBootLoader(int32_t restartMs) {
   host_.port.ChangeHandShake(serial::NoHandshake);
   Wait(restartMs);
   TimerId = host_.events.timers.TimerStart(kResponseTimeoutMs);
+  DeadlineTimer = host_.events.timers.TimerStart(kStepDeadlineMs);
 }
 
 void Msp430Loader::FailRun() {
-  TimerId = host_.events.timers.TimerStop(TimerId);
+  StopTimers();
   Done = Failed = true;
 }
 
 void Msp430Loader::AdvanceProgress() {
   host_.view.SetProgress(host_.view.Progress() + 1);
+  host_.events.timers.TimerRestart(DeadlineTimer);
 }
 
 void Msp430Loader::ShowPercent() {

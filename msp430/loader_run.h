@@ -30,11 +30,13 @@ inline constexpr int32_t kPatchCall = 12;
 inline constexpr int32_t kPatchWrite = 13;
 inline constexpr int32_t kPatchVerify = 14;
 inline constexpr int32_t kMemOffset = 15;
-inline constexpr int32_t kOther = 16;    // any code without a message of its own
-inline constexpr int32_t kRefused = 17;  // the instrument answered "?"
+inline constexpr int32_t kOther = 16;         // any code without a message of its own
+inline constexpr int32_t kRefused = 17;       // the instrument answered "?"
+inline constexpr int32_t kEntryPrompts = 18;  // the entry commands were answered by prompts
+inline constexpr int32_t kNoise = 19;         // bytes kept coming, but no answer
 }  // namespace step
 
-// The message of a step code; codes other than 1 to 15 and 17 count as 16.
+// The message of a step code; codes other than 1 to 15 and 17 to 19 count as 16.
 messages::MessageId StepMessage(int32_t stepCode);
 int32_t NormalStepCode(int32_t stepCode);
 
@@ -42,6 +44,13 @@ class Msp430Loader {
  public:
   static constexpr uint32_t kDialogueTimeoutMs = 15000;
   static constexpr uint32_t kResponseTimeoutMs = 5000;
+  // Prompts the entry dialogue takes; an instrument that answers its entry commands with more
+  // prompts than this never starts its boot loader.
+  static constexpr int32_t kMaxEntryPrompts = 3;
+  // How long a boot-loader step may go on receiving bytes without an answer among them: every
+  // byte restarts the response timer, so without this bound noise would keep a step alive for
+  // ever. An answer or a time-out (the step's next attempt) starts the deadline afresh.
+  static constexpr uint32_t kStepDeadlineMs = 3 * kResponseTimeoutMs;
 
   explicit Msp430Loader(const LoaderHost& host);
   // Leaves nothing behind, also when a run was cut short.
@@ -82,8 +91,9 @@ class Msp430Loader {
   // Boot-loader mode: the response timer replaces the dialogue timer, the line goes to 9600 baud
   // 8E1 and the instrument gets restartMs to start its boot loader.
   void SwitchToBootLoader(int32_t restartMs);
-  // Ends the run as a failure: the response timer stops, nothing more is sent.
+  // Ends the run as a failure: the timers stop, nothing more is sent.
   void FailRun();
+  // An answer was taken: the progress moves on and the step's deadline starts afresh.
   void AdvanceProgress();
   void ShowPercent();
   void SetProgressMax(int32_t maximum);
@@ -106,9 +116,12 @@ class Msp430Loader {
   int32_t ErrorCode = 0;
   int32_t LanguageIndex = 0;
   int32_t ProgressMax = 0;
+  int32_t EntryPrompts = 0;
+  int32_t DeadlineTimer = 0;  // the step deadline, in boot-loader mode
 
  private:
   void OnPrompt();
+  void StopTimers();
   void WaitUntilDone();
   void RestoreLine();
   core::EventHandler Handler();

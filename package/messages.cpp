@@ -102,6 +102,25 @@ constexpr std::array<Row, kMessageCount> kCatalogue = {{
      "Port X has gone away and is left out of the search."},
     // DEFAULT_DEVICE_NAME
     {"Gerät", "device"},
+    // MSG_NO_GREETING
+    {"Das NAME hat sich nach der Programmierung nicht zurückgemeldet.\r\nSchalten Sie das NAME "
+     "aus und wieder ein und starten Sie das Update mit Ok erneut.",
+     "The NAME did not answer after programming.\r\nSwitch the NAME off and on again and "
+     "restart the update with Ok."},
+    // MSG_ENTRY_REFUSED (shown by the loader: no placeholders)
+    {"Das Gerät hat seinen Bootloader nicht gestartet: es beantwortet den Startbefehl nur mit "
+     "der Eingabeaufforderung.\r\nSchalten Sie das Gerät aus und wieder ein und starten Sie das "
+     "Update mit Ok erneut.",
+     "The instrument did not start its bootloader: it answers the start command with its prompt "
+     "only.\r\nSwitch the instrument off and on again and restart the update with Ok."},
+    // MSG_LINE_NOISE (shown by the loader: no placeholders)
+    {"Störungen auf der Leitung: der Bootloader antwortet nicht.\r\nPrüfen Sie Kabel und "
+     "Stecker, schalten Sie das Gerät aus und wieder ein und starten Sie das Update mit Ok "
+     "erneut.",
+     "Noise on the line: the bootloader does not answer.\r\nCheck the cable and plugs, switch "
+     "the instrument off and on again and restart the update with Ok."},
+    // MSG_PATH_NOT_AVAILABLE (behind the name of the path)
+    {": in dieser Programmversion nicht verfügbar.", ": not available in this program version."},
 }};
 
 }  // namespace

@@ -38,6 +38,11 @@ enum MessageId : int32_t {
   MSG_FILE_NOT_OPENED,
   MSG_PORT_LOST,
   DEFAULT_DEVICE_NAME,
+  // Ends of runs that would otherwise wait for ever, and paths not built yet.
+  MSG_NO_GREETING,
+  MSG_ENTRY_REFUSED,
+  MSG_LINE_NOISE,
+  MSG_PATH_NOT_AVAILABLE,
   kMessageCount
 };
 

@@ -33,6 +33,7 @@ Instrument::Instrument(const Profile& profile, Clock clock)
                }} {
   nowUs_ = NowUs();
   if (memory_ && profile_.bootLoader.startInBootLoader) mode_ = sim::MakeTarget(machine_, nowUs_);
+  if (mode_) StartBootLoaderNoise(nowUs_);
   if (!mode_) mode_ = std::make_unique<NormalMode>(machine_, false, nowUs_);
 }
 
@@ -169,6 +170,7 @@ void Instrument::AdvanceTo(int64_t us) {
 }
 
 void Instrument::Switch(std::unique_ptr<Mode> mode, int64_t us) {
+  ++noiseGeneration_;
   mode_ = std::move(mode);
   Note(std::string("mode: ") + mode_->Name(), us);
 }
@@ -177,10 +179,12 @@ void Instrument::EnterBootLoader(int64_t us) {
   At(us, [this](int64_t t) {
     listen_.erase(listen_.upper_bound(t), listen_.end());  // the old mode's plans are void
     auto target = sim::MakeTarget(machine_, t);
-    if (target)
+    if (target) {
       Switch(std::move(target), t);
-    else
+      StartBootLoaderNoise(t);
+    } else {
       Switch(std::make_unique<DeadMode>(static_cast<Link&>(*this), t), t);
+    }
   });
 }
 
@@ -194,6 +198,19 @@ void Instrument::StartProgram(int64_t us) {
       return;
     }
     Switch(std::make_unique<NormalMode>(machine_, true, t), t);
+  });
+}
+
+void Instrument::StartBootLoaderNoise(int64_t us) {
+  if (profile_.bootLoader.noiseEveryMs <= 0) return;
+  NoiseAt(us + int64_t{profile_.bootLoader.noiseEveryMs} * 1000, noiseGeneration_);
+}
+
+void Instrument::NoiseAt(int64_t us, int generation) {
+  At(us, [this, generation](int64_t t) {
+    if (generation != noiseGeneration_) return;  // the boot loader has ended
+    Send(profile_.bootLoaderFaults.noiseBytes, t);
+    NoiseAt(t + int64_t{profile_.bootLoader.noiseEveryMs} * 1000, generation);
   });
 }
 

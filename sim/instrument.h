@@ -95,6 +95,9 @@ class Instrument : private Link {
   void Switch(std::unique_ptr<Mode> mode, int64_t us);
   void EnterBootLoader(int64_t us);
   void StartProgram(int64_t us);
+  // Noise bytes on the line every noise_every_ms while a boot-loader target runs.
+  void StartBootLoaderNoise(int64_t us);
+  void NoiseAt(int64_t us, int generation);
   int64_t NowUs() const { return clock_() * 1000; }
 
   Profile profile_;
@@ -115,6 +118,7 @@ class Instrument : private Link {
   std::map<int64_t, LineSettings> listen_;  // from time on
   std::multimap<int64_t, std::function<void(int64_t)>> actions_;
   bool disconnected_ = false;
+  int noiseGeneration_ = 0;  // a new mode stops the noise of the one before
   std::function<void(const TraceEvent&)> trace_;
   TraceEvent pendingIn_{TraceEvent::Kind::Note, 0, {}, ""};  // input run not yet traced
   std::function<void(const ReceivedFile&)> fileSink_;

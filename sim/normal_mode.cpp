@@ -148,6 +148,8 @@ NormalMode::Lines NormalMode::ReplyLines(const Reply& reply) const {
       return {};
     case Reply::Kind::Refuse:
       return {{"?"}};
+    case Reply::Kind::RefuseAndPrompt:
+      return {{"?"}, {m_.profile.prompt}};  // in one write: the host reads both at once
     case Reply::Kind::Numbered:
       return {{m_.profile.marker + std::to_string(reply.code)}};
     case Reply::Kind::Line:

@@ -87,6 +87,8 @@ bool ParseReply(const std::string& s, Reply& out) {
     out = {Reply::Kind::None, 0, ""};
   else if (v == "?")
     out = {Reply::Kind::Refuse, 0, ""};
+  else if (v == "?+prompt")
+    out = {Reply::Kind::RefuseAndPrompt, 0, ""};
   else if (ParseNumber(s, 1, 99999, n))
     out = {Reply::Kind::Numbered, static_cast<int>(n), ""};
   else if (!s.empty() && s.size() <= kMaxText)
@@ -284,6 +286,7 @@ const std::map<std::string, Setter>& Keys() {
         return false;
       return true;
     };
+    k["bootloader.noise_every_ms"] = BlInt(&BootLoaderProfile::noiseEveryMs, 0, 60000);
     k["bootloader.chip_id"] = BlInt(&BootLoaderProfile::chipId, 0, 0xFFFF);
     k["bootloader.version"] = [](const std::string& v, Profile& p) {
       return ParseBslVersion(v, p.bootLoader.version);

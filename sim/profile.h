@@ -15,7 +15,7 @@ namespace sim {
 
 // How the instrument answers one normal-mode command.
 struct Reply {
-  enum class Kind { Prompt, None, Refuse, Numbered, Line };
+  enum class Kind { Prompt, None, Refuse, Numbered, Line, RefuseAndPrompt };
   Kind kind = Kind::Prompt;
   int code = 0;      // Numbered: "<marker><code>"
   std::string line;  // Line: sent as given, with CR LF
@@ -48,6 +48,7 @@ struct BootLoaderProfile {
   int frameTimeoutMs = 50;         // a frame that stops arriving for this long is dropped
   uint16_t resetVector = 0;        // 0 = the target's default (see README)
   InitialFlash initialFlash = InitialFlash::OldFirmware;
+  int noiseEveryMs = 0;  // while the boot loader runs: noise bytes this often; 0 = never
   // classic boot loader
   uint16_t chipId = 0xF149;
   uint16_t version = 0x0160;  // "1.60" as the bytes 01 60

@@ -47,6 +47,34 @@ bool IsIdentAnswer(int32_t code) {
   }
 }
 
+// The instrument's greetings: what the new firmware sends first after a programming.
+bool IsGreeting(int32_t code) {
+  return code == ev::kPrompt || code == ev::kMenuPrompt || code == ev::kAnswerProgrammedClock ||
+         code == ev::kAnswerProgrammedEnd;
+}
+
+// Events that carry a run on towards its end; a failed run drops them.
+bool AdvancesRun(int32_t code) {
+  if (IsGreeting(code) || IsIdentAnswer(code)) return true;
+  switch (code) {
+    case ev::kVersionCheckMain:
+    case ev::kVersionCheckKind3:
+    case ev::kProgramMsp430:
+    case ev::kStartWinCe:
+    case ev::kRunExternalLoader:
+    case ev::kExternalLoaderDone:
+    case ev::kSecondaryDecision:
+    case ev::kStartTerminal:
+    case ev::kBootFrame:
+    case ev::kBootByte:
+    case ev::kAnswerVariant:
+    case ev::kAnswer920:
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 UpdateEngine::UpdateEngine(core::EventCore& events, UpdateView& view, package::Settings& settings,
@@ -62,6 +90,7 @@ UpdateEngine::UpdateEngine(core::EventCore& events, UpdateView& view, package::S
 UpdateEngine::~UpdateEngine() {
   events_.queue.RemoveHandler(core::MakeHandler<&UpdateEngine::HandleUpdateEvent>(this));
   Run.ResponseTimer = events_.timers.TimerStop(Run.ResponseTimer);
+  StopGreetingTimer();
 }
 
 void UpdateEngine::Install() {
@@ -160,6 +189,10 @@ core::EventRecord UpdateEngine::HandleUpdateEvent(core::EventQueue&, core::Event
       StartRun();
       return core::ConsumedEvent;
     case core::EVK_TIMER:
+      if (Run.GreetingTimer != 0 && record.code == Run.GreetingTimer) {
+        OnGreetingTimeout();
+        return core::ConsumedEvent;
+      }
       if (Run.ResponseTimer == 0 || record.code != Run.ResponseTimer) return record;
       OnResponseTimeout();
       return core::ConsumedEvent;
@@ -182,6 +215,9 @@ void UpdateEngine::StartRun() {
   // A boot-loader attempt ended by an answer must not turn the next run's first time-out into
   // a second wake-up.
   Run.WakePhase = 0;
+  Run.Failed = false;
+  Run.HeldGreeting = 0;
+  StopGreetingTimer();
   Context = DownloadContext{};
   view_.SetOkEnabled(false);
   view_.SetSecTimerRunning(false);
@@ -210,6 +246,12 @@ void UpdateEngine::OnResponseTimeout() {
   const bool repeat = Run.LineErrorSeen;
   Run.LineErrorSeen = false;
   SearchPorts(!repeat);
+}
+
+bool UpdateEngine::HoldGreeting(int32_t code) {
+  if (!Run.LoaderRunning || !IsGreeting(code)) return false;
+  if (Run.HeldGreeting == 0) Run.HeldGreeting = code;
+  return true;
 }
 
 void UpdateEngine::SendIdentRow() {
@@ -300,6 +342,10 @@ bool UpdateEngine::HandleEvent(const core::EventRecord& record) {
     ParseReplies(record.Port());
     return true;
   }
+  // What still arrives for a failed run is dropped: only OK or the retry go on.
+  if (Run.Failed && AdvancesRun(code)) return true;
+  if (HoldGreeting(code)) return true;
+  if (IsGreeting(code)) StopGreetingTimer();
   if (HandleIdentAnswer(record)) return true;
   switch (code) {
     case ev::kPrompt:
@@ -324,9 +370,11 @@ bool UpdateEngine::HandleEvent(const core::EventRecord& record) {
     case ev::kRunExternalLoader:
       view_.SetSecTimerRunning(false);
       view_.SetProgress(0);
-      events_.queue.PostEvent(paths_->RunExternalLoader(*this, Context.MainFile) == 0
-                                  ? ev::kExternalLoaderDone
-                                  : ev::kProgrammingFailed);
+      if (paths_->RunExternalLoader(*this, Context.MainFile) == 0) {
+        events_.queue.PostEvent(ev::kExternalLoaderDone);
+      } else {
+        ProgrammingFailed(ev::kProgrammingFailed);
+      }
       return true;
     case ev::kExternalLoaderDone:
       if (devices_.DeviceKind == 0 && devices_.StartMode == 0) {
@@ -353,7 +401,7 @@ bool UpdateEngine::HandleEvent(const core::EventRecord& record) {
       return true;
     case ev::kProgrammingFailed:
     case ev::kSecondaryFailed:
-      paths_->ReportFailure(*this, code);
+      ReportProgrammingFailure(code);
       return true;
     case ev::kAnswerProgrammedClock:
       if (devices_.StartMode != 2) {

@@ -11,6 +11,7 @@
 
 #include "core/event_core.h"
 #include "package/device_file.h"
+#include "package/messages.h"
 #include "package/settings.h"
 #include "update/download_context.h"
 #include "update/port_table.h"
@@ -48,6 +49,14 @@ struct RunState {
   // The port on which the instrument answered.
   int32_t ActivePort = -1;
   int32_t ActiveComIndex = -1;
+  // The run has failed: nothing but OK (a new run) or the retry goes on from here.
+  bool Failed = false;
+  // A loader holds the line; a greeting that arrives meanwhile waits in HeldGreeting until the
+  // loader has returned (and is dropped when it failed).
+  bool LoaderRunning = false;
+  int32_t HeldGreeting = 0;
+  // Bounds the wait for the new firmware's greeting after a programming.
+  int32_t GreetingTimer = 0;
 };
 
 class UpdateEngine {
@@ -76,6 +85,15 @@ class UpdateEngine {
   void SetInstrumentClock(bool secondsMode);
   void FinishRun(bool sendFinal);
   void StartSecondaryRoute();
+  // Ends the programming step as a failure and posts code (10021 or 10047) for its report.
+  // From then on no prompt or answer of this run leads to the success message.
+  void ProgrammingFailed(int32_t code);
+  // Ends the run as a failure with a catalogue message (log and error box); OK starts anew.
+  void RunFailed(messages::MessageId why);
+
+  // How long the new firmware may take to greet after a programming: a slow instrument
+  // restarts within a few seconds.
+  static constexpr uint32_t kGreetingTimeoutMs = 30000;
 
   // Writes a command to the active port and, when asked, to the debug log.
   void Send(const std::string& command, bool log = true);
@@ -105,6 +123,17 @@ class UpdateEngine {
  private:
   void StartRun();
   void OnResponseTimeout();
+  void OnGreetingTimeout();
+  // Marks the run failed: the step ends and every timer of the run stops.
+  void EndAsFailed();
+  void ReportProgrammingFailure(int32_t code);
+  // Runs an MSP430 loader job; on success the run waits (bounded) for the instrument's greeting,
+  // on failure the programming fails with failCode.
+  void RunLoader(const Msp430Call& call, int32_t failCode);
+  // A greeting while a loader runs is held; returns true when the event was taken that way.
+  bool HoldGreeting(int32_t code);
+  void AwaitGreeting();
+  void StopGreetingTimer();
   bool HandleEvent(const core::EventRecord& record);
   bool HandleIdentAnswer(const core::EventRecord& record);
   void OnSerialNumber(const std::string& text);

@@ -6,49 +6,52 @@
 
 namespace update {
 
-void ProgrammingPaths::NotAvailable(UpdateEngine& engine, const char* path) {
-  engine.View().AppendLog(std::string(path) + ": not available in this program version.");
+void ProgrammingPaths::NotAvailable(UpdateEngine& engine, const PathName& path) {
+  const int32_t language = engine.Language();
+  engine.View().AppendLog(
+      std::string(messages::LanguageRow(language) == 1 ? path.english : path.german) +
+      std::string(messages::Text(messages::MSG_PATH_NOT_AVAILABLE, language)));
+}
+
+void ProgrammingPaths::NotBuilt(UpdateEngine& engine, const PathName& path) {
+  NotAvailable(engine, path);
+  engine.ProgrammingFailed(update::ev::kProgrammingFailed);
 }
 
 int32_t ProgrammingPaths::RunMsp430(UpdateEngine& engine, const Msp430Call&) {
-  NotAvailable(engine, "MSP430 boot loader");
+  NotAvailable(engine, {"MSP430-Bootloader", "MSP430 boot loader"});
   return 0;
 }
 
 int32_t ProgrammingPaths::RunWinCe(UpdateEngine& engine, const std::string&) {
-  NotAvailable(engine, "WinCE transfer");
+  NotAvailable(engine, {"WinCE-Übertragung", "WinCE transfer"});
   return 0;
 }
 
 int32_t ProgrammingPaths::RunExternalLoader(UpdateEngine& engine, const std::string&) {
-  NotAvailable(engine, "External loader");
+  NotAvailable(engine, {"Externes Ladeprogramm", "External loader"});
   return -1;
 }
 
 void ProgrammingPaths::StartTerminal(UpdateEngine& engine) {
-  NotAvailable(engine, "Basic-Loader terminal");
-  ReportFailure(engine, update::ev::kProgrammingFailed);
+  NotBuilt(engine, {"Basic-Loader-Terminal", "Basic-Loader terminal"});
 }
 
 void ProgrammingPaths::StartMenuProgramming(UpdateEngine& engine) {
-  NotAvailable(engine, "Programming from the boot loader");
-  ReportFailure(engine, update::ev::kProgrammingFailed);
+  NotBuilt(engine, {"Programmierung aus dem Bootloader", "Programming from the boot loader"});
 }
 
 void ProgrammingPaths::StartBenchProgramming(UpdateEngine& engine) {
-  NotAvailable(engine, "Bench programming");
-  ReportFailure(engine, update::ev::kProgrammingFailed);
+  NotBuilt(engine, {"Programmierung am Prüfplatz", "Bench programming"});
 }
 
 bool ProgrammingPaths::StartMultiFile(UpdateEngine& engine) {
-  NotAvailable(engine, "Transfer of further files");
-  ReportFailure(engine, update::ev::kProgrammingFailed);
+  NotBuilt(engine, {"Übertragung weiterer Dateien", "Transfer of further files"});
   return false;
 }
 
 void ProgrammingPaths::StartAirPressure(UpdateEngine& engine) {
-  NotAvailable(engine, "Air-pressure calibration");
-  ReportFailure(engine, update::ev::kProgrammingFailed);
+  NotBuilt(engine, {"Luftdruck-Kalibrierung", "Air-pressure calibration"});
 }
 
 void ProgrammingPaths::ReportFailure(UpdateEngine& engine, int32_t) {

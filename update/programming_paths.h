@@ -48,8 +48,14 @@ class ProgrammingPaths {
   virtual void StartAirPressure(UpdateEngine& engine);
 
  protected:
-  // Logs that the named path is not available in this build.
-  static void NotAvailable(UpdateEngine& engine, const char* path);
+  struct PathName {
+    const char* german;
+    const char* english;
+  };
+  // Logs that the named path is not available in this build, in the run's language.
+  static void NotAvailable(UpdateEngine& engine, const PathName& path);
+  // As NotAvailable, and the programming ends as a failure.
+  static void NotBuilt(UpdateEngine& engine, const PathName& path);
 };
 
 }  // namespace update

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <utility>
 
 #include "core/event_codes.h"
 #include "core/number_text.h"
@@ -54,7 +55,7 @@ void UpdateEngine::AdvanceSteps() {
     if (Context.ThirdFile.size() > 3) {
       Append(Message(messages::MSG_PROGRAMMING, Language()));
       if (paths_->RunExternalLoader(*this, Context.ThirdFile) != 0) {
-        events_.queue.PostEvent(ev::kProgrammingFailed);
+        ProgrammingFailed(ev::kProgrammingFailed);
       } else {
         Run.ExternalPending = true;
         view_.SetSecTimerRunning(true);
@@ -94,19 +95,19 @@ void UpdateEngine::OnProgramMsp430() {
   }
   const Msp430Call call{Msp430Job::kMain, Run.BslMode, Context.MainFile, 1,
                         Run.SensorPresent ? 1 : 0};
-  if (paths_->RunMsp430(*this, call) == 0) events_.queue.PostEvent(ev::kProgrammingFailed);
+  RunLoader(call, ev::kProgrammingFailed);
 }
 
 void UpdateEngine::OnRepeatMsp430() {
+  // The retry takes up the failed run again.
+  Run.Failed = false;
   view_.SetOkEnabled(false);
   Context.BenchMode = true;
   Run.UpdateStep = 7;
   ShowDurationEstimate(view_, Language(), 1, Context, Run.ForceSameVersion);
   const Msp430Call call{Msp430Job::kRepeat, Run.BslMode, Context.MainFile, 1, 0};
-  if (paths_->RunMsp430(*this, call) == 0) {
-    events_.queue.PostEvent(ev::kProgrammingFailed);
-    return;
-  }
+  RunLoader(call, ev::kProgrammingFailed);
+  if (Run.Failed) return;
   Append(Message(messages::MSG_STORING, Language()));
   view_.SetSecTimerRunning(true);
   view_.SetProgress(1);
@@ -126,7 +127,7 @@ void UpdateEngine::OnWinCe() {
   }
   if (MainOlder() || Context.StartupVer < Context.OfferedStartupVer) {
     if (paths_->RunWinCe(*this, Context.MainFile) == 0) {
-      events_.queue.PostEvent(ev::kProgrammingFailed);
+      ProgrammingFailed(ev::kProgrammingFailed);
       return;
     }
     Append(Message(messages::MSG_STORING, Language()));
@@ -170,7 +171,63 @@ void UpdateEngine::ProgramSecondary() {
   events_.wait.DelayTime(3000, true);
   const int32_t option = (Run.WinCEDone || !Context.NoSensorContinue) ? 1 : 0;
   const Msp430Call call{Msp430Job::kSecondary, 1, Context.SecondFile, 1, option};
-  if (paths_->RunMsp430(*this, call) == 0) events_.queue.PostEvent(ev::kSecondaryFailed);
+  RunLoader(call, ev::kSecondaryFailed);
+}
+
+void UpdateEngine::RunLoader(const Msp430Call& call, int32_t failCode) {
+  Run.HeldGreeting = 0;
+  Run.LoaderRunning = true;
+  const bool programmed = paths_->RunMsp430(*this, call) != 0;
+  Run.LoaderRunning = false;
+  const int32_t held = std::exchange(Run.HeldGreeting, 0);
+  if (!programmed) {
+    ProgrammingFailed(failCode);
+    return;
+  }
+  AwaitGreeting();
+  if (held != 0) events_.queue.PostEvent(held);
+}
+
+void UpdateEngine::AwaitGreeting() {
+  StopGreetingTimer();
+  Run.GreetingTimer = events_.timers.TimerStart(kGreetingTimeoutMs);
+}
+
+void UpdateEngine::StopGreetingTimer() {
+  Run.GreetingTimer = events_.timers.TimerStop(Run.GreetingTimer);
+}
+
+void UpdateEngine::OnGreetingTimeout() {
+  RunFailed(messages::MSG_NO_GREETING);
+}
+
+void UpdateEngine::EndAsFailed() {
+  Run.Failed = true;
+  Run.UpdateStep = 8;
+  Run.HeldGreeting = 0;
+  Run.ResponseTimer = events_.timers.TimerStop(Run.ResponseTimer);
+  StopGreetingTimer();
+}
+
+void UpdateEngine::ProgrammingFailed(int32_t code) {
+  EndAsFailed();
+  events_.queue.PostEvent(code);
+}
+
+void UpdateEngine::ReportProgrammingFailure(int32_t code) {
+  EndAsFailed();
+  paths_->ReportFailure(*this, code);
+}
+
+void UpdateEngine::RunFailed(messages::MessageId why) {
+  EndAsFailed();
+  const std::string text = Expand(Message(why, Language()));
+  view_.AppendLog(text);
+  view_.SetSecTimerRunning(false);
+  view_.SetWaitPanelVisible(false);
+  view_.SetProgress(0);
+  view_.ShowError(Message(messages::CAPTION_ERROR, Language()), text);
+  view_.SetOkEnabled(true);
 }
 
 void UpdateEngine::SetInstrumentClock(bool secondsMode) {
@@ -193,7 +250,10 @@ void UpdateEngine::SetInstrumentClock(bool secondsMode) {
 }
 
 void UpdateEngine::FinishRun(bool sendFinal) {
+  // A failed run never reaches the success message, also when it failed during the wait.
+  if (Run.Failed) return;
   events_.wait.DelayTime(3000, true);
+  if (Run.Failed) return;
   if (devices_.StartMode == 2) {
     if (serial::TComPort* port = ActiveComPort()) port->LoadLastV24Parameter();
   }

@@ -227,7 +227,7 @@ TEST_F(EngineFixture, ForeignEventsAndDataThatIsNoText) {
   events.pump.PumpEvents();
   EXPECT_EQ(engine->Run.BenchAnswerChar, 0x90);
   EXPECT_TRUE(view.okEnabled);
-  EXPECT_TRUE(view.LogHas("not available"));
+  EXPECT_TRUE(view.LogHas("in dieser Programmversion nicht verfügbar"));
   // Data announced for a port that is not in the table is left alone.
   engine->ParseReplies(99);
   EXPECT_EQ(events.queue.Fetch().kind, core::EVK_NONE);
