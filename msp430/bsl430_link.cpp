@@ -153,6 +153,7 @@ void T_BSL430::TakeAnswer(const BslScan& scan) {
   if (!taken && !scan.Nak) return;
   Awaited.reset();
   AdvanceProgress();
+  if (taken && StepCode != step::kSync) History.Progress();
   if (taken && frame) {
     if (OnFrame) (this->*OnFrame)(Rx.RxFrame());
     ShowPercent();
@@ -175,7 +176,7 @@ void T_BSL430::HandleFailure() {
   const Step failed = OnFailure;
   if (!failed) return;
   if (!History.Record(failed)) {
-    FailRun();  // the same step failed for the fourth time
+    FailRun();  // the same step failed for the fourth time, or nothing moves on
     return;
   }
   // A synchronisation character and a skipped erase are retried as they are; every other step

@@ -124,6 +124,7 @@ bool T_BSL_54XX_430::TakeAnswer(const Reply54& reply) {
       ShowPercent();
       if (awaited != Answer54::Ack) return false;  // the response follows
       Awaited.reset();
+      History.Progress();
       Run(OnAck);
       return true;
     case Reply54Kind::Failure:
@@ -136,6 +137,7 @@ bool T_BSL_54XX_430::TakeAnswer(const Reply54& reply) {
       if (awaited != Answer54::Data) return false;
       Awaited.reset();
       AdvanceProgress();
+      History.Progress();
       if (OnFrame) (this->*OnFrame)(Rx.FrameData());
       ShowPercent();
       return true;
@@ -144,6 +146,7 @@ bool T_BSL_54XX_430::TakeAnswer(const Reply54& reply) {
       Awaited.reset();
       AdvanceProgress();
       if (reply.Value == 0) {
+        History.Progress();
         Run(OnMessageOk);
       } else if (IsErrorStatus(reply.Value)) {
         ShowError();  // at once; the step is retried when the response timer expires

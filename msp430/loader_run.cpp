@@ -139,21 +139,23 @@ core::EventRecord Msp430Loader::OnEvent(core::EventQueue&, core::EventRecord rec
   }
   switch (record.code) {
     case ev::kReceived:
-      if (!InBootLoader) {
-        host_.events.timers.TimerRestart(TimerId);
-        return record;  // the reply parser reads the dialogue's answers
-      }
+      // The reply parser reads the dialogue's answers; only an answer it recognises keeps the
+      // dialogue alive, so noise on the line cannot.
+      if (!InBootLoader) return record;
       ProcessReceived();
       if (!Done) host_.events.timers.TimerRestart(TimerId);
       return core::ConsumedEvent;
     case ev::kAnswerPassword:
     case ev::kAnswerPasswordB:
+      DialogueAnswered();
       SetPasswordText(record.Text());
       return core::ConsumedEvent;
     case ev::kPrompt:
+      DialogueAnswered();
       OnPrompt();
       return core::ConsumedEvent;
     case ev::kBootLoaderLine:
+      DialogueAnswered();
       if (PasswordIsKnown() && !InBootLoader) EnterBootLoader();
       return core::ConsumedEvent;
     case ev::kNotAvailable:
@@ -163,6 +165,10 @@ core::EventRecord Msp430Loader::OnEvent(core::EventQueue&, core::EventRecord rec
     default:
       return record;
   }
+}
+
+void Msp430Loader::DialogueAnswered() {
+  if (!InBootLoader) host_.events.timers.TimerRestart(TimerId);
 }
 
 void Msp430Loader::OnPrompt() {

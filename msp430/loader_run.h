@@ -121,6 +121,8 @@ class Msp430Loader {
 
  private:
   void OnPrompt();
+  // A recognised answer of the entry dialogue: its time-out starts again.
+  void DialogueAnswered();
   void StopTimers();
   void WaitUntilDone();
   void RestoreLine();

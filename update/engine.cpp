@@ -336,6 +336,13 @@ void UpdateEngine::OnSerialNumber(const std::string& text) {
   Run.CommandIndex = 0;
 }
 
+bool UpdateEngine::EndsGreetingWait(int32_t code) const {
+  if (!IsGreeting(code)) return false;
+  // Past the secondary decision a prompt moves no step: the "programmed" answer is still due.
+  const bool prompt = code == ev::kPrompt || code == ev::kMenuPrompt;
+  return !(prompt && Run.UpdateStep >= 8);
+}
+
 bool UpdateEngine::HandleEvent(const core::EventRecord& record) {
   const int32_t code = record.code;
   if (code == ev::kReceived) {
@@ -345,7 +352,7 @@ bool UpdateEngine::HandleEvent(const core::EventRecord& record) {
   // What still arrives for a failed run is dropped: only OK or the retry go on.
   if (Run.Failed && AdvancesRun(code)) return true;
   if (HoldGreeting(code)) return true;
-  if (IsGreeting(code)) StopGreetingTimer();
+  if (EndsGreetingWait(code)) StopGreetingTimer();
   if (HandleIdentAnswer(record)) return true;
   switch (code) {
     case ev::kPrompt:

@@ -134,6 +134,8 @@ class UpdateEngine {
   bool HoldGreeting(int32_t code);
   void AwaitGreeting();
   void StopGreetingTimer();
+  // A greeting that ends the wait for the instrument after programming.
+  bool EndsGreetingWait(int32_t code) const;
   bool HandleEvent(const core::EventRecord& record);
   bool HandleIdentAnswer(const core::EventRecord& record);
   void OnSerialNumber(const std::string& text);

@@ -130,6 +130,30 @@ TEST_F(EngineFixture, InstrumentThatNeverGreetsAfterProgrammingEndsTheRunAsAFail
   EXPECT_EQ(view.finished, 0);
 }
 
+// After the secondary processor's programming the step sequence has nothing left to do with a
+// prompt: only the instrument's "programmed" answer ends the run, and the wait for it is bounded.
+TEST_F(EngineFixture, PromptAfterTheSecondaryProgrammingDoesNotEndTheWaitForItsAnswer) {
+  Start(kMeter);
+  PressOk();
+  ASSERT_TRUE(RunUntil([&] { return !paths.msp430.empty(); }));
+  engine->Context.SecondFile = "sensor.txt";
+  engine->Context.CurVer2 = 100;
+  engine->Context.NewVer2 = 110;
+  engine->Run.UpdateStep = 8;  // as the prompt that asked for the secondary decision leaves it
+  events.queue.PostEvent(ev::kSecondaryDecision);
+  events.pump.PumpEvents();
+  ASSERT_TRUE(RunUntil([&] { return paths.msp430.size() == 2; }));
+  events.queue.PostEvent(ev::kPrompt);
+  events.pump.PumpEvents();
+
+  ASSERT_TRUE(RunUntil([&] { return view.okEnabled; }, 60000));
+  ASSERT_EQ(view.boxes.size(), 1u);
+  EXPECT_EQ(view.boxes[0].text, update::ExpandMessage(messages::Text(messages::MSG_NO_GREETING, 0),
+                                                      0, engine->Context, 0));
+  EXPECT_EQ(view.finished, 0);
+  EXPECT_TRUE(NoTimerClaimed(events));
+}
+
 TEST_F(EngineFixture, GreetingInTimeStopsTheWaitForIt) {
   Start(kMeter);
   PressOk();

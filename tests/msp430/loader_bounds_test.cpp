@@ -94,5 +94,39 @@ INSTANTIATE_TEST_SUITE_P(
                   false, messages::MSG_NO_GREETING, false, 120000}),
     [](const ::testing::TestParamInfo<BoundCase>& info) { return info.param.name; });
 
+// Bytes that are no answer (noise on the line) keep no entry dialogue alive: without a
+// recognised answer the dialogue ends after its time-out.
+TEST_F(LoaderRig, NoiseDuringTheEntryDialogueDoesNotKeepItAlive) {
+  Start(kClassic + "[replies]\nA.1000 = none\n");
+  WriteImage("image.txt", kClassicImage);
+  Identified("image.txt", 0x149);
+  engine->Run.UpdateStep = 7;
+  view.okEnabled = false;
+  const std::unique_ptr<core::WindowTimer> noise = windows.CreateTimer();
+  noise->SetHandler([&](core::WindowTimer&) {
+    events.queue.PostEvent(update::ev::kReceived, core::PortNumber{kComNumber});
+  });
+  noise->SetInterval(500);
+  noise->SetEnabled(true);
+  bool gaveUp = false;
+  const std::unique_ptr<core::WindowTimer> watchdog = windows.CreateTimer();
+  watchdog->SetHandler([&](core::WindowTimer& timer) {
+    timer.SetEnabled(false);
+    gaveUp = true;
+    events.queue.PostKey(core::KEY_ESCAPE);
+  });
+  watchdog->SetInterval(60000);
+  watchdog->SetEnabled(true);
+
+  events.queue.PostEvent(update::ev::kProgramMsp430);
+  events.pump.PumpEvents();
+  ASSERT_TRUE(RunUntil([this] { return view.okEnabled && !view.boxes.empty(); }, 60000));
+  noise->SetEnabled(false);
+  watchdog->SetEnabled(false);
+  EXPECT_FALSE(gaveUp) << "the dialogue lived on the noise";
+  EXPECT_TRUE(engine->Run.Failed);
+  EXPECT_FALSE(view.LogHas("erfolgreich"));
+}
+
 }  // namespace
 }  // namespace msp430_test
