@@ -24,9 +24,9 @@ struct Update {
 };
 
 // The instrument (identity version 1.20 and profile) on COM2, COM1 silent; the package with the
-// image (and a patch file when given); update-cli run with --yes.
+// image (and a patch file when given); update-cli run with --yes, ended after limitSeconds.
 inline Update RunUpdate(const std::string& profile, const ImagePackage& package,
-                        const std::string& patch = "") {
+                        const std::string& patch = "", int limitSeconds = 120) {
   // An instrument without a boot loader has no flash to dump.
   std::vector<std::string> args = {"--com", "2", "--silent-ports", "1", "--state", "state.json"};
   if (profile.find("target = none") == std::string::npos) {
@@ -38,7 +38,7 @@ inline Update RunUpdate(const std::string& profile, const ImagePackage& package,
   WritePackage(folder.Path(), package);
   if (!patch.empty()) folder.Write("Patch.TXT", patch);
   Update update;
-  update.cli = RunCli(folder.Path(), sim.Folder(), {"--yes"});
+  update.cli = RunCli(folder.Path(), sim.Folder(), {"--yes"}, limitSeconds);
   sim.Stop(SIGTERM);
   update.state = simtest::ReadFile(sim.File("state.json"));
   simtest::ParseTiTxt(simtest::ReadFile(sim.File("flash.txt")), update.flash);

@@ -4,16 +4,10 @@
 // reports success and leaves the flash equal to the image.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include <chrono>
-#include <map>
 
-#include "tests/e2e/cli_process.h"
-#include "tests/msp430/firmware_image.h"
-#include "tests/sim/sim_process.h"
-#include "tests/sim/ti_txt.h"
-#include "tests/support/temp_folder.h"
+#include "tests/e2e/image_update.h"
 
 namespace e2e {
 namespace {
@@ -50,35 +44,18 @@ class StaleAnswerEndToEnd : public ::testing::TestWithParam<Case> {};
 
 TEST_P(StaleAnswerEndToEnd, RecoversAndProgramsTheImage) {
   const Case& c = GetParam();
-  simtest::SimProcess sim("[identity]\nversion = 1.20\n" + c.profile,
-                          {"--com", "2", "--silent-ports", "1", "--dump", "flash.txt"});
-  ASSERT_TRUE(sim.Ready()) << sim.Output();
-  test::TempFolder folder;
-  WritePackage(folder.Path(), ImagePackage{TiTxt(c.image), c.prozTyp, "", false});
-
   const auto begin = std::chrono::steady_clock::now();
-  const CliResult cli = RunCli(folder.Path(), sim.Folder(), {"--yes"}, kLimitSeconds);
+  const Update update =
+      RunUpdate(c.profile, ImagePackage{TiTxt(c.image), c.prozTyp, "", false}, "", kLimitSeconds);
   const auto seconds =
       std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - begin)
           .count();
-  sim.Stop(SIGTERM);
 
   EXPECT_LT(seconds, kLimitSeconds);
-  EXPECT_EQ(cli.exitCode, 0) << cli.output;
-  EXPECT_THAT(cli.output, HasSubstr("Download erfolgreich ausgeführt !"));
-  EXPECT_THAT(cli.output, Not(HasSubstr("Fehler im Bootloader")));
-  std::map<uint32_t, uint8_t> flash;
-  simtest::ParseTiTxt(simtest::ReadFile(sim.File("flash.txt")), flash);
-  int differences = 0;
-  for (const auto& [address, expected] : msp430_test::ImageBytes(c.image)) {
-    const auto found = flash.find(address);
-    const uint8_t actual = found == flash.end() ? 0xFF : found->second;
-    if (actual != expected && ++differences < 5) {
-      ADD_FAILURE() << std::hex << "0x" << address << ": flash " << int(actual) << ", image "
-                    << int(expected);
-    }
-  }
-  EXPECT_EQ(differences, 0);
+  EXPECT_EQ(update.cli.exitCode, 0) << update.cli.output;
+  EXPECT_THAT(update.cli.output, HasSubstr("Download erfolgreich ausgeführt !"));
+  EXPECT_THAT(update.cli.output, Not(HasSubstr("Fehler im Bootloader")));
+  ExpectFlashHolds(update, c.image);
 }
 
 // Classic frames, counted from the boot loader's start: 1 version, 2 password, 3 speed change,
