@@ -1,0 +1,13 @@
+// Lets a test put an engine's run where a real run would have brought it (a found port, an
+// identification's outcome, a later step) without driving the whole dialogue there.
+#pragma once
+
+#include "update/engine.h"
+
+namespace update {
+
+struct RunStateAccess {
+  static RunState& Of(UpdateEngine& engine) { return engine.run_; }
+};
+
+}  // namespace update
