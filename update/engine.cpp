@@ -1,3 +1,6 @@
+// The engine's frame: the event handler, the start of a run and its time-outs, the port's
+// messages, and the identification answers that lead from the instrument's first answer to
+// the identification.
 #include "update/engine.h"
 
 #include <array>

@@ -1,7 +1,8 @@
 // The update engine: one run from OK to the final message. Its handler HandleUpdateEvent is the
 // first on the event chain; it reacts to OK, to the instrument's answers, to its own follow-up
 // events and to the answer time-out, searches the ports, identifies the instrument, checks the
-// versions and hands the run to the programming path of the device kind.
+// versions and hands the run to the programming path of the device kind. Where each event leads
+// from each step of the run is written down in update/state_machine.cpp.
 #pragma once
 
 #include <cstdint>
@@ -33,7 +34,8 @@ class UpdateEngine {
 
   // Puts the state machine on the event chain (first handler) and resets the run fields.
   void Install();
-  // Programming paths built by later parts; the default ends such a run as a failure.
+  // The programming paths of the device kinds; without them (null) every path logs that it is
+  // not available, and a run that needs one ends as a failure.
   void SetPaths(ProgrammingPaths* paths);
 
   core::EventRecord HandleUpdateEvent(core::EventQueue& sender, core::EventRecord record);
@@ -48,7 +50,8 @@ class UpdateEngine {
   void SetInstrumentClock(bool secondsMode);
   void FinishRun(bool sendFinal);
   void StartSecondaryRoute();
-  // Ends the programming step as a failure and posts code (10021 or 10047) for its report.
+  // Ends the programming step as a failure and posts code (ev::kProgrammingFailed or
+  // ev::kSecondaryFailed) for its report.
   // From then on no prompt or answer of this run leads to the success message.
   void ProgrammingFailed(int32_t code);
   // Ends the run as a failure with a catalogue message (log and error box); OK starts anew.
@@ -98,8 +101,9 @@ class UpdateEngine {
 
   // The state machine (update/state_machine.cpp): where each event leads, what a prompt does
   // in each step, and the handlers that set the step.
+  struct Route;
   bool HandleEvent(const core::EventRecord& record);
-  static EventAction RouteOf(int32_t code);
+  static const Route* RouteOf(int32_t code);
   void AdvanceSteps();
   void MoveTo(SequenceStep step);
   void StepOn();
@@ -107,7 +111,7 @@ class UpdateEngine {
   void RestartSteps();
   // Marks the run failed: the step ends and every timer of the run stops.
   void EndAsFailed();
-  // A greeting while a loader runs is held; returns true when the event was taken that way.
+  // A greeting while a loader runs is held; returns true when it was taken that way.
   bool HoldGreeting(int32_t code);
   // A greeting that ends the wait for the instrument after programming.
   bool EndsGreetingWait(int32_t code) const;
@@ -143,7 +147,7 @@ class UpdateEngine {
   void StopGreetingTimer();
   void ReportProgrammingFailure(int32_t code);
 
-  // The identification answers (update/engine.cpp).
+  // Received bytes, the identification answers and the line (update/engine.cpp).
   void OnReceived(const core::EventRecord& record);
   void OnPcbAnswer(const core::EventRecord& record);
   void OnDeviceNrAnswer(const core::EventRecord& record);

@@ -2,24 +2,25 @@
 // names the handler of every event the engine takes, and kPromptRows (in AdvanceSteps) what a
 // prompt of the instrument does in each step. Every change of the step is made in this file:
 //
-//   step                 a prompt does                          events that set the step
-//   kOpenDialogue        send the dialogue opener               OK, a lost instrument port
-//   kIdentify            send the first identification command  (start with StartMode 1)
-//   kThirdFile           run the third file's external program
-//                        (none: go on as kExternalLoader)
-//   kBootLoaderPath      post kVersionCheckMain                 kAnswer920 steps on by one
-//   kExternalLoader      post kRunExternalLoader
-//   kSecondaryDecision   post kSecondaryDecision
-//   kTerminal            post kStartTerminal                    a version check with the main
-//                                                               firmware current
-//   kSecondaryAfterMain  post kSecondaryDecision                kProgramMsp430, kRepeatMsp430,
-//                                                               kStartWinCe
-//   kEnded               nothing                                kAnswerProgrammedEnd, the
-//                                                               multi-file hand-over, a failure
+//   step                 a prompt                              set outright by
+//   kOpenDialogue        sends the dialogue opener             OK; losing the instrument's port
+//   kIdentify            sends the first ident command         the same with StartMode 1
+//   kThirdFile           runs the third file's program, or
+//                        without one acts as kExternalLoader
+//   kBootLoaderPath      posts kVersionCheckMain
+//   kExternalLoader      posts kRunExternalLoader
+//   kSecondaryDecision   posts kSecondaryDecision
+//   kTerminal            posts kStartTerminal                  a version check that finds the
+//                                                              main firmware current
+//   kSecondaryAfterMain  posts kSecondaryDecision              kProgramMsp430, kRepeatMsp430,
+//                                                              kStartWinCe
+//   kEnded               does nothing                          kAnswerProgrammedEnd, the
+//                                                              multi-file hand-over, a failure
 //
-// After a failed identification the prompt rows from kThirdFile on do nothing; the step still
-// moves on. A failed run drops every event that would carry it on (AdvancesRun) until OK or the
-// retry; a greeting that arrives while a loader holds the line waits until the loader returns.
+// Each prompt then moves the step on by one, as kAnswer920 does. After a failed identification
+// the rows from kThirdFile on do nothing, but the step still moves on. A failed run drops every
+// event that carries a run on until OK or the retry; a greeting that arrives while a loader holds
+// the line waits until the loader has returned.
 #include <algorithm>
 
 #include "package/messages.h"
@@ -32,54 +33,6 @@ namespace update {
 
 namespace {
 
-// The answers of the identification commands.
-bool IsIdentAnswer(int32_t code) {
-  switch (code) {
-    case ev::kAnswerPcb:
-    case ev::kAnswerPcbB:
-    case ev::kAnswerPcbC:
-    case ev::kAnswerDeviceNr:
-    case ev::kAnswerDeviceNrB:
-    case ev::kAnswerDeviceNrC:
-    case ev::kAnswerVersion:
-    case ev::kAnswerVersionB:
-    case ev::kAnswerVersionC:
-    case ev::kAnswerSerial:
-    case ev::kAnswerSerialB:
-      return true;
-    default:
-      return false;
-  }
-}
-
-// The instrument's greetings: what the new firmware sends first after a programming.
-bool IsGreeting(int32_t code) {
-  return code == ev::kPrompt || code == ev::kMenuPrompt || code == ev::kAnswerProgrammedClock ||
-         code == ev::kAnswerProgrammedEnd;
-}
-
-// Events that carry a run on towards its end; a failed run drops them.
-bool AdvancesRun(int32_t code) {
-  if (IsGreeting(code) || IsIdentAnswer(code)) return true;
-  switch (code) {
-    case ev::kVersionCheckMain:
-    case ev::kVersionCheckKind3:
-    case ev::kProgramMsp430:
-    case ev::kStartWinCe:
-    case ev::kRunExternalLoader:
-    case ev::kExternalLoaderDone:
-    case ev::kSecondaryDecision:
-    case ev::kStartTerminal:
-    case ev::kBootFrame:
-    case ev::kBootByte:
-    case ev::kAnswerVariant:
-    case ev::kAnswer920:
-      return true;
-    default:
-      return false;
-  }
-}
-
 bool Contains(const std::string& text, const char* part) {
   return text.find(part) != std::string::npos;
 }
@@ -90,61 +43,70 @@ std::string Message(messages::MessageId id, int32_t language) {
 
 }  // namespace
 
-UpdateEngine::EventAction UpdateEngine::RouteOf(int32_t code) {
-  struct Route {
-    int32_t code;
-    EventAction action;
-  };
+// How the engine treats an event besides running its handler.
+enum class EventKind : uint8_t {
+  kPlain,       // taken in any state of the run
+  kCarriesRun,  // carries the run on towards its end: a failed run drops it
+  kGreeting,    // as kCarriesRun, and the new firmware's first words after a programming
+};
+
+struct UpdateEngine::Route {
+  int32_t code;
+  EventAction action;
+  EventKind kind;
+};
+
+const UpdateEngine::Route* UpdateEngine::RouteOf(int32_t code) {
+  using K = EventKind;
   static constexpr Route kRoutes[] = {
-      {ev::kReceived, &UpdateEngine::OnReceived},
-      {ev::kAnswerPcb, &UpdateEngine::OnPcbAnswer},
-      {ev::kAnswerPcbB, &UpdateEngine::OnPcbAnswer},
-      {ev::kAnswerPcbC, &UpdateEngine::OnPcbAnswer},
-      {ev::kAnswerDeviceNr, &UpdateEngine::OnDeviceNrAnswer},
-      {ev::kAnswerDeviceNrB, &UpdateEngine::OnDeviceNrAnswer},
-      {ev::kAnswerDeviceNrC, &UpdateEngine::OnDeviceNrAnswer},
-      {ev::kAnswerVersion, &UpdateEngine::OnVersionAnswer},
-      {ev::kAnswerVersionB, &UpdateEngine::OnVersionAnswer},
-      {ev::kAnswerVersionC, &UpdateEngine::OnVersionAnswer},
-      {ev::kAnswerSerial, &UpdateEngine::OnSerialAnswer},
-      {ev::kAnswerSerialB, &UpdateEngine::OnSerialAnswer},
-      {ev::kPrompt, &UpdateEngine::OnPrompt},
-      {ev::kMenuPrompt, &UpdateEngine::OnPrompt},
-      {ev::kVersionCheckMain, &UpdateEngine::OnVersionCheckMain},
-      {ev::kVersionCheckKind3, &UpdateEngine::OnVersionCheckKind3},
-      {ev::kProgramMsp430, &UpdateEngine::OnProgramMsp430},
-      {ev::kRepeatMsp430, &UpdateEngine::OnRepeatMsp430},
-      {ev::kStartWinCe, &UpdateEngine::OnWinCe},
-      {ev::kRunExternalLoader, &UpdateEngine::OnRunExternalLoader},
-      {ev::kExternalLoaderDone, &UpdateEngine::OnExternalLoaderDone},
-      {ev::kSecondaryDecision, &UpdateEngine::OnSecondaryDecision},
-      {ev::kStartTerminal, &UpdateEngine::OnStartTerminal},
-      {ev::kBootFrame, &UpdateEngine::OnBootFrame},
-      {ev::kBootByte, &UpdateEngine::OnBootByte},
-      {ev::kProgrammingFailed, &UpdateEngine::OnProgrammingFailure},
-      {ev::kSecondaryFailed, &UpdateEngine::OnProgrammingFailure},
-      {ev::kAnswerProgrammedClock, &UpdateEngine::OnProgrammedClock},
-      {ev::kAnswerProgrammedEnd, &UpdateEngine::OnProgrammedEnd},
-      {ev::kAnswerVariant, &UpdateEngine::OnVariantAnswer},
-      {ev::kAnswerNoSecondary, &UpdateEngine::OnNoSecondaryAnswer},
-      {ev::kAnswer920, &UpdateEngine::OnAnswer920},
+      {ev::kReceived, &UpdateEngine::OnReceived, K::kPlain},
+      {ev::kAnswerPcb, &UpdateEngine::OnPcbAnswer, K::kCarriesRun},
+      {ev::kAnswerPcbB, &UpdateEngine::OnPcbAnswer, K::kCarriesRun},
+      {ev::kAnswerPcbC, &UpdateEngine::OnPcbAnswer, K::kCarriesRun},
+      {ev::kAnswerDeviceNr, &UpdateEngine::OnDeviceNrAnswer, K::kCarriesRun},
+      {ev::kAnswerDeviceNrB, &UpdateEngine::OnDeviceNrAnswer, K::kCarriesRun},
+      {ev::kAnswerDeviceNrC, &UpdateEngine::OnDeviceNrAnswer, K::kCarriesRun},
+      {ev::kAnswerVersion, &UpdateEngine::OnVersionAnswer, K::kCarriesRun},
+      {ev::kAnswerVersionB, &UpdateEngine::OnVersionAnswer, K::kCarriesRun},
+      {ev::kAnswerVersionC, &UpdateEngine::OnVersionAnswer, K::kCarriesRun},
+      {ev::kAnswerSerial, &UpdateEngine::OnSerialAnswer, K::kCarriesRun},
+      {ev::kAnswerSerialB, &UpdateEngine::OnSerialAnswer, K::kCarriesRun},
+      {ev::kPrompt, &UpdateEngine::OnPrompt, K::kGreeting},
+      {ev::kMenuPrompt, &UpdateEngine::OnPrompt, K::kGreeting},
+      {ev::kVersionCheckMain, &UpdateEngine::OnVersionCheckMain, K::kCarriesRun},
+      {ev::kVersionCheckKind3, &UpdateEngine::OnVersionCheckKind3, K::kCarriesRun},
+      {ev::kProgramMsp430, &UpdateEngine::OnProgramMsp430, K::kCarriesRun},
+      {ev::kRepeatMsp430, &UpdateEngine::OnRepeatMsp430, K::kPlain},
+      {ev::kStartWinCe, &UpdateEngine::OnWinCe, K::kCarriesRun},
+      {ev::kRunExternalLoader, &UpdateEngine::OnRunExternalLoader, K::kCarriesRun},
+      {ev::kExternalLoaderDone, &UpdateEngine::OnExternalLoaderDone, K::kCarriesRun},
+      {ev::kSecondaryDecision, &UpdateEngine::OnSecondaryDecision, K::kCarriesRun},
+      {ev::kStartTerminal, &UpdateEngine::OnStartTerminal, K::kCarriesRun},
+      {ev::kBootFrame, &UpdateEngine::OnBootFrame, K::kCarriesRun},
+      {ev::kBootByte, &UpdateEngine::OnBootByte, K::kCarriesRun},
+      {ev::kProgrammingFailed, &UpdateEngine::OnProgrammingFailure, K::kPlain},
+      {ev::kSecondaryFailed, &UpdateEngine::OnProgrammingFailure, K::kPlain},
+      {ev::kAnswerProgrammedClock, &UpdateEngine::OnProgrammedClock, K::kGreeting},
+      {ev::kAnswerProgrammedEnd, &UpdateEngine::OnProgrammedEnd, K::kGreeting},
+      {ev::kAnswerVariant, &UpdateEngine::OnVariantAnswer, K::kCarriesRun},
+      {ev::kAnswerNoSecondary, &UpdateEngine::OnNoSecondaryAnswer, K::kPlain},
+      {ev::kAnswer920, &UpdateEngine::OnAnswer920, K::kCarriesRun},
   };
-  const auto* route = std::find_if(std::begin(kRoutes), std::end(kRoutes),
-                                   [code](const Route& r) { return r.code == code; });
-  return route == std::end(kRoutes) ? nullptr : route->action;
+  const Route* route = std::find_if(std::begin(kRoutes), std::end(kRoutes),
+                                    [code](const Route& r) { return r.code == code; });
+  return route == std::end(kRoutes) ? nullptr : route;
 }
 
 bool UpdateEngine::HandleEvent(const core::EventRecord& record) {
-  const int32_t code = record.code;
-  const EventAction action = RouteOf(code);
-  if (!action) return false;
-  if (code != ev::kReceived) {
-    // What still arrives for a failed run is dropped: only OK or the retry go on.
-    if (run_.Failed && AdvancesRun(code)) return true;
-    if (HoldGreeting(code)) return true;
-    if (EndsGreetingWait(code)) StopGreetingTimer();
+  const Route* route = RouteOf(record.code);
+  if (!route) return false;
+  // What still arrives for a failed run is dropped: only OK or the retry go on.
+  if (run_.Failed && route->kind != EventKind::kPlain) return true;
+  if (route->kind == EventKind::kGreeting) {
+    if (HoldGreeting(record.code)) return true;
+    if (EndsGreetingWait(record.code)) StopGreetingTimer();
   }
-  (this->*action)(record);
+  (this->*route->action)(record);
   return true;
 }
 
@@ -210,13 +172,12 @@ void UpdateEngine::RunThirdFile() {
 }
 
 bool UpdateEngine::HoldGreeting(int32_t code) {
-  if (!run_.LoaderRunning || !IsGreeting(code)) return false;
+  if (!run_.LoaderRunning) return false;
   if (run_.HeldGreeting == 0) run_.HeldGreeting = code;
   return true;
 }
 
 bool UpdateEngine::EndsGreetingWait(int32_t code) const {
-  if (!IsGreeting(code)) return false;
   // Past the secondary decision a prompt moves no step: the "programmed" answer is still due.
   const bool prompt = code == ev::kPrompt || code == ev::kMenuPrompt;
   return !(prompt && run_.UpdateStep >= SequenceStep::kEnded);

@@ -93,7 +93,7 @@ class LoaderRig : public ::testing::Test {
     Run().SensorPresent = true;
   }
 
-  // Event 10043 as the state machine gets it after the identification; then the run goes on
+  // ev::kProgramMsp430 as the state machine gets it after the identification; then the run goes on
   // until it has ended (success text) or time runs out.
   void ProgramMainFirmware() {
     events.queue.PostEvent(update::ev::kProgramMsp430);
