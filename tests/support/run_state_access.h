@@ -2,9 +2,15 @@
 // identification's outcome, a later step) without driving the whole dialogue there.
 #pragma once
 
+#include <ostream>
+
 #include "update/engine.h"
 
 namespace update {
+
+inline void PrintTo(SequenceStep step, std::ostream* os) {
+  *os << "step " << static_cast<int>(step);
+}
 
 struct RunStateAccess {
   static RunState& Of(UpdateEngine& engine) { return engine.run_; }
