@@ -22,6 +22,8 @@
 // event that carries a run on until OK or the retry; a greeting that arrives while a loader holds
 // the line waits until the loader has returned.
 #include <algorithm>
+#include <cstdint>
+#include <iterator>
 
 #include "package/messages.h"
 #include "update/commands.h"
