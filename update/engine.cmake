@@ -2,6 +2,7 @@
 add_library(updater_engine STATIC
   ${CMAKE_CURRENT_LIST_DIR}/engine.cpp
   ${CMAKE_CURRENT_LIST_DIR}/run_steps.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/state_machine.cpp
   ${CMAKE_CURRENT_LIST_DIR}/port_search.cpp
   ${CMAKE_CURRENT_LIST_DIR}/identify.cpp
   ${CMAKE_CURRENT_LIST_DIR}/programming_paths.cpp)

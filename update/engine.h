@@ -1,7 +1,8 @@
 // The update engine: one run from OK to the final message. Its handler HandleUpdateEvent is the
 // first on the event chain; it reacts to OK, to the instrument's answers, to its own follow-up
 // events and to the answer time-out, searches the ports, identifies the instrument, checks the
-// versions and hands the run to the programming path of the device kind.
+// versions and hands the run to the programming path of the device kind. Where each event leads
+// from each step of the run is written down in update/state_machine.cpp.
 #pragma once
 
 #include <cstdint>
@@ -17,47 +18,10 @@
 #include "update/port_table.h"
 #include "update/programming_paths.h"
 #include "update/reply_parser.h"
+#include "update/run_state.h"
 #include "update/update_view.h"
 
 namespace update {
-
-// The run state: reset by OK, read by the paths and the loaders.
-struct RunState {
-  int32_t UpdateStep = 0;
-  int32_t CommandIndex = 0;
-  int32_t ResponseTimer = 0;
-  bool IdentFailed = false;
-  bool ForceSameVersion = false;
-  bool LineErrorSeen = false;
-  bool Reply262Seen = false;
-  bool VersionPlaceholder = false;
-  bool WinCEDone = false;
-  bool ExternalPending = false;
-  int32_t NotFoundCount = 0;
-  std::string BootCommand = "A.1200\r\n";
-  int32_t BslMode = 0;
-  bool SensorPresent = false;
-  int32_t AirPressureIndex = -1;
-  bool BootLoaderSeen = false;
-  uint8_t BenchAnswerChar = 0;
-  int32_t WakePhase = 0;
-  int32_t StartupFirst = 0;
-  int32_t StartupLast = 0;
-  // Port search.
-  int32_t SearchAttempt = -1;
-  bool HintShown = false;
-  // The port on which the instrument answered.
-  int32_t ActivePort = -1;
-  int32_t ActiveComIndex = -1;
-  // The run has failed: nothing but OK (a new run) or the retry goes on from here.
-  bool Failed = false;
-  // A loader holds the line; a greeting that arrives meanwhile waits in HeldGreeting until the
-  // loader has returned (and is dropped when it failed).
-  bool LoaderRunning = false;
-  int32_t HeldGreeting = 0;
-  // Bounds the wait for the new firmware's greeting after a programming.
-  int32_t GreetingTimer = 0;
-};
 
 class UpdateEngine {
  public:
@@ -70,7 +34,8 @@ class UpdateEngine {
 
   // Puts the state machine on the event chain (first handler) and resets the run fields.
   void Install();
-  // Programming paths built by later parts; the default ends such a run as a failure.
+  // The programming paths of the device kinds; without them (null) every path logs that it is
+  // not available, and a run that needs one ends as a failure.
   void SetPaths(ProgrammingPaths* paths);
 
   core::EventRecord HandleUpdateEvent(core::EventQueue& sender, core::EventRecord record);
@@ -85,7 +50,8 @@ class UpdateEngine {
   void SetInstrumentClock(bool secondsMode);
   void FinishRun(bool sendFinal);
   void StartSecondaryRoute();
-  // Ends the programming step as a failure and posts code (10021 or 10047) for its report.
+  // Ends the programming step as a failure and posts code (ev::kProgrammingFailed or
+  // ev::kSecondaryFailed) for its report.
   // From then on no prompt or answer of this run leads to the success message.
   void ProgrammingFailed(int32_t code);
   // Ends the run as a failure with a catalogue message (log and error box); OK starts anew.
@@ -114,38 +80,80 @@ class UpdateEngine {
   const package::Settings& Settings() const { return settings_; }
   serial::TComPort* ActiveComPort() const;
 
+  // The run's state, for the paths and the window to read; the engine alone changes it.
+  const RunState& State() const { return run_; }
+  // Stops the answer time-out of the port search and the identification.
+  void StopResponseTimer();
+
   DownloadContext Context;
-  RunState Run;
   int32_t DebugMode = 0;
   int32_t VersionCheck = 1;
   std::vector<std::string> FirmwareFiles;
 
  private:
+  // Tests set a run's state up through this (tests/support/run_state_access.h).
+  friend struct RunStateAccess;
+  using EventAction = void (UpdateEngine::*)(const core::EventRecord&);
+
   void StartRun();
   void OnResponseTimeout();
   void OnGreetingTimeout();
+
+  // The state machine (update/state_machine.cpp): where each event leads, what a prompt does
+  // in each step, and the handlers that set the step.
+  struct Route;
+  bool HandleEvent(const core::EventRecord& record);
+  static const Route* RouteOf(int32_t code);
+  void AdvanceSteps();
+  void MoveTo(SequenceStep step);
+  void StepOn();
+  // The first step of a run: the identification when the instrument needs no dialogue opened.
+  void RestartSteps();
   // Marks the run failed: the step ends and every timer of the run stops.
   void EndAsFailed();
-  void ReportProgrammingFailure(int32_t code);
+  // A greeting while a loader runs is held; returns true when it was taken that way.
+  bool HoldGreeting(int32_t code);
+  // A greeting that ends the wait for the instrument after programming.
+  bool EndsGreetingWait(int32_t code) const;
+  void OnPrompt(const core::EventRecord& record);
+  void OnVersionCheckMain(const core::EventRecord& record);
+  void OnVersionCheckKind3(const core::EventRecord& record);
+  void OnVersionCheck(int32_t stage);
+  void OnProgramMsp430(const core::EventRecord& record);
+  void OnRepeatMsp430(const core::EventRecord& record);
+  void OnWinCe(const core::EventRecord& record);
+  void OnSecondaryDecision(const core::EventRecord& record);
+  void OnProgrammedClock(const core::EventRecord& record);
+  void OnProgrammedEnd(const core::EventRecord& record);
+  void OnAnswer920(const core::EventRecord& record);
+
+  // The steps' work (update/run_steps.cpp).
+  void SendOpenDialogue();
+  void SendFirstIdentRow();
+  void RunThirdFile();
+  void OnRunExternalLoader(const core::EventRecord& record);
+  void OnExternalLoaderDone(const core::EventRecord& record);
+  void OnStartTerminal(const core::EventRecord& record);
+  void OnBootFrame(const core::EventRecord& record);
+  void OnBootByte(const core::EventRecord& record);
+  void OnProgrammingFailure(const core::EventRecord& record);
+  void OnVariantAnswer(const core::EventRecord& record);
+  void OnNoSecondaryAnswer(const core::EventRecord& record);
+  void ProgramSecondary();
   // Runs an MSP430 loader job; on success the run waits (bounded) for the instrument's greeting,
   // on failure the programming fails with failCode.
   void RunLoader(const Msp430Call& call, int32_t failCode);
-  // A greeting while a loader runs is held; returns true when the event was taken that way.
-  bool HoldGreeting(int32_t code);
   void AwaitGreeting();
   void StopGreetingTimer();
-  // A greeting that ends the wait for the instrument after programming.
-  bool EndsGreetingWait(int32_t code) const;
-  bool HandleEvent(const core::EventRecord& record);
-  bool HandleIdentAnswer(const core::EventRecord& record);
+  void ReportProgrammingFailure(int32_t code);
+
+  // Received bytes, the identification answers and the line (update/engine.cpp).
+  void OnReceived(const core::EventRecord& record);
+  void OnPcbAnswer(const core::EventRecord& record);
+  void OnDeviceNrAnswer(const core::EventRecord& record);
+  void OnVersionAnswer(const core::EventRecord& record);
+  void OnSerialAnswer(const core::EventRecord& record);
   void OnSerialNumber(const std::string& text);
-  void AdvanceSteps();
-  void OnVersionCheck(int32_t stage);
-  void OnProgramMsp430();
-  void OnRepeatMsp430();
-  void OnWinCe();
-  void OnSecondaryDecision();
-  void ProgramSecondary();
   void OnLineError(int32_t portNumber);
   // A port whose device went away: reported once, and left out while the search runs.
   void OnPortLost(int index, int32_t portNumber);
@@ -166,6 +174,7 @@ class UpdateEngine {
   void ReadOfferedVersions();
   bool DecideVersions();
 
+  RunState run_;
   core::EventCore& events_;
   UpdateView& view_;
   package::Settings& settings_;

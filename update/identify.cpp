@@ -76,8 +76,8 @@ int32_t EraseValue(const std::string& text) {
 
 bool UpdateEngine::IdentifyDevice() {
   devices_.StartMode = devices_.SavedStartMode;
-  Run.ForceSameVersion = false;
-  Run.SensorPresent = true;
+  run_.ForceSameVersion = false;
+  run_.SensorPresent = true;
   view_.SetWaitPanelVisible(false);
 
   bool hasSensor = true;
@@ -169,7 +169,7 @@ void UpdateEngine::FillContext(int32_t entry) {
   Context.FlashErase2 = EraseValue(row.FlashErase2);
   Context.FlashErase3 = EraseValue(row.FlashErase3);
   const auto& table = devices_.DeviceTable;
-  const size_t loaderRow = Run.BenchAnswerChar + entry == 0x90 ? 0 : 1;
+  const size_t loaderRow = run_.BenchAnswerChar + entry == 0x90 ? 0 : 1;
   Context.ProgDefFile = loaderRow < table.size() ? table[loaderRow].ProgDefFile : std::string();
   devices_.DeviceKind = (Contains(Context.MainFile, ".txt") ? 1 : 0) |
                         (Contains(Context.MainFile, ".exe") ? 2 : 0) |
@@ -203,7 +203,7 @@ bool UpdateEngine::FinishSensorIdentity(bool hasSensor) {
       return false;
     }
     Context.NoSensorContinue = true;
-    Run.SensorPresent = false;
+    run_.SensorPresent = false;
     Context.SwVersion = "X.XX";
     const auto& table = devices_.DeviceTable;
     Context.DeviceNumber = table.empty() ? std::string() : table[0].DeviceNr;
@@ -213,8 +213,8 @@ bool UpdateEngine::FinishSensorIdentity(bool hasSensor) {
   Context.SecondFileMarked = Context.MainFileMarked;
   if (devices_.StartMode == 3) {
     devices_.StartMode = 2;
-    Run.BslMode = 1;
-    Run.BootCommand = Context.NoSensorContinue ? cmd::kBootNoSensor : cmd::kBootSensor;
+    run_.BslMode = 1;
+    run_.BootCommand = Context.NoSensorContinue ? cmd::kBootNoSensor : cmd::kBootSensor;
   }
   return true;
 }
@@ -233,7 +233,7 @@ void UpdateEngine::ReadOfferedVersions() {
   std::string panel = "Version " + ReadOfferedVersion(Context.SWKenn2, Context.MainFile);
   view_.SetStatusPanel(3, panel);
   if (Context.ListCount() > 0) {
-    Run.StartupFirst = Run.StartupLast = 0;
+    run_.StartupFirst = run_.StartupLast = 0;
     std::string bestText = Context.OfferedVersion;
     int32_t bestNumber = Context.NewVer;
     size_t i = 0;
@@ -246,15 +246,15 @@ void UpdateEngine::ReadOfferedVersions() {
       }
       if (Contains(Context.DownloadList[i], "StelvoStartUp.exe")) {
         Context.OfferedStartupVer = Context.NewVer;
-        Run.StartupFirst = static_cast<int32_t>(i);
+        run_.StartupFirst = static_cast<int32_t>(i);
       }
       const bool nextIsProgram =
           i + 1 < Context.DownloadList.size() && (Contains(Context.DownloadList[i + 1], ".exe") ||
                                                   Contains(Context.DownloadList[i + 1], ".dll"));
       if (!nextIsProgram) break;
     }
-    if (Run.StartupFirst > 0) {
-      Run.StartupLast = static_cast<int32_t>(i);
+    if (run_.StartupFirst > 0) {
+      run_.StartupLast = static_cast<int32_t>(i);
       Send(cmd::kStartupProgram);
       events_.wait.DelayTime(3000, true);
     }
@@ -293,7 +293,7 @@ bool UpdateEngine::DecideVersions() {
       return false;
     }
     Context.CurVer = Context.NewVer;
-    Run.ForceSameVersion = true;
+    run_.ForceSameVersion = true;
   }
   if (Context.CurVer == Context.NewVer &&
       (Context.CurVer2 == Context.NewVer2 || Context.NewVer2 == 0) &&
@@ -301,11 +301,11 @@ bool UpdateEngine::DecideVersions() {
     bool yes = view_.AskQuestion(
         info,
         ReplaceFirstX(messages::Text(messages::MSG_SAME_VERSION, language), Context.SwVersion));
-    Run.ForceSameVersion = yes;
-    if (Run.Reply262Seen && Run.ForceSameVersion) yes = askSensor();
+    run_.ForceSameVersion = yes;
+    if (run_.Reply262Seen && run_.ForceSameVersion) yes = askSensor();
     return yes;
   }
-  if (Run.Reply262Seen && Context.CurVer2 < Context.NewVer2) return askSensor();
+  if (run_.Reply262Seen && Context.CurVer2 < Context.NewVer2) return askSensor();
   return true;
 }
 

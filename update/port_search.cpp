@@ -15,12 +15,12 @@ const char* BaudName(int32_t baud) {
 }
 
 bool UpdateEngine::SearchPorts(bool advance) {
-  if (advance) ++Run.SearchAttempt;
-  if (Run.SearchAttempt > settings_.BaudCount) {
+  if (advance) ++run_.SearchAttempt;
+  if (run_.SearchAttempt > settings_.BaudCount) {
     ReportNotFound();
     return false;
   }
-  if (Run.SearchAttempt < settings_.BaudCount) {
+  if (run_.SearchAttempt < settings_.BaudCount) {
     NormalAttempt();
   } else {
     BootLoaderAttempt();
@@ -29,7 +29,7 @@ bool UpdateEngine::SearchPorts(bool advance) {
 }
 
 void UpdateEngine::NormalAttempt() {
-  const int32_t baud = settings_.BaudSearchList[static_cast<size_t>(Run.SearchAttempt)];
+  const int32_t baud = settings_.BaudSearchList[static_cast<size_t>(run_.SearchAttempt)];
   view_.SetStatusPanel(2, BaudName(baud));
   replies_.Clear();
   for (int i = 0; i < ports_.PortCount; ++i) {
@@ -67,12 +67,12 @@ void UpdateEngine::BootLoaderAttempt() {
     if (serial::TComPort* port = ports_.Entry(i)) port->ChangeBaudrate(baud);
   }
   events_.wait.DelayTime(200, false);
-  Run.ResponseTimer = events_.timers.TimerStop(Run.ResponseTimer);
-  if (devices_.DeviceKind == 1 && !Run.HintShown) ShowPowerCycleHint();
-  Run.ResponseTimer = events_.timers.TimerStart(5000);
+  StopResponseTimer();
+  if (devices_.DeviceKind == 1 && !run_.HintShown) ShowPowerCycleHint();
+  run_.ResponseTimer = events_.timers.TimerStart(5000);
   const auto& wake = kWakeSequences[static_cast<size_t>(devices_.DeviceKind & 3)];
   ports_.BroadcastWrite(wake.bytes, wake.length, false);
-  Run.WakePhase = 3;
+  run_.WakePhase = 3;
 }
 
 void UpdateEngine::ShowPowerCycleHint() {
@@ -82,7 +82,7 @@ void UpdateEngine::ShowPowerCycleHint() {
   if (first == std::string::npos) return;
   const size_t second = text.find("\r\n", first + 2);
   if (second == std::string::npos) return;
-  Run.HintShown = true;
+  run_.HintShown = true;
   const std::string hint = text.substr(first + 2, second + 2 - (first + 2)) +
                            std::string(messages::Text(messages::MSG_CONFIRM_OK, Language()));
   view_.ShowInfo(messages::kInfoCaption, hint);
@@ -98,9 +98,9 @@ void UpdateEngine::ParseReplies(int32_t portNumber) {
   const int32_t count = port->Read(bytes, 250);
   if (count < 0) return;
   ReplyTarget target{events_.queue,
-                     Run.ActivePort,
-                     Run.ActiveComIndex,
-                     Run.BootLoaderSeen,
+                     run_.ActivePort,
+                     run_.ActiveComIndex,
+                     run_.BootLoaderSeen,
                      [this](const std::string& line) { LogLine(line); },
                      [this](const std::string& text) { view_.SetStatusPanel(1, text); }};
   replies_.Parse(bytes, static_cast<size_t>(count), index, portNumber, target);

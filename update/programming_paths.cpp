@@ -58,7 +58,7 @@ void ProgrammingPaths::ReportFailure(UpdateEngine& engine, int32_t) {
   // Until the retry exists a failed programming ends the run: the abort text, and OK free for
   // a new run.
   UpdateView& view = engine.View();
-  engine.Run.ResponseTimer = engine.Events().timers.TimerStop(engine.Run.ResponseTimer);
+  engine.StopResponseTimer();
   view.SetSecTimerRunning(false);
   view.SetWaitPanelVisible(false);
   engine.Append(engine.Devices().AbortTextIn(engine.Language()));

@@ -12,9 +12,9 @@ class UpdateEngine;
 
 // Which MSP430 job the state machine starts.
 enum class Msp430Job {
-  kMain,       // event 10043: the main firmware
-  kRepeat,     // event 10046: the retry of the main firmware
-  kSecondary,  // event 10024: the secondary processor
+  kMain,       // ev::kProgramMsp430: the main firmware
+  kRepeat,     // ev::kRepeatMsp430: the retry of the main firmware
+  kSecondary,  // ev::kSecondaryDecision: the secondary processor
 };
 
 struct Msp430Call {
@@ -35,14 +35,16 @@ class ProgrammingPaths {
   virtual int32_t RunWinCe(UpdateEngine& engine, const std::string& file);
   // External loader program of DeviceKind; 0 on success (the program's exit code).
   virtual int32_t RunExternalLoader(UpdateEngine& engine, const std::string& file);
-  // Basic-Loader terminal (event 10025); runs by itself from then on.
+  // Basic-Loader terminal (ev::kStartTerminal); runs by itself from then on.
   virtual void StartTerminal(UpdateEngine& engine);
-  // Menu-family (10042) and bench-family (10044) programming from the boot loader.
+  // Menu-family (ev::kBootFrame) and bench-family (ev::kBootByte) programming from the boot
+  // loader.
   virtual void StartMenuProgramming(UpdateEngine& engine);
   virtual void StartBenchProgramming(UpdateEngine& engine);
   // Further files of the download list after the main firmware; false when nothing started.
   virtual bool StartMultiFile(UpdateEngine& engine);
-  // Failure of a programming (10021 offers a retry, 10047 does not).
+  // Failure of a programming (ev::kProgrammingFailed offers a retry, ev::kSecondaryFailed does
+  // not).
   virtual void ReportFailure(UpdateEngine& engine, int32_t code);
   // Air-pressure upload at the end of a run (the handler FinishRun adds).
   virtual void StartAirPressure(UpdateEngine& engine);

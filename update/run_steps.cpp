@@ -1,5 +1,6 @@
-// The step sequence driven by the instrument's prompts, the programming events, the
-// secondary-processor decision and the end of a run.
+// The work of the update sequence's steps: the commands a prompt sends, the programming paths
+// the run is handed to, their failure, and the end of a run. Where each event leads is decided
+// in update/state_machine.cpp.
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -38,122 +39,62 @@ double LocalDayCount() {
 
 }  // namespace
 
-void UpdateEngine::AdvanceSteps() {
-  // The tests run in this order against the current step; a change made by one is seen by the
-  // following ones.
-  const bool identified = !Run.IdentFailed;
-  if (Run.UpdateStep == 0) {
-    Send(cmd::kOpenDialogue);
-    events_.timers.TimerRestart(Run.ResponseTimer);
-  }
-  if (Run.UpdateStep == 1) {
-    SendIdentRow();
-    events_.timers.TimerRestart(Run.ResponseTimer);
-    Run.CommandIndex = 1;
-  }
-  if (Run.UpdateStep == 2 && identified) {
-    if (Context.ThirdFile.size() > 3) {
-      Append(Message(messages::MSG_PROGRAMMING, Language()));
-      if (paths_->RunExternalLoader(*this, Context.ThirdFile) != 0) {
-        ProgrammingFailed(ev::kProgrammingFailed);
-      } else {
-        Run.ExternalPending = true;
-        view_.SetSecTimerRunning(true);
-      }
-      Append(Message(messages::MSG_STORING, Language()));
-      view_.SetProgress(1);
-    } else {
-      Run.UpdateStep = 4;
-    }
-  }
-  if (Run.UpdateStep == 3 && identified) events_.queue.PostEvent(ev::kVersionCheckMain);
-  if (Run.UpdateStep == 4 && identified) events_.queue.PostEvent(ev::kRunExternalLoader);
-  if (Run.UpdateStep == 5 && identified) events_.queue.PostEvent(ev::kSecondaryDecision);
-  if (Run.UpdateStep == 6 && identified) events_.queue.PostEvent(ev::kStartTerminal);
-  if (Run.UpdateStep == 7 && identified) events_.queue.PostEvent(ev::kSecondaryDecision);
-  ++Run.UpdateStep;
+void UpdateEngine::SendOpenDialogue() {
+  Send(cmd::kOpenDialogue);
+  events_.timers.TimerRestart(run_.ResponseTimer);
 }
 
-void UpdateEngine::OnVersionCheck(int32_t stage) {
+void UpdateEngine::SendFirstIdentRow() {
+  SendIdentRow();
+  events_.timers.TimerRestart(run_.ResponseTimer);
+  run_.CommandIndex = 1;
+}
+
+void UpdateEngine::OnRunExternalLoader(const core::EventRecord&) {
   view_.SetSecTimerRunning(false);
   view_.SetProgress(0);
-  ShowDurationEstimate(view_, Language(), stage, Context, Run.ForceSameVersion);
-  if (MainOlder()) {
-    Send(stage == 2 ? std::string(cmd::kBootDefault) : Run.BootCommand);
+  if (paths_->RunExternalLoader(*this, Context.MainFile) == 0) {
+    events_.queue.PostEvent(ev::kExternalLoaderDone);
   } else {
-    Run.UpdateStep = 6;
-    events_.queue.PostEvent(ev::kSecondaryDecision);
+    ProgrammingFailed(ev::kProgrammingFailed);
   }
 }
 
-void UpdateEngine::OnProgramMsp430() {
-  Run.UpdateStep = 7;
-  ShowDurationEstimate(view_, Language(), 1, Context, Run.ForceSameVersion);
-  if (!MainOlder()) {
-    events_.queue.PostEvent(ev::kSecondaryDecision);
-    return;
-  }
-  const Msp430Call call{Msp430Job::kMain, Run.BslMode, Context.MainFile, 1,
-                        Run.SensorPresent ? 1 : 0};
-  RunLoader(call, ev::kProgrammingFailed);
-}
-
-void UpdateEngine::OnRepeatMsp430() {
-  // The retry takes up the failed run again.
-  Run.Failed = false;
-  view_.SetOkEnabled(false);
-  Context.BenchMode = true;
-  Run.UpdateStep = 7;
-  ShowDurationEstimate(view_, Language(), 1, Context, Run.ForceSameVersion);
-  const Msp430Call call{Msp430Job::kRepeat, Run.BslMode, Context.MainFile, 1, 0};
-  RunLoader(call, ev::kProgrammingFailed);
-  if (Run.Failed) return;
+void UpdateEngine::OnExternalLoaderDone(const core::EventRecord&) {
+  if (devices_.DeviceKind != 0 || devices_.StartMode != 0) return;
   Append(Message(messages::MSG_STORING, Language()));
-  view_.SetSecTimerRunning(true);
-  view_.SetProgress(1);
+  events_.wait.DelayTime(12000, false);
+  SetInstrumentClock(true);
 }
 
-void UpdateEngine::OnWinCe() {
-  Run.UpdateStep = 7;
-  ShowDurationEstimate(view_, Language(), 2, Context, Run.ForceSameVersion);
-  Run.WinCEDone = true;
-  auto& list = Context.DownloadList;
-  if (Context.StartupVer >= Context.OfferedStartupVer && Context.StartupVer > 0) {
-    // The start-up program in the instrument is current: its files are not sent again.
-    const size_t first = static_cast<size_t>(std::max(Run.StartupFirst, 0));
-    const size_t last = static_cast<size_t>(std::max(Run.StartupLast, Run.StartupFirst));
-    if (first < list.size())
-      list.erase(list.begin() + first, list.begin() + std::min(last + 1, list.size()));
-  }
-  if (MainOlder() || Context.StartupVer < Context.OfferedStartupVer) {
-    if (paths_->RunWinCe(*this, Context.MainFile) == 0) {
-      ProgrammingFailed(ev::kProgrammingFailed);
-      return;
-    }
-    Append(Message(messages::MSG_STORING, Language()));
-    Run.UpdateStep = 7;
-    list.clear();
-  }
-  SetInstrumentClock(false);
+void UpdateEngine::OnStartTerminal(const core::EventRecord&) {
+  paths_->StartTerminal(*this);
 }
 
-void UpdateEngine::OnSecondaryDecision() {
-  if (SecondaryOlder() && Context.CurVer2 > 200) {
-    StartSecondaryRoute();
-    return;
-  }
-  // Here equal versions never count as older.
-  if (Run.Reply262Seen || Run.BootLoaderSeen || Run.VersionPlaceholder ||
-      Context.CurVer2 >= Context.NewVer2 || Context.SecondFile.size() <= 4) {
-    if (Context.ListCount() > 0) {
-      paths_->StartMultiFile(*this);
-      Run.UpdateStep = 8;
-    } else {
-      FinishRun(false);
-    }
-    return;
-  }
-  ProgramSecondary();
+void UpdateEngine::OnBootFrame(const core::EventRecord& record) {
+  StopResponseTimer();
+  SetField(Context.LoaderIdText, record.Text(), DownloadContext::kLoaderIdTextWidth);
+  paths_->StartMenuProgramming(*this);
+}
+
+void UpdateEngine::OnBootByte(const core::EventRecord& record) {
+  StopResponseTimer();
+  run_.BenchAnswerChar = record.Byte().value_or(0);
+  paths_->StartBenchProgramming(*this);
+}
+
+void UpdateEngine::OnProgrammingFailure(const core::EventRecord& record) {
+  ReportProgrammingFailure(record.code);
+}
+
+void UpdateEngine::OnVariantAnswer(const core::EventRecord& record) {
+  const std::string text = AnswerText(record);
+  Context.Reply208Char = text.empty() ? '\0' : text[0];
+  Send(cmd::kAnswer208);
+}
+
+void UpdateEngine::OnNoSecondaryAnswer(const core::EventRecord&) {
+  run_.Reply262Seen = true;
 }
 
 void UpdateEngine::ProgramSecondary() {
@@ -167,19 +108,19 @@ void UpdateEngine::ProgramSecondary() {
     view_.SetProgress(0);
   }
   Context.BenchMode = false;
-  Context.NoSensorContinue = Context.CurVer2 == 0 && !Run.BootLoaderSeen;
+  Context.NoSensorContinue = Context.CurVer2 == 0 && !run_.BootLoaderSeen;
   events_.wait.DelayTime(3000, true);
-  const int32_t option = (Run.WinCEDone || !Context.NoSensorContinue) ? 1 : 0;
+  const int32_t option = (run_.WinCEDone || !Context.NoSensorContinue) ? 1 : 0;
   const Msp430Call call{Msp430Job::kSecondary, 1, Context.SecondFile, 1, option};
   RunLoader(call, ev::kSecondaryFailed);
 }
 
 void UpdateEngine::RunLoader(const Msp430Call& call, int32_t failCode) {
-  Run.HeldGreeting = 0;
-  Run.LoaderRunning = true;
+  run_.HeldGreeting = 0;
+  run_.LoaderRunning = true;
   const bool programmed = paths_->RunMsp430(*this, call) != 0;
-  Run.LoaderRunning = false;
-  const int32_t held = std::exchange(Run.HeldGreeting, 0);
+  run_.LoaderRunning = false;
+  const int32_t held = std::exchange(run_.HeldGreeting, 0);
   if (!programmed) {
     ProgrammingFailed(failCode);
     return;
@@ -190,23 +131,15 @@ void UpdateEngine::RunLoader(const Msp430Call& call, int32_t failCode) {
 
 void UpdateEngine::AwaitGreeting() {
   StopGreetingTimer();
-  Run.GreetingTimer = events_.timers.TimerStart(kGreetingTimeoutMs);
+  run_.GreetingTimer = events_.timers.TimerStart(kGreetingTimeoutMs);
 }
 
 void UpdateEngine::StopGreetingTimer() {
-  Run.GreetingTimer = events_.timers.TimerStop(Run.GreetingTimer);
+  run_.GreetingTimer = events_.timers.TimerStop(run_.GreetingTimer);
 }
 
 void UpdateEngine::OnGreetingTimeout() {
   RunFailed(messages::MSG_NO_GREETING);
-}
-
-void UpdateEngine::EndAsFailed() {
-  Run.Failed = true;
-  Run.UpdateStep = 8;
-  Run.HeldGreeting = 0;
-  Run.ResponseTimer = events_.timers.TimerStop(Run.ResponseTimer);
-  StopGreetingTimer();
 }
 
 void UpdateEngine::ProgrammingFailed(int32_t code) {
@@ -251,13 +184,13 @@ void UpdateEngine::SetInstrumentClock(bool secondsMode) {
 
 void UpdateEngine::FinishRun(bool sendFinal) {
   // A failed run never reaches the success message, also when it failed during the wait.
-  if (Run.Failed) return;
+  if (run_.Failed) return;
   events_.wait.DelayTime(3000, true);
-  if (Run.Failed) return;
+  if (run_.Failed) return;
   if (devices_.StartMode == 2) {
     if (serial::TComPort* port = ActiveComPort()) port->LoadLastV24Parameter();
   }
-  if (Run.AirPressureIndex != -1) {
+  if (run_.AirPressureIndex != -1) {
     paths_->StartAirPressure(*this);
     return;
   }
@@ -285,17 +218,17 @@ void UpdateEngine::StartSecondaryRoute() {
 }
 
 void UpdateEngine::ReportNotFound() {
-  Run.CommandIndex = 0;
-  Run.ResponseTimer = events_.timers.TimerStop(Run.ResponseTimer);
+  run_.CommandIndex = 0;
+  StopResponseTimer();
   view_.EnableProgrammingMenu();
   view_.SetWaitPanelVisible(false);
-  Run.HintShown = false;
+  run_.HintShown = false;
   const std::string error = Message(messages::CAPTION_ERROR, Language());
-  switch (Run.NotFoundCount) {
+  switch (run_.NotFoundCount) {
     case 0:
       view_.ShowError(error, Expand(Message(messages::MSG_NO_DEVICE, Language())));
       events_.queue.PostKey(core::KEY_OK);
-      Run.NotFoundCount = 1;
+      run_.NotFoundCount = 1;
       break;
     case 1:
       view_.ShowError(error, Expand(Message(messages::MSG_NO_NAME_ABORT, Language())));
@@ -306,7 +239,7 @@ void UpdateEngine::ReportNotFound() {
                             Expand(Message(messages::MSG_TRANSMIT_RETRY, Language()))) ==
           BoxAnswer::Yes) {
         events_.queue.PostKey(core::KEY_OK);
-        Run.NotFoundCount = 0;
+        run_.NotFoundCount = 0;
       } else {
         view_.CloseWindow();
       }

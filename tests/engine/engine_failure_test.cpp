@@ -139,7 +139,8 @@ TEST_F(EngineFixture, PromptAfterTheSecondaryProgrammingDoesNotEndTheWaitForItsA
   engine->Context.SecondFile = "sensor.txt";
   engine->Context.CurVer2 = 100;
   engine->Context.NewVer2 = 110;
-  engine->Run.UpdateStep = 8;  // as the prompt that asked for the secondary decision leaves it
+  // As the prompt that asked for the secondary decision leaves it.
+  Run().UpdateStep = update::SequenceStep::kEnded;
   events.queue.PostEvent(ev::kSecondaryDecision);
   events.pump.PumpEvents();
   ASSERT_TRUE(RunUntil([&] { return paths.msp430.size() == 2; }));

@@ -16,6 +16,7 @@
 #include "sim/instrument.h"
 #include "sim/profile.h"
 #include "tests/support/recording_view.h"
+#include "tests/support/run_state_access.h"
 #include "tests/support/sim_port.h"
 #include "tests/support/temp_folder.h"
 #include "update/engine.h"
@@ -96,6 +97,9 @@ class EngineFixture : public ::testing::Test {
   virtual std::unique_ptr<SimPort> MakePort(sim::Instrument* instrument, int n) {
     return std::make_unique<SimPort>(windows, instrument, n);
   }
+
+  // The engine's run, to be put where a test needs it.
+  update::RunState& Run() { return update::RunStateAccess::Of(*engine); }
 
   void PressOk() {
     events.queue.PostKey(core::KEY_OK);

@@ -28,8 +28,8 @@ TEST_F(EngineFixture, FindsTheInstrumentOnTheThirdPortAt9600AndIdentifiesIt) {
   PressOk();
   ASSERT_TRUE(RunUntil([&] { return !paths.msp430.empty(); }));
 
-  EXPECT_EQ(engine->Run.ActivePort, 2);
-  EXPECT_EQ(engine->Run.ActiveComIndex, 2);
+  EXPECT_EQ(engine->State().ActivePort, 2);
+  EXPECT_EQ(engine->State().ActiveComIndex, 2);
   EXPECT_EQ(view.panels[1], "Com3");
   EXPECT_EQ(view.panels[2], "9600");
   // Both baud rates were tried on every port, the instrument heard only 9600.
@@ -91,7 +91,7 @@ TEST_F(EngineFixture, InstrumentAnsweringLateIsFoundOnTheSecondWakeUpRound) {
   settings.BaudCount = 2;
   Start("[identity]\nversion = 1.20\n[line]\nbaud = 19200\n");
   // A boot-loader attempt of an earlier run left its phase behind: a new run starts afresh.
-  engine->Run.WakePhase = 3;
+  Run().WakePhase = 3;
   PressOk();
   ASSERT_TRUE(RunUntil([&] { return !paths.msp430.empty(); }));
   EXPECT_EQ(view.panels[2], "19200");
@@ -211,7 +211,7 @@ TEST_F(EngineFixture, FailedProgrammingEndsAsAFailureWithTheAbortText) {
   EXPECT_EQ(paths.msp430.size(), 1u);
   EXPECT_TRUE(view.LogHas("Abbruch"));
   EXPECT_EQ(view.finished, 0);
-  EXPECT_EQ(engine->Run.ResponseTimer, 0);
+  EXPECT_EQ(engine->State().ResponseTimer, 0);
 }
 
 TEST_F(EngineFixture, ForeignEventsAndDataThatIsNoText) {
@@ -225,7 +225,7 @@ TEST_F(EngineFixture, ForeignEventsAndDataThatIsNoText) {
   view.okEnabled = false;
   events.queue.PostEvent(update::ev::kBootByte, uint8_t{0x90});
   events.pump.PumpEvents();
-  EXPECT_EQ(engine->Run.BenchAnswerChar, 0x90);
+  EXPECT_EQ(engine->State().BenchAnswerChar, 0x90);
   EXPECT_TRUE(view.okEnabled);
   EXPECT_TRUE(view.LogHas("in dieser Programmversion nicht verfügbar"));
   // Data announced for a port that is not in the table is left alone.

@@ -96,7 +96,7 @@ TEST_P(LostPortSearch, ReportsItOnceAndLeavesItOut) {
   ASSERT_TRUE(RunUntil([&] { return LogLines(lost) == 1; }, 1000));
   if (c.found) {
     ASSERT_TRUE(RunUntil([&] { return !paths.msp430.empty(); }));
-    EXPECT_EQ(engine->Run.ActivePort, 1);
+    EXPECT_EQ(engine->State().ActivePort, 1);
     EXPECT_EQ(view.panels[0], "[2]");
   } else {
     ASSERT_TRUE(RunUntil([&] { return view.closed > 0; }, 200000));
@@ -136,7 +136,7 @@ TEST_F(WireTest, ALineErrorRepeatsTheBaudRateOnceNotForEver) {
   // A framing error on the silent port during the first attempt.
   windows.PostMessage(serial::WM_V24_ERROR, 1);
   ASSERT_TRUE(RunUntil([&] { return !paths.msp430.empty(); }));
-  EXPECT_FALSE(engine->Run.LineErrorSeen);
+  EXPECT_FALSE(engine->State().LineErrorSeen);
 }
 
 TEST_F(WireTest, DollarAnswerIsReadAsTheNumbersText) {

@@ -35,7 +35,7 @@ TEST_P(BoundedRun, EndsAsAFailureInBoundedTime) {
   Start(c.profile);
   WriteImage("image.txt", c.f5xx ? kF5xxImage : kClassicImage);
   Identified("image.txt", c.f5xx ? msp430::kProcessorF5xx : 0x149);
-  engine->Run.UpdateStep = 7;
+  Run().UpdateStep = update::SequenceStep::kSecondaryAfterMain;
   view.okEnabled = false;  // as during a run
 
   // A run without an end would keep the loader's wait going for ever: at the limit the user
@@ -63,7 +63,7 @@ TEST_P(BoundedRun, EndsAsAFailureInBoundedTime) {
   EXPECT_EQ(view.LogHas("Abbruch"), c.abortText);
   EXPECT_EQ(view.finished, 0);
   EXPECT_FALSE(view.LogHas("erfolgreich"));
-  EXPECT_TRUE(engine->Run.Failed);
+  EXPECT_TRUE(engine->State().Failed);
   ExpectCleanEnd();
 }
 
@@ -100,7 +100,7 @@ TEST_F(LoaderRig, NoiseDuringTheEntryDialogueDoesNotKeepItAlive) {
   Start(kClassic + "[replies]\nA.1000 = none\n");
   WriteImage("image.txt", kClassicImage);
   Identified("image.txt", 0x149);
-  engine->Run.UpdateStep = 7;
+  Run().UpdateStep = update::SequenceStep::kSecondaryAfterMain;
   view.okEnabled = false;
   const std::unique_ptr<core::WindowTimer> noise = windows.CreateTimer();
   noise->SetHandler([&](core::WindowTimer&) {
@@ -124,7 +124,7 @@ TEST_F(LoaderRig, NoiseDuringTheEntryDialogueDoesNotKeepItAlive) {
   noise->SetEnabled(false);
   watchdog->SetEnabled(false);
   EXPECT_FALSE(gaveUp) << "the dialogue lived on the noise";
-  EXPECT_TRUE(engine->Run.Failed);
+  EXPECT_TRUE(engine->State().Failed);
   EXPECT_FALSE(view.LogHas("erfolgreich"));
 }
 

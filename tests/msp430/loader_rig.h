@@ -24,6 +24,7 @@
 #include "sim/trace.h"
 #include "tests/msp430/firmware_image.h"
 #include "tests/support/recording_view.h"
+#include "tests/support/run_state_access.h"
 #include "tests/support/sim_port.h"
 #include "tests/support/temp_folder.h"
 #include "update/engine.h"
@@ -70,8 +71,8 @@ class LoaderRig : public ::testing::Test {
                                                     firmwareFiles);
     engine->SetPaths(&paths);
     engine->Install();
-    engine->Run.ActivePort = 0;
-    engine->Run.ActiveComIndex = kComNumber - 1;
+    Run().ActivePort = 0;
+    Run().ActiveComIndex = kComNumber - 1;
     windows.SetMessageHandler(
         [this](uint32_t message, uintptr_t wParam) { engine->OnWindowMessage(message, wParam); });
     normalLine = port->Line();
@@ -89,10 +90,10 @@ class LoaderRig : public ::testing::Test {
     context.ProzTyp = prozTyp;
     context.CurVer = 100;
     context.NewVer = 200;
-    engine->Run.SensorPresent = true;
+    Run().SensorPresent = true;
   }
 
-  // Event 10043 as the state machine gets it after the identification; then the run goes on
+  // ev::kProgramMsp430 as the state machine gets it after the identification; then the run goes on
   // until it has ended (success text) or time runs out.
   void ProgramMainFirmware() {
     events.queue.PostEvent(update::ev::kProgramMsp430);
@@ -111,6 +112,9 @@ class LoaderRig : public ::testing::Test {
         {},
         [this](int32_t type) { return package::DefaultFileForProcessor(devices, type); }};
   }
+
+  // The engine's run, to be put where a test needs it.
+  update::RunState& Run() { return update::RunStateAccess::Of(*engine); }
 
   // Lets virtual time pass (the clock only ever moves forward) until done() or limitMs.
   bool RunUntil(const std::function<bool()>& done, uint32_t limitMs) {

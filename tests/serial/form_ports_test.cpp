@@ -64,7 +64,7 @@ TEST_F(FormPortsTest, OpensTheUsablePortsAndBridgesTheirMessages) {
   // A line error drops what waits on that port and reaches the engine.
   dir[4].Send("garbage");
   windows.PostMessage(serial::WM_V24_ERROR, 4);
-  ASSERT_TRUE(RunUntil([&] { return form.Engine().Run.LineErrorSeen; }));
+  ASSERT_TRUE(RunUntil([&] { return form.Engine().State().LineErrorSeen; }));
   char buffer[300];
   EXPECT_EQ(form.Ports().Entry(2)->Read(buffer, 250), 0);
 

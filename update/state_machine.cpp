@@ -1,0 +1,317 @@
+// The update sequence as a state machine. Two tables say where a run goes: kRoutes (in RouteOf)
+// names the handler of every event the engine takes, and kPromptRows (in AdvanceSteps) what a
+// prompt of the instrument does in each step. Every change of the step is made in this file:
+//
+//   step                 a prompt                              set outright by
+//   kOpenDialogue        sends the dialogue opener             OK; losing the instrument's port
+//   kIdentify            sends the first ident command         the same with StartMode 1
+//   kThirdFile           runs the third file's program, or
+//                        without one acts as kExternalLoader
+//   kBootLoaderPath      posts kVersionCheckMain
+//   kExternalLoader      posts kRunExternalLoader
+//   kSecondaryDecision   posts kSecondaryDecision
+//   kTerminal            posts kStartTerminal                  a version check that finds the
+//                                                              main firmware current
+//   kSecondaryAfterMain  posts kSecondaryDecision              kProgramMsp430, kRepeatMsp430,
+//                                                              kStartWinCe
+//   kEnded               does nothing                          kAnswerProgrammedEnd, the
+//                                                              multi-file hand-over, a failure
+//
+// Each prompt then moves the step on by one, as kAnswer920 does. After a failed identification
+// the rows from kThirdFile on do nothing, but the step still moves on. A failed run drops every
+// event that carries a run on until OK or the retry; a greeting that arrives while a loader holds
+// the line waits until the loader has returned.
+#include <algorithm>
+#include <cstdint>
+#include <iterator>
+
+#include "package/messages.h"
+#include "update/commands.h"
+#include "update/display.h"
+#include "update/engine.h"
+#include "update/event_codes.h"
+
+namespace update {
+
+namespace {
+
+bool Contains(const std::string& text, const char* part) {
+  return text.find(part) != std::string::npos;
+}
+
+std::string Message(messages::MessageId id, int32_t language) {
+  return std::string(messages::Text(id, language));
+}
+
+}  // namespace
+
+// How the engine treats an event besides running its handler.
+enum class EventKind : uint8_t {
+  kPlain,       // taken in any state of the run
+  kCarriesRun,  // carries the run on towards its end: a failed run drops it
+  kGreeting,    // as kCarriesRun, and the new firmware's first words after a programming
+};
+
+struct UpdateEngine::Route {
+  int32_t code;
+  EventAction action;
+  EventKind kind;
+};
+
+const UpdateEngine::Route* UpdateEngine::RouteOf(int32_t code) {
+  using K = EventKind;
+  static constexpr Route kRoutes[] = {
+      {ev::kReceived, &UpdateEngine::OnReceived, K::kPlain},
+      {ev::kAnswerPcb, &UpdateEngine::OnPcbAnswer, K::kCarriesRun},
+      {ev::kAnswerPcbB, &UpdateEngine::OnPcbAnswer, K::kCarriesRun},
+      {ev::kAnswerPcbC, &UpdateEngine::OnPcbAnswer, K::kCarriesRun},
+      {ev::kAnswerDeviceNr, &UpdateEngine::OnDeviceNrAnswer, K::kCarriesRun},
+      {ev::kAnswerDeviceNrB, &UpdateEngine::OnDeviceNrAnswer, K::kCarriesRun},
+      {ev::kAnswerDeviceNrC, &UpdateEngine::OnDeviceNrAnswer, K::kCarriesRun},
+      {ev::kAnswerVersion, &UpdateEngine::OnVersionAnswer, K::kCarriesRun},
+      {ev::kAnswerVersionB, &UpdateEngine::OnVersionAnswer, K::kCarriesRun},
+      {ev::kAnswerVersionC, &UpdateEngine::OnVersionAnswer, K::kCarriesRun},
+      {ev::kAnswerSerial, &UpdateEngine::OnSerialAnswer, K::kCarriesRun},
+      {ev::kAnswerSerialB, &UpdateEngine::OnSerialAnswer, K::kCarriesRun},
+      {ev::kPrompt, &UpdateEngine::OnPrompt, K::kGreeting},
+      {ev::kMenuPrompt, &UpdateEngine::OnPrompt, K::kGreeting},
+      {ev::kVersionCheckMain, &UpdateEngine::OnVersionCheckMain, K::kCarriesRun},
+      {ev::kVersionCheckKind3, &UpdateEngine::OnVersionCheckKind3, K::kCarriesRun},
+      {ev::kProgramMsp430, &UpdateEngine::OnProgramMsp430, K::kCarriesRun},
+      {ev::kRepeatMsp430, &UpdateEngine::OnRepeatMsp430, K::kPlain},
+      {ev::kStartWinCe, &UpdateEngine::OnWinCe, K::kCarriesRun},
+      {ev::kRunExternalLoader, &UpdateEngine::OnRunExternalLoader, K::kCarriesRun},
+      {ev::kExternalLoaderDone, &UpdateEngine::OnExternalLoaderDone, K::kCarriesRun},
+      {ev::kSecondaryDecision, &UpdateEngine::OnSecondaryDecision, K::kCarriesRun},
+      {ev::kStartTerminal, &UpdateEngine::OnStartTerminal, K::kCarriesRun},
+      {ev::kBootFrame, &UpdateEngine::OnBootFrame, K::kCarriesRun},
+      {ev::kBootByte, &UpdateEngine::OnBootByte, K::kCarriesRun},
+      {ev::kProgrammingFailed, &UpdateEngine::OnProgrammingFailure, K::kPlain},
+      {ev::kSecondaryFailed, &UpdateEngine::OnProgrammingFailure, K::kPlain},
+      {ev::kAnswerProgrammedClock, &UpdateEngine::OnProgrammedClock, K::kGreeting},
+      {ev::kAnswerProgrammedEnd, &UpdateEngine::OnProgrammedEnd, K::kGreeting},
+      {ev::kAnswerVariant, &UpdateEngine::OnVariantAnswer, K::kCarriesRun},
+      {ev::kAnswerNoSecondary, &UpdateEngine::OnNoSecondaryAnswer, K::kPlain},
+      {ev::kAnswer920, &UpdateEngine::OnAnswer920, K::kCarriesRun},
+  };
+  const Route* route = std::find_if(std::begin(kRoutes), std::end(kRoutes),
+                                    [code](const Route& r) { return r.code == code; });
+  return route == std::end(kRoutes) ? nullptr : route;
+}
+
+bool UpdateEngine::HandleEvent(const core::EventRecord& record) {
+  const Route* route = RouteOf(record.code);
+  if (!route) return false;
+  // What still arrives for a failed run is dropped: only OK or the retry go on.
+  if (run_.Failed && route->kind != EventKind::kPlain) return true;
+  if (route->kind == EventKind::kGreeting) {
+    if (HoldGreeting(record.code)) return true;
+    if (EndsGreetingWait(record.code)) StopGreetingTimer();
+  }
+  (this->*route->action)(record);
+  return true;
+}
+
+void UpdateEngine::AdvanceSteps() {
+  struct PromptRow {
+    SequenceStep step;
+    bool needsIdentity;  // skipped after a failed identification
+    void (UpdateEngine::*action)();
+    int32_t postedEvent;  // posted when there is no action
+  };
+  static constexpr PromptRow kPromptRows[] = {
+      {SequenceStep::kOpenDialogue, false, &UpdateEngine::SendOpenDialogue, 0},
+      {SequenceStep::kIdentify, false, &UpdateEngine::SendFirstIdentRow, 0},
+      {SequenceStep::kThirdFile, true, &UpdateEngine::RunThirdFile, 0},
+      {SequenceStep::kBootLoaderPath, true, nullptr, ev::kVersionCheckMain},
+      {SequenceStep::kExternalLoader, true, nullptr, ev::kRunExternalLoader},
+      {SequenceStep::kSecondaryDecision, true, nullptr, ev::kSecondaryDecision},
+      {SequenceStep::kTerminal, true, nullptr, ev::kStartTerminal},
+      {SequenceStep::kSecondaryAfterMain, true, nullptr, ev::kSecondaryDecision},
+  };
+  // The rows are tried in this order against the current step: a row that moves the step hands
+  // the same prompt on to a later row.
+  const bool identified = !run_.IdentFailed;
+  for (const PromptRow& row : kPromptRows) {
+    if (run_.UpdateStep != row.step || (row.needsIdentity && !identified)) continue;
+    if (row.action) {
+      (this->*row.action)();
+    } else {
+      events_.queue.PostEvent(row.postedEvent);
+    }
+  }
+  StepOn();
+}
+
+void UpdateEngine::MoveTo(SequenceStep step) {
+  run_.UpdateStep = step;
+}
+
+void UpdateEngine::StepOn() {
+  // Past kEnded there is nothing left for a prompt to do: the run stays there.
+  if (run_.UpdateStep == SequenceStep::kEnded) return;
+  MoveTo(static_cast<SequenceStep>(static_cast<int32_t>(run_.UpdateStep) + 1));
+}
+
+void UpdateEngine::RestartSteps() {
+  MoveTo(devices_.StartMode == 1 ? SequenceStep::kIdentify : SequenceStep::kOpenDialogue);
+}
+
+void UpdateEngine::RunThirdFile() {
+  if (Context.ThirdFile.size() <= 3) {
+    MoveTo(SequenceStep::kExternalLoader);
+    return;
+  }
+  Append(Message(messages::MSG_PROGRAMMING, Language()));
+  if (paths_->RunExternalLoader(*this, Context.ThirdFile) != 0) {
+    ProgrammingFailed(ev::kProgrammingFailed);
+  } else {
+    run_.ExternalPending = true;
+    view_.SetSecTimerRunning(true);
+  }
+  Append(Message(messages::MSG_STORING, Language()));
+  view_.SetProgress(1);
+}
+
+bool UpdateEngine::HoldGreeting(int32_t code) {
+  if (!run_.LoaderRunning) return false;
+  if (run_.HeldGreeting == 0) run_.HeldGreeting = code;
+  return true;
+}
+
+bool UpdateEngine::EndsGreetingWait(int32_t code) const {
+  // Past the secondary decision a prompt moves no step: the "programmed" answer is still due.
+  const bool prompt = code == ev::kPrompt || code == ev::kMenuPrompt;
+  return !(prompt && run_.UpdateStep >= SequenceStep::kEnded);
+}
+
+void UpdateEngine::OnPrompt(const core::EventRecord&) {
+  AdvanceSteps();
+}
+
+void UpdateEngine::OnVersionCheckMain(const core::EventRecord&) {
+  OnVersionCheck(0);
+}
+
+void UpdateEngine::OnVersionCheckKind3(const core::EventRecord&) {
+  OnVersionCheck(2);
+}
+
+void UpdateEngine::OnVersionCheck(int32_t stage) {
+  view_.SetSecTimerRunning(false);
+  view_.SetProgress(0);
+  ShowDurationEstimate(view_, Language(), stage, Context, run_.ForceSameVersion);
+  if (MainOlder()) {
+    Send(stage == 2 ? std::string(cmd::kBootDefault) : run_.BootCommand);
+  } else {
+    MoveTo(SequenceStep::kTerminal);
+    events_.queue.PostEvent(ev::kSecondaryDecision);
+  }
+}
+
+void UpdateEngine::OnProgramMsp430(const core::EventRecord&) {
+  MoveTo(SequenceStep::kSecondaryAfterMain);
+  ShowDurationEstimate(view_, Language(), 1, Context, run_.ForceSameVersion);
+  if (!MainOlder()) {
+    events_.queue.PostEvent(ev::kSecondaryDecision);
+    return;
+  }
+  const Msp430Call call{Msp430Job::kMain, run_.BslMode, Context.MainFile, 1,
+                        run_.SensorPresent ? 1 : 0};
+  RunLoader(call, ev::kProgrammingFailed);
+}
+
+void UpdateEngine::OnRepeatMsp430(const core::EventRecord&) {
+  // The retry takes up the failed run again.
+  run_.Failed = false;
+  view_.SetOkEnabled(false);
+  Context.BenchMode = true;
+  MoveTo(SequenceStep::kSecondaryAfterMain);
+  ShowDurationEstimate(view_, Language(), 1, Context, run_.ForceSameVersion);
+  const Msp430Call call{Msp430Job::kRepeat, run_.BslMode, Context.MainFile, 1, 0};
+  RunLoader(call, ev::kProgrammingFailed);
+  if (run_.Failed) return;
+  Append(Message(messages::MSG_STORING, Language()));
+  view_.SetSecTimerRunning(true);
+  view_.SetProgress(1);
+}
+
+void UpdateEngine::OnWinCe(const core::EventRecord&) {
+  MoveTo(SequenceStep::kSecondaryAfterMain);
+  ShowDurationEstimate(view_, Language(), 2, Context, run_.ForceSameVersion);
+  run_.WinCEDone = true;
+  auto& list = Context.DownloadList;
+  if (Context.StartupVer >= Context.OfferedStartupVer && Context.StartupVer > 0) {
+    // The start-up program in the instrument is current: its files are not sent again.
+    const size_t first = static_cast<size_t>(std::max(run_.StartupFirst, 0));
+    const size_t last = static_cast<size_t>(std::max(run_.StartupLast, run_.StartupFirst));
+    if (first < list.size())
+      list.erase(list.begin() + first, list.begin() + std::min(last + 1, list.size()));
+  }
+  if (MainOlder() || Context.StartupVer < Context.OfferedStartupVer) {
+    if (paths_->RunWinCe(*this, Context.MainFile) == 0) {
+      ProgrammingFailed(ev::kProgrammingFailed);
+      return;
+    }
+    Append(Message(messages::MSG_STORING, Language()));
+    // Back after the main programming, whatever the transfer's own dialogue did to the step.
+    MoveTo(SequenceStep::kSecondaryAfterMain);
+    list.clear();
+  }
+  SetInstrumentClock(false);
+}
+
+void UpdateEngine::OnSecondaryDecision(const core::EventRecord&) {
+  if (SecondaryOlder() && Context.CurVer2 > 200) {
+    StartSecondaryRoute();
+    return;
+  }
+  // Here equal versions never count as older.
+  if (run_.Reply262Seen || run_.BootLoaderSeen || run_.VersionPlaceholder ||
+      Context.CurVer2 >= Context.NewVer2 || Context.SecondFile.size() <= 4) {
+    if (Context.ListCount() > 0) {
+      paths_->StartMultiFile(*this);
+      MoveTo(SequenceStep::kEnded);
+    } else {
+      FinishRun(false);
+    }
+    return;
+  }
+  ProgramSecondary();
+}
+
+void UpdateEngine::OnProgrammedClock(const core::EventRecord& record) {
+  // With StartMode 2 the clock answer ends the run as the end answer does.
+  if (devices_.StartMode == 2) {
+    OnProgrammedEnd(record);
+    return;
+  }
+  Append(Message(messages::MSG_STORING, Language()));
+  events_.wait.DelayTime(1000, false);
+  SetInstrumentClock(true);
+}
+
+void UpdateEngine::OnProgrammedEnd(const core::EventRecord&) {
+  MoveTo(SequenceStep::kEnded);
+  FinishRun(false);
+}
+
+void UpdateEngine::OnAnswer920(const core::EventRecord&) {
+  if (Contains(Context.DeviceNumber, "20363") && Context.CurVer < 105) {
+    Send(cmd::kCommand1500);
+    return;
+  }
+  StepOn();
+  events_.queue.PostEvent(ev::kVersionCheckMain);
+  run_.NotFoundCount = 0;
+}
+
+void UpdateEngine::EndAsFailed() {
+  run_.Failed = true;
+  MoveTo(SequenceStep::kEnded);
+  run_.HeldGreeting = 0;
+  run_.ResponseTimer = events_.timers.TimerStop(run_.ResponseTimer);
+  StopGreetingTimer();
+}
+
+}  // namespace update
