@@ -82,7 +82,7 @@ TEST(ReadSettings, ValuesAsTheFileGivesThem) {
        0,
        0,
        false},
-      {"CR only", "Language=1\rVersion=Ä\rBaud=\rCom=x\r", 1, "Ä", kDefault, 1, -1, false},
+      {"CR only", "Language=1\rVersion=Ä\rBaud=\rCom=x\r", 1, "Ä", kDefault, 0, 0, true},
       {"empty file", "", 0, "", kDefault, 0, 0, true},
       {"blanks before the key hide it", " Language=1\r\nVersion =9\r\n", 0, "", kDefault, 0, 0,
        true},
@@ -129,6 +129,42 @@ TEST(ReadSettings, ValuesAsTheFileGivesThem) {
     EXPECT_EQ(settings.ComIndex, c.comIndex);
     EXPECT_EQ(!report.notes.empty(), c.noted);
     EXPECT_TRUE(report.boxes.empty());
+  }
+}
+
+TEST(ReadSettings, ComTakesPortNumbersFrom1To256Only) {
+  struct Case {
+    const char* com;
+    uint8_t comGiven;
+    int32_t comIndex;
+  };
+  const Case cases[] = {
+      {"1", 1, 0},
+      {"256", 1, 255},
+      {"0", 0, 0},
+      {"257", 0, 0},
+      {"-1", 0, 0},
+      {"-2147483648", 0, 0},
+      {"-99999999999", 0, 0},
+      {"2147483647", 0, 0},
+      {"4294967297", 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.com);
+    NoSettingsFolder noFolder;
+    test::TempFolder folder;
+    test::WritePackageFile(folder, "Update.ini", std::string("Language=0\r\nCom=") + c.com);
+    test::RecordingReport report;
+    Settings settings;
+    ASSERT_EQ(ReadSettings(folder.Path(), settings, report), 0);
+    EXPECT_EQ(settings.ComGiven, c.comGiven);
+    EXPECT_EQ(settings.ComIndex, c.comIndex);
+    if (c.comGiven) {
+      EXPECT_TRUE(report.notes.empty());
+    } else {
+      ASSERT_EQ(report.notes.size(), 1u);
+      EXPECT_NE(report.notes[0].find(std::string("Com \"") + c.com + "\""), std::string::npos);
+    }
   }
 }
 
