@@ -162,6 +162,7 @@ int32_t ReadSettings(const std::filesystem::path& workingFolder, Settings& setti
     report.ShowError(messages::kConfigFileCaption, messages::kConfigFile1Missing);
     return -1;
   }
+  NoteUnreadLines(*lines, kFileName, report);
   settings.LanguageIndex = LanguageFrom(ReadValue(*lines, "Language", report), report);
   settings.Version = core::Cp1252ToUtf8(ReadValue(*lines, "Version", report));
   ReadBaudList(ReadValue(*lines, "Baud", report), settings, report);
