@@ -10,7 +10,6 @@ constexpr int kLinesPerBlock = 15;
 constexpr int kBytesPerLine = 16;
 constexpr uint32_t kHighStart = 0x10000;
 constexpr uint32_t kVectorSegment = 0xFE00;
-constexpr size_t kMaxMovedVectorBlocks = 16;
 
 enum class Close { Open, ByAddressLine, ByLineCount, BySplit, ByEnd };
 
@@ -256,13 +255,15 @@ ImageReadResult ReadImage(std::string_view text, std::span<ImageBlock> table) {
                                  [](const RawBlock& b) { return b.address >= kHighStart; });
   const int32_t firstHigh = high == raw.end() ? -1 : static_cast<int32_t>(high - raw.begin());
 
-  // With high blocks the table reads: other low blocks, high blocks, the empty marker, and the
-  // low blocks that reach the vector segment, so that segment is erased and written last.
+  // The low blocks that reach the vector segment go behind all others, wherever the file has
+  // them, so that segment is erased and written last and the last block holds the start word.
+  // With high blocks the table reads: other low blocks, high blocks, the empty marker, the moved
+  // blocks.
   std::vector<const RawBlock*> order;
   std::vector<const RawBlock*> moved;
   for (int32_t i = 0; i < static_cast<int32_t>(raw.size()); ++i) {
-    const bool vector = firstHigh > 0 && i < firstHigh && raw[i].End() >= kVectorSegment;
-    (vector ? moved : order).push_back(&raw[i]);
+    const bool low = firstHigh < 0 || i < firstHigh;
+    (low && raw[i].End() >= kVectorSegment ? moved : order).push_back(&raw[i]);
   }
   const bool marker = firstHigh > 0;
   const size_t total = order.size() + (marker ? 1 : 0) + moved.size();
@@ -292,23 +293,23 @@ Image54ReadResult ReadImage54(std::string_view text, std::span<ImageBlock54> tab
 
   // Vector blocks: opened by an address line in the vector segment, or continuing a 15-line
   // block that reached it. A continuation is counted only once it holds data, so the count never
-  // covers a block that does not exist or one that is not a vector block.
-  for (int32_t i = 0; i < static_cast<int32_t>(raw.size()); ++i) {
-    const RawBlock& block = raw[i];
+  // covers a block that does not exist or one that is not a vector block. They go behind all
+  // others in their order, wherever the file has them, so the vector segment is written last.
+  const auto isVector = [](const RawBlock& block) {
     const bool opened =
         block.byAddressLine && block.address >= kVectorSegment && block.address < kHighStart;
-    if (!opened && !block.continuesVector) continue;
+    return opened || block.continuesVector;
+  };
+  std::vector<const RawBlock*> order;
+  std::vector<const RawBlock*> moved;
+  for (int32_t i = 0; i < static_cast<int32_t>(raw.size()); ++i) {
+    const bool vector = isVector(raw[i]);
+    (vector ? moved : order).push_back(&raw[i]);
+    if (!vector) continue;
     if (result.VectorFirst < 0) result.VectorFirst = i;
     ++result.VectorCount;
   }
-
-  std::vector<const RawBlock*> order;
-  for (const RawBlock& block : raw) order.push_back(&block);
-  if (result.VectorFirst > 0) {
-    const auto first = order.begin() + result.VectorFirst;
-    const auto moved = std::min<size_t>(result.VectorCount, kMaxMovedVectorBlocks);
-    std::rotate(first, first + static_cast<std::ptrdiff_t>(moved), order.end());
-  }
+  order.insert(order.end(), moved.begin(), moved.end());
   for (size_t i = 0; i < order.size(); ++i) Store54(*order[i], table[i]);
   result.LastBlock = static_cast<int32_t>(order.size()) - 1;
   return result;

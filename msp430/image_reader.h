@@ -88,8 +88,8 @@ struct Image54ReadResult {
 };
 
 // Classic reader: clears the table, fills it and returns LastBlock and FirstHigh. Blocks that
-// reach the vector segment are moved behind the high blocks and an empty marker when the image
-// has blocks above 0xFFFF. On an error the table is left cleared.
+// reach the vector segment are moved behind all others; when the image has blocks above 0xFFFF,
+// behind the high blocks and an empty marker. On an error the table is left cleared.
 ImageReadResult ReadImage(std::string_view text, std::span<ImageBlock> table);
 // F5xx reader: full addresses, the vector blocks moved behind all others.
 Image54ReadResult ReadImage54(std::string_view text, std::span<ImageBlock54> table);

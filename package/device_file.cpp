@@ -177,10 +177,12 @@ int32_t ReadDeviceFile(const std::filesystem::path& workingFolder, DeviceDescrip
     return -1;
   }
   description = DeviceDescription{};
+  NoteUnreadLines(*lines, kFileName, report);
   DeviceFileReader reader(description, report);
   // A block runs up to the next empty line; a line of blanks only counts as empty, as it looks.
   Block block;
-  for (size_t i = 0; i < lines->size(); ++i) {
+  const size_t readLines = lines->size() - (HasUnreadLines(*lines) ? 1 : 0);
+  for (size_t i = 0; i < readLines; ++i) {
     const std::string& text = (*lines)[i].text;
     if (!IsBlank(text)) {
       block.push_back({text, static_cast<int>(i + 1)});

@@ -37,12 +37,29 @@ bool WriteAll(int fd, const std::string& bytes) {
   return true;
 }
 
+// The bytes from start on as one entry that keeps its last line end apart, so a line appended
+// behind it starts on a line of its own.
+IniLine UnreadRest(std::string_view rest) {
+  size_t endLength = 0;
+  if (rest.ends_with("\r\n")) {
+    endLength = 2;
+  } else if (rest.ends_with('\r') || rest.ends_with('\n')) {
+    endLength = 1;
+  }
+  const size_t textLength = rest.size() - endLength;
+  return {std::string(rest.substr(0, textLength)), std::string(rest.substr(textLength)), true};
+}
+
 }  // namespace
 
 IniLines SplitIniLines(std::string_view bytes) {
   IniLines lines;
   size_t start = 0;
   while (start < bytes.size()) {
+    if (lines.size() == kMaxIniLines) {
+      lines.push_back(UnreadRest(bytes.substr(start)));
+      break;
+    }
     const size_t stop = bytes.find_first_of("\r\n", start);
     if (stop == std::string_view::npos) {
       lines.push_back({std::string(bytes.substr(start)), ""});
@@ -77,9 +94,13 @@ std::optional<std::string_view> KeyValue(std::string_view line, std::string_view
   return line.substr(equals + 1);
 }
 
+bool HasUnreadLines(const IniLines& lines) {
+  return !lines.empty() && lines.back().unread;
+}
+
 int FindKey(const IniLines& lines, std::string_view key) {
   for (size_t i = 0; i < lines.size(); ++i) {
-    if (KeyValue(lines[i].text, key)) return static_cast<int>(i);
+    if (!lines[i].unread && KeyValue(lines[i].text, key)) return static_cast<int>(i);
   }
   return -1;
 }

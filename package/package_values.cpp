@@ -47,4 +47,10 @@ void ClipValue(std::string& value, size_t maxLength, std::string_view file, int 
               " characters and was cut");
 }
 
+void NoteUnreadLines(const IniLines& lines, std::string_view file, FileReport& report) {
+  if (!HasUnreadLines(lines)) return;
+  report.Note(std::string(file) + ": more than " + std::to_string(kMaxIniLines) +
+              " lines; the lines after them are not read");
+}
+
 }  // namespace package

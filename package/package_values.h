@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "package/file_report.h"
+#include "package/ini_lines.h"
 
 namespace package {
 
@@ -15,6 +16,9 @@ namespace package {
 int32_t LeadingInt(std::string_view text);
 // The hexadecimal digits at the start of text (up to the first other character); 0 without one.
 int32_t LeadingHex(std::string_view text);
+
+// Says in the log that file has more lines than were read, when it has.
+void NoteUnreadLines(const IniLines& lines, std::string_view file, FileReport& report);
 
 // Cuts value to maxLength characters and says so in the log, naming file, line and key.
 void ClipValue(std::string& value, size_t maxLength, std::string_view file, int line,

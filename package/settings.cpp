@@ -99,6 +99,21 @@ void ReadBaudList(const std::string& value, Settings& settings, FileReport& repo
   }
 }
 
+// A port number from 1 to 256 fixes the port; anything else leaves the search to find it.
+void ReadComPort(const std::string& value, Settings& settings, FileReport& report) {
+  settings.ComGiven = 0;
+  if (value.empty()) return;
+  const int32_t number = LeadingInt(value);
+  if (number < 1 || number > Settings::kHighestComNumber) {
+    report.Note(std::string(kFileName) + ": Com \"" + core::Cp1252ToUtf8(value) +
+                "\" is not a port number (1 to " + std::to_string(Settings::kHighestComNumber) +
+                "); the ports are searched");
+    return;
+  }
+  settings.ComGiven = 1;
+  settings.ComIndex = number - 1;
+}
+
 // Sets key's first line to "key=value", or appends such a line.
 void SetValue(IniLines& lines, std::string_view key, const std::string& value) {
   const std::string text = std::string(key) + "=" + value;
@@ -147,12 +162,11 @@ int32_t ReadSettings(const std::filesystem::path& workingFolder, Settings& setti
     report.ShowError(messages::kConfigFileCaption, messages::kConfigFile1Missing);
     return -1;
   }
+  NoteUnreadLines(*lines, kFileName, report);
   settings.LanguageIndex = LanguageFrom(ReadValue(*lines, "Language", report), report);
   settings.Version = core::Cp1252ToUtf8(ReadValue(*lines, "Version", report));
   ReadBaudList(ReadValue(*lines, "Baud", report), settings, report);
-  const std::string com = ReadValue(*lines, "Com", report);
-  settings.ComGiven = com.empty() ? 0 : 1;
-  if (!com.empty()) settings.ComIndex = LeadingInt(com) - 1;
+  ReadComPort(ReadValue(*lines, "Com", report), settings, report);
   return 0;
 }
 

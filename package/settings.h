@@ -17,6 +17,8 @@ struct Settings {
   static constexpr int32_t kMaxBaudEntries = 17;
   // Values longer than this are cut when read.
   static constexpr size_t kMaxValueLength = 255;
+  // Com takes the port numbers COM1 ... COM256.
+  static constexpr int32_t kHighestComNumber = 256;
 
   int32_t LanguageIndex = 0;  // 0 German, 1 English
   std::string Version;        // shown by the version box and written back

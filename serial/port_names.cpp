@@ -1,5 +1,6 @@
 #include "serial/port_names.h"
 
+#include <cstdint>
 #include <cstdlib>
 
 #include "serial/v24_types.h"
@@ -7,7 +8,8 @@
 namespace serial {
 
 std::string PortDisplayName(int index) {
-  return "COM" + std::to_string(index + 1);
+  // Any int names a port, also one read from a damaged parameter file.
+  return "COM" + std::to_string(int64_t{index} + 1);
 }
 
 std::optional<PortDevice> PortDeviceOf(int index) {

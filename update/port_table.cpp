@@ -79,12 +79,12 @@ std::string PortTable::OpenPorts(bool comGiven, int comIndex) {
     PortCount = 1;
     updateCom_->Open(&ownerWindow_, comIndex, true);
     updateCom_->LoadV24Parameter();
-    AddEntry(updateCom_.get(), "Com" + std::to_string(comIndex + 1));
+    AddEntry(updateCom_.get(), "Com" + std::to_string(int64_t{comIndex} + 1));
     return PanelText();
   }
   const int first = updateCom_->Get_UseableV24(0);
   updateCom_->Open(&ownerWindow_, first, true);
-  AddEntry(updateCom_.get(), "[Com" + std::to_string(first + 1) + "]");
+  AddEntry(updateCom_.get(), "[Com" + std::to_string(int64_t{first} + 1) + "]");
   OpenFurtherPorts();
   return PanelText();
 }

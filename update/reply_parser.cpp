@@ -11,6 +11,9 @@ namespace update {
 namespace {
 
 constexpr char kFrameEnd = 0x16;
+// The single-byte answers of the bench family's boot loader.
+constexpr uint8_t kBenchAck = 0x90;
+constexpr uint8_t kBenchAnswer = 'Q';
 
 struct FrameVariant {
   const char* start;
@@ -58,6 +61,8 @@ void ReplyParser::Activate(int32_t portIndex, int32_t portNumber, ReplyTarget& t
 
 void ReplyParser::Parse(const char* bytes, size_t count, int32_t portIndex, int32_t portNumber,
                         ReplyTarget& target) {
+  // The bench boot loader's byte may start this read only when no partial line waits before it.
+  bool readStart = buffer_.empty();
   buffer_.append(bytes, count);
   // Trailing NUL bytes are not data (the first byte stays).
   while (buffer_.size() > 1 && buffer_.back() == '\0') buffer_.pop_back();
@@ -72,12 +77,14 @@ void ReplyParser::Parse(const char* bytes, size_t count, int32_t portIndex, int3
       buffer_.erase(0, lineEnd + 2);
       ParseLine(line, portIndex, portNumber, target);
       more = buffer_.find("\r\n") != std::string::npos;
+      readStart = false;
     }
     bool frameMore = false;
     if (ParseFrame(target, frameMore)) {
       more = frameMore;
+      readStart = false;
     } else {
-      ParseSingleByte(target);
+      ParseSingleByte(readStart, target);
     }
     if (target.bootLoaderSeen) Activate(portIndex, portNumber, target);
     if (!more) return;
@@ -133,15 +140,12 @@ bool ReplyParser::ParseFrame(ReplyTarget& target, bool& more) {
   return false;
 }
 
-void ReplyParser::ParseSingleByte(ReplyTarget& target) {
-  uint8_t value = 0;
-  if (buffer_.find('\x90') != std::string::npos) {
-    value = 0x90;
-  } else if (buffer_.find('Q') != std::string::npos) {
-    value = 'Q';
-  } else {
-    return;
-  }
+void ReplyParser::ParseSingleByte(bool readStart, ReplyTarget& target) {
+  // The bench boot loader answers with the byte alone. The same byte inside a line (an answer
+  // text, the echo of an access code) is part of that line and must not cost it.
+  if (buffer_.empty() || !(buffer_.size() == 1 || readStart)) return;
+  const uint8_t value = static_cast<uint8_t>(buffer_.front());
+  if (value != kBenchAck && value != kBenchAnswer) return;
   buffer_.clear();
   target.queue.PostEvent(ev::kBootByte, value);
   target.bootLoaderSeen = true;

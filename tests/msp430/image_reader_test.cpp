@@ -111,6 +111,13 @@ TEST_F(ImageFiles, ClassicBlockTables) {
       {"without high blocks the file order stays",
        Section(0x1100, 16) + Section(0xFFE0, 32),
        {{0x1100, 20}, {0xFFE0, 36}}},
+      {"without high blocks a vector block in front still moves last",
+       Section(0xFF80, 128) + Section(0x5C00, 32) + Section(0x6000, 16),
+       {{0x5C00, 36}, {0x6000, 20}, {0xFF80, 132}}},
+      {"vector blocks in front of the high blocks move, in their order",
+       Section(0xFFE0, 16) + Section(0x1100, 16) + Section(0xFFF0, 16) + Section(0x10000, 16),
+       {{0x1100, 20}, {0x0000, 20}, {0, 0}, {0xFFE0, 20}, {0xFFF0, 20}},
+       1},
       {"only high blocks: no marker", Section(0x10000, 32), {{0x0000, 36}}, 0},
       {"LF line ends", "@1100\n31 40\n@1200\n01 02\nq\n", {{0x1100, 6, "31 40"}, {0x1200, 6}}},
       {"CR line ends", "@1100\r31 40\r@1200\r01 02\rq\r", {{0x1100, 6, "31 40"}, {0x1200, 6}}},
@@ -138,17 +145,26 @@ TEST_F(ImageFiles, F5xxBlockTables) {
     int32_t vectorFirst;
     int32_t vectorCount;
   };
+  std::vector<Expected> manyVectorsLast = {{0x5C00, 8}, {0x6000, 8}};
+  for (uint32_t i = 0; i < 20; ++i) manyVectorsLast.push_back({0xFF00 + 4 * i, 8});
   const Case cases[] = {
       {"vector block moved behind the block above 0xFFFF",
        Section(0x5C00, 32) + Section(0xFF80, 128) + Section(0x10000, 32),
        {{0x5C00, 38}, {0x10000, 38}, {0xFF80, 134}},
        1,
        1},
-      {"vector block first: nothing moved",
-       Section(0xFF80, 128) + Section(0x5C00, 32),
-       {{0xFF80, 134}, {0x5C00, 38}},
+      {"vector block first moves too",
+       Section(0xFF80, 128) + Section(0x5C00, 32) + Section(0x6000, 16),
+       {{0x5C00, 38}, {0x6000, 22}, {0xFF80, 134}},
        0,
        1},
+      {"only the vector blocks move, also when others stand between them",
+       Section(0x5C00, 32) + Section(0xFF80, 16) + Section(0x6000, 16) + Section(0xFFA0, 16),
+       {{0x5C00, 38}, {0x6000, 22}, {0xFF80, 22}, {0xFFA0, 22}},
+       1,
+       2},
+      {"more than 16 vector blocks all move",
+       Section(0x5C00, 2) + ManySections(20, 0xFF00) + Section(0x6000, 2), manyVectorsLast, 1, 20},
       {"every block of a long vector section moves",
        Section(0x5C00, 32) + Section(0xFE00, 512) + Section(0x10000, 16),
        {{0x5C00, 38}, {0x10000, 22}, {0xFE00, 246}, {0xFEF0, 246}, {0xFFE0, 38}},

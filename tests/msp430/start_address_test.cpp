@@ -19,6 +19,8 @@ TEST(StartAddress, WordAtFFFCElseResetVector) {
        0x1234},
       {"reset vector alone last", "@1100\r\n31 40\r\n@FFFE\r\n00 11\r\nq\r\n", 0x1100, 0x1100},
       {"vector table first", "@FFFC\r\n34 12 00 11\r\n@1100\r\n31 40\r\nq\r\n", 0x1234, 0x1234},
+      {"vector table first, long code block behind it",
+       "@FFFC\r\n34 12 00 11\r\n@1100\r\n31 40 00 0A\r\nq\r\n", 0x1234, 0x1234},
       {"no vectors, short last block", "@1100\r\n31 40 00 0A\r\n@2000\r\n11 22\r\nq\r\n",
        std::nullopt, std::nullopt},
       // The classic sequence takes the last four bytes' first word whatever they are.

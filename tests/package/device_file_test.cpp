@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "package/ini_lines.h"
 #include "tests/support/package_files.h"
 
 namespace package {
@@ -166,6 +167,18 @@ TEST(ReadDeviceFile, OverlongInputIsClippedAndNoted) {
   EXPECT_NE(fieldReport.notes[0].find("ProgDevice.ini, line 5: the value of \"DeviceName\""),
             std::string::npos)
       << fieldReport.notes[0];
+}
+
+TEST(ReadDeviceFile, LinesBeyondTheLimitAreNotRead) {
+  test::RecordingReport report;
+  const std::string blanks(kMaxIniLines, '\n');
+  const DeviceDescription d =
+      Read(test::DeviceSection() + blanks + test::DeviceSection({{"DeviceName", "late"}}), report);
+  EXPECT_EQ(d.DeviceEntryCount(), 1);
+  EXPECT_EQ(d.DeviceTable[0].DeviceName, "pH 340");
+  ASSERT_FALSE(report.notes.empty());
+  EXPECT_NE(report.notes[0].find("ProgDevice.ini: more than 65536 lines"), std::string::npos)
+      << report.notes[0];
 }
 
 TEST(ReadDeviceFile, EmptyFileDescribesNothing) {

@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "package/ini_lines.h"
 #include "package/messages.h"
 #include "tests/support/package_files.h"
 
@@ -82,7 +83,7 @@ TEST(ReadSettings, ValuesAsTheFileGivesThem) {
        0,
        0,
        false},
-      {"CR only", "Language=1\rVersion=Ä\rBaud=\rCom=x\r", 1, "Ä", kDefault, 1, -1, false},
+      {"CR only", "Language=1\rVersion=Ä\rBaud=\rCom=x\r", 1, "Ä", kDefault, 0, 0, true},
       {"empty file", "", 0, "", kDefault, 0, 0, true},
       {"blanks before the key hide it", " Language=1\r\nVersion =9\r\n", 0, "", kDefault, 0, 0,
        true},
@@ -130,6 +131,74 @@ TEST(ReadSettings, ValuesAsTheFileGivesThem) {
     EXPECT_EQ(!report.notes.empty(), c.noted);
     EXPECT_TRUE(report.boxes.empty());
   }
+}
+
+TEST(ReadSettings, ComTakesPortNumbersFrom1To256Only) {
+  struct Case {
+    const char* com;
+    uint8_t comGiven;
+    int32_t comIndex;
+  };
+  const Case cases[] = {
+      {"1", 1, 0},
+      {"256", 1, 255},
+      {"0", 0, 0},
+      {"257", 0, 0},
+      {"-1", 0, 0},
+      {"-2147483648", 0, 0},
+      {"-99999999999", 0, 0},
+      {"2147483647", 0, 0},
+      {"4294967297", 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.com);
+    NoSettingsFolder noFolder;
+    test::TempFolder folder;
+    test::WritePackageFile(folder, "Update.ini", std::string("Language=0\r\nCom=") + c.com);
+    test::RecordingReport report;
+    Settings settings;
+    ASSERT_EQ(ReadSettings(folder.Path(), settings, report), 0);
+    EXPECT_EQ(settings.ComGiven, c.comGiven);
+    EXPECT_EQ(settings.ComIndex, c.comIndex);
+    if (c.comGiven) {
+      EXPECT_TRUE(report.notes.empty());
+    } else {
+      ASSERT_EQ(report.notes.size(), 1u);
+      EXPECT_NE(report.notes[0].find(std::string("Com \"") + c.com + "\""), std::string::npos);
+    }
+  }
+}
+
+// Every line costs far more memory than its byte: a file of nothing but line ends is read up
+// to the line limit, and a rewrite still keeps every byte of it.
+TEST(ReadSettings, AFileOfEndlessLinesIsReadUpToTheLineLimit) {
+  NoSettingsFolder noFolder;
+  const std::string head = "Language=1\r\nVersion=v\r\nBaud=3\r\n";
+  const std::string tail = "Com=3\r\n";
+  const std::string file =
+      head + std::string(kMaxIniFileSize - head.size() - tail.size(), '\n') + tail;
+  EXPECT_EQ(SplitIniLines(file).size(), kMaxIniLines + 1);
+
+  test::TempFolder folder;
+  test::WritePackageFile(folder, "Update.ini", file);
+  test::RecordingReport report;
+  Settings settings;
+  ASSERT_EQ(ReadSettings(folder.Path(), settings, report), 0);
+  EXPECT_EQ(settings.LanguageIndex, 1);
+  EXPECT_EQ(settings.Version, "v");
+  EXPECT_EQ(settings.BaudCount, 1);
+  EXPECT_EQ(settings.ComGiven, 0);  // its line lies beyond the limit
+  ASSERT_EQ(report.notes.size(), 1u);
+  EXPECT_NE(report.notes[0].find("Update.ini: more than 65536 lines"), std::string::npos)
+      << report.notes[0];
+
+  const std::string blanks(kMaxIniLines + 10, '\n');
+  test::WritePackageFile(folder, "Update.ini", "Language=1\r\nBaud=\r\nCom=\r\n" + blanks);
+  settings.LanguageIndex = 0;
+  ASSERT_EQ(WriteSettings(folder.Path(), settings, report), 0);
+  // Compared whole, without a diff of megabytes on failure.
+  EXPECT_TRUE(ReadBytes(folder.Path() / "Update.ini") ==
+              "Language=0\r\nBaud=\r\nCom=\r\n" + blanks + "Version=v\r\n");
 }
 
 TEST(ReadSettings, MissingOrUnreadableFileShowsTheBox) {

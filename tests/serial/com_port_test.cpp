@@ -109,6 +109,19 @@ TEST_F(ComPortTest, PersistedRecordFollowsThePortThatOpened) {
   EXPECT_EQ(pty.Speed(), B19200);
 }
 
+TEST_F(ComPortTest, ADamagedParameterFileNamingNoPortIsReportedByItsNumber) {
+  // 28 zero bytes, then the port index 0x7FFFFFFF.
+  const std::string file = (dir.Path() / "ComData.cfg").string();
+  std::string bytes(28, '\0');
+  bytes += "\xFF\xFF\xFF\x7F";
+  std::ofstream(file, std::ios::binary) << bytes;
+  port.StreamOn = true;
+  port.Datei = file;
+  EXPECT_EQ(port.Open(&windows, -1, true), kInvalidHandle);
+  EXPECT_EQ(boxes, std::vector<std::string>{"COM2147483648 konnte nicht geöffnet werden!"});
+  EXPECT_FALSE(port.Opened());
+}
+
 TEST_F(ComPortTest, ReadWithNothingArrivingWaitsCountPlusRxTimeOut) {
   struct Case {
     uint8_t keinString;

@@ -2,6 +2,8 @@
 // text, port lookup, broadcast and shutdown.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "core/virtual_window_system.h"
 #include "tests/serial/pty_fixture.h"
 #include "update/port_table.h"
@@ -81,11 +83,23 @@ TEST_F(PortTableTest, AFixedPortIsTheOnlyOneOpened) {
 
 TEST_F(PortTableTest, AFixedPortThatCannotOpenIsReported) {
   AddPorts({1});
-  Table().TakeInventory();
-  EXPECT_EQ(table->OpenPorts(true, 8), "Com9");
-  EXPECT_EQ(boxes, std::vector<std::string>{"COM9 konnte nicht geöffnet werden!"});
-  EXPECT_FALSE(table->UpdateCom().Opened());
-  table->BroadcastWrite("x", 1, false);  // a closed entry is harmless
+  struct Case {
+    int comIndex;
+    const char* panel;
+    const char* box;
+  } cases[] = {{8, "Com9", "COM9 konnte nicht geöffnet werden!"},
+               {std::numeric_limits<int>::max(), "Com2147483648",
+                "COM2147483648 konnte nicht geöffnet werden!"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.panel);
+    table.reset();
+    boxes.clear();
+    Table().TakeInventory();
+    EXPECT_EQ(table->OpenPorts(true, c.comIndex), c.panel);
+    EXPECT_EQ(boxes, std::vector<std::string>{c.box});
+    EXPECT_FALSE(table->UpdateCom().Opened());
+    table->BroadcastWrite("x", 1, false);  // a closed entry is harmless
+  }
 }
 
 TEST_F(PortTableTest, TheTableGrowsBeyondTenPorts) {

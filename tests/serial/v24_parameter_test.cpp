@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <vector>
 
 #include "serial/line_config.h"
@@ -189,6 +190,8 @@ TEST(PortNames, DisplayNamesAndDefaultMapping) {
   unsetenv(kPortDirVariable);
   EXPECT_EQ(PortDisplayName(0), "COM1");
   EXPECT_EQ(PortDisplayName(Com256), "COM256");
+  EXPECT_EQ(PortDisplayName(std::numeric_limits<int>::max()), "COM2147483648");
+  EXPECT_EQ(PortDisplayName(std::numeric_limits<int>::min()), "COM-2147483647");
   struct Case {
     int index;
     const char* path;

@@ -65,7 +65,6 @@ TEST(ReplyParser, LinesAndBytesBecomeEvents) {
       {"two lines, each its own text", {"I.23#PCB7\r\nI.20#20363\r\n"}, {"23:PCB7", "20:20363"}},
       {"trailing NULs dropped", {std::string("!\r", 2), std::string("\n\0\0", 3)}, {"10010"}},
       {"single 0x90", {"\x90"}, {"10044:144"}},
-      {"Q among other bytes", {"xQy"}, {"10044:81"}},
       {"frame answer",
        {"h00hab\x1DID123\x0C"
         "cd\x16"},
@@ -77,6 +76,31 @@ TEST(ReplyParser, LinesAndBytesBecomeEvents) {
        {"10042:AB"}},
       {"frame start without end suppresses the byte check", {"h00h\x90"}, {}},
       {"frame without markers has an empty text", {"h,,hxyz\x16"}, {"10042:"}},
+  };
+  for (const Case& c : cases) {
+    Harness h;
+    EXPECT_EQ(h.Feed(c.reads), c.events) << c.what;
+  }
+}
+
+// The bench boot loader answers with 0x90 or "Q" alone; the same bytes inside a line belong to
+// that line, also when the line arrives in pieces.
+TEST(ReplyParser, BenchByteCountsAloneOrAtTheStartOfAReadOnly) {
+  const Case cases[] = {
+      {"Q alone", {"Q"}, {"10044:81"}},
+      {"0x90 starting a read", {"\x90\xA0"}, {"10044:144"}},
+      {"Q alone after a complete line", {"I.23#x\r\nQ"}, {"23:x", "10044:81"}},
+      {"Q alone after a partial line has ended", {"I.23#x", "\r\n", "Q"}, {"23:x", "10044:81"}},
+      {"Q inside noise", {"xQy"}, {}},
+      {"Q after pending noise", {"x", "Qy"}, {}},
+      {"Q inside an answer split across reads", {"I.23#PCBQ", "7\r\n"}, {"23:PCBQ7"}},
+      {"0x90 inside an answer split across reads",
+       {"I.25#a\x90", "b\r\n"},
+       {"25:a\x90"
+        "b"}},
+      {"echo of the access code split before Q", {"A.5588#", "QK48\r\n"}, {"10011"}},
+      {"echo of the access code split after Q", {"A.5588#Q", "K48\r\n"}, {"10011"}},
+      {"a whole line starting with Q", {"QK48\r\n"}, {}},
   };
   for (const Case& c : cases) {
     Harness h;
