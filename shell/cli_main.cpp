@@ -119,13 +119,8 @@ int main(int argc, char* argv[]) {
     return kExitNotStarted;
   }
 
-  std::vector<std::string> progFile2;
-  for (const package::DeviceEntry& entry : devices.DeviceTable) {
-    if (progFile2.size() == 4) break;
-    progFile2.push_back(entry.ProgFile2);
-  }
   const shell::FirmwareScan firmware =
-      shell::ScanFirmwareFiles(shell::ProgramFolder(argc > 0 ? argv[0] : ""), progFile2);
+      shell::ScanPackageFirmware(shell::ProgramFolder(argc > 0 ? argv[0] : ""), devices);
 
   shell::ConsoleView view(stdout, options.yes);
   view.SetTrace(trace);
@@ -154,6 +149,7 @@ int main(int argc, char* argv[]) {
     std::printf("update-cli: no end after %d seconds: giving up\n", options.timeoutSeconds);
     std::fflush(stdout);
     ports.CloseAll();
+    if (trace) std::fflush(trace);  // _Exit flushes no stream: keep the trace of a hung run
     std::_Exit(kExitTimeout);
   });
   deadline.start(options.timeoutSeconds * 1000);

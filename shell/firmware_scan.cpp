@@ -71,4 +71,14 @@ FirmwareScan ScanFirmwareFiles(const std::filesystem::path& folder,
   return scan;
 }
 
+FirmwareScan ScanPackageFirmware(const std::filesystem::path& folder,
+                                 const package::DeviceDescription& devices) {
+  std::vector<std::string> progFile2;
+  for (const package::DeviceEntry& entry : devices.DeviceTable) {
+    if (progFile2.size() == 4) break;
+    progFile2.push_back(entry.ProgFile2);
+  }
+  return ScanFirmwareFiles(folder, progFile2);
+}
+
 }  // namespace shell

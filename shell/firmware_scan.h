@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "package/device_file.h"
+
 namespace shell {
 
 struct FirmwareScan {
@@ -26,5 +28,8 @@ struct FirmwareScan {
 // fewer); an empty ProgFile2 is never contained in a name.
 FirmwareScan ScanFirmwareFiles(const std::filesystem::path& folder,
                                const std::vector<std::string>& progFile2);
+// ScanFirmwareFiles with ProgFile2 of the description's entries 0 to 3.
+FirmwareScan ScanPackageFirmware(const std::filesystem::path& folder,
+                                 const package::DeviceDescription& devices);
 
 }  // namespace shell

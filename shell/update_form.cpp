@@ -104,12 +104,7 @@ TUpdateForm::TUpdateForm(core::WindowSystem& windows, FormOptions options)
   const int32_t language = options_.settings.LanguageIndex;
   Deutsch->setChecked(language == 0);
   Englisch->setChecked(language == 1);
-  std::vector<std::string> progFile2;
-  for (const package::DeviceEntry& entry : options_.devices.DeviceTable) {
-    if (progFile2.size() == 4) break;
-    progFile2.push_back(entry.ProgFile2);
-  }
-  firmware_ = ScanFirmwareFiles(options_.programFolder, progFile2);
+  firmware_ = ScanPackageFirmware(options_.programFolder, options_.devices);
   ApplyFirmwareScan();
   serial::ErrorBox portErrorBox =
       options_.portErrorBox ? options_.portErrorBox
