@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/event_core.h"
-#include "msp430/msp430_paths.h"
+#include "loaders/loader_paths.h"
 #include "package/device_file.h"
 #include "package/settings.h"
 #include "serial/com_port.h"
@@ -43,7 +43,7 @@ class UpdateSession {
   const package::Settings& settings_;
   core::EventCore events_;
   update::PortTable ports_;
-  msp430::Msp430Paths paths_;
+  loaders::LoaderPaths paths_;
   update::UpdateEngine engine_;
 };
 

@@ -1,0 +1,24 @@
+// The programming paths of the update engine with every loader plugged in: the MSP430 boot
+// loaders and, each in its own section, the Basic-Loader terminal, the WinCE transfer, the
+// external loader programs and the programming from the boot loader. A path whose loader is not
+// built keeps the default of update::ProgrammingPaths, which ends the run as a failure.
+#pragma once
+
+#include "msp430/msp430_paths.h"
+
+namespace loaders {
+
+class LoaderPaths : public msp430::Msp430Paths {
+ public:
+  // --- Basic-Loader terminal ---
+
+  // --- WinCE transfer ---
+
+  // --- External loader programs ---
+
+  // --- Programming from the boot loader, further files, retry, air pressure ---
+
+  // ---
+};
+
+}  // namespace loaders
