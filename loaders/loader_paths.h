@@ -4,6 +4,7 @@
 // built keeps the default of update::ProgrammingPaths, which ends the run as a failure.
 #pragma once
 
+#include "loaders/wince_path.h"
 #include "msp430/msp430_paths.h"
 
 namespace loaders {
@@ -13,6 +14,9 @@ class LoaderPaths : public msp430::Msp430Paths {
   // --- Basic-Loader terminal ---
 
   // --- WinCE transfer ---
+  int32_t RunWinCe(update::UpdateEngine& engine, const std::string& file) override {
+    return RunWinCeTransfer(engine, file);
+  }
 
   // --- External loader programs ---
 

@@ -121,6 +121,21 @@ constexpr std::array<Row, kMessageCount> kCatalogue = {{
      "the instrument off and on again and restart the update with Ok."},
     // MSG_PATH_NOT_AVAILABLE (behind the name of the path)
     {": in dieser Programmversion nicht verfügbar.", ": not available in this program version."},
+    // WinCE file transfer (shown by the transfer: X is the file's name, no other placeholders)
+    // MSG_WINCE_FILE_TOO_LARGE
+    {"Die Datei X ist größer als 3000000 Bytes und wird nicht übertragen.",
+     "File X is larger than 3000000 bytes and is not transferred."},
+    // MSG_WINCE_NO_ACK
+    {"Das Gerät hat die Übertragung nicht innerhalb von 8 Sekunden bestätigt.\r\nPrüfen Sie "
+     "Kabel und Stecker, schalten Sie das Gerät aus und wieder ein und starten Sie das Update "
+     "mit Ok erneut.",
+     "The instrument did not acknowledge the transfer within 8 seconds.\r\nCheck the cable and "
+     "plugs, switch the instrument off and on again and restart the update with Ok."},
+    // MSG_WINCE_BLOCK_REFUSED
+    {"Das Gerät hat einen Datenblock abgewiesen: die Übertragung wurde abgebrochen.",
+     "The instrument refused a data block: the transfer was aborted."},
+    // MSG_WINCE_CANCELLED
+    {"Die Übertragung wurde abgebrochen (Esc).", "The transfer was cancelled (Esc)."},
 }};
 
 }  // namespace

@@ -43,6 +43,11 @@ enum MessageId : int32_t {
   MSG_ENTRY_REFUSED,
   MSG_LINE_NOISE,
   MSG_PATH_NOT_AVAILABLE,
+  // WinCE file transfer.
+  MSG_WINCE_FILE_TOO_LARGE,
+  MSG_WINCE_NO_ACK,
+  MSG_WINCE_BLOCK_REFUSED,
+  MSG_WINCE_CANCELLED,
   kMessageCount
 };
 

@@ -10,6 +10,9 @@
 
 namespace update {
 
+// The name part of the instrument's start-up program in the download list.
+inline constexpr const char* kStartupProgramFile = "StelvoStartUp.exe";
+
 struct DownloadContext {
   // Field widths of the instruments' protocol, NUL included: longer texts are clipped.
   static constexpr size_t kPcbNumberWidth = 20;

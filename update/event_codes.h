@@ -27,6 +27,10 @@ inline constexpr int32_t kAnswer920 = 920;
 inline constexpr int32_t kAnswerPassword = 80;
 inline constexpr int32_t kAnswerPasswordB = 81;
 inline constexpr int32_t kAnswerTermAbort = 2;
+// Answers of the WinCE file transfer: skip the announced file; a block arrived damaged (carries
+// "2" to ask for it again, anything else ends the transfer).
+inline constexpr int32_t kAnswerSkipFile = 260;
+inline constexpr int32_t kAnswerBlockError = 261;
 // Lines the parser recognises.
 inline constexpr int32_t kPrompt = 10010;
 inline constexpr int32_t kBootLoaderLine = 10011;

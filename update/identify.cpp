@@ -244,7 +244,7 @@ void UpdateEngine::ReadOfferedVersions() {
         bestText = Context.OfferedVersion;
         bestNumber = Context.NewVer;
       }
-      if (Contains(Context.DownloadList[i], "StelvoStartUp.exe")) {
+      if (Contains(Context.DownloadList[i], kStartupProgramFile)) {
         Context.OfferedStartupVer = Context.NewVer;
         run_.StartupFirst = static_cast<int32_t>(i);
       }

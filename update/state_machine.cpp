@@ -241,12 +241,16 @@ void UpdateEngine::OnWinCe(const core::EventRecord&) {
   ShowDurationEstimate(view_, Language(), 2, Context, run_.ForceSameVersion);
   run_.WinCEDone = true;
   auto& list = Context.DownloadList;
-  if (Context.StartupVer >= Context.OfferedStartupVer && Context.StartupVer > 0) {
+  const size_t first = static_cast<size_t>(std::max(run_.StartupFirst, 0));
+  // Only a list that holds the start-up program loses its entries: an instrument that reports
+  // a start-up version must not cost a list without one its first file.
+  const bool listHoldsStartup = first < list.size() && Contains(list[first], kStartupProgramFile);
+  if (Context.StartupVer >= Context.OfferedStartupVer && Context.StartupVer > 0 &&
+      listHoldsStartup) {
     // The start-up program in the instrument is current: its files are not sent again.
-    const size_t first = static_cast<size_t>(std::max(run_.StartupFirst, 0));
     const size_t last = static_cast<size_t>(std::max(run_.StartupLast, run_.StartupFirst));
-    if (first < list.size())
-      list.erase(list.begin() + first, list.begin() + std::min(last + 1, list.size()));
+    list.erase(list.begin() + static_cast<std::ptrdiff_t>(first),
+               list.begin() + static_cast<std::ptrdiff_t>(std::min(last + 1, list.size())));
   }
   if (MainOlder() || Context.StartupVer < Context.OfferedStartupVer) {
     if (paths_->RunWinCe(*this, Context.MainFile) == 0) {

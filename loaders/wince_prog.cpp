@@ -1,0 +1,308 @@
+#include "loaders/wince_prog.h"
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+
+#include "core/text.h"
+#include "loaders/wince_frames.h"
+#include "serial/v24_types.h"
+#include "update/commands.h"
+#include "update/display.h"
+#include "update/event_codes.h"
+
+namespace loaders {
+namespace {
+
+namespace ev = update::ev;
+namespace fs = std::filesystem;
+
+// How long one wait of the transfer's loop may last before it looks at Done again.
+constexpr uint32_t kWaitSliceMs = 1000;
+// The text of answer 261 that asks for the last block again.
+constexpr int kRepeatRequest = 2;
+
+uint32_t FileTimeStamp(const fs::path& path) {
+  std::error_code error;
+  const fs::file_time_type written = fs::last_write_time(path, error);
+  if (error) return DosTimeStamp(0);
+  return DosTimeStamp(std::chrono::system_clock::to_time_t(
+      std::chrono::time_point_cast<std::chrono::system_clock::duration>(
+          std::chrono::file_clock::to_sys(written))));
+}
+
+int TextValue(const std::string& text) {
+  try {
+    return std::stoi(text);
+  } catch (...) {
+    return 0;
+  }
+}
+
+}  // namespace
+
+TWinCEProg::TWinCEProg(const msp430::LoaderHost& host) : host_(host) {}
+
+TWinCEProg::~TWinCEProg() {
+  host_.events.queue.RemoveHandler(Handler());
+  TimerId = host_.events.timers.TimerStop(TimerId);
+}
+
+core::EventHandler TWinCEProg::Handler() {
+  return core::MakeHandler<&TWinCEProg::OnEvent>(this);
+}
+
+std::string TWinCEProg::Text(messages::MessageId id) const {
+  return std::string(messages::Text(id, host_.languageIndex));
+}
+
+bool TWinCEProg::Download(int32_t, const std::string& file, bool forced) {
+  host_.view.SetProgress(0);
+  Files = host_.context.DownloadList;
+  std::vector<std::string> all{file};
+  all.insert(all.end(), Files.begin(), Files.end());
+  // A file that cannot be sent is found before the instrument hears anything.
+  if (!CheckFiles(all) || !LoadFile(file)) {
+    host_.view.AppendLog(failure_);
+    return false;
+  }
+  host_.view.SetProgressMax(FileSize / static_cast<int32_t>(kBlockSize));
+
+  Sent = 0;
+  Failed = false;
+  Forced = forced;
+  host_.events.queue.AddHandler(Handler());
+  host_.port.SaveLastV24Parameter();
+  TimerId = host_.events.timers.TimerStart(kAckTimeoutMs);
+  Done = false;
+  update::ShowProgress(host_.view, host_.languageIndex, "", -1);
+  OnAck = &TWinCEProg::SwitchBaud;
+  SendCommand(update::cmd::kOpenDialogue);
+  WaitUntilDone();
+
+  update::ShowProgress(host_.view, host_.languageIndex, "", -1);
+  host_.events.wait.DelayTime(500, false);
+  host_.view.SetProgress(0);
+  host_.events.queue.RemoveHandler(Handler());
+  TimerId = host_.events.timers.TimerStop(TimerId);
+  if (BaudSwitched) host_.port.LoadLastV24Parameter();
+  if (Failed) host_.view.AppendLog(failure_);
+  return !Failed;
+}
+
+void TWinCEProg::WaitUntilDone() {
+  core::WindowSystem& windows = host_.events.windows;
+  while (!Done) {
+    host_.events.pump.PumpEvents();
+    if (Done) break;
+    windows.WaitMessages(windows.TickCount() + kWaitSliceMs);
+  }
+}
+
+bool TWinCEProg::SendCommand(const std::string& text) {
+  host_.port.Write(text.c_str(), -1, false);
+  if (host_.logLine) host_.logLine(text);
+  return true;
+}
+
+core::EventRecord TWinCEProg::OnEvent(core::EventQueue&, core::EventRecord record) {
+  // A transfer that has ended acts on nothing more; what still arrives belongs to the engine.
+  if (Done) return record;
+  switch (record.kind) {
+    case core::EVK_KEY:
+      if (record.code != core::KEY_ESCAPE) return record;
+      FailWith(messages::MSG_WINCE_CANCELLED);
+      return core::ConsumedEvent;
+    case core::EVK_TIMER:
+      if (TimerId == 0 || record.code != TimerId) return record;
+      FailWith(messages::MSG_WINCE_NO_ACK);
+      return core::ConsumedEvent;
+    case core::EVK_EVENT:
+      break;
+    default:
+      return record;
+  }
+  switch (record.code) {
+    case ev::kPrompt:
+      Acknowledged();
+      return core::ConsumedEvent;
+    case ev::kAnswerSkipFile:
+      RunStep(&TWinCEProg::NextFile);
+      return core::ConsumedEvent;
+    case ev::kAnswerBlockError:
+      RepeatBlock(record.Text());
+      return core::ConsumedEvent;
+    case ev::kNotAvailable:
+      return core::ConsumedEvent;  // a "?" changes nothing: the watchdog decides
+    default:
+      return record;
+  }
+}
+
+void TWinCEProg::Acknowledged() {
+  host_.events.timers.TimerRestart(TimerId);
+  RunStep(&TWinCEProg::RunOnAck);
+  host_.view.SetProgress(host_.view.Progress() + 1);
+  ShowPercent();
+}
+
+void TWinCEProg::ShowPercent() {
+  const int32_t maximum = host_.view.ProgressMax();
+  const int32_t position = host_.view.Progress();
+  // A file shorter than one block has the maximum 0: any acknowledgement completes it.
+  const double percent = maximum > 0 ? 100.0 * position / maximum : (position > 0 ? 100 : 0);
+  update::ShowProgress(host_.view, host_.languageIndex, "", percent);
+}
+
+void TWinCEProg::RunStep(Step step) {
+  if (Done) return;
+  if (stepRunning_) {
+    held_.push_back(step);
+    return;
+  }
+  stepRunning_ = true;
+  (this->*step)();
+  while (!held_.empty() && !Done) {
+    const Step next = held_.front();
+    held_.erase(held_.begin());
+    (this->*next)();
+  }
+  held_.clear();
+  stepRunning_ = false;
+}
+
+void TWinCEProg::RunOnAck() {
+  if (OnAck) (this->*OnAck)();
+}
+
+void TWinCEProg::SwitchBaud() {
+  SavedBaud = host_.port.LoadV24Parameter().BaudRate;
+  SendCommand(BaudCommand(kTransferBaud));
+  host_.events.wait.DelayTime(kSwitchWaitMs, true);
+  host_.port.ChangeV24Parameter(serial::B_38400, serial::S_2, serial::NoParity, false);
+  OnAck = &TWinCEProg::SendHeader;
+  BaudSwitched = true;
+}
+
+void TWinCEProg::SendHeader() {
+  OnAck = &TWinCEProg::SendBlock;
+  SendCommand(HeaderCommand(Forced, host_.context.CurVer, FileName, FileStamp,
+                            static_cast<uint32_t>(FileSize)));
+}
+
+void TWinCEProg::SendBlock() {
+  const int32_t start = Sent;
+  Sent += static_cast<int32_t>(kBlockSize);
+  if (Sent >= FileSize) {
+    Sent = FileSize;
+    OnAck = &TWinCEProg::EndFile;
+  }
+  LastFrame = DataFrame(std::span<const uint8_t>(FileData).subspan(
+      static_cast<size_t>(start), static_cast<size_t>(Sent - start)));
+  host_.port.Write(LastFrame.data(), static_cast<int32_t>(LastFrame.size()), false);
+}
+
+void TWinCEProg::EndFile() {
+  OnAck = &TWinCEProg::NextFile;
+  SendCommand("A.1202\r\n");
+}
+
+void TWinCEProg::NextFile() {
+  if (FileIndex >= static_cast<int32_t>(Files.size())) {
+    EndTransfer();
+    return;
+  }
+  host_.events.timers.TimerRestart(TimerId);
+  const std::string name = Files[static_cast<size_t>(FileIndex)];
+  ++FileIndex;
+  if (!LoadFile(name)) {
+    Fail(failure_);
+    return;
+  }
+  host_.view.SetProgressMax(FileSize / static_cast<int32_t>(kBlockSize) + 1);
+  host_.view.SetProgress(0);
+  Sent = 0;
+  SendHeader();
+}
+
+void TWinCEProg::EndTransfer() {
+  OnAck = &TWinCEProg::RestoreBaud;
+  SendCommand("A.1203\r\n");
+}
+
+void TWinCEProg::RestoreBaud() {
+  SendCommand(BaudCommand(SavedBaud));
+  host_.events.wait.DelayTime(kSwitchWaitMs, true);
+  host_.port.LoadLastV24Parameter();
+  OnAck = &TWinCEProg::Finish;
+  BaudSwitched = false;
+}
+
+void TWinCEProg::Finish() {
+  Done = true;
+}
+
+void TWinCEProg::RepeatBlock(const std::string& text) {
+  if (TextValue(text) != kRepeatRequest) {
+    FailWith(messages::MSG_WINCE_BLOCK_REFUSED);
+    return;
+  }
+  host_.port.Write(LastFrame.data(), static_cast<int32_t>(LastFrame.size()), false);
+}
+
+void TWinCEProg::Fail(const std::string& reason) {
+  if (!Failed) failure_ = reason;
+  Done = Failed = true;
+  TimerId = host_.events.timers.TimerStop(TimerId);
+}
+
+void TWinCEProg::FailWith(messages::MessageId id) {
+  Fail(Text(id));
+}
+
+bool TWinCEProg::CheckFiles(const std::vector<std::string>& names) {
+  for (const std::string& name : names) {
+    if (!FileFits(name)) {
+      Fail(failure_);
+      return false;
+    }
+  }
+  return true;
+}
+
+std::optional<size_t> TWinCEProg::FileFits(const std::string& name) {
+  const fs::path path = core::PackagePath(name);
+  std::error_code error;
+  const bool regular = fs::is_regular_file(path, error);
+  const uintmax_t size = regular ? fs::file_size(path, error) : 0;
+  if (!regular || error) {
+    failure_ = update::ReplaceFirstX(Text(messages::MSG_FILE_NOT_OPENED), name);
+    return std::nullopt;
+  }
+  if (size > kMaxFileSize) {
+    failure_ = update::ReplaceFirstX(Text(messages::MSG_WINCE_FILE_TOO_LARGE), name);
+    return std::nullopt;
+  }
+  return static_cast<size_t>(size);
+}
+
+bool TWinCEProg::LoadFile(const std::string& name) {
+  const std::optional<size_t> size = FileFits(name);
+  if (!size) return false;
+  const fs::path path = core::PackagePath(name);
+  std::ifstream in(path, std::ios::binary);
+  std::vector<uint8_t> data(*size);
+  in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(data.size()));
+  if (!in || static_cast<size_t>(in.gcount()) != data.size()) {
+    failure_ = update::ReplaceFirstX(Text(messages::MSG_FILE_NOT_OPENED), name);
+    return false;
+  }
+  FileData = std::move(data);
+  FileSize = static_cast<int32_t>(FileData.size());
+  FileName = name;
+  FileStamp = FileTimeStamp(path);
+  return true;
+}
+
+}  // namespace loaders
