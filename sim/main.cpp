@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -190,6 +191,19 @@ void Program::WritePending() {
   }
 }
 
+// An announced MS-DOS date and time (local time) as a file time.
+std::filesystem::file_time_type FromDosTime(uint32_t stamp) {
+  std::tm local{};
+  local.tm_year = static_cast<int>(stamp >> 25) + 80;
+  local.tm_mon = static_cast<int>((stamp >> 21) & 0x0F) - 1;
+  local.tm_mday = static_cast<int>((stamp >> 16) & 0x1F);
+  local.tm_hour = static_cast<int>((stamp >> 11) & 0x1F);
+  local.tm_min = static_cast<int>((stamp >> 5) & 0x3F);
+  local.tm_sec = static_cast<int>(stamp & 0x1F) * 2;
+  local.tm_isdst = -1;
+  return std::chrono::file_clock::from_sys(std::chrono::system_clock::from_time_t(mktime(&local)));
+}
+
 void Program::StoreFile(const sim::ReceivedFile& file) {
   namespace fs = std::filesystem;
   fs::path path = fs::path(options_.files) / file.path;
@@ -198,7 +212,9 @@ void Program::StoreFile(const sim::ReceivedFile& file) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(file.data.data()),
             static_cast<std::streamsize>(file.data.size()));
+  out.close();
   if (!out) std::fprintf(stderr, "instrument-sim: cannot store %s\n", path.c_str());
+  if (file.timeStamp != 0) fs::last_write_time(path, FromDosTime(file.timeStamp), ec);
 }
 
 void Program::Run() {

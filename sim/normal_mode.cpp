@@ -37,6 +37,7 @@ std::string SafeRelativePath(const std::string& name) {
 }
 
 NormalMode::NormalMode(Machine& machine, bool restarted, int64_t nowUs) : m_(machine) {
+  if (m_.profile.wince.receiver) wince_ = std::make_unique<WinCeReceiver>(m_);
   m_.link.Listen(m_.profile.line, nowUs);
   if (restarted) {
     awaitingHostLine_ = true;
@@ -66,6 +67,13 @@ void NormalMode::OnByte(uint8_t byte, int64_t nowUs) {
       packet_.push_back(byte);
       if (packet_.size() == packetSize_) HandlePacket(nowUs);
       return;
+    case Rx::WinCeBlock:
+      if (auto answer = wince_->FrameByte(byte)) {
+        rx_ = Rx::Line;
+        faults_ = {};
+        SendWinCe(*answer, nowUs);
+      }
+      return;
     case Rx::Line:
       break;
   }
@@ -85,6 +93,9 @@ void NormalMode::OnByte(uint8_t byte, int64_t nowUs) {
   if (line_ == kPacketHead) {
     line_.clear();
     rx_ = Rx::PacketCount;
+  } else if (wince_ && line_ == "D.") {
+    line_.clear();  // a block of the WinCE transfer: binary data, no line end
+    rx_ = Rx::WinCeBlock;
   }
 }
 
@@ -118,6 +129,12 @@ void NormalMode::HandleLine(const std::string& line, int64_t nowUs) {
   size_t hash = line.find('#');
   std::string command = line.substr(0, hash);
   std::string argument = hash == std::string::npos ? "" : line.substr(hash + 1);
+  if (wince_ && !m_.profile.replies.count(command)) {
+    if (auto answer = wince_->Command(command, argument)) {
+      SendWinCe(*answer, nowUs);
+      return;
+    }
+  }
   Lines lines = Answer(command, argument, hash != std::string::npos, nowUs);
   AppendExtras(command, lines);
   Send(lines, nowUs + int64_t{m_.profile.answerDelayMs} * 1000);
@@ -221,6 +238,15 @@ void NormalMode::CloseFile(bool complete) {
   file.complete = complete;
   openFile_.reset();
   if (m_.fileDone) m_.fileDone(file);
+}
+
+void NormalMode::SendWinCe(const WinCeReceiver::Answer& answer, int64_t nowUs) {
+  if (!answer.line.empty()) Send({{answer.line}}, nowUs + int64_t{m_.profile.answerDelayMs} * 1000);
+  if (answer.switchToBaud == 0) return;
+  // The acknowledgement still goes out at the old rate; the new one holds from its end on.
+  LineSettings line = m_.profile.line;
+  line.baud = answer.switchToBaud;
+  m_.link.Listen(line, m_.link.OutputEndUs());
 }
 
 void NormalMode::AppendExtras(const std::string& command, Lines& lines) const {

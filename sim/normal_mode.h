@@ -2,12 +2,14 @@
 // prompts and numbered answers back, the multi-file transfer and the boot-loader entry.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "sim/faults.h"
 #include "sim/mode.h"
+#include "sim/wince_receiver.h"
 
 namespace sim {
 
@@ -43,9 +45,10 @@ class NormalMode : public Mode {
   void AppendExtras(const std::string& command, Lines& lines) const;
   void Send(const Lines& lines, int64_t atUs);
   void CloseFile(bool complete);
+  void SendWinCe(const WinCeReceiver::Answer& answer, int64_t nowUs);
 
   Machine& m_;
-  enum class Rx { Line, PacketCount, PacketData } rx_ = Rx::Line;
+  enum class Rx { Line, PacketCount, PacketData, WinCeBlock } rx_ = Rx::Line;
   std::string line_;
   bool overlong_ = false;
   std::vector<uint8_t> packet_;
@@ -54,7 +57,8 @@ class NormalMode : public Mode {
   UnitFaults faults_;
   bool entered_ = false;  // an entry command was taken: deaf until the boot loader runs
   bool awaitingHostLine_ = false;
-  std::optional<size_t> openFile_;  // index into the record's files
+  std::optional<size_t> openFile_;        // index into the record's files
+  std::unique_ptr<WinCeReceiver> wince_;  // with the profile's WinCE receiver switched on
 };
 
 // A relative path made of the name's parts (separated by "\" or "/"); empty when the name has

@@ -333,6 +333,21 @@ const std::map<std::string, Setter>& Keys() {
       auto& id = p.bootLoader.deviceId;
       return ParseHexBytes(v, id) && !id.empty() && id.size() <= 16;
     };
+    k["wince.receiver"] = [](const std::string& v, Profile& p) {
+      return ParseBool(v, p.wince.receiver);
+    };
+    k["wince.holds"] = [](const std::string& v, Profile& p) {
+      p.wince.holds = SplitList(v);
+      return true;
+    };
+    k["wince.bad_blocks"] = [](const std::string& v, Profile& p) {
+      return ParseUnits(v, p.wince.badBlocks);
+    };
+    k["wince.bad_block_answer"] = [](const std::string& v, Profile& p) {
+      if (v.empty() || v.size() > kMaxText) return false;
+      p.wince.badBlockAnswer = v;
+      return true;
+    };
     AddFaultKeys(k, "faults", &Profile::faults);
     AddFaultKeys(k, "bootloader_faults", &Profile::bootLoaderFaults);
     return k;

@@ -63,6 +63,14 @@ struct BootLoaderProfile {
   std::vector<uint8_t> deviceId = {0x05, 0x80, 0x13, 0x10};
 };
 
+// The receiver of the WinCE file transfer, part of the normal command mode when switched on.
+struct WinCeProfile {
+  bool receiver = false;
+  std::vector<std::string> holds;    // file names it holds already: their header gets 260
+  std::set<int> badBlocks;           // blocks (counted from 1) that arrive damaged once
+  std::string badBlockAnswer = "2";  // the text of answer 261 for a damaged block
+};
+
 struct Profile {
   // identity
   std::string pcb = "41000.001";
@@ -93,6 +101,7 @@ struct Profile {
   Reply afterProgram;                    // what the new firmware sends first (default prompt)
   std::map<std::string, Reply> replies;  // per command (text before "#")
   BootLoaderProfile bootLoader;
+  WinCeProfile wince;
   FaultPlan faults;            // normal mode
   FaultPlan bootLoaderFaults;  // boot-loader targets
 };

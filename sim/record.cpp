@@ -58,7 +58,8 @@ std::string ToJson(const Record& r, const std::string& mode, const Memory* memor
     std::snprintf(crc, sizeof crc, "\"%08X\"", Crc32(f.data));
     j += std::string(i ? ", " : "") + "{\"name\": " + Quote(f.name) +
          ", \"path\": " + Quote(f.path) + ", \"size\": " + std::to_string(f.data.size()) +
-         ", \"crc32\": " + crc + ", \"complete\": " + (f.complete ? "true" : "false") + "}";
+         ", \"crc32\": " + crc + ", \"complete\": " + (f.complete ? "true" : "false") +
+         ", \"time_stamp\": " + std::to_string(f.timeStamp) + "}";
   }
   j += "],\n  \"ignored_bytes\": " + std::to_string(r.ignoredBytes);
   j += ",\n  \"bootloader_entries\": " + std::to_string(r.bootLoaderEntries);

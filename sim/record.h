@@ -14,7 +14,8 @@ struct ReceivedFile {
   std::string name;  // as announced by the host
   std::string path;  // the safe relative path it is stored under
   std::vector<uint8_t> data;
-  bool complete = false;  // closed by "A.12030"
+  bool complete = false;   // closed by "A.12030", or by "A.1202" with the announced size
+  uint32_t timeStamp = 0;  // WinCE transfer: the announced MS-DOS date and time; 0 = none
 };
 
 struct Record {
