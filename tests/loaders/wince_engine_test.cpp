@@ -1,0 +1,136 @@
+// The engine's side of the WinCE path (event 10050): which files the transfer gets, and what
+// the run does with its result.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/msp430/loader_rig.h"
+
+namespace loaders {
+namespace {
+
+using ::testing::HasSubstr;
+
+// Records what the transfer was given and answers as told.
+struct TransferDouble : update::ProgrammingPaths {
+  int calls = 0;
+  std::string file;
+  std::vector<std::string> list;
+  int32_t result = 1;
+  int32_t RunWinCe(update::UpdateEngine& engine, const std::string& mainFile) override {
+    ++calls;
+    file = mainFile;
+    list = engine.Context.DownloadList;
+    return result;
+  }
+};
+
+class WinCeEngine : public msp430_test::LoaderRig {
+ protected:
+  void SetUp() override {
+    Start("");
+    engine->SetPaths(&transfer);
+    devices.DeviceKind = 2;
+  }
+  void StartWinCe() {
+    events.queue.PostEvent(update::ev::kStartWinCe);
+    events.pump.PumpEvents();
+  }
+
+  TransferDouble transfer;
+};
+
+TEST_F(WinCeEngine, StartUpEntriesAreDroppedOnlyWhenTheInstrumentsStartUpIsCurrent) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> list;
+    int32_t first, last;             // where the identification found the start-up program
+    int32_t startupVer, offeredVer;  // the instrument's and the offered start-up version
+    std::vector<std::string> sent;   // the list the transfer gets
+  };
+  const std::vector<std::string> withStartup = {"helper.dll", "StelvoStartUp.exe", "start.dll",
+                                                "table.bin"};
+  const Case cases[] = {
+      {"current start-up program", withStartup, 1, 2, 110, 110, {"helper.dll", "table.bin"}},
+      {"newer start-up program in the instrument",
+       withStartup,
+       1,
+       2,
+       120,
+       110,
+       {"helper.dll", "table.bin"}},
+      {"older start-up program in the instrument", withStartup, 1, 2, 100, 110, withStartup},
+      {"no start-up version reported", withStartup, 1, 2, 0, 110, withStartup},
+      {"start-up program first in the list",
+       {"StelvoStartUp.exe", "table.bin"},
+       0,
+       0,
+       110,
+       110,
+       {"table.bin"}},
+      // An instrument with a start-up program and a list without one: nothing to drop.
+      {"list without a start-up program",
+       {"table.bin", "data.bin"},
+       0,
+       0,
+       110,
+       0,
+       {"table.bin", "data.bin"}},
+  };
+  for (const Case& c : cases) {
+    engine->Context.MainFile = "Main.exe";
+    engine->Context.CurVer = 100;
+    engine->Context.NewVer = 130;
+    engine->Context.DownloadList = c.list;
+    engine->Context.StartupVer = c.startupVer;
+    engine->Context.OfferedStartupVer = c.offeredVer;
+    Run().StartupFirst = c.first;
+    Run().StartupLast = c.last;
+    transfer.list.clear();
+    StartWinCe();
+    EXPECT_EQ(transfer.list, c.sent) << c.name;
+    EXPECT_EQ(transfer.file, "Main.exe") << c.name;
+  }
+}
+
+TEST_F(WinCeEngine, SuccessStoresAndSetsTheClock) {
+  engine->Context.MainFile = "Main.exe";
+  engine->Context.CurVer = 100;
+  engine->Context.NewVer = 130;
+  engine->Context.DownloadList = {"table.bin"};
+  StartWinCe();
+  EXPECT_EQ(transfer.calls, 1);
+  EXPECT_TRUE(Run().WinCEDone);
+  EXPECT_TRUE(view.LogHas("Neue Daten werden gespeichert"));
+  EXPECT_TRUE(engine->Context.DownloadList.empty());
+  EXPECT_THAT(port->Written(), HasSubstr("A.1600#"));
+  EXPECT_EQ(Run().UpdateStep, update::SequenceStep::kSecondaryAfterMain);
+  EXPECT_FALSE(Run().Failed);
+}
+
+TEST_F(WinCeEngine, FailureEndsTheRunWithTheAbortText) {
+  transfer.result = 0;
+  engine->Context.MainFile = "Main.exe";
+  engine->Context.CurVer = 100;
+  engine->Context.NewVer = 130;
+  StartWinCe();
+  EXPECT_EQ(transfer.calls, 1);
+  EXPECT_TRUE(Run().Failed);
+  EXPECT_TRUE(view.LogHas("Abbruch"));
+  EXPECT_THAT(port->Written(), ::testing::Not(HasSubstr("A.1600#")));
+}
+
+TEST_F(WinCeEngine, CurrentFirmwareAndStartUpOnlySetTheClock) {
+  engine->Context.MainFile = "Main.exe";
+  engine->Context.CurVer = 130;
+  engine->Context.NewVer = 130;
+  engine->Context.StartupVer = engine->Context.OfferedStartupVer = 110;
+  StartWinCe();
+  EXPECT_EQ(transfer.calls, 0);
+  EXPECT_THAT(port->Written(), HasSubstr("A.1600#"));
+}
+
+}  // namespace
+}  // namespace loaders
