@@ -38,6 +38,10 @@ ProgramRun StartIn(const test::TempFolder& folder) {
   environment.insert("UPDATE_PORT_DIR", QString::fromStdString(ports.string()));
   environment.remove("ProgramFiles");
   environment.remove("PUBLIC");
+  // Before Update.ini is read, the boxes speak the desktop's language.
+  environment.remove("LC_ALL");
+  environment.remove("LC_MESSAGES");
+  environment.insert("LANG", "de_DE.UTF-8");
   QProcess process;
   process.setProcessEnvironment(environment);
   process.setWorkingDirectory(QString::fromStdString(folder.Path().string()));
@@ -66,15 +70,15 @@ TEST(StartUp, PackageFilesDecideWhetherTheWindowOpens) {
     bool updateIni;
     bool deviceIni;
     bool updateIniIsFolder;
-    const char* box;  // the box text, or nullptr when the window opens
+    const char* box;  // the box text up to the folder, or nullptr when the window opens
   };
+  // The boxes name the missing file and the folder searched.
   const Case cases[] = {
-      {"no Update.ini", false, true, false,
-       "[Error] Konfigurationsdatei 1 nicht vorhanden!!Programm wird beendet -> OK"},
+      {"no Update.ini", false, true, false, "[Fehler] Die Datei Update.ini fehlt; gesucht in: "},
       {"Update.ini unreadable", false, true, true,
-       "[Error] Konfigurationsdatei 1 nicht vorhanden!!Programm wird beendet -> OK"},
+       "[Fehler] Die Datei Update.ini fehlt; gesucht in: "},
       {"no ProgDevice.ini", true, false, false,
-       "[Error] Konfigurationsdatei 2 nicht vorhanden!!Programm wird beendet -> OK"},
+       "[Fehler] Die Datei ProgDevice.ini fehlt; gesucht in: "},
       {"both files", true, true, false, nullptr},
   };
   for (const Case& c : cases) {
@@ -86,7 +90,8 @@ TEST(StartUp, PackageFilesDecideWhetherTheWindowOpens) {
     const ProgramRun run = StartIn(folder);
     if (c.box) {
       EXPECT_NE(run.exitCode, 0);
-      EXPECT_TRUE(run.errors.contains(QString::fromUtf8(c.box))) << run.errors.toStdString();
+      const QString box = QString::fromUtf8(c.box) + QString::fromStdString(folder.Path().string());
+      EXPECT_TRUE(run.errors.contains(box)) << run.errors.toStdString();
       EXPECT_FALSE(run.windowShown);
     } else {
       EXPECT_EQ(run.exitCode, 0) << run.errors.toStdString();
