@@ -22,7 +22,7 @@ struct ProgramRun {
   bool windowShown = false;
 };
 
-ProgramRun StartIn(const test::TempFolder& folder) {
+ProgramRun StartIn(const test::TempFolder& folder, const QStringList& arguments = {}) {
   // No serial port of this machine: one pseudo-terminal as COM1.
   const fs::path ports = folder.Path() / "ports";
   fs::create_directories(ports);
@@ -45,7 +45,7 @@ ProgramRun StartIn(const test::TempFolder& folder) {
   QProcess process;
   process.setProcessEnvironment(environment);
   process.setWorkingDirectory(QString::fromStdString(folder.Path().string()));
-  process.start(QStringLiteral(UPDATER_BUILD_DIR "/shell/update"), {});
+  process.start(QStringLiteral(UPDATER_BUILD_DIR "/shell/update"), arguments);
   ProgramRun run;
   if (!process.waitForFinished(60000)) {
     process.kill();
@@ -99,6 +99,25 @@ TEST(StartUp, PackageFilesDecideWhetherTheWindowOpens) {
       EXPECT_TRUE(run.windowShown);
     }
   }
+}
+
+TEST(StartUp, PackageOptionNamesThePackageFolder) {
+  test::App();
+  test::TempFolder package;
+  test::WritePackageFile(package, "Update.ini", "Language=1\r\nVersion=1.00\r\n");
+  test::WritePackageFile(package, "ProgDevice.ini",
+                         test::DeviceSection() + "\r\n" + test::TextSection("Start", "S"));
+  // Started in an empty folder, the window opens on the package named.
+  test::TempFolder elsewhere;
+  const ProgramRun run =
+      StartIn(elsewhere, {"--package", QString::fromStdString(package.Path().string())});
+  EXPECT_EQ(run.exitCode, 0) << run.errors.toStdString();
+  EXPECT_TRUE(run.windowShown);
+  // A folder that is none ends the program with a box that says so.
+  const ProgramRun wrong = StartIn(elsewhere, {"--package", "/no/such/folder"});
+  EXPECT_EQ(wrong.exitCode, 2);
+  EXPECT_TRUE(wrong.errors.contains("/no/such/folder: not a folder")) << wrong.errors.toStdString();
+  EXPECT_FALSE(wrong.windowShown);
 }
 
 }  // namespace
