@@ -114,7 +114,8 @@ TEST(StartUp, PackageOptionNamesThePackageFolder) {
   EXPECT_EQ(run.exitCode, 0) << run.errors.toStdString();
   EXPECT_TRUE(run.windowShown);
   // A folder that is none ends the program with a box that says so.
-  const ProgramRun wrong = StartIn(elsewhere, {"--package", "/no/such/folder"});
+  test::TempFolder another;
+  const ProgramRun wrong = StartIn(another, {"--package", "/no/such/folder"});
   EXPECT_EQ(wrong.exitCode, 2);
   EXPECT_TRUE(wrong.errors.contains("/no/such/folder: not a folder")) << wrong.errors.toStdString();
   EXPECT_FALSE(wrong.windowShown);
