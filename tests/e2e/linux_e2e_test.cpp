@@ -153,6 +153,23 @@ TEST_F(NotPermitted, ThePortOnlyOrChosenGivesTheDialoutHintAndExitTwo) {
   }
 }
 
+TEST_F(NotPermitted, TheNotFoundMessageNamesAPortThatWasNotPermitted) {
+  ptytest::PortDir ports;
+  ptytest::Pty& com1 = ports.Add(1);
+  ptytest::Pty& com2 = ports.Add(2);  // open to all, but nobody answers on it
+  ASSERT_EQ(chmod(com1.SlavePath().c_str(), 0), 0);
+  ASSERT_EQ(chmod(com2.SlavePath().c_str(), 0666), 0);
+  test::TempFolder package;
+  WritePackage(package.Path(), "1.30");
+  const CliResult run = Run(package.Path(), ports.Path(), {});
+  EXPECT_EQ(run.exitCode, 2) << run.output;
+  EXPECT_THAT(run.output, HasSubstr("[status 0] [Com2]"));
+  EXPECT_THAT(run.output, HasSubstr("COM2 ist " + com2.SlavePath()));
+  EXPECT_THAT(run.output, HasSubstr("Kein Gerät gefunden"));
+  EXPECT_THAT(run.output, HasSubstr("    Keine Berechtigung für die Schnittstelle COM1 (" +
+                                    com1.SlavePath() + ")"));
+}
+
 TEST(LinuxEndToEnd, PackageOptionNamesThePackageOfAnInstalledProgram) {
   simtest::SimProcess sim("[identity]\nversion = 1.30,2.10\n",
                           {"--com", "1", "--state", "state.json"});
