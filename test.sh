@@ -21,6 +21,8 @@ echo "== layers"
 scripts/check_layers.sh
 echo "== build and tests"
 run_suite build "" "" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+echo "== install package"
+scripts/check_package.sh build
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
 ASAN_OPTIONS=detect_leaks=1 run_suite build-asan "" "" -DCMAKE_BUILD_TYPE=Debug -DUPDATER_SANITIZE=ON -DUPDATER_BENCH=OFF
 # The serial component's threads under ThreadSanitizer (Qt itself is not built for it, so only

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "msp430/step_advice.h"
 #include "update/commands.h"
 #include "update/display.h"
 #include "update/event_codes.h"
@@ -89,7 +90,11 @@ int32_t Msp430Loader::Execute(int32_t bslMode, const std::string& fileName, bool
   host_.view.SetProgress(0);
   host_.events.queue.RemoveHandler(Handler());
   StopTimers();
-  if (Failed) ShowError();
+  if (Failed) {
+    // The log keeps the failed step and the advice beside the box.
+    AppendLog(FailedStepText(StepCode, LanguageIndex));
+    ShowError();
+  }
   return Failed ? 0 : 1;
 }
 

@@ -136,6 +136,64 @@ constexpr std::array<Row, kMessageCount> kCatalogue = {{
      "The instrument refused a data block: the transfer was aborted."},
     // MSG_WINCE_CANCELLED
     {"Die Übertragung wurde abgebrochen (Esc).", "The transfer was cancelled (Esc)."},
+    // Linux ports and package folders, and boot-loader failures that say what to try.
+    // MSG_PORT_NOT_PERMITTED
+    {"Keine Berechtigung für die Schnittstelle %1. Nehmen Sie Ihren Benutzer in die Gruppe "
+     "dialout auf (sudo usermod -a -G dialout $USER) und melden Sie sich danach neu an.",
+     "No permission to open port %1. Add your user to the group dialout (sudo usermod -a -G "
+     "dialout $USER), then log in again."},
+    // MSG_PORT_DEVICE
+    {"%1 ist %2", "%1 is %2"},
+    // MSG_PACKAGE_FILE_MISSING
+    {"Die Datei %1 fehlt; gesucht in: %2\r\nStarten Sie das Programm im Ordner des "
+     "Firmware-Pakets oder nennen Sie den Ordner mit --package ORDNER. Das Programm wird "
+     "beendet.",
+     "The file %1 is missing; searched in: %2\r\nStart the program in the folder of the firmware "
+     "package or name that folder with --package FOLDER. The program ends."},
+    // MSG_BSL_FAILED_STEP
+    {"Fehlgeschlagener Schritt im Bootloader: %1 (Code %2).",
+     "Failed boot-loader step: %1 (code %2)."},
+    // MSG_BSL_STEP_SYNC
+    {"Verbindungsaufbau", "connection"},
+    // MSG_BSL_STEP_VERSION
+    {"Versionsabfrage", "version query"},
+    // MSG_BSL_STEP_BAUD_RATE
+    {"Umschalten der Übertragungsgeschwindigkeit", "change of the transfer speed"},
+    // MSG_BSL_STEP_PASSWORD
+    {"Passwort", "password"},
+    // MSG_BSL_STEP_ERASE
+    {"Löschen", "erase"},
+    // MSG_BSL_STEP_WRITE
+    {"Schreiben", "write"},
+    // MSG_BSL_STEP_READ_BACK
+    {"Rücklesen", "read-back"},
+    // MSG_BSL_STEP_START
+    {"Start der Firmware", "start of the firmware"},
+    // MSG_BSL_STEP_PATCH
+    {"Laden der Bootloader-Ergänzung", "loading the boot-loader patch"},
+    // MSG_BSL_STEP_ADDRESS
+    {"Setzen der Speicheradresse", "setting the memory address"},
+    // MSG_BSL_STEP_ENTRY
+    {"Start des Bootloaders", "boot-loader entry"},
+    // MSG_BSL_STEP_ANSWER
+    {"Warten auf eine Antwort", "waiting for an answer"},
+    // MSG_BSL_STEP_OTHER
+    {"Vorbereitung", "preparation"},
+    // MSG_BSL_ADVICE_LINE
+    {"Abhilfe: Prüfen Sie Kabel und Stecker, schalten Sie das Gerät aus und wieder ein und "
+     "starten Sie das Update mit Ok erneut.",
+     "What to do: check the cable and plugs, switch the instrument off and on again and restart "
+     "the update with Ok."},
+    // MSG_BSL_ADVICE_PASSWORD
+    {"Abhilfe: Prüfen Sie, ob die Firmware zu diesem Gerät gehört, schalten Sie das Gerät aus "
+     "und wieder ein und starten Sie das Update mit Ok erneut.",
+     "What to do: check that the firmware belongs to this instrument, switch the instrument off "
+     "and on again and restart the update with Ok."},
+    // MSG_BSL_ADVICE_MEMORY
+    {"Abhilfe: Schalten Sie das Gerät aus und wieder ein und starten Sie das Update mit Ok "
+     "erneut. Schlägt es wieder fehl, wenden Sie sich an den Service.",
+     "What to do: switch the instrument off and on again and restart the update with Ok. If it "
+     "fails again, contact the service."},
 }};
 
 }  // namespace
@@ -143,6 +201,21 @@ constexpr std::array<Row, kMessageCount> kCatalogue = {{
 std::string_view Text(MessageId id, int32_t language) {
   if (id < 0 || id >= kMessageCount) return {};
   return kCatalogue[static_cast<size_t>(id)][static_cast<size_t>(LanguageRow(language))];
+}
+
+std::string Filled(MessageId id, int32_t language, std::string_view first,
+                   std::string_view second) {
+  const std::string_view text = Text(id, language);
+  std::string filled;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 1 < text.size() && (text[i + 1] == '1' || text[i + 1] == '2')) {
+      filled += text[i + 1] == '1' ? first : second;
+      ++i;
+    } else {
+      filled += text[i];
+    }
+  }
+  return filled;
 }
 
 }  // namespace messages

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace messages {
@@ -48,6 +49,28 @@ enum MessageId : int32_t {
   MSG_WINCE_NO_ACK,
   MSG_WINCE_BLOCK_REFUSED,
   MSG_WINCE_CANCELLED,
+  // Linux ports and package folders, and boot-loader failures that say what to try.
+  // Placeholders %1 and %2 are filled in by the code that shows the text.
+  MSG_PORT_NOT_PERMITTED,    // %1: the ports, "COM33 (/dev/ttyUSB0)"
+  MSG_PORT_DEVICE,           // %1: "COM33", %2: the device file
+  MSG_PACKAGE_FILE_MISSING,  // %1: the file's name, %2: the folders searched
+  MSG_BSL_FAILED_STEP,       // %1: the step's name, %2: its code
+  MSG_BSL_STEP_SYNC,
+  MSG_BSL_STEP_VERSION,
+  MSG_BSL_STEP_BAUD_RATE,
+  MSG_BSL_STEP_PASSWORD,
+  MSG_BSL_STEP_ERASE,
+  MSG_BSL_STEP_WRITE,
+  MSG_BSL_STEP_READ_BACK,
+  MSG_BSL_STEP_START,
+  MSG_BSL_STEP_PATCH,
+  MSG_BSL_STEP_ADDRESS,
+  MSG_BSL_STEP_ENTRY,
+  MSG_BSL_STEP_ANSWER,
+  MSG_BSL_STEP_OTHER,
+  MSG_BSL_ADVICE_LINE,
+  MSG_BSL_ADVICE_PASSWORD,
+  MSG_BSL_ADVICE_MEMORY,
   kMessageCount
 };
 
@@ -59,6 +82,9 @@ inline int32_t LanguageRow(int32_t language) {
 
 // The text of a message in a language (see LanguageRow).
 std::string_view Text(MessageId id, int32_t language);
+// The text with its placeholders %1 and %2 replaced by first and second.
+std::string Filled(MessageId id, int32_t language, std::string_view first,
+                   std::string_view second = {});
 
 // Texts that exist in one language only.
 inline constexpr std::string_view kConfigFile1Missing =

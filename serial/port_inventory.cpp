@@ -8,8 +8,10 @@ namespace serial {
 void PortInventory::Take() {
   DeviceList.fill(0);
   UseableList.fill(0);
+  DeniedList.fill(0);
   DeviceCount = 0;
   UseableCount = 0;
+  DeniedCount = 0;
   for (int k = 0; k < kMaxPorts; ++k) {
     const std::optional<PortDevice> device = PortDeviceOf(k);
     if (!device) continue;
@@ -21,10 +23,28 @@ void PortInventory::Take() {
       case posix::OpenOutcome::Busy:
         DeviceList[DeviceCount++] = k;
         break;
+      case posix::OpenOutcome::Denied:
+        DeniedList[DeniedCount++] = k;
+        DeviceList[DeviceCount++] = k;
+        break;
       case posix::OpenOutcome::Absent:
         break;
     }
   }
+}
+
+bool PortInventory::IsUseable(int32_t port) const {
+  for (int i = 0; i < UseableCount; ++i) {
+    if (UseableList[i] == port) return true;
+  }
+  return false;
+}
+
+bool PortInventory::IsDenied(int32_t port) const {
+  for (int i = 0; i < DeniedCount; ++i) {
+    if (DeniedList[i] == port) return true;
+  }
+  return false;
 }
 
 }  // namespace serial

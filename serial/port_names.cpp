@@ -1,7 +1,10 @@
 #include "serial/port_names.h"
 
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 #include "serial/v24_types.h"
 
@@ -28,6 +31,46 @@ std::optional<PortDevice> PortDeviceOf(int index) {
     if (index >= range.first && index < range.first + 32) {
       return PortDevice{range.prefix + std::to_string(index - range.first), range.needsUart};
     }
+  }
+  return std::nullopt;
+}
+
+std::string PortDevicePath(int index) {
+  const std::optional<PortDevice> device = PortDeviceOf(index);
+  if (!device) return {};
+  std::error_code error;
+  const std::filesystem::path target = std::filesystem::canonical(device->path, error);
+  return error ? device->path : target.string();
+}
+
+namespace {
+
+std::optional<int> ComNumberIndex(const std::string& choice) {
+  if (choice.size() < 4 || choice.size() > 6) return std::nullopt;
+  for (size_t i = 0; i < 3; ++i) {
+    if (std::toupper(static_cast<unsigned char>(choice[i])) != "COM"[i]) return std::nullopt;
+  }
+  int number = 0;
+  for (size_t i = 3; i < choice.size(); ++i) {
+    if (!std::isdigit(static_cast<unsigned char>(choice[i]))) return std::nullopt;
+    number = number * 10 + (choice[i] - '0');
+  }
+  if (number < 1 || number > kMaxPorts) return std::nullopt;
+  return number - 1;
+}
+
+}  // namespace
+
+std::optional<int> PortIndexOfChoice(const std::string& choice) {
+  if (std::optional<int> index = ComNumberIndex(choice)) return index;
+  if (choice.empty()) return std::nullopt;
+  std::error_code error;
+  const std::filesystem::path wanted = std::filesystem::canonical(choice, error);
+  const std::string wantedText = error ? choice : wanted.string();
+  for (int index = 0; index < kMaxPorts; ++index) {
+    const std::optional<PortDevice> device = PortDeviceOf(index);
+    if (!device) continue;
+    if (device->path == choice || PortDevicePath(index) == wantedText) return index;
   }
   return std::nullopt;
 }

@@ -23,4 +23,12 @@ struct PortDevice {
 // The device of port index k, or nothing when no device is mapped to it.
 std::optional<PortDevice> PortDeviceOf(int index);
 
+// The device file port index k stands for, as the user knows it: the mapped path, or in a port
+// folder the device its link leads to. Empty when no device is mapped to the index.
+std::string PortDevicePath(int index);
+
+// The port index a user's choice names: "COMn" / "comn" (n from 1 to 256) or the path of a
+// device mapped to a port (also through links). Nothing when it names no port.
+std::optional<int> PortIndexOfChoice(const std::string& choice);
+
 }  // namespace serial

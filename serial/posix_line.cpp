@@ -287,8 +287,11 @@ OpenResult OpenExclusive(const PortDevice& device) {
   int fd = open(device.path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     result.error = errno;
-    const bool held = errno == EBUSY || errno == EACCES || errno == EPERM;
-    result.outcome = held ? OpenOutcome::Busy : OpenOutcome::Absent;
+    if (errno == EACCES || errno == EPERM) {
+      result.outcome = OpenOutcome::Denied;
+    } else {
+      result.outcome = errno == EBUSY ? OpenOutcome::Busy : OpenOutcome::Absent;
+    }
     return result;
   }
   fd = AboveStdio(fd);

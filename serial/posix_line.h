@@ -110,7 +110,8 @@ class PosixLine {
   std::unique_ptr<Saved> saved_;
 };
 
-enum class OpenOutcome { Opened, Busy, Absent };
+// Denied: the device exists but this user may not open it (file permissions).
+enum class OpenOutcome { Opened, Busy, Denied, Absent };
 
 struct OpenResult {
   OpenOutcome outcome = OpenOutcome::Absent;

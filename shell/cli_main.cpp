@@ -1,6 +1,6 @@
-// update-cli: the updater without a window. It runs in the current folder like the window
-// (Update.ini, ProgDevice.ini; firmware files listed from the program's folder), presses OK once
-// and prints what the window would show. Exit code 0 only after the success message.
+// update-cli: the updater without a window. It works on a firmware package like the window
+// (Update.ini, ProgDevice.ini and the firmware files; see shell/package_folder.h), presses OK
+// once and prints what the window would show. Exit code 0 only after the success message.
 #include <QCoreApplication>
 #include <QTimer>
 #include <cerrno>
@@ -8,13 +8,19 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "package/device_file.h"
 #include "package/messages.h"
 #include "package/settings.h"
+#include "serial/port_inventory.h"
+#include "serial/port_listing.h"
+#include "serial/port_names.h"
 #include "shell/console_view.h"
 #include "shell/firmware_scan.h"
+#include "shell/package_folder.h"
 #include "shell/program_folder.h"
 #include "shell/qt_window_system.h"
 #include "shell/update_session.h"
@@ -30,13 +36,20 @@ constexpr int kExitNotStarted = 2;
 constexpr int kExitTimeout = 3;
 
 constexpr char kHelp[] =
-    "Usage: update-cli [--yes | --no] [--timeout SECONDS] [--trace FILE]\n"
+    "Usage: update-cli [--package FOLDER] [--port DEVICE|COMn] [--yes | --no]\n"
+    "                  [--timeout SECONDS] [--trace FILE]\n"
+    "       update-cli --list-ports\n"
     "\n"
-    "Runs one firmware update without a window. Like the window it reads Update.ini and\n"
-    "ProgDevice.ini from the current folder and lists the firmware files of the folder the\n"
-    "program was started from (a link to the program inside the package counts), opens the\n"
+    "Runs one firmware update without a window. It reads Update.ini and ProgDevice.ini of the\n"
+    "firmware package (the current folder, or FOLDER) and lists its firmware files (a program\n"
+    "placed inside a package, or a link to it there, lists the files beside it), opens the\n"
     "serial ports, presses OK once and prints the log, the status panels and the progress.\n"
     "\n"
+    "  --package FOLDER   work on the firmware package in FOLDER\n"
+    "  --port PORT        use only this port: a device (/dev/ttyUSB0) or a COM number (COM33),\n"
+    "                     as Com= in Update.ini would\n"
+    "  --list-ports       list the serial ports with their COM numbers, devices, USB details\n"
+    "                     and whether they can be used, then end\n"
     "  --yes              answer every question with Yes\n"
     "  --no               answer every question with No (the default: the safe answer)\n"
     "  --timeout SECONDS  give up after this long (default 900)\n"
@@ -44,14 +57,22 @@ constexpr char kHelp[] =
     "                     is logged, and the whole log is also written to FILE\n"
     "  --help             this text\n"
     "\n"
-    "Exit codes: 0 the update succeeded; 1 the run ended without success (refused, declined or\n"
-    "failed); 2 it did not start or no instrument was found; 3 the time ran out.\n"
+    "Ports: COM1-COM32 are /dev/ttyS0-31, COM33-COM64 /dev/ttyUSB0-31 and COM65-COM96\n"
+    "/dev/ttyACM0-31. A port that exists but may not be opened needs the user in the group\n"
+    "dialout (sudo usermod -a -G dialout $USER, then log in again).\n"
+    "\n"
+    "Exit codes: 0 the update succeeded (or the ports were listed); 1 the run ended without\n"
+    "success (refused, declined or failed); 2 it did not start, no instrument was found or the\n"
+    "port may not be opened; 3 the time ran out.\n"
     "\n"
     "Environment: UPDATE_PORT_DIR names a folder whose links COM1..COM256 are the ports;\n"
     "UPDATE_TIME_SCALE=N divides every delay and time-out by N (tests and the demo; default 1).\n";
 
 struct Options {
   bool yes = false;
+  bool listPorts = false;
+  std::string package;
+  std::string port;
   int timeoutSeconds = 900;
   std::string traceFile;
 };
@@ -66,6 +87,12 @@ bool ParseOptions(int argc, char* argv[], Options& options) {
     } else if (arg == "--timeout" && i + 1 < argc) {
       options.timeoutSeconds = std::atoi(argv[++i]);
       if (options.timeoutSeconds <= 0) return false;
+    } else if (arg == "--list-ports") {
+      options.listPorts = true;
+    } else if (arg == "--package" && i + 1 < argc) {
+      options.package = argv[++i];
+    } else if (arg == "--port" && i + 1 < argc) {
+      options.port = argv[++i];
     } else if (arg == "--trace" && i + 1 < argc) {
       options.traceFile = argv[++i];
     } else if (arg == "--help") {
@@ -80,14 +107,54 @@ bool ParseOptions(int argc, char* argv[], Options& options) {
 
 class ConsoleReport : public package::FileReport {
  public:
+  explicit ConsoleReport(std::filesystem::path workingFolder)
+      : workingFolder_(std::move(workingFolder)) {}
+
   void ShowError(std::string_view caption, std::string_view text) override {
-    std::fprintf(stderr, "[%.*s] %.*s\n", static_cast<int>(caption.size()), caption.data(),
-                 static_cast<int>(text.size()), text.data());
+    const std::string shown = shell::StartupErrorText(text, workingFolder_, language);
+    if (shown != text) caption = messages::Text(messages::CAPTION_ERROR, language);
+    std::fprintf(stderr, "[%.*s] %s\n", static_cast<int>(caption.size()), caption.data(),
+                 shown.c_str());
   }
   void Note(std::string_view text) override {
     std::printf("%.*s\n", static_cast<int>(text.size()), text.data());
   }
+
+  int language = shell::DesktopLanguage();
+
+ private:
+  std::filesystem::path workingFolder_;
 };
+
+// --list-ports: every port present, then the fix for those this user may not open.
+int ListPorts() {
+  serial::PortInventory inventory;
+  inventory.Take();
+  const std::vector<serial::PortListing> ports = serial::DescribePorts(inventory);
+  if (ports.empty()) std::puts("No serial ports found.");
+  for (const serial::PortListing& port : ports) {
+    std::puts(serial::ListingLine(port).c_str());
+  }
+  const std::string hint =
+      update::PermissionHint(std::vector<int>(inventory.DeniedList.begin(),
+                                              inventory.DeniedList.begin() + inventory.DeniedCount),
+                             shell::DesktopLanguage());
+  if (!hint.empty()) std::puts(hint.c_str());
+  return kExitSuccess;
+}
+
+// --port: the one port to use, as Com= would fix it.
+bool ChoosePort(const std::string& choice, package::Settings& settings) {
+  const std::optional<int> index = serial::PortIndexOfChoice(choice);
+  if (!index) {
+    std::printf("update-cli: %s is not a serial port of this machine (see --list-ports)\n",
+                choice.c_str());
+    return false;
+  }
+  settings.ComGiven = 1;
+  settings.ComIndex = *index;
+  return true;
+}
 
 }  // namespace
 
@@ -106,21 +173,35 @@ int main(int argc, char* argv[]) {
       return kExitNotStarted;
     }
   }
+  if (options.listPorts) return ListPorts();
+  if (!options.package.empty()) {
+    if (const std::string failure = shell::EnterPackageFolder(options.package); !failure.empty()) {
+      std::printf("update-cli: %s\n", failure.c_str());
+      return kExitNotStarted;
+    }
+  }
   QCoreApplication app(argc, argv);
   shell::QtWindowSystem windows;
   const std::filesystem::path workingFolder = std::filesystem::current_path();
 
-  ConsoleReport report;
+  ConsoleReport report(workingFolder);
   package::Settings settings;
   package::DeviceDescription devices;
-  if (package::ReadSettings(workingFolder, settings, report) != 0 ||
-      package::ReadDeviceFile(workingFolder, devices, report) != 0) {
+  if (package::ReadSettings(workingFolder, settings, report) != 0) {
     std::puts("update-cli: the package files could not be read");
     return kExitNotStarted;
   }
+  report.language = settings.LanguageIndex;
+  if (package::ReadDeviceFile(workingFolder, devices, report) != 0) {
+    std::puts("update-cli: the package files could not be read");
+    return kExitNotStarted;
+  }
+  if (!options.port.empty() && !ChoosePort(options.port, settings)) return kExitNotStarted;
 
-  const shell::FirmwareScan firmware =
-      shell::ScanPackageFirmware(shell::ProgramFolder(argc > 0 ? argv[0] : ""), devices);
+  const shell::FirmwareScan firmware = shell::ScanPackageFirmware(
+      shell::FirmwareFolder(shell::ProgramFolder(argc > 0 ? argv[0] : ""), workingFolder,
+                            !options.package.empty()),
+      devices);
 
   shell::ConsoleView view(stdout, options.yes);
   view.SetTrace(trace);
@@ -134,11 +215,19 @@ int main(int argc, char* argv[]) {
                                  view.ShowError(caption, text);
                                });
   update::PortTable& ports = session.Ports();
+  const std::string hint = ports.PermissionHint(settings.LanguageIndex);
+  if (settings.ComGiven && ports.PortDenied(settings.ComIndex)) {
+    std::printf("update-cli: %s\n",
+                update::PermissionHint({settings.ComIndex}, settings.LanguageIndex).c_str());
+    return kExitNotStarted;
+  }
   if (!settings.ComGiven && ports.PortCount == 0) {
     std::puts("update-cli: no usable serial port");
+    if (!hint.empty()) std::printf("update-cli: %s\n", hint.c_str());
     return kExitNotStarted;
   }
   view.SetStatusPanel(0, session.OpenPorts());
+  for (const std::string& note : session.PortNotes()) view.AppendLog(note);
   if (trace) session.Engine().DebugMode = 1;
   view.SetOnEnd([](void*) { QCoreApplication::exit(0); }, nullptr);
 

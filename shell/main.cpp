@@ -1,6 +1,6 @@
-// Program entry of the updater window. The window takes no command-line options. Automation:
-// UPDATE_SCREENSHOT saves a picture of the window and ends; UPDATE_AUTO_ANSWER answers message
-// boxes (see shell/message_box.h).
+// Program entry of the updater window. Its one option, --package DIR, names the firmware package
+// to work on (else the working folder). Automation: UPDATE_SCREENSHOT saves a picture of the
+// window and ends; UPDATE_AUTO_ANSWER answers message boxes (see shell/message_box.h).
 #include <QApplication>
 #include <QMessageBox>
 #include <QTimer>
@@ -8,7 +8,11 @@
 #include <exception>
 #include <filesystem>
 #include <optional>
+#include <string>
 
+#include "package/messages.h"
+#include "shell/message_box.h"
+#include "shell/package_folder.h"
 #include "shell/program_folder.h"
 #include "shell/qt_window_system.h"
 #include "shell/startup.h"
@@ -37,6 +41,12 @@ class UpdaterApplication : public QApplication {
   }
 };
 
+// The folder after --package, or an empty text without the option.
+std::string PackageOption(const QStringList& arguments) {
+  const qsizetype at = arguments.indexOf(QStringLiteral("--package"));
+  return at > 0 && at + 1 < arguments.size() ? arguments[at + 1].toStdString() : std::string();
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -44,9 +54,21 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationName(QStringLiteral("Update"));
   shell::QtWindowSystem windows;
   try {
-    // Package files are read from the working folder, firmware files listed from the program's.
+    const std::string package = PackageOption(QCoreApplication::arguments());
+    if (!package.empty()) {
+      if (const std::string failure = shell::EnterPackageFolder(package); !failure.empty()) {
+        const int language = shell::DesktopLanguage();
+        shell::ShowMessageBox(nullptr, update::BoxIcon::Error, update::BoxButtons::Ok,
+                              messages::Text(messages::CAPTION_ERROR, language), failure);
+        return shell::kStartupFailed;
+      }
+    }
+    // Package files are read from the working folder; firmware files are listed from the
+    // program's folder when it lives in a package, else from the working folder.
+    const std::filesystem::path working = std::filesystem::current_path();
     std::optional<shell::FormOptions> options = shell::ReadStartupFiles(
-        std::filesystem::current_path(), shell::ProgramFolder(argc > 0 ? argv[0] : ""));
+        working, shell::FirmwareFolder(shell::ProgramFolder(argc > 0 ? argv[0] : ""), working,
+                                       !package.empty()));
     if (!options) return shell::kStartupFailed;  // the reader has shown why
     shell::TUpdateForm form(windows, std::move(*options));
     form.show();

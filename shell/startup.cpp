@@ -3,7 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "package/messages.h"
 #include "shell/message_box.h"
+#include "shell/package_folder.h"
 
 namespace shell {
 namespace {
@@ -11,15 +13,21 @@ namespace {
 // Error boxes go up at once (there is no window yet); notes wait for the log.
 class StartupReport : public package::FileReport {
  public:
-  explicit StartupReport(std::vector<std::string>& notes) : notes_(notes) {}
+  StartupReport(std::vector<std::string>& notes, std::filesystem::path workingFolder)
+      : notes_(notes), workingFolder_(std::move(workingFolder)) {}
 
   void ShowError(std::string_view caption, std::string_view text) override {
-    ShowMessageBox(nullptr, update::BoxIcon::Error, update::BoxButtons::Ok, caption, text);
+    const std::string shown = StartupErrorText(text, workingFolder_, language);
+    if (shown != text) caption = messages::Text(messages::CAPTION_ERROR, language);
+    ShowMessageBox(nullptr, update::BoxIcon::Error, update::BoxButtons::Ok, caption, shown);
   }
   void Note(std::string_view text) override { notes_.emplace_back(text); }
 
+  int language = DesktopLanguage();
+
  private:
   std::vector<std::string>& notes_;
+  std::filesystem::path workingFolder_;
 };
 
 }  // namespace
@@ -29,8 +37,9 @@ std::optional<FormOptions> ReadStartupFiles(const std::filesystem::path& working
   FormOptions options;
   options.programFolder = programFolder;
   options.workingFolder = workingFolder;
-  StartupReport report(options.startupNotes);
+  StartupReport report(options.startupNotes, workingFolder);
   if (package::ReadSettings(workingFolder, options.settings, report) != 0) return std::nullopt;
+  report.language = options.settings.LanguageIndex;
   if (package::ReadDeviceFile(workingFolder, options.devices, report) != 0) return std::nullopt;
   return options;
 }

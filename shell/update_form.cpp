@@ -65,6 +65,9 @@ QLabel* Panel(QWidget* parent, const char* caption, int pixelSize, bool bold) {
   return panel;
 }
 
+// Where an installed program keeps its shared files, from its own folder.
+constexpr char kSharedFolder[] = "../share/instrument-updater";
+
 // The manuals by index (1 for the sensor instruments of StartMode 2 and 3, plus 2 for English).
 constexpr const char* kManuals[] = {
     "Firmwareupdate_Messgeraete.pdf",
@@ -117,6 +120,7 @@ TUpdateForm::TUpdateForm(core::WindowSystem& windows, FormOptions options)
   TranslateWindow();
   QCoreApplication::instance()->installEventFilter(this);
   StatusPanels[0]->setText(QString::fromStdString(session_->OpenPorts()));
+  for (const std::string& note : session_->PortNotes()) AppendLog(note);
 }
 
 TUpdateForm::~TUpdateForm() {
@@ -281,8 +285,10 @@ void TUpdateForm::NameElements() {
 }
 
 std::filesystem::path TUpdateForm::FindBeside(const std::string& name) const {
+  // Last the installed program's shared files (language files, manuals).
+  const std::filesystem::path programDir = QCoreApplication::applicationDirPath().toStdString();
   const std::filesystem::path folders[] = {options_.workingFolder, options_.programFolder,
-                                           QCoreApplication::applicationDirPath().toStdString()};
+                                           programDir, programDir / kSharedFolder};
   for (const std::filesystem::path& folder : folders) {
     std::error_code error;
     if (!folder.empty() && std::filesystem::is_regular_file(folder / name, error)) {

@@ -43,6 +43,14 @@ std::string UpdateSession::OpenPorts() {
   return ports_.OpenPorts(settings_.ComGiven != 0, settings_.ComIndex);
 }
 
+std::vector<std::string> UpdateSession::PortNotes() const {
+  std::vector<std::string> notes = ports_.DeviceLines(settings_.LanguageIndex);
+  if (std::string hint = ports_.PermissionHint(settings_.LanguageIndex); !hint.empty()) {
+    notes.push_back(std::move(hint));
+  }
+  return notes;
+}
+
 void UpdateSession::PressOk() {
   events_.queue.PostKey(core::KEY_OK);
   events_.pump.PumpEvents();

@@ -31,6 +31,9 @@ class UpdateSession {
 
   // Opens the port Update.ini fixes, or every usable port; returns the text of status panel 0.
   std::string OpenPorts();
+  // For the log after OpenPorts: the device file of each opened port, then the fix for ports
+  // this user may not open (when there are any).
+  std::vector<std::string> PortNotes() const;
   // The OK button: starts a run.
   void PressOk();
 

@@ -1,5 +1,10 @@
 #include "update/port_table.h"
 
+#include <algorithm>
+
+#include "package/messages.h"
+#include "serial/port_names.h"
+
 namespace update {
 namespace {
 
@@ -68,6 +73,39 @@ void PortTable::TakeInventory() {
   PortCount = updateCom_->GetMaxV24Useable();
   UsablePortNumbers.assign(PortCount, 0);
   for (int i = 0; i < PortCount; ++i) UsablePortNumbers[i] = updateCom_->Get_UseableV24(i) + 1;
+  const serial::PortInventory& inventory = updateCom_->PortList();
+  DeniedPorts.assign(inventory.DeniedList.begin(),
+                     inventory.DeniedList.begin() + inventory.DeniedCount);
+}
+
+bool PortTable::PortDenied(int comIndex) const {
+  return std::find(DeniedPorts.begin(), DeniedPorts.end(), comIndex) != DeniedPorts.end();
+}
+
+std::string PermissionHint(const std::vector<int>& deniedPorts, int language) {
+  if (deniedPorts.empty()) return {};
+  std::string ports;
+  for (int index : deniedPorts) {
+    if (!ports.empty()) ports += ", ";
+    ports += serial::PortDisplayName(index) + " (" + serial::PortDevicePath(index) + ")";
+  }
+  return messages::Filled(messages::MSG_PORT_NOT_PERMITTED, language, ports);
+}
+
+std::string PortTable::PermissionHint(int language) const {
+  return update::PermissionHint(DeniedPorts, language);
+}
+
+std::vector<std::string> PortTable::DeviceLines(int language) const {
+  std::vector<std::string> lines;
+  for (serial::TComPort* port : entries_) {
+    if (!port || !port->Opened()) continue;
+    const int index = port->ComNumber() - 1;
+    lines.push_back(messages::Filled(messages::MSG_PORT_DEVICE, language,
+                                     serial::PortDisplayName(index),
+                                     serial::PortDevicePath(index)));
+  }
+  return lines;
 }
 
 std::string PortTable::OpenPorts(bool comGiven, int comIndex) {
@@ -79,7 +117,9 @@ std::string PortTable::OpenPorts(bool comGiven, int comIndex) {
     PortCount = 1;
     updateCom_->Open(&ownerWindow_, comIndex, true);
     updateCom_->LoadV24Parameter();
-    AddEntry(updateCom_.get(), "Com" + std::to_string(int64_t{comIndex} + 1));
+    std::string name = "Com" + std::to_string(int64_t{comIndex} + 1);
+    if (updateCom_->Opened()) name += " " + serial::PortDevicePath(comIndex);
+    AddEntry(updateCom_.get(), std::move(name));
     return PanelText();
   }
   const int first = updateCom_->Get_UseableV24(0);

@@ -12,6 +12,10 @@
 
 namespace update {
 
+// The fix for ports (0-based) that exist but may not be opened by this user, naming them with
+// their devices; empty for none.
+std::string PermissionHint(const std::vector<int>& deniedPorts, int language);
+
 class PortTable {
  public:
   // Makes the further port objects (tests put doubles here); the default makes TComPorts.
@@ -25,7 +29,7 @@ class PortTable {
   // UpdateCom takes the inventory; PortCount and UsablePortNumbers follow from it.
   void TakeInventory();
   // Opens the fixed port (comGiven, 0-based comIndex) or every usable port, and returns the
-  // text of status panel 0: "Com3", or "[Com1] [3] [4]".
+  // text of status panel 0: "Com3 /dev/ttyUSB0", or "[Com1] [3] [4]".
   std::string OpenPorts(bool comGiven, int comIndex);
   // Takes ready-made port objects instead of the machine's ports (component tests): entry 0
   // becomes UpdateCom; each is opened as the COM number of the same index.
@@ -48,6 +52,12 @@ class PortTable {
   bool MarkLost(int i);
   // Status panel 0: the entries' port names, without those that are gone.
   std::string PanelText() const;
+  // For the log: the device file of each opened port ("COM33 is /dev/ttyUSB0").
+  std::vector<std::string> DeviceLines(int language) const;
+  // The fix for ports that exist but may not be opened by this user; empty when there are none.
+  std::string PermissionHint(int language) const;
+  // Whether the inventory found the port (0-based) present but not permitted.
+  bool PortDenied(int comIndex) const;
 
   // Entry i, or null.
   serial::TComPort* Entry(int i) const;
@@ -60,6 +70,8 @@ class PortTable {
   // The 1-based COM number each entry is opened on (COM3 is 3).
   std::vector<int> UsablePortNumbers;
   bool ComGiven = false;
+  // The 0-based indexes of the ports present but not permitted, from the inventory.
+  std::vector<int> DeniedPorts;
 
  private:
   void OpenFurtherPorts();

@@ -225,11 +225,17 @@ void UpdateEngine::ReportNotFound() {
   run_.HintShown = false;
   const std::string error = Message(messages::CAPTION_ERROR, Language());
   switch (run_.NotFoundCount) {
-    case 0:
-      view_.ShowError(error, Expand(Message(messages::MSG_NO_DEVICE, Language())));
+    case 0: {
+      // Ports this user may not open are the likely cause: say how to fix that.
+      std::string text = Expand(Message(messages::MSG_NO_DEVICE, Language()));
+      if (const std::string hint = ports_.PermissionHint(Language()); !hint.empty()) {
+        text += "\r\n" + hint;
+      }
+      view_.ShowError(error, text);
       events_.queue.PostKey(core::KEY_OK);
       run_.NotFoundCount = 1;
       break;
+    }
     case 1:
       view_.ShowError(error, Expand(Message(messages::MSG_NO_NAME_ABORT, Language())));
       view_.CloseWindow();

@@ -67,7 +67,8 @@ void WritePackage(const std::filesystem::path& folder, const ImagePackage& packa
 
 CliResult RunCli(const std::filesystem::path& package, const std::filesystem::path& portDir,
                  const std::vector<std::string>& args, int limitSeconds,
-                 const std::vector<std::string>& extraEnv) {
+                 const std::vector<std::string>& extraEnv,
+                 const std::vector<std::string>& launcher) {
   CliResult result;
   int fds[2];
   if (pipe(fds) != 0) return result;
@@ -77,9 +78,10 @@ CliResult RunCli(const std::filesystem::path& package, const std::filesystem::pa
   posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
   posix_spawn_file_actions_addclose(&actions, fds[0]);
   posix_spawn_file_actions_addchdir_np(&actions, package.c_str());
-  const std::string program = (package / "update-cli").string();
-  std::vector<std::string> words{program};
+  std::vector<std::string> words = launcher;
+  words.push_back((package / "update-cli").string());
   words.insert(words.end(), args.begin(), args.end());
+  const std::string program = words.front();
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);

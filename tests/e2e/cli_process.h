@@ -14,10 +14,12 @@ struct CliResult {
 };
 
 // Runs update-cli with args in package, its ports in portDir; ends it after limitSeconds.
-// extraEnv adds "NAME=value" entries to its environment (a desktop's locale, say).
+// extraEnv adds "NAME=value" entries to its environment (a desktop's locale, say). A launcher
+// (a program with its arguments, e.g. one that changes the user) runs update-cli when given.
 CliResult RunCli(const std::filesystem::path& package, const std::filesystem::path& portDir,
                  const std::vector<std::string>& args, int limitSeconds = 120,
-                 const std::vector<std::string>& extraEnv = {});
+                 const std::vector<std::string>& extraEnv = {},
+                 const std::vector<std::string>& launcher = {});
 
 // A package folder's files: Update.ini, ProgDevice.ini and a TI-TXT firmware file whose version
 // text (pattern "@F000" and CR LF) is version, optionally with a second version after "@E000".

@@ -81,7 +81,7 @@ TEST_F(FormPortsTest, AFixedPortIsTheOnlyPortOpened) {
   options.settings.ComGiven = 1;
   options.settings.ComIndex = 2;
   TUpdateForm form(windows, options);
-  EXPECT_EQ(form.StatusPanels[0]->text().toStdString(), "Com3");
+  EXPECT_EQ(form.StatusPanels[0]->text().toStdString(), "Com3 " + dir[3].SlavePath());
   EXPECT_EQ(form.Ports().PortCount, 1);
   serial::TComPort other(serial::TComPort::Inventory::Skip);
   EXPECT_GT(other.Open(nullptr, 0, false), 0);  // COM1 was left alone

@@ -70,7 +70,8 @@ TEST_F(PortTableTest, OpensEveryUsablePortWithTheFirstPortsLine) {
 TEST_F(PortTableTest, AFixedPortIsTheOnlyOneOpened) {
   AddPorts({1, 3, 4});
   Table().TakeInventory();
-  EXPECT_EQ(table->OpenPorts(true, 2), "Com3");
+  // Panel 0 names the device beside the port; a port that did not open names none (below).
+  EXPECT_EQ(table->OpenPorts(true, 2), "Com3 " + dir[3].SlavePath());
   EXPECT_EQ(table->PortCount, 1);
   EXPECT_EQ(table->UpdateCom().ComNumber(), 3);
   EXPECT_EQ(table->Entry(1), nullptr);

@@ -22,7 +22,7 @@ struct ProgramRun {
   bool windowShown = false;
 };
 
-ProgramRun StartIn(const test::TempFolder& folder) {
+ProgramRun StartIn(const test::TempFolder& folder, const QStringList& arguments = {}) {
   // No serial port of this machine: one pseudo-terminal as COM1.
   const fs::path ports = folder.Path() / "ports";
   fs::create_directories(ports);
@@ -38,10 +38,14 @@ ProgramRun StartIn(const test::TempFolder& folder) {
   environment.insert("UPDATE_PORT_DIR", QString::fromStdString(ports.string()));
   environment.remove("ProgramFiles");
   environment.remove("PUBLIC");
+  // Before Update.ini is read, the boxes speak the desktop's language.
+  environment.remove("LC_ALL");
+  environment.remove("LC_MESSAGES");
+  environment.insert("LANG", "de_DE.UTF-8");
   QProcess process;
   process.setProcessEnvironment(environment);
   process.setWorkingDirectory(QString::fromStdString(folder.Path().string()));
-  process.start(QStringLiteral(UPDATER_BUILD_DIR "/shell/update"), {});
+  process.start(QStringLiteral(UPDATER_BUILD_DIR "/shell/update"), arguments);
   ProgramRun run;
   if (!process.waitForFinished(60000)) {
     process.kill();
@@ -66,15 +70,15 @@ TEST(StartUp, PackageFilesDecideWhetherTheWindowOpens) {
     bool updateIni;
     bool deviceIni;
     bool updateIniIsFolder;
-    const char* box;  // the box text, or nullptr when the window opens
+    const char* box;  // the box text up to the folder, or nullptr when the window opens
   };
+  // The boxes name the missing file and the folder searched.
   const Case cases[] = {
-      {"no Update.ini", false, true, false,
-       "[Error] Konfigurationsdatei 1 nicht vorhanden!!Programm wird beendet -> OK"},
+      {"no Update.ini", false, true, false, "[Fehler] Die Datei Update.ini fehlt; gesucht in: "},
       {"Update.ini unreadable", false, true, true,
-       "[Error] Konfigurationsdatei 1 nicht vorhanden!!Programm wird beendet -> OK"},
+       "[Fehler] Die Datei Update.ini fehlt; gesucht in: "},
       {"no ProgDevice.ini", true, false, false,
-       "[Error] Konfigurationsdatei 2 nicht vorhanden!!Programm wird beendet -> OK"},
+       "[Fehler] Die Datei ProgDevice.ini fehlt; gesucht in: "},
       {"both files", true, true, false, nullptr},
   };
   for (const Case& c : cases) {
@@ -86,7 +90,8 @@ TEST(StartUp, PackageFilesDecideWhetherTheWindowOpens) {
     const ProgramRun run = StartIn(folder);
     if (c.box) {
       EXPECT_NE(run.exitCode, 0);
-      EXPECT_TRUE(run.errors.contains(QString::fromUtf8(c.box))) << run.errors.toStdString();
+      const QString box = QString::fromUtf8(c.box) + QString::fromStdString(folder.Path().string());
+      EXPECT_TRUE(run.errors.contains(box)) << run.errors.toStdString();
       EXPECT_FALSE(run.windowShown);
     } else {
       EXPECT_EQ(run.exitCode, 0) << run.errors.toStdString();
@@ -94,6 +99,26 @@ TEST(StartUp, PackageFilesDecideWhetherTheWindowOpens) {
       EXPECT_TRUE(run.windowShown);
     }
   }
+}
+
+TEST(StartUp, PackageOptionNamesThePackageFolder) {
+  test::App();
+  test::TempFolder package;
+  test::WritePackageFile(package, "Update.ini", "Language=1\r\nVersion=1.00\r\n");
+  test::WritePackageFile(package, "ProgDevice.ini",
+                         test::DeviceSection() + "\r\n" + test::TextSection("Start", "S"));
+  // Started in an empty folder, the window opens on the package named.
+  test::TempFolder elsewhere;
+  const ProgramRun run =
+      StartIn(elsewhere, {"--package", QString::fromStdString(package.Path().string())});
+  EXPECT_EQ(run.exitCode, 0) << run.errors.toStdString();
+  EXPECT_TRUE(run.windowShown);
+  // A folder that is none ends the program with a box that says so.
+  test::TempFolder another;
+  const ProgramRun wrong = StartIn(another, {"--package", "/no/such/folder"});
+  EXPECT_EQ(wrong.exitCode, 2);
+  EXPECT_TRUE(wrong.errors.contains("/no/such/folder: not a folder")) << wrong.errors.toStdString();
+  EXPECT_FALSE(wrong.windowShown);
 }
 
 }  // namespace

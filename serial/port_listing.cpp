@@ -1,0 +1,55 @@
+#include "serial/port_listing.h"
+
+#include "serial/port_names.h"
+
+namespace serial {
+namespace {
+
+const char* StateName(PortState state) {
+  switch (state) {
+    case PortState::Usable:
+      return "usable";
+    case PortState::Busy:
+      return "busy";
+    case PortState::NotPermitted:
+      return "not permitted";
+  }
+  return "";
+}
+
+std::string UsbText(const UsbIdentity& usb) {
+  std::string text = "USB " + usb.vendorId + ":" + usb.productId;
+  const std::pair<const char*, const std::string*> parts[] = {
+      {"", &usb.maker}, {"", &usb.product}, {"serial number ", &usb.serialNumber}};
+  for (const auto& [label, value] : parts) {
+    if (!value->empty()) text += ", " + std::string(label) + *value;
+  }
+  return text;
+}
+
+}  // namespace
+
+std::vector<PortListing> DescribePorts(const PortInventory& inventory) {
+  std::vector<PortListing> ports;
+  for (int i = 0; i < inventory.DeviceCount; ++i) {
+    PortListing port;
+    port.index = inventory.DeviceList[i];
+    port.device = PortDevicePath(port.index);
+    port.state = inventory.IsUseable(port.index)  ? PortState::Usable
+                 : inventory.IsDenied(port.index) ? PortState::NotPermitted
+                                                  : PortState::Busy;
+    port.usb = UsbIdentityOf(port.device);
+    ports.push_back(std::move(port));
+  }
+  return ports;
+}
+
+std::string ListingLine(const PortListing& port) {
+  std::string line = PortDisplayName(port.index);
+  line.resize(std::max<size_t>(line.size() + 2, 8), ' ');
+  line += port.device + "  " + StateName(port.state);
+  if (port.usb) line += "  " + UsbText(*port.usb);
+  return line;
+}
+
+}  // namespace serial

@@ -1,0 +1,29 @@
+// Where the program finds its firmware package, and the start-up texts that say where it looked.
+// A program that lives inside a package (ProgDevice.ini beside it, or a link to it there) lists
+// that folder's firmware; an installed program works on the folder it was started in, or on the
+// one named with --package.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace shell {
+
+// --package DIR: DIR becomes the working folder. Empty on success, else why it cannot.
+std::string EnterPackageFolder(const std::string& folder);
+
+// The folder whose firmware files are listed (see above).
+std::filesystem::path FirmwareFolder(const std::filesystem::path& programFolder,
+                                     const std::filesystem::path& workingFolder, bool packageGiven);
+
+// The language before Update.ini is read: 0 (German) under a German desktop locale, else 1.
+int DesktopLanguage();
+
+// An error of the package file readers, in the language: a missing Update.ini or
+// ProgDevice.ini is named with the folders searched and what to do; other texts stay as they
+// are.
+std::string StartupErrorText(std::string_view text, const std::filesystem::path& workingFolder,
+                             int language);
+
+}  // namespace shell
