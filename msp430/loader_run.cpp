@@ -1,6 +1,7 @@
 #include "msp430/loader_run.h"
 
 #include <array>
+#include <cstdlib>
 
 #include "update/commands.h"
 #include "update/display.h"
@@ -24,6 +25,10 @@ size_t ModeIndex(int32_t bslMode) {
 }
 
 }  // namespace
+
+int32_t HexWord(const std::string& text) {
+  return static_cast<int32_t>(std::strtoul(text.c_str(), nullptr, 16) & 0xFFFF);
+}
 
 int32_t NormalStepCode(int32_t stepCode) {
   return (stepCode >= 1 && stepCode <= 15) ||
@@ -103,7 +108,7 @@ void Msp430Loader::WaitUntilDone() {
 }
 
 void Msp430Loader::RestoreLine() {
-  if (host_.startMode == 2 && !Failed) {
+  if (host_.startMode == kStartModeKeepLine && !Failed) {
     host_.port.ChangeV24Parameter(serial::B__9600, serial::S_2, serial::NoParity, true);
   } else {
     host_.port.LoadLastV24Parameter();

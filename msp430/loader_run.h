@@ -36,6 +36,10 @@ inline constexpr int32_t kEntryPrompts = 18;  // the entry commands were answere
 inline constexpr int32_t kNoise = 19;         // bytes kept coming, but no answer
 }  // namespace step
 
+// The hexadecimal word at the start of text (a 0x prefix allowed), as the instrument names its
+// password words; 0 when there is none.
+int32_t HexWord(const std::string& text);
+
 // The message of a step code; codes other than 1 to 15 and 17 to 19 count as 16.
 messages::MessageId StepMessage(int32_t stepCode);
 int32_t NormalStepCode(int32_t stepCode);
