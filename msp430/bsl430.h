@@ -34,8 +34,9 @@ class T_BSL430 : public StepChain<T_BSL430, ClassicLink> {
  public:
   explicit T_BSL430(const LoaderHost& host);
 
-  // Answer 80/81: the hexadecimal word at the start of text (0x prefix allowed) is the reset
-  // vector of the password; remembered for the run; the entry command follows.
+  // The instrument named its password (ev::kAnswerPassword, ev::kAnswerPasswordB): the hexadecimal
+  // word at the start of text (0x prefix allowed) is the reset vector of the password; it is
+  // remembered for the run and the entry command follows.
   void SetPasswordWord(const std::string& text);
   // Switches the line and starts the sequence, with a synchronisation character first or not.
   void EnterBootLoader(bool syncFirst);

@@ -35,8 +35,9 @@ class T_BSL_54XX_430 : public StepChain<T_BSL_54XX_430, F5xxLink> {
  public:
   explicit T_BSL_54XX_430(const LoaderHost& host);
 
-  // Answer 80/81: groups of six characters, reset vector first, fill the vector table from its
-  // top; the rest stays 0xFFFF. The reset vector is remembered; the entry command follows.
+  // The instrument named its password words (ev::kAnswerPassword, ev::kAnswerPasswordB): groups of
+  // six characters, reset vector first, fill the vector table from its top; the rest stays
+  // 0xFFFF. The reset vector is remembered and the entry command follows.
   void SetPasswordWords(const std::string& text);
   void EnterBootLoader54();
 

@@ -17,6 +17,10 @@ constexpr std::array<const char*, 3> kEntryCommands = {"A.5588#", "A.5566#", "A.
 constexpr std::array<const char*, 3> kAltCommands = {"A.5577\r\n", "A.5555\r\n", "A.5555\r\n"};
 // How long one wait of the run's loop may last before the loop looks at Done again.
 constexpr uint32_t kWaitSliceMs = 1000;
+// The line rests after a run before the engine takes it back, and after a prompt before the entry
+// command goes out.
+constexpr int32_t kSettleAfterRunMs = 1500;
+constexpr int32_t kBeforeEntryMs = 1000;
 // The error box has no owner window and an English caption in both languages.
 constexpr char kErrorCaption[] = "Error";
 
@@ -31,7 +35,7 @@ int32_t HexWord(const std::string& text) {
 }
 
 int32_t NormalStepCode(int32_t stepCode) {
-  return (stepCode >= 1 && stepCode <= 15) ||
+  return (stepCode >= step::kSync && stepCode <= step::kMemOffset) ||
                  (stepCode >= step::kRefused && stepCode <= step::kNoise)
              ? stepCode
              : step::kOther;
@@ -90,7 +94,7 @@ int32_t Msp430Loader::Execute(int32_t bslMode, const std::string& fileName, bool
 
   update::ShowProgress(host_.view, LanguageIndex, "", -1);
   RestoreLine();
-  Wait(1500);
+  Wait(kSettleAfterRunMs);
   host_.view.SetProgress(0);
   host_.events.queue.RemoveHandler(Handler());
   StopTimers();
@@ -186,7 +190,7 @@ void Msp430Loader::OnPrompt() {
     BslMode = 2;
     OnNoSensorPrompt();
   }
-  Wait(1000);
+  Wait(kBeforeEntryMs);
   if (AltEntry) {
     SendText(AltCommand());
   } else {
