@@ -128,24 +128,31 @@ core::EventRecord Msp430Loader::OnEvent(core::EventQueue&, core::EventRecord rec
       Done = Failed = true;
       return core::ConsumedEvent;
     case core::EVK_TIMER:
-      if (DeadlineTimer != 0 && record.code == DeadlineTimer) {
-        StepCode = step::kNoise;  // bytes kept the step alive, but none was an answer
-        FailRun();
-        return core::ConsumedEvent;
-      }
-      if (TimerId == 0 || record.code != TimerId) return record;
-      if (InBootLoader) {
-        host_.events.timers.TimerRestart(DeadlineTimer);
-        HandleTimeout();
-      } else {
-        Done = Failed = true;  // the instrument's dialogue fell silent
-      }
-      return core::ConsumedEvent;
+      return OnTimer(record);
     case core::EVK_EVENT:
-      break;
+      return OnUpdateEvent(record);
     default:
       return record;
   }
+}
+
+core::EventRecord Msp430Loader::OnTimer(core::EventRecord record) {
+  if (DeadlineTimer != 0 && record.code == DeadlineTimer) {
+    StepCode = step::kNoise;  // bytes kept the step alive, but none was an answer
+    FailRun();
+    return core::ConsumedEvent;
+  }
+  if (TimerId == 0 || record.code != TimerId) return record;
+  if (InBootLoader) {
+    host_.events.timers.TimerRestart(DeadlineTimer);
+    HandleTimeout();
+  } else {
+    Done = Failed = true;  // the instrument's dialogue fell silent
+  }
+  return core::ConsumedEvent;
+}
+
+core::EventRecord Msp430Loader::OnUpdateEvent(core::EventRecord record) {
   switch (record.code) {
     case ev::kReceived:
       // The reply parser reads the dialogue's answers; only an answer it recognises keeps the

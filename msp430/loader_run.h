@@ -127,6 +127,9 @@ class Msp430Loader {
   int32_t DeadlineTimer = 0;  // the step deadline, in boot-loader mode
 
  private:
+  // The response and deadline timers; the instrument's answers and the data-received event.
+  core::EventRecord OnTimer(core::EventRecord record);
+  core::EventRecord OnUpdateEvent(core::EventRecord record);
   void OnPrompt();
   // A recognised answer of the entry dialogue: its time-out starts again.
   void DialogueAnswered();
