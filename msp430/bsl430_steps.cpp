@@ -20,6 +20,9 @@ constexpr uint32_t kInfoSegment = 0x1080;  // erased with every sweep
 constexpr uint32_t kSkipBelow = 0x1200;    // segments below that may refuse the erase
 constexpr uint16_t kBootLoaderRestart = 0x0C22;
 constexpr int32_t kVersionTextSize = 12;
+// Where boot loaders without the version command keep the bytes of its answer.
+constexpr uint16_t kVersionCopyAddress = 0x0FF0;
+constexpr uint8_t kVersionCopySize = 14;
 // Boot loader versions, in hundredths: 1.10 needs the correction patch, 1.60 and later change
 // their speed.
 constexpr int32_t kPatchedVersion = 110;
@@ -71,9 +74,10 @@ void T_BSL430::VersionFallback() {
     return;
   }
   // Boot loaders without the version command: the same bytes from memory 0x0FF0.
-  Send(ReadBlockFrame(0x0FF0, 14), {.code = step::kVersion,
-                                    .onFrame = &T_BSL430::OnVersion,
-                                    .onFailure = &T_BSL430::VersionFallback});
+  Send(ReadBlockFrame(kVersionCopyAddress, kVersionCopySize),
+       {.code = step::kVersion,
+        .onFrame = &T_BSL430::OnVersion,
+        .onFailure = &T_BSL430::VersionFallback});
 }
 
 void T_BSL430::OnVersion(std::span<const uint8_t> frame) {
