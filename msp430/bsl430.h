@@ -1,7 +1,8 @@
-// T_BSL430: the classic MSP430 ROM boot loader. The link (synchronisation character, frames,
-// acknowledgements, retries) and the programming sequence (version, password, the 1.10 patch,
-// speed change, erase sweep with memory offsets, blocks, read-back, start) as a chain of steps:
-// each step sends one command and names the step that follows its answer.
+// T_BSL430: the classic MSP430 ROM boot loader on the shared step chain. Its frames carry an XOR
+// checksum; every command is answered by one byte (acknowledgement or rejection) or, for the
+// reads, by a reply frame, and every command is preceded by a synchronisation character. The
+// sequence: version, password, the 1.10 patch, speed change, erase sweep with memory offsets,
+// blocks, read-back, start.
 #pragma once
 
 #include <cstdint>
@@ -10,18 +11,32 @@
 #include <vector>
 
 #include "msp430/bsl_frame.h"
-#include "msp430/failure_history.h"
+#include "msp430/erase_sweep.h"
 #include "msp430/image_reader.h"
-#include "msp430/loader_run.h"
+#include "msp430/step_chain.h"
 
 namespace msp430 {
 
-class T_BSL430 : public Msp430Loader {
+// The classic link as the step chain uses it.
+struct ClassicLink {
+  using Frame = BslFrame;
+  using Answer = BslAnswer;
+  using Receiver = BslReceiver;
+  // One step fails the run on its fourth failure.
+  static constexpr size_t kHistorySlots = 3;
+  // A time-out throws away what has come without being an answer.
+  static constexpr bool kTimeoutDropsReceived = true;
+  static constexpr int32_t kStartDelayMs = 1000;
+  static constexpr FlashLayout kFlash = kClassicFlash;
+};
+
+class T_BSL430 : public StepChain<T_BSL430, ClassicLink> {
  public:
   explicit T_BSL430(const LoaderHost& host);
 
-  // Answer 80/81: the hexadecimal word at the start of text (0x prefix allowed) is the reset
-  // vector of the password; remembered in the run's record; the entry command follows.
+  // The instrument named its password (ev::kAnswerPassword, ev::kAnswerPasswordB): the hexadecimal
+  // word at the start of text (0x prefix allowed) is the reset vector of the password; it is
+  // remembered for the run and the entry command follows.
   void SetPasswordWord(const std::string& text);
   // Switches the line and starts the sequence, with a synchronisation character first or not.
   void EnterBootLoader(bool syncFirst);
@@ -36,24 +51,20 @@ class T_BSL430 : public Msp430Loader {
   void SetPasswordText(const std::string& text) override { SetPasswordWord(text); }
   bool PasswordIsKnown() const override { return PasswordWordKnown; }
   void EnterBootLoader() override { EnterBootLoader(true); }
-  void ProcessReceived() override;
-  void HandleTimeout() override;
   void OnNoSensorPrompt() override { AltEntry = false; }
+  bool TakeAnswers() override;
+  void Retry(Step failed) override;
+  std::vector<uint32_t> PlanEraseSweep() const override;
+  std::optional<BslFrame> StartFrame() const override { return LoadPcFrame(StartAddress); }
 
  private:
-  // A continuation: a step of this loader, or empty.
-  using Step = void (T_BSL430::*)();
-  using FrameStep = void (T_BSL430::*)(std::span<const uint8_t> frame);
-
   // Link.
-  void SendFrame(const std::optional<BslFrame>& frame);
-  void SendSync(Step next);
+  void SendSync(Step next, Step onFailure = &T_BSL430::ResendSync);
   void ResendSync();
   void WriteSync();
-  void Write(std::span<const uint8_t> bytes, BslAnswer answer);
   void TakeAnswer(const BslScan& scan);
-  void HandleFailure();
-  void Run(Step step);
+  void AcceptPasswordWord(int32_t word);
+  bool HighPasswordPart() const;
 
   // Sequence.
   void RequestVersion();
@@ -90,40 +101,22 @@ class T_BSL430 : public Msp430Loader {
   void VerifyBlock();
   void OnVerifyOffset();
   void CompareBlock(std::span<const uint8_t> frame);
-  void StartProgram();
-  void Finish();
 
   bool ReadImageFile(const std::string& fileName);
-  bool EraseStartKnown();
-  std::vector<uint32_t> PlanEraseSweep() const;
 
-  BslReceiver Rx;
-  std::optional<BslFrame> TxFrame;
-  // The answer the last write waits for; empty once it has come.
-  std::optional<BslAnswer> Awaited;
-  FrameStep OnFrame = nullptr;
-  Step OnAck = nullptr;
-  Step OnFailure = nullptr;
-  FailureHistory<Step, 3> History;
   Step SavedNext = nullptr;
   Step OffsetNext = nullptr;  // goes on after the memory offset is acknowledged
 
   bool PasswordWordKnown = false;
   bool PasswordSent = false;
   bool VersionKnown = false;
-  bool VectorPhase = false;
   bool PatchLoaded = false;
   bool OffsetActive = false;
   int32_t ChipId = 0;
   int32_t BslVersion = 0;
   std::string VersionText;
   int32_t PasswordWord = 0;
-  int32_t EraseAddress = 0;  // where the sweep starts
-  std::vector<uint32_t> EraseSegments;
-  size_t EraseIndex = 0;
   int32_t MemOffset = 0;
-  int32_t BlockIndex = 0;
-  int32_t LastBlock = -1;
   int32_t FirstHigh = -1;
   int32_t PatchIndex = 0;
   int32_t LastPatchBlock = -1;

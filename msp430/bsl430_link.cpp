@@ -1,29 +1,20 @@
-// The classic loader's link: frames and synchronisation characters out, acknowledgements,
-// rejections and reply frames in, and the retry rule.
-#include <cstdlib>
-
+// The classic loader's link: the image and password of the run, the line switch, synchronisation
+// characters, the answer scan and how a failed step is tried again.
 #include "core/text.h"
 #include "msp430/bsl430.h"
+#include "msp430/chip_table.h"
 #include "msp430/image_file.h"
-#include "msp430/port_input.h"
 #include "msp430/start_address.h"
 
 namespace msp430 {
 namespace {
 
-constexpr int32_t kDefaultPassword = 0x0E5A;
-constexpr int32_t kDefaultPasswordHigh = 0x0E5C;  // parts with memory above 0xFFFF
-constexpr int32_t kProcessorF237 = 0xF237;
 constexpr int32_t kBootLoaderRestartMs = 8000;
-
-int32_t HexWord(const std::string& text) {
-  return static_cast<int32_t>(std::strtoul(text.c_str(), nullptr, 16) & 0xFFFF);
-}
 
 }  // namespace
 
 T_BSL430::T_BSL430(const LoaderHost& host)
-    : Msp430Loader(host), Image(kImageBlocks), PatchImage(kPatchBlocks) {}
+    : StepChain(host), Image(kImageBlocks), PatchImage(kPatchBlocks) {}
 
 bool T_BSL430::LoadImage(const std::string& fileName) {
   BlockIndex = 0;
@@ -36,21 +27,18 @@ bool T_BSL430::ReadImageFile(const std::string& fileName) {
     ShowBox(ImageErrorMessage(result.Error, LanguageIndex));
     return false;
   }
-  const bool english = LanguageIndex == 1;
-  const std::string file = (english ? "Firmware file \"" : "Firmware-Datei \"") + fileName + "\": ";
   // Data above 0xFFFF with no vector block behind them would have the vector segment erased and
   // never written again: the instrument would lose its reset vector and its password.
   if (result.FirstHigh > 0 && IsMarker(Image[static_cast<size_t>(result.LastBlock)])) {
-    ShowBox(file + (english ? "data above 0xFFFF but no interrupt vector table."
-                            : "Daten über 0xFFFF, aber keine Interrupt-Vektortabelle."));
+    ShowBox(ImageFileLead(fileName, LanguageIndex) +
+            (LanguageIndex == 1 ? "data above 0xFFFF but no interrupt vector table."
+                                : "Daten über 0xFFFF, aber keine Interrupt-Vektortabelle."));
     return false;
   }
   const std::optional<uint16_t> start =
       ClassicStartAddress(Image, result.LastBlock, result.FirstHigh);
   if (!start) {
-    ShowBox(file +
-            (english ? "no start address in the image (no word at 0xFFFC, no reset vector)."
-                     : "keine Startadresse im Abbild (kein Wort bei 0xFFFC, kein Reset-Vektor)."));
+    ShowBox(NoStartAddressMessage(fileName, LanguageIndex));
     return false;
   }
   LastBlock = result.LastBlock;
@@ -60,28 +48,35 @@ bool T_BSL430::ReadImageFile(const std::string& fileName) {
   return true;
 }
 
+// Parts with memory above 0xFFFF take the high password word.
+bool T_BSL430::HighPasswordPart() const {
+  return FirstHigh > -1 || InTable(kHighPasswordProcessors, host_.context.ProzTyp);
+}
+
 void T_BSL430::StartInBootLoader() {
   if (host_.context.BslPasswordKnown) {
     PasswordWord = host_.context.BslPasswordWord;
     PasswordWordKnown = true;
   } else {
-    const bool high = FirstHigh > -1 || core::FindText(host_.context.PcbNumber, "23774") > 0 ||
-                      host_.context.ProzTyp == kProcessorF237;
-    PasswordWord = high ? kDefaultPasswordHigh : kDefaultPassword;
+    const bool high =
+        HighPasswordPart() || NamesOneOf(host_.context.PcbNumber, kHighPasswordBoards);
+    PasswordWord = high ? kHighPasswordWord : kDefaultPasswordWord;
   }
   EnterBootLoader(SyncFirst);
 }
 
 void T_BSL430::SetDefaultPassword() {
-  const bool high = FirstHigh > -1 || host_.context.ProzTyp == kProcessorF237;
-  SetPasswordWord(high ? "0xE5C" : "0xE5A");
+  AcceptPasswordWord(HighPasswordPart() ? kHighPasswordWord : kDefaultPasswordWord);
 }
 
 void T_BSL430::SetPasswordWord(const std::string& text) {
-  PasswordWord = HexWord(text);
+  AcceptPasswordWord(HexWord(text));
+}
+
+void T_BSL430::AcceptPasswordWord(int32_t word) {
+  PasswordWord = word;
   PasswordWordKnown = true;
-  host_.context.BslPasswordWord = PasswordWord;
-  host_.context.BslPasswordKnown = true;
+  host_.RememberPasswordWord(PasswordWord);
   SendText(EntryCommand());
 }
 
@@ -94,34 +89,10 @@ void T_BSL430::EnterBootLoader(bool syncFirst) {
   }
 }
 
-void T_BSL430::SendFrame(const std::optional<BslFrame>& frame) {
-  TxFrame = frame;
-  if (!TxFrame) {  // a block the frame cannot carry; the reader never produces one
-    FailRun();
-    return;
-  }
-  Write(TxFrame->View(), AnswerOf(*TxFrame));
-}
-
-void T_BSL430::WriteSync() {
-  const uint8_t sync = BSL_SYNC;
-  Write({&sync, 1}, BslAnswer::Byte);
-}
-
-// Nothing received before a write can answer it: what is left (a late or repeated answer) goes.
-// The port is not emptied as well: its read waits when nothing has come. What it still holds
-// comes in one read with the answer to this write, and only one answer counts.
-void T_BSL430::Write(std::span<const uint8_t> bytes, BslAnswer answer) {
-  Rx.Clear();
-  Awaited = answer;
-  host_.port.Write(bytes.data(), static_cast<int32_t>(bytes.size()), false);
-}
-
-void T_BSL430::SendSync(Step next) {
-  OnAck = next;
-  OnFrame = nullptr;
-  OnFailure = &T_BSL430::ResendSync;
-  StepCode = step::kSync;
+// The usual way from one command to the next; a failed synchronisation character is normally
+// sent again as it is.
+void T_BSL430::SendSync(Step next, Step onFailure) {
+  Declare({step::kSync, next, nullptr, onFailure}, BslAnswer::Byte);
   WriteSync();
 }
 
@@ -129,24 +100,21 @@ void T_BSL430::ResendSync() {
   WriteSync();
 }
 
-void T_BSL430::Run(Step step) {
-  if (step && !Done) (this->*step)();
+void T_BSL430::WriteSync() {
+  const uint8_t sync = BSL_SYNC;
+  Write({&sync, 1}, BslAnswer::Byte);
 }
 
-// Each write is answered once. Bytes that answer nothing outstanding (a late or repeated
-// acknowledgement, a reply frame after its time-out) are dropped without effect.
-void T_BSL430::ProcessReceived() {
-  if (!ReadArrived(host_.port, Rx)) return;
-  while (Awaited && !Done) {
-    const BslScan scan = Rx.Scan();
-    if (scan == BslScan{}) return;  // the answer has not come, or not completely
-    TakeAnswer(scan);
-  }
-  if (!Awaited) Rx.Clear();
+bool T_BSL430::TakeAnswers() {
+  const BslScan scan = Rx.Scan();
+  if (scan == BslScan{}) return false;
+  TakeAnswer(scan);
+  return true;
 }
 
 // A reply frame answers a read, one byte every other write; a rejection answers either. With
-// an acknowledgement and a rejection in one read, the acknowledgement counts.
+// an acknowledgement and a rejection in one read, the acknowledgement counts. Only an answer to
+// a command, not to a synchronisation character, counts as progress for the retry rule.
 void T_BSL430::TakeAnswer(const BslScan& scan) {
   const bool frame = *Awaited == BslAnswer::Frame;
   const bool taken = frame ? scan.Frame : scan.Ack;
@@ -155,7 +123,7 @@ void T_BSL430::TakeAnswer(const BslScan& scan) {
   AdvanceProgress();
   if (taken && StepCode != step::kSync) History.Progress();
   if (taken && frame) {
-    if (OnFrame) (this->*OnFrame)(Rx.RxFrame());
+    RunFrame(Rx.RxFrame());
     ShowPercent();
     return;
   }
@@ -167,20 +135,9 @@ void T_BSL430::TakeAnswer(const BslScan& scan) {
   }
 }
 
-void T_BSL430::HandleTimeout() {
-  Rx.Clear();
-  HandleFailure();
-}
-
-void T_BSL430::HandleFailure() {
-  const Step failed = OnFailure;
-  if (!failed) return;
-  if (!History.Record(failed)) {
-    FailRun();  // the same step failed for the fourth time, or nothing moves on
-    return;
-  }
-  // A synchronisation character and a skipped erase are retried as they are; every other step
-  // gets a fresh synchronisation character first.
+// A synchronisation character and a skipped erase are retried as they are; every other step
+// gets a fresh synchronisation character first.
+void T_BSL430::Retry(Step failed) {
   if (failed == &T_BSL430::ResendSync || failed == &T_BSL430::EraseNext) {
     Run(failed);
   } else {

@@ -1,14 +1,14 @@
-// The classic programming sequence. Each step stores the continuations of its answer, sets its
-// step code and sends one command; the steps named in the continuations carry the run on.
+// The classic programming sequence. Each step declares what its answer leads to and sends one
+// command; the steps it names carry the run on.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
 #include "core/number_text.h"
 #include "msp430/bsl430.h"
+#include "msp430/chip_table.h"
 #include "msp430/erase_sweep.h"
 #include "msp430/image_file.h"
-#include "update/display.h"
 
 namespace msp430 {
 namespace {
@@ -19,8 +19,14 @@ constexpr int32_t kHighStart = 0x10000;
 constexpr uint32_t kInfoSegment = 0x1080;  // erased with every sweep
 constexpr uint32_t kSkipBelow = 0x1200;    // segments below that may refuse the erase
 constexpr uint16_t kBootLoaderRestart = 0x0C22;
-constexpr int32_t kProcessorF427 = 0xF427;
 constexpr int32_t kVersionTextSize = 12;
+// Where boot loaders without the version command keep the bytes of its answer.
+constexpr uint16_t kVersionCopyAddress = 0x0FF0;
+constexpr uint8_t kVersionCopySize = 14;
+// Boot loader versions, in hundredths: 1.10 needs the correction patch, 1.60 and later change
+// their speed.
+constexpr int32_t kPatchedVersion = 110;
+constexpr int32_t kFirstFastVersion = 160;
 
 uint8_t FrameByte(std::span<const uint8_t> frame, size_t i) {
   return i < frame.size() ? frame[i] : 0;
@@ -41,17 +47,6 @@ bool SameData(std::span<const uint8_t> frame, const ImageBlock& block) {
 
 }  // namespace
 
-// The sweep's start for this run; false with the message when it lies beyond the flash.
-bool T_BSL430::EraseStartKnown() {
-  const update::DownloadContext& context = host_.context;
-  const uint32_t start = SweepStart(BslMode, context.FlashErase2, context.FlashErase3);
-  const std::string error = EraseStartError(start, kClassicFlash, LanguageIndex);
-  EraseAddress = static_cast<int32_t>(start);
-  if (error.empty()) return true;
-  ShowBox(error);
-  return false;
-}
-
 // Blocks from FirstHigh up to the marker lie 0x10000 above their stored address.
 std::vector<uint32_t> T_BSL430::PlanEraseSweep() const {
   std::vector<DataExtent> data;
@@ -68,11 +63,9 @@ std::vector<uint32_t> T_BSL430::PlanEraseSweep() const {
 }
 
 void T_BSL430::RequestVersion() {
-  OnFrame = &T_BSL430::OnVersion;
-  OnAck = nullptr;
-  OnFailure = &T_BSL430::VersionFallback;
-  StepCode = step::kVersion;
-  SendFrame(VersionFrame());
+  Send(VersionFrame(), {.code = step::kVersion,
+                        .onFrame = &T_BSL430::OnVersion,
+                        .onFailure = &T_BSL430::VersionFallback});
 }
 
 void T_BSL430::VersionFallback() {
@@ -81,10 +74,10 @@ void T_BSL430::VersionFallback() {
     return;
   }
   // Boot loaders without the version command: the same bytes from memory 0x0FF0.
-  OnFrame = &T_BSL430::OnVersion;
-  OnFailure = &T_BSL430::VersionFallback;
-  StepCode = step::kVersion;
-  SendFrame(ReadBlockFrame(0x0FF0, 14));
+  Send(ReadBlockFrame(kVersionCopyAddress, kVersionCopySize),
+       {.code = step::kVersion,
+        .onFrame = &T_BSL430::OnVersion,
+        .onFailure = &T_BSL430::VersionFallback});
 }
 
 void T_BSL430::OnVersion(std::span<const uint8_t> frame) {
@@ -105,7 +98,7 @@ void T_BSL430::ReloadImageForChip(int32_t chip) {
   std::string file = host_.defaultFileForProcessor ? host_.defaultFileForProcessor(chip) : "";
   if (file.size() < 5) return;
   if (file.back() == '@') {
-    host_.context.SecondFileMarked = true;
+    host_.MarkSecondFile();
     file.pop_back();
   }
   BlockIndex = 0;
@@ -113,14 +106,12 @@ void T_BSL430::ReloadImageForChip(int32_t chip) {
     FailRun();
     return;
   }
-  if (chip == kProcessorF427) PasswordWord = 0x0E5A;
+  if (InTable(kDefaultPasswordAfterReload, chip)) PasswordWord = kDefaultPasswordWord;
 }
 
 void T_BSL430::SendPassword() {
-  OnAck = &T_BSL430::OnPasswordAccepted;
-  OnFailure = &T_BSL430::SendPassword;
-  StepCode = step::kPassword;
-  SendFrame(PasswordFrame(static_cast<uint16_t>(PasswordWord)));
+  Send(PasswordFrame(static_cast<uint16_t>(PasswordWord)),
+       {step::kPassword, &T_BSL430::OnPasswordAccepted, nullptr, &T_BSL430::SendPassword});
 }
 
 void T_BSL430::OnPasswordAccepted() {
@@ -129,21 +120,10 @@ void T_BSL430::OnPasswordAccepted() {
     SendSync(&T_BSL430::RequestVersion);
     return;
   }
-  // The mode may have changed since the image was read (an instrument without its sensor).
-  if (!EraseStartKnown()) {
-    StepCode = step::kErase;
-    FailRun();
-    return;
-  }
-  const update::DownloadContext& context = host_.context;
-  const int32_t k = std::min(BslMode, 1);
-  const bool marked = (k == 0 && context.MainFileMarked) || (k == 1 && context.SecondFileMarked);
-  EraseSegments = PlanEraseSweep();
-  EraseIndex = 0;
-  SetProgressMax(ProgressMax + (static_cast<int32_t>(EraseSegments.size()) + 2) * 2);
-  if (BslVersion == 110) {
+  if (!PlanErase()) return;
+  if (BslVersion == kPatchedVersion) {
     LoadPatch();
-  } else if (BslVersion >= 160 && !marked) {
+  } else if (BslVersion >= kFirstFastVersion && !FileMarked()) {
     SendSync(&T_BSL430::ChangeBaudRate);
   } else {
     SendSync(&T_BSL430::EraseStep);
@@ -151,10 +131,8 @@ void T_BSL430::OnPasswordAccepted() {
 }
 
 void T_BSL430::ChangeBaudRate() {
-  OnAck = &T_BSL430::OnBaudChanged;
-  OnFailure = &T_BSL430::ChangeBaudRate;
-  StepCode = step::kBaudRate;
-  SendFrame(BaudRateFrame(ChipId));
+  Send(BaudRateFrame(ChipId),
+       {step::kBaudRate, &T_BSL430::OnBaudChanged, nullptr, &T_BSL430::ChangeBaudRate});
 }
 
 void T_BSL430::OnBaudChanged() {
@@ -181,10 +159,8 @@ void T_BSL430::LoadPatch() {
 }
 
 void T_BSL430::PatchRestart() {
-  OnAck = &T_BSL430::AfterPatchRestart;
-  OnFailure = &T_BSL430::PatchRestart;
-  StepCode = step::kPatchRestart;
-  SendFrame(LoadPcFrame(kBootLoaderRestart));
+  Send(LoadPcFrame(kBootLoaderRestart),
+       {step::kPatchRestart, &T_BSL430::AfterPatchRestart, nullptr, &T_BSL430::PatchRestart});
 }
 
 void T_BSL430::AfterPatchRestart() {
@@ -192,10 +168,8 @@ void T_BSL430::AfterPatchRestart() {
 }
 
 void T_BSL430::PatchPassword() {
-  OnAck = &T_BSL430::AfterPatchPassword;
-  OnFailure = &T_BSL430::PatchPassword;
-  StepCode = step::kPassword;
-  SendFrame(PasswordFrame(static_cast<uint16_t>(PasswordWord)));
+  Send(PasswordFrame(static_cast<uint16_t>(PasswordWord)),
+       {step::kPassword, &T_BSL430::AfterPatchPassword, nullptr, &T_BSL430::PatchPassword});
 }
 
 void T_BSL430::AfterPatchPassword() {
@@ -204,10 +178,8 @@ void T_BSL430::AfterPatchPassword() {
 }
 
 void T_BSL430::PatchWrite() {
-  OnAck = &T_BSL430::PatchWritten;
-  OnFailure = &T_BSL430::PatchWrite;
-  StepCode = step::kPatchWrite;
-  SendFrame(DataBlockFrame(PatchImage[static_cast<size_t>(PatchIndex)]));
+  Send(DataBlockFrame(PatchImage[static_cast<size_t>(PatchIndex)]),
+       {step::kPatchWrite, &T_BSL430::PatchWritten, nullptr, &T_BSL430::PatchWrite});
 }
 
 void T_BSL430::PatchWritten() {
@@ -222,10 +194,10 @@ void T_BSL430::PatchWritten() {
 
 void T_BSL430::PatchRead() {
   const ImageBlock& block = PatchImage[static_cast<size_t>(PatchIndex)];
-  OnFrame = &T_BSL430::PatchCompare;
-  OnFailure = &T_BSL430::PatchRead;
-  StepCode = step::kPatchVerify;
-  SendFrame(ReadBlockFrame(block.Address, static_cast<uint8_t>(DataCount(block))));
+  Send(ReadBlockFrame(block.Address, static_cast<uint8_t>(DataCount(block))),
+       {.code = step::kPatchVerify,
+        .onFrame = &T_BSL430::PatchCompare,
+        .onFailure = &T_BSL430::PatchRead});
 }
 
 void T_BSL430::PatchCompare(std::span<const uint8_t> frame) {
@@ -249,10 +221,8 @@ void T_BSL430::PatchCall(Step next) {
 }
 
 void T_BSL430::PatchCallStart() {
-  OnAck = &T_BSL430::AfterPatchCall;
-  OnFailure = &T_BSL430::PatchCallStart;
-  StepCode = step::kPatchCall;
-  SendFrame(LoadPcFrame(PatchImage[0].Address));
+  Send(LoadPcFrame(PatchImage[0].Address),
+       {step::kPatchCall, &T_BSL430::AfterPatchCall, nullptr, &T_BSL430::PatchCallStart});
 }
 
 void T_BSL430::AfterPatchCall() {
@@ -284,11 +254,10 @@ void T_BSL430::EraseStep() {
     ChangeMemOffset(high ? 1 : 0, &T_BSL430::OnEraseOffset);
     return;
   }
-  OnAck = &T_BSL430::EraseNext;
   // A segment below 0x1200 that cannot be erased is skipped.
-  OnFailure = address < kSkipBelow ? &T_BSL430::EraseNext : &T_BSL430::EraseStep;
-  StepCode = step::kErase;
-  SendFrame(EraseSegmentFrame(static_cast<uint16_t>(address)));
+  const Step onFailure = address < kSkipBelow ? &T_BSL430::EraseNext : &T_BSL430::EraseStep;
+  Send(EraseSegmentFrame(static_cast<uint16_t>(address)),
+       {step::kErase, &T_BSL430::EraseNext, nullptr, onFailure});
 }
 
 // Every retry of the offset command goes on where its first attempt would have: the
@@ -300,10 +269,8 @@ void T_BSL430::ChangeMemOffset(int32_t offset, Step next) {
 }
 
 void T_BSL430::SetMemOffset() {
-  OnAck = OffsetNext;
-  OnFailure = &T_BSL430::SetMemOffset;
-  StepCode = step::kMemOffset;
-  SendFrame(MemOffsetFrame(static_cast<uint8_t>(MemOffset)));
+  Send(MemOffsetFrame(static_cast<uint8_t>(MemOffset)),
+       {step::kMemOffset, OffsetNext, nullptr, &T_BSL430::SetMemOffset});
 }
 
 void T_BSL430::OnEraseOffset() {
@@ -318,16 +285,14 @@ void T_BSL430::EraseNext() {
     SyncOrPatchCall(&T_BSL430::ProgramBlock);
     return;
   }
-  SendSync(&T_BSL430::EraseStep);
-  OnFailure = &T_BSL430::EraseStep;
+  // A failed synchronisation character here is retried as the erase step, with a fresh one.
+  SendSync(&T_BSL430::EraseStep, &T_BSL430::EraseStep);
 }
 
 // The vector segment, just before its first block; a retry erases it again and nothing else.
 void T_BSL430::EraseVectorSegment() {
-  OnAck = &T_BSL430::OnVectorErased;
-  OnFailure = &T_BSL430::EraseVectorSegment;
-  StepCode = step::kVectorErase;
-  SendFrame(EraseSegmentFrame(kVectorErase));
+  Send(EraseSegmentFrame(kVectorErase),
+       {step::kVectorErase, &T_BSL430::OnVectorErased, nullptr, &T_BSL430::EraseVectorSegment});
 }
 
 void T_BSL430::ProgramBlock() {
@@ -347,10 +312,8 @@ void T_BSL430::ProgramBlock() {
     ChangeMemOffset(1, &T_BSL430::OnProgramOffset);
     return;
   }
-  OnAck = &T_BSL430::OnBlockWritten;
-  OnFailure = &T_BSL430::ProgramBlock;
-  StepCode = step::kWrite;
-  SendFrame(DataBlockFrame(block));
+  Send(DataBlockFrame(block),
+       {step::kWrite, &T_BSL430::OnBlockWritten, nullptr, &T_BSL430::ProgramBlock});
 }
 
 void T_BSL430::OnProgramOffset() {
@@ -386,10 +349,10 @@ void T_BSL430::VerifyBlock() {
     return;
   }
   const ImageBlock& block = Image[static_cast<size_t>(BlockIndex)];
-  OnFrame = &T_BSL430::CompareBlock;
-  OnFailure = &T_BSL430::VerifyBlock;
-  StepCode = step::kVerify;
-  SendFrame(ReadBlockFrame(block.Address, static_cast<uint8_t>(DataCount(block))));
+  Send(ReadBlockFrame(block.Address, static_cast<uint8_t>(DataCount(block))),
+       {.code = step::kVerify,
+        .onFrame = &T_BSL430::CompareBlock,
+        .onFailure = &T_BSL430::VerifyBlock});
 }
 
 void T_BSL430::OnVerifyOffset() {
@@ -399,7 +362,7 @@ void T_BSL430::OnVerifyOffset() {
 
 void T_BSL430::CompareBlock(std::span<const uint8_t> frame) {
   if (!SameData(frame, Image[static_cast<size_t>(BlockIndex)])) {
-    FailRun();  // step code 9: the read-back differs
+    FailRun();  // with step::kVerify: the read-back differs
     return;
   }
   if (BlockIndex < LastBlock) {
@@ -409,21 +372,6 @@ void T_BSL430::CompareBlock(std::span<const uint8_t> frame) {
   }
   BlockIndex = 0;
   SendSync(&T_BSL430::StartProgram);
-}
-
-void T_BSL430::StartProgram() {
-  OnAck = &T_BSL430::Finish;
-  OnFailure = &T_BSL430::StartProgram;
-  StepCode = step::kStart;
-  TxFrame = LoadPcFrame(StartAddress);
-  Wait(1000);
-  SendFrame(TxFrame);
-}
-
-void T_BSL430::Finish() {
-  InBootLoader = false;
-  update::ShowProgress(host_.view, LanguageIndex, "", 100);
-  Done = true;
 }
 
 }  // namespace msp430

@@ -21,6 +21,9 @@ inline constexpr uint8_t BSL54_ACK = 0x00;
 inline constexpr uint8_t BSL54_FAILURE_MASK = 0x50;
 inline constexpr uint8_t BSL54_DATA = 0x3A;
 inline constexpr uint8_t BSL54_MESSAGE = 0x3B;
+// Statuses of a 0x3B response that report the command as failed: the error is shown at once and
+// the step is retried once its response time has run out.
+inline constexpr std::array<uint8_t, 4> kBsl54FailedStatuses = {1, 2, 3, 5};
 
 // One constant per command, copied and filled by the step that sends it. An address of 0 means
 // "no address": the data follow the command byte directly.

@@ -1,32 +1,24 @@
-// The F5xx loader's link: frames out; acknowledgements, UART error bytes and response frames in;
-// the retry rule. Also the run-specific parts of the entry: image, password words, line switch.
+// The F5xx loader's link: the image and password words of the run, the line switch, the answer
+// scan (acknowledgements, UART error bytes and response frames).
 #include <algorithm>
-#include <cstdlib>
 
 #include "msp430/bsl54xx430.h"
+#include "msp430/chip_table.h"
 #include "msp430/image_file.h"
-#include "msp430/port_input.h"
 #include "msp430/start_address.h"
 
 namespace msp430 {
 namespace {
 
+// The reset vector a bench start enters with when no password word is remembered.
 constexpr int32_t kBenchResetVector = 0x1E08;
 constexpr int32_t kBootLoaderRestartMs = 4000;
+// Characters of one password word in the instrument's answer.
 constexpr size_t kGroupSize = 6;
-
-int32_t HexWord(const std::string& text) {
-  return static_cast<int32_t>(std::strtoul(text.c_str(), nullptr, 16) & 0xFFFF);
-}
-
-bool IsErrorStatus(uint8_t status) {
-  return status == 1 || status == 2 || status == 3 || status == 5;
-}
 
 }  // namespace
 
-T_BSL_54XX_430::T_BSL_54XX_430(const LoaderHost& host)
-    : Msp430Loader(host), Image54(kImageBlocks) {}
+T_BSL_54XX_430::T_BSL_54XX_430(const LoaderHost& host) : StepChain(host), Image54(kImageBlocks) {}
 
 bool T_BSL_54XX_430::LoadImage(const std::string& fileName) {
   BlockIndex = 0;
@@ -37,10 +29,7 @@ bool T_BSL_54XX_430::LoadImage(const std::string& fileName) {
   }
   const std::optional<uint32_t> start = StartAddress54(Image54, result.LastBlock);
   if (!start || *start == 0) {
-    const bool english = LanguageIndex == 1;
-    ShowBox((english ? "Firmware file \"" : "Firmware-Datei \"") + fileName + "\": " +
-            (english ? "no start address in the image (no word at 0xFFFC, no reset vector)."
-                     : "keine Startadresse im Abbild (kein Wort bei 0xFFFC, kein Reset-Vektor)."));
+    ShowBox(NoStartAddressMessage(fileName, LanguageIndex));
     return false;
   }
   LastBlock = result.LastBlock;
@@ -68,15 +57,23 @@ void T_BSL_54XX_430::StartInBootLoader() {
   EnterBootLoader54();
 }
 
+void T_BSL_54XX_430::SetDefaultPassword() {
+  PlacePasswordWord(kDefaultPasswordWord);
+  AcceptPasswordWords();
+}
+
 void T_BSL_54XX_430::SetPasswordWords(const std::string& text) {
   PasswordWords.fill(0xFFFF);
   const size_t groups = std::clamp<size_t>(text.size() / kGroupSize, 1, PasswordWords.size());
   for (size_t i = 0; i < groups; ++i) {
     PasswordWords[PasswordWords.size() - 1 - i] = HexWord(text.substr(i * kGroupSize, kGroupSize));
   }
+  AcceptPasswordWords();
+}
+
+void T_BSL_54XX_430::AcceptPasswordWords() {
   PasswordKnown = true;
-  host_.context.BslPasswordWord = PasswordWords[15];
-  host_.context.BslPasswordKnown = true;
+  host_.RememberPasswordWord(PasswordWords[15]);
   SendText(EntryCommand());
 }
 
@@ -85,33 +82,21 @@ void T_BSL_54XX_430::EnterBootLoader54() {
   SendPassword54();
 }
 
-void T_BSL_54XX_430::SendFrame(const std::optional<BslFrame54>& frame) {
-  TxFrame = frame;
-  if (!TxFrame) {  // an address the frame cannot carry; the reader never produces one
-    FailRun();
-    return;
-  }
-  Rx.Clear();  // nothing received before the frame can answer it (see the classic link)
-  Awaited = AnswerOf(*TxFrame);
-  host_.port.Write(TxFrame->Bytes.data(), TxFrame->Length, false);
+// The speed change and the jump to the program are confirmed by the acknowledgement alone, most
+// other commands by a status response 0 behind it; reads by their data response.
+void T_BSL_54XX_430::SetConfirmation(Answer54 answer, Step next) {
+  OnAck = answer == Answer54::Ack ? next : nullptr;
+  OnMessageOk = answer == Answer54::Status ? next : nullptr;
 }
 
-void T_BSL_54XX_430::Run(Step step) {
-  if (step && !Done) (this->*step)();
-}
-
-// Each frame is answered once. Bytes that answer nothing outstanding (a late response after its
-// time-out, a repeated status) are dropped without effect; so is whatever follows the answer.
-void T_BSL_54XX_430::ProcessReceived() {
-  if (!ReadArrived(host_.port, Rx)) return;
-  while (Awaited && !Done) {
-    const std::vector<Reply54> replies = Rx.Scan();
-    if (replies.empty()) return;  // the answer has not come, or not completely
-    for (const Reply54& reply : replies) {
-      if (TakeAnswer(reply)) break;
-    }
+// Whatever follows the answer in the same scan is dropped with the rest of the buffer.
+bool T_BSL_54XX_430::TakeAnswers() {
+  const std::vector<Reply54> replies = Rx.Scan();
+  if (replies.empty()) return false;
+  for (const Reply54& reply : replies) {
+    if (TakeAnswer(reply)) break;
   }
-  if (!Awaited) Rx.Clear();
+  return true;
 }
 
 // True when reply was the answer: the acknowledgement of a frame answered by it alone, the
@@ -131,14 +116,14 @@ bool T_BSL_54XX_430::TakeAnswer(const Reply54& reply) {
       AdvanceProgress();
       ShowPercent();
       Awaited.reset();
-      HandleFailure54();
+      HandleFailure();
       return true;
     case Reply54Kind::Data:
       if (awaited != Answer54::Data) return false;
       Awaited.reset();
       AdvanceProgress();
       History.Progress();
-      if (OnFrame) (this->*OnFrame)(Rx.FrameData());
+      RunFrame(Rx.FrameData());
       ShowPercent();
       return true;
     case Reply54Kind::Message:
@@ -148,7 +133,7 @@ bool T_BSL_54XX_430::TakeAnswer(const Reply54& reply) {
       if (reply.Value == 0) {
         History.Progress();
         Run(OnMessageOk);
-      } else if (IsErrorStatus(reply.Value)) {
+      } else if (InTable(kBsl54FailedStatuses, reply.Value)) {
         ShowError();  // at once; the step is retried when the response timer expires
       }
       ShowPercent();
@@ -158,16 +143,6 @@ bool T_BSL_54XX_430::TakeAnswer(const Reply54& reply) {
       return false;
   }
   return false;
-}
-
-void T_BSL_54XX_430::HandleFailure54() {
-  const Step failed = OnFailure;
-  if (!failed) return;
-  if (!History.Record(failed)) {
-    FailRun();  // the same step failed for the third time
-    return;
-  }
-  Run(failed);  // each step resends its own frame
 }
 
 }  // namespace msp430

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "msp430/chip_table.h"
+
 namespace msp430 {
 namespace {
 
@@ -88,7 +90,7 @@ BslFrame VersionFrame() {
 }
 
 BslFrame BaudRateFrame(int32_t chipId) {
-  const bool f2xxClock = chipId == 0xF26F || chipId == 0xF237;
+  const bool f2xxClock = InTable(kF2xxClockChips, chipId);
   const uint8_t data[] = {static_cast<uint8_t>(f2xxClock ? 0x80 : 0x00),
                           static_cast<uint8_t>(f2xxClock ? 0x8C : 0xC8), 0x02, X};
   return Fixed(BSL_CHANGE_BAUD_RATE, data);

@@ -77,8 +77,9 @@ struct BslScan {
   bool operator==(const BslScan&) const = default;
 };
 
-// RxBuffer and RxCount with the scan rules: only bytes in front of the first 0x80 count as
-// acknowledgements or rejections, so frame contents are never taken for them.
+// The received bytes of the classic link and how they are split into answers: only bytes in front
+// of the first 0x80 count as acknowledgements or rejections, so frame contents are never taken
+// for them.
 class BslReceiver {
  public:
   static constexpr size_t kBufferSize = ReceiveBuffer::kSize;

@@ -130,6 +130,18 @@ ImageReadResult ReadPatchFile(std::span<ImageBlock> table, const std::string& fi
   return ReadImageFile(fileName, table, kPatchTextSize);
 }
 
+std::string ImageFileLead(const std::string& fileName, int32_t languageIndex) {
+  const bool english = languageIndex == 1;
+  return (english ? "Firmware file \"" : "Firmware-Datei \"") + fileName + "\": ";
+}
+
+std::string NoStartAddressMessage(const std::string& fileName, int32_t languageIndex) {
+  return ImageFileLead(fileName, languageIndex) +
+         (languageIndex == 1
+              ? "no start address in the image (no word at 0xFFFC, no reset vector)."
+              : "keine Startadresse im Abbild (kein Wort bei 0xFFFC, kein Reset-Vektor).");
+}
+
 std::string ImageErrorMessage(const ImageError& error, int32_t languageIndex) {
   if (error.Kind == ImageErrorKind::None) return "";
   const bool english = languageIndex == 1;

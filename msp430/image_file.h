@@ -29,6 +29,11 @@ Image54ReadResult ReadImage54File(const std::string& fileName, std::span<ImageBl
 ImageReadResult ReadPatchFile(std::span<ImageBlock> table,
                               const std::string& fileName = kPatchFileName);
 
+// "Firmware file "name": ", the start of a message about the file, German (0) or English (1).
+std::string ImageFileLead(const std::string& fileName, int32_t languageIndex);
+// The message for an image with neither a start word at 0xFFFC nor a reset vector.
+std::string NoStartAddressMessage(const std::string& fileName, int32_t languageIndex);
+
 // The user's message for a refused image, German (0) or English (1); other indices count as 0.
 std::string ImageErrorMessage(const ImageError& error, int32_t languageIndex);
 

@@ -13,19 +13,31 @@
 
 namespace msp430 {
 
+inline constexpr int32_t kStartModeKeepLine = 2;
+
 struct LoaderHost {
   core::EventCore& events;
   serial::TComPort& port;
   update::DownloadContext& context;
   update::UpdateView& view;
   int32_t languageIndex = 0;
-  // StartMode of the device description: 2 leaves the line at 9600 baud 8N2 after a success.
+  // StartMode of the device description: kStartModeKeepLine leaves the line at 9600 baud 8N2
+  // after a success.
   int32_t startMode = 0;
   // Commands sent in the dialogue, for the debug log; may be empty.
   std::function<void(const std::string&)> logLine;
   // The firmware file of the device entry for a processor type (classic image reload once the
   // chip is known); may be empty.
   std::function<std::string(int32_t processorType)> defaultFileForProcessor;
+
+  // The password word (reset vector) the instrument's boot loader takes; a later start of this
+  // run's boot loader without the dialogue (a bench start) enters with it.
+  void RememberPasswordWord(int32_t word) {
+    context.BslPasswordWord = word;
+    context.BslPasswordKnown = true;
+  }
+  // The firmware file reloaded for the reported chip carried the "@" mark.
+  void MarkSecondFile() { context.SecondFileMarked = true; }
 };
 
 }  // namespace msp430

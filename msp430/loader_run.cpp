@@ -1,6 +1,7 @@
 #include "msp430/loader_run.h"
 
 #include <array>
+#include <cstdlib>
 
 #include "msp430/step_advice.h"
 #include "update/commands.h"
@@ -17,6 +18,10 @@ constexpr std::array<const char*, 3> kEntryCommands = {"A.5588#", "A.5566#", "A.
 constexpr std::array<const char*, 3> kAltCommands = {"A.5577\r\n", "A.5555\r\n", "A.5555\r\n"};
 // How long one wait of the run's loop may last before the loop looks at Done again.
 constexpr uint32_t kWaitSliceMs = 1000;
+// The line rests after a run before the engine takes it back, and after a prompt before the entry
+// command goes out.
+constexpr int32_t kSettleAfterRunMs = 1500;
+constexpr int32_t kBeforeEntryMs = 1000;
 // The error box has no owner window and an English caption in both languages.
 constexpr char kErrorCaption[] = "Error";
 
@@ -26,8 +31,12 @@ size_t ModeIndex(int32_t bslMode) {
 
 }  // namespace
 
+int32_t HexWord(const std::string& text) {
+  return static_cast<int32_t>(std::strtoul(text.c_str(), nullptr, 16) & 0xFFFF);
+}
+
 int32_t NormalStepCode(int32_t stepCode) {
-  return (stepCode >= 1 && stepCode <= 15) ||
+  return (stepCode >= step::kSync && stepCode <= step::kMemOffset) ||
                  (stepCode >= step::kRefused && stepCode <= step::kNoise)
              ? stepCode
              : step::kOther;
@@ -86,7 +95,7 @@ int32_t Msp430Loader::Execute(int32_t bslMode, const std::string& fileName, bool
 
   update::ShowProgress(host_.view, LanguageIndex, "", -1);
   RestoreLine();
-  Wait(1500);
+  Wait(kSettleAfterRunMs);
   host_.view.SetProgress(0);
   host_.events.queue.RemoveHandler(Handler());
   StopTimers();
@@ -108,7 +117,7 @@ void Msp430Loader::WaitUntilDone() {
 }
 
 void Msp430Loader::RestoreLine() {
-  if (host_.startMode == 2 && !Failed) {
+  if (host_.startMode == kStartModeKeepLine && !Failed) {
     host_.port.ChangeV24Parameter(serial::B__9600, serial::S_2, serial::NoParity, true);
   } else {
     host_.port.LoadLastV24Parameter();
@@ -124,24 +133,31 @@ core::EventRecord Msp430Loader::OnEvent(core::EventQueue&, core::EventRecord rec
       Done = Failed = true;
       return core::ConsumedEvent;
     case core::EVK_TIMER:
-      if (DeadlineTimer != 0 && record.code == DeadlineTimer) {
-        StepCode = step::kNoise;  // bytes kept the step alive, but none was an answer
-        FailRun();
-        return core::ConsumedEvent;
-      }
-      if (TimerId == 0 || record.code != TimerId) return record;
-      if (InBootLoader) {
-        host_.events.timers.TimerRestart(DeadlineTimer);
-        HandleTimeout();
-      } else {
-        Done = Failed = true;  // the instrument's dialogue fell silent
-      }
-      return core::ConsumedEvent;
+      return OnTimer(record);
     case core::EVK_EVENT:
-      break;
+      return OnUpdateEvent(record);
     default:
       return record;
   }
+}
+
+core::EventRecord Msp430Loader::OnTimer(core::EventRecord record) {
+  if (DeadlineTimer != 0 && record.code == DeadlineTimer) {
+    StepCode = step::kNoise;  // bytes kept the step alive, but none was an answer
+    FailRun();
+    return core::ConsumedEvent;
+  }
+  if (TimerId == 0 || record.code != TimerId) return record;
+  if (InBootLoader) {
+    host_.events.timers.TimerRestart(DeadlineTimer);
+    HandleTimeout();
+  } else {
+    Done = Failed = true;  // the instrument's dialogue fell silent
+  }
+  return core::ConsumedEvent;
+}
+
+core::EventRecord Msp430Loader::OnUpdateEvent(core::EventRecord record) {
   switch (record.code) {
     case ev::kReceived:
       // The reply parser reads the dialogue's answers; only an answer it recognises keeps the
@@ -186,7 +202,7 @@ void Msp430Loader::OnPrompt() {
     BslMode = 2;
     OnNoSensorPrompt();
   }
-  Wait(1000);
+  Wait(kBeforeEntryMs);
   if (AltEntry) {
     SendText(AltCommand());
   } else {

@@ -1,7 +1,8 @@
 // The run both MSP430 loaders share: read the image, take over the event stream, talk the
 // instrument into its boot loader through its command line, switch the line, let the protocol
 // run and wait (without spinning) until it has ended; then give the line back, report a failure
-// and return the result. The protocol classes supply the boot-loader part through the hooks.
+// and return the result. The boot-loader part comes through the hooks below; both boot loaders
+// supply it on the step chain of step_chain.h.
 #pragma once
 
 #include <cstdint>
@@ -36,7 +37,12 @@ inline constexpr int32_t kEntryPrompts = 18;  // the entry commands were answere
 inline constexpr int32_t kNoise = 19;         // bytes kept coming, but no answer
 }  // namespace step
 
-// The message of a step code; codes other than 1 to 15 and 17 to 19 count as 16.
+// The hexadecimal word at the start of text (a 0x prefix allowed), as the instrument names its
+// password words; 0 when there is none.
+int32_t HexWord(const std::string& text);
+
+// The message of a step code; codes outside step::kSync to step::kMemOffset and step::kRefused to
+// step::kNoise count as step::kOther.
 messages::MessageId StepMessage(int32_t stepCode);
 int32_t NormalStepCode(int32_t stepCode);
 
@@ -78,7 +84,8 @@ class Msp430Loader {
   virtual void StartInBootLoader() = 0;
   // The instrument's prompt without the alternative entry: the default password word.
   virtual void SetDefaultPassword() = 0;
-  // Answer 80 or 81: the password word(s) as text; sends the entry command.
+  // The instrument named its password (ev::kAnswerPassword, ev::kAnswerPasswordB): the password
+  // word(s) as text; sends the entry command.
   virtual void SetPasswordText(const std::string& text) = 0;
   virtual bool PasswordIsKnown() const = 0;
   // The instrument confirmed the entry command: switch the line and start the protocol.
@@ -120,6 +127,9 @@ class Msp430Loader {
   int32_t DeadlineTimer = 0;  // the step deadline, in boot-loader mode
 
  private:
+  // The response and deadline timers; the instrument's answers and the data-received event.
+  core::EventRecord OnTimer(core::EventRecord record);
+  core::EventRecord OnUpdateEvent(core::EventRecord record);
   void OnPrompt();
   // A recognised answer of the entry dialogue: its time-out starts again.
   void DialogueAnswered();

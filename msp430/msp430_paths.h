@@ -5,14 +5,13 @@
 #include <cstdint>
 #include <memory>
 
+#include "msp430/chip_table.h"
 #include "msp430/loader_run.h"
 #include "update/programming_paths.h"
 
 namespace msp430 {
 
-inline constexpr int32_t kProcessorF5xx = 0x5438;
-
-// The loader a job needs: the F5xx loader for ProzTyp 0x5438 (main firmware and its retry),
+// The loader a job needs: the F5xx loader for ProzTyp kProcessorF5xx (main firmware and its retry),
 // otherwise, and always for the secondary processor, the classic loader.
 std::unique_ptr<Msp430Loader> MakeLoader(const LoaderHost& host, update::Msp430Job job,
                                          int32_t prozTyp);

@@ -8,6 +8,7 @@
 #include "core/text.h"
 #include "package/messages.h"
 #include "update/commands.h"
+#include "update/device_quirks.h"
 #include "update/display.h"
 #include "update/engine.h"
 #include "update/offered_version.h"
@@ -263,9 +264,8 @@ void UpdateEngine::ReadOfferedVersions() {
     Context.NewVer = bestNumber;
     view_.SetStatusPanel(3, panel);
   }
-  static constexpr const char* kTerminalDevices[] = {"21130", "21030", "21157", "21871"};
-  for (const char* device : kTerminalDevices) {
-    if (Contains(Context.DeviceNumber, device)) Context.SecondFile = kTerminalFile;
+  if (quirks::Listed(Context.DeviceNumber, quirks::kTerminalDevices)) {
+    Context.SecondFile = kTerminalFile;
   }
   // The third file's version is read on its own: a package may offer it without a first file.
   if (!Context.SWKenn1.empty()) {

@@ -11,6 +11,7 @@
 #include "core/number_text.h"
 #include "package/messages.h"
 #include "update/commands.h"
+#include "update/device_quirks.h"
 #include "update/display.h"
 #include "update/engine.h"
 #include "update/event_codes.h"
@@ -98,7 +99,7 @@ void UpdateEngine::OnNoSecondaryAnswer(const core::EventRecord&) {
 }
 
 void UpdateEngine::ProgramSecondary() {
-  if (Context.PcbNumber.find("22075") != std::string::npos && MainOlder()) {
+  if (quirks::Listed(Context.PcbNumber, quirks::kMainRestartsFirstBoards) && MainOlder()) {
     // This board restarts its main processor first; show time passing meanwhile.
     view_.SetProgress(0);
     view_.SetProgressMax(100);

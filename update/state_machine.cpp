@@ -27,6 +27,7 @@
 
 #include "package/messages.h"
 #include "update/commands.h"
+#include "update/device_quirks.h"
 #include "update/display.h"
 #include "update/engine.h"
 #include "update/event_codes.h"
@@ -34,10 +35,6 @@
 namespace update {
 
 namespace {
-
-bool Contains(const std::string& text, const char* part) {
-  return text.find(part) != std::string::npos;
-}
 
 std::string Message(messages::MessageId id, int32_t language) {
   return std::string(messages::Text(id, language));
@@ -301,7 +298,7 @@ void UpdateEngine::OnProgrammedEnd(const core::EventRecord&) {
 }
 
 void UpdateEngine::OnAnswer920(const core::EventRecord&) {
-  if (Contains(Context.DeviceNumber, "20363") && Context.CurVer < 105) {
+  if (quirks::NeedsCommand1500(Context.DeviceNumber, Context.CurVer)) {
     Send(cmd::kCommand1500);
     return;
   }
