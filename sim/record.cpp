@@ -38,6 +38,15 @@ uint32_t Crc32(const std::vector<uint8_t>& data) {
   return ~crc;
 }
 
+std::string TimeJson(const BootLoaderTime& t) {
+  return "{\"phase_us\": " + std::to_string(t.endUs - t.startUs) +
+         ", \"own_us\": " + std::to_string(t.ownUs) + ", \"wire_us\": " + std::to_string(t.wireUs) +
+         ", \"host_gap_us\": " + std::to_string(t.gapUs) +
+         ", \"host_gaps\": " + std::to_string(t.gaps) +
+         ", \"wait_us\": " + std::to_string(t.waitUs) + ", \"waits\": " + std::to_string(t.waits) +
+         "}";
+}
+
 }  // namespace
 
 int Record::Count(const std::string& command) const {
@@ -74,6 +83,7 @@ std::string ToJson(const Record& r, const std::string& mode, const Memory* memor
   j += std::string(",\n  \"password_accepted\": ") + (r.passwordAccepted ? "true" : "false");
   j += ",\n  \"wrong_passwords\": " + std::to_string(r.wrongPasswords);
   j += std::string(",\n  \"disconnected\": ") + (r.disconnected ? "true" : "false");
+  if (r.bootLoaderTime.seen) j += ",\n  \"boot_loader_time\": " + TimeJson(r.bootLoaderTime);
   if (memory) {
     j += ",\n  \"flash\": [";
     auto ranges = memory->ProgrammedRanges();
