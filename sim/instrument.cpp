@@ -164,6 +164,7 @@ void Instrument::HostByteTime(int64_t startUs, int64_t endUs) {
     } else {
       time.gapUs += gap;
       ++time.gaps;
+      time.gapList.push_back(gap);
     }
     spanStartUs_ = startUs;
   }

@@ -1,5 +1,6 @@
 #include "sim/record.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "sim/memory.h"
@@ -36,6 +37,12 @@ uint32_t Crc32(const std::vector<uint8_t>& data) {
     for (int i = 0; i < 8; ++i) crc = (crc >> 1) ^ (0xEDB88320 & (0 - (crc & 1)));
   }
   return ~crc;
+}
+
+int64_t Median(std::vector<int64_t> values) {
+  if (values.empty()) return 0;
+  std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+  return values[values.size() / 2];
 }
 
 std::string TimeJson(const BootLoaderTime& t) {

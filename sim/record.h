@@ -31,7 +31,8 @@ struct BootLoaderTime {
   int64_t wireUs = 0;  // of ownUs: bytes on the line, both ways
   int64_t gapUs = 0;   // host gaps shorter than kWaitUs, and their number
   int64_t gaps = 0;
-  int64_t waitUs = 0;  // host gaps of kWaitUs or more, and their number
+  std::vector<int64_t> gapList;  // each of them, in order (their median resists a busy host)
+  int64_t waitUs = 0;            // host gaps of kWaitUs or more, and their number
   int64_t waits = 0;
 };
 

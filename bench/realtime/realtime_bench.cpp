@@ -161,7 +161,8 @@ int64_t FrameCount(const std::string& json) {
 struct Figures {
   bool ok = false;
   double wall = 0, search = 0, phase = 0, own = 0, wire = 0, waits = 0, hostGaps = 0;
-  double deadPerCommandMs = 0, deadPerExchangeMs = 0, cpu = 0, cpuPercent = 0, maxRssMb = 0;
+  double deadPerCommandMs = 0, deadPerExchangeMs = 0, medianGapMs = 0, cpu = 0, cpuPercent = 0,
+         maxRssMb = 0;
   int64_t commands = 0, exchanges = 0, waitCount = 0;
 };
 
@@ -176,7 +177,8 @@ double SearchSeconds(const std::string& output, const std::vector<double>& lineT
   return -1;
 }
 
-Figures RunOnce(const Case& c, const fs::path& source, const fs::path& build) {
+// With keep, the run's folder stays, with the simulator's trace of every byte in it.
+Figures RunOnce(const Case& c, const fs::path& source, const fs::path& build, bool keep) {
   Figures f;
   const fs::path root = fs::temp_directory_path() / ("realtime-bench-" + std::to_string(getpid()));
   fs::remove_all(root);
@@ -198,6 +200,7 @@ Figures RunOnce(const Case& c, const fs::path& source, const fs::path& build) {
                                        "--state",
                                        (root / "state.json").string()};
   if (!c.silent.empty()) simWords.insert(simWords.end(), {"--silent-ports", c.silent});
+  if (keep) simWords.insert(simWords.end(), {"--trace", (root / "trace.txt").string()});
   const pid_t sim = Spawn(simWords, env, root, (root / "sim.log").string());
   for (int i = 0; i < 100 && Read(root / "sim.log").find("ready") == std::string::npos; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -244,24 +247,31 @@ Figures RunOnce(const Case& c, const fs::path& source, const fs::path& build) {
   f.waitCount = JsonInt(state, "waits");
   f.exchanges = JsonInt(state, "host_gaps");
   f.commands = FrameCount(state);
+  f.medianGapMs = static_cast<double>(JsonInt(state, "host_gap_median_us")) / 1e3;
   f.deadPerCommandMs = f.commands > 0 ? f.hostGaps * 1e3 / static_cast<double>(f.commands) : 0;
   f.deadPerExchangeMs = f.exchanges > 0 ? f.hostGaps * 1e3 / static_cast<double>(f.exchanges) : 0;
   f.cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
   f.cpuPercent = f.wall > 0 ? 100 * f.cpu / f.wall : 0;
   f.maxRssMb = static_cast<double>(usage.ru_maxrss) / 1024;
-  fs::remove_all(root);
+  if (keep) {
+    std::printf("kept: %s\n", root.c_str());
+  } else {
+    fs::remove_all(root);
+  }
   return f;
 }
 
 void Print(const char* label, const Figures& f) {
   std::printf(
       "%-8s wall %6.2f s | search %5.2f s | boot loader %6.2f s: simulator %6.2f s (wire %6.2f s), "
-      "waits %5.2f s (%lld), dead %6.2f s = %6.3f ms/command (%lld), %6.3f ms/exchange (%lld) | "
+      "waits %5.2f s (%lld), dead %6.2f s = %6.3f ms/command (%lld), %6.3f ms/exchange (%lld), "
+      "median %5.3f ms | "
       "cpu %5.3f s = %5.2f %% | rss %5.1f MB%s\n",
       label, f.wall, f.search, f.phase, f.own, f.wire, f.waits, static_cast<long long>(f.waitCount),
       f.hostGaps, f.deadPerCommandMs, static_cast<long long>(f.commands), f.deadPerExchangeMs,
-      static_cast<long long>(f.exchanges), f.cpu, f.cpuPercent, f.maxRssMb, f.ok ? "" : "  FAILED");
+      static_cast<long long>(f.exchanges), f.medianGapMs, f.cpu, f.cpuPercent, f.maxRssMb,
+      f.ok ? "" : "  FAILED");
   std::fflush(stdout);
 }
 
@@ -277,7 +287,8 @@ Figures MedianOf(std::vector<Figures>& runs) {
   for (double Figures::*field :
        {&Figures::wall, &Figures::search, &Figures::phase, &Figures::own, &Figures::wire,
         &Figures::waits, &Figures::hostGaps, &Figures::deadPerCommandMs,
-        &Figures::deadPerExchangeMs, &Figures::cpu, &Figures::cpuPercent, &Figures::maxRssMb}) {
+        &Figures::deadPerExchangeMs, &Figures::medianGapMs, &Figures::cpu, &Figures::cpuPercent,
+        &Figures::maxRssMb}) {
     m.*field = Median(runs, field);
   }
   m.ok = std::all_of(runs.begin(), runs.end(), [](const Figures& f) { return f.ok; });
@@ -304,15 +315,20 @@ int main(int argc, char** argv) {
   int runs = 3;
   std::vector<std::string> only;
   fs::path build = REALTIME_BINARY_DIR;
+  bool keep = false;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) {
       runs = std::max(1, std::atoi(argv[++i]));
     } else if (std::strcmp(argv[i], "--build") == 0 && i + 1 < argc) {
       build = argv[++i];
+    } else if (std::strcmp(argv[i], "--keep") == 0) {
+      keep = true;
     } else if (argv[i][0] != '-') {
       only.push_back(argv[i]);
     } else {
-      std::fprintf(stderr, "usage: realtime_bench [--runs N] [--build DIR] [classic] [f5xx] [demo]\n");
+      std::fprintf(
+          stderr,
+          "usage: realtime_bench [--runs N] [--build DIR] [--keep] [classic] [f5xx] [demo]\n");
       return 2;
     }
   }
@@ -322,7 +338,7 @@ int main(int argc, char** argv) {
     if (!only.empty() && std::find(only.begin(), only.end(), c.name) == only.end()) continue;
     std::vector<Figures> results;
     for (int r = 0; r < runs; ++r) {
-      results.push_back(RunOnce(c, source, build));
+      results.push_back(RunOnce(c, source, build, keep));
       Print(("  " + std::to_string(r + 1)).c_str(), results.back());
     }
     const Figures median = MedianOf(results);

@@ -45,6 +45,7 @@ TEST(BootLoaderTime, SplitsThePhaseIntoOwnTimeHostGapsAndWaits) {
   EXPECT_EQ(t.wireUs, 36 * ch);
   EXPECT_EQ(t.gaps, 2);
   EXPECT_EQ(t.gapUs, 60000 - syncOwn);
+  EXPECT_EQ(t.gapList, (std::vector<int64_t>{0, 60000 - syncOwn}));
   EXPECT_EQ(t.waits, 1);
   EXPECT_EQ(t.waitUs, 3000000 - 1060000 - versionOwn);
   EXPECT_EQ(t.endUs - t.startUs, t.ownUs + t.gapUs + t.waitUs);
