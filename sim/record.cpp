@@ -50,6 +50,7 @@ std::string TimeJson(const BootLoaderTime& t) {
          ", \"own_us\": " + std::to_string(t.ownUs) + ", \"wire_us\": " + std::to_string(t.wireUs) +
          ", \"host_gap_us\": " + std::to_string(t.gapUs) +
          ", \"host_gaps\": " + std::to_string(t.gaps) +
+         ", \"host_gap_median_us\": " + std::to_string(Median(t.gapList)) +
          ", \"wait_us\": " + std::to_string(t.waitUs) + ", \"waits\": " + std::to_string(t.waits) +
          "}";
 }
