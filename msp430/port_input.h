@@ -11,14 +11,15 @@
 
 namespace msp430 {
 
-// Appends what the port has received, as much as the receiver can take. False when the port
-// refused the read.
+// Appends what the port has received, as much as the receiver can take, without waiting for
+// more: a partial answer stays in the receiver until the rest comes. False when the port refused
+// the read.
 template <typename Receiver>
 bool ReadArrived(serial::TComPort& port, Receiver& rx) {
   std::array<uint8_t, ReceiveBuffer::kSize> bytes;  // the port puts a NUL behind what it returns
   const size_t space = rx.FreeSpace();
   if (space == 0) return true;
-  const int32_t count = port.Read(bytes.data(), static_cast<uint32_t>(space));
+  const int32_t count = port.ReadReceived(bytes.data(), static_cast<uint32_t>(space));
   if (count < 0) return false;
   rx.Append({bytes.data(), static_cast<size_t>(count)});
   return true;

@@ -139,6 +139,17 @@ int32_t TComPort::Read(void* buffer, uint32_t count) {
   return static_cast<int32_t>(got);
 }
 
+int32_t TComPort::ReadReceived(void* buffer, uint32_t count) {
+  if (!opened_) return kNotOpen;
+  reader_->ClearAktiv();
+  auto* bytes = static_cast<uint8_t*>(buffer);
+  const size_t got = rx_.TakeArrived(bytes, std::min<uint32_t>(count, INT32_MAX));
+  if (rx_.WasFull()) reader_->WakeForRoom();
+  if (rx_.Count() > 0) reader_->AnnounceUnread();
+  if (!noTerminator_) bytes[got] = 0;
+  return static_cast<int32_t>(got);
+}
+
 int32_t TComPort::Write(const void* data, int32_t length, bool async) {
   if (!opened_) return kNotOpen;
   const bool framed = activeHandshake_ == Qolmar_XonXoff;

@@ -69,6 +69,10 @@ class TComPort {
   // passed. Unless KeinString was set at Open, a NUL follows the bytes: the buffer must hold
   // count + 1 bytes. Returns the number of bytes, or -10 when not open.
   virtual int32_t Read(void* buffer, uint32_t count);
+  // The read after a receive notification: takes up to count of the bytes that have arrived and
+  // returns at once (0 when none), the NUL behind them as Read puts it. Bytes left because
+  // count was smaller are announced again.
+  virtual int32_t ReadReceived(void* buffer, uint32_t count);
   // length -1: up to the terminating NUL. Returns the bytes handed over (with XOFF/XON framing
   // under Qolmar_XonXoff), or -10, -1, -100, -2 (see above).
   virtual int32_t Write(const void* data, int32_t length, bool async);

@@ -42,6 +42,13 @@ void TV24Read_Thread::ClearAktiv() {
   aktiv_ = false;
 }
 
+void TV24Read_Thread::AnnounceUnread() {
+  std::lock_guard lock(aktivLock_);
+  if (aktiv_) return;
+  aktiv_ = true;
+  Post(serial::WM_V24_RECEIVED);
+}
+
 uint32_t TV24Read_Thread::Tick() const {
   // The owner's tick counter, so that tests can run the watchdog on a virtual clock.
   if (ownerWindow_) return ownerWindow_->TickCount();

@@ -1,7 +1,8 @@
 // The receive thread of an open port. It drains the device into the receive queue and tells the
 // owner window that data arrived, with at most one notification outstanding: Aktiv is set when
-// WM_V24_RECEIVED is posted and cleared by Read, Reset_SetAktiv, Close or the watchdog. Line
-// errors and the loss of the device are posted too. It never calls into the owner otherwise.
+// WM_V24_RECEIVED is posted and cleared by Read, ReadReceived, Reset_SetAktiv, Close or the
+// watchdog. Line errors and the loss of the device are posted too. It never calls into the owner
+// otherwise.
 #pragma once
 
 #include <atomic>
@@ -35,6 +36,8 @@ class TV24Read_Thread {
 
   bool Aktiv() const;
   void ClearAktiv();
+  // A read left bytes in the queue: they are announced now unless a notification is out.
+  void AnnounceUnread();
   // Read made room in a full receive queue.
   void WakeForRoom() { wake_.Signal(); }
   bool DeviceLost() const { return lost_.load(); }

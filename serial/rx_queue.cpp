@@ -61,6 +61,17 @@ size_t RxQueue::Take(uint8_t* buffer, size_t n, Clock::time_point deadline) {
   return got;
 }
 
+size_t RxQueue::TakeArrived(uint8_t* buffer, size_t n) {
+  std::lock_guard lock(mutex_);
+  wasFull_ = false;
+  return TakeLocked(buffer, n);
+}
+
+size_t RxQueue::Count() const {
+  std::lock_guard lock(mutex_);
+  return count_;
+}
+
 bool RxQueue::WasFull() const {
   std::lock_guard lock(mutex_);
   return wasFull_;

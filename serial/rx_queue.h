@@ -1,6 +1,6 @@
 // The receive queue of an open port: the reader thread drains the device into it, Read takes
-// bytes out with the port's time-out rules. Draining keeps the reader from waking again and
-// again on bytes nobody has read yet.
+// bytes out with the port's time-out rules, ReadReceived takes what has arrived. Draining keeps the
+// reader from waking again and again on bytes nobody has read yet.
 #pragma once
 
 #include <chrono>
@@ -31,6 +31,9 @@ class RxQueue {
   // Takes up to n bytes: ends when n have come, when kInterval passes without a new byte
   // once one has come, at the deadline, or when the device is gone.
   size_t Take(uint8_t* buffer, size_t n, Clock::time_point deadline);
+  // Takes up to n of the bytes that have arrived, without waiting for more.
+  size_t TakeArrived(uint8_t* buffer, size_t n);
+  size_t Count() const;
   // True when the last Take took from a full queue (the reader may be waiting for room).
   bool WasFull() const;
   void Clear();

@@ -52,7 +52,10 @@ class QtWindowSystem::Receiver : public QObject {
   }
 };
 
-QtWindowSystem::QtWindowSystem() : receiver_(std::make_unique<Receiver>()) {}
+QtWindowSystem::QtWindowSystem() : receiver_(std::make_unique<Receiver>()) {
+  wake_.setSingleShot(true);
+  wake_.setTimerType(Qt::PreciseTimer);
+}
 QtWindowSystem::~QtWindowSystem() = default;
 
 void QtWindowSystem::ProcessMessages() {
@@ -66,11 +69,9 @@ void QtWindowSystem::WaitMessages(uint32_t deadline) {
     return;
   }
   // The deadline timer's own expiry wakes the wait when nothing else arrives.
-  QTimer wake;
-  wake.setSingleShot(true);
-  wake.setTimerType(Qt::PreciseTimer);
-  wake.start(remaining);
+  wake_.start(remaining);
   QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  wake_.stop();
 }
 
 void QtWindowSystem::SleepUntil(uint32_t deadline) {

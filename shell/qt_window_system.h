@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QObject>
+#include <QTimer>
 
 #include "core/window_system.h"
 
@@ -25,6 +26,9 @@ class QtWindowSystem : public core::WindowSystem {
  private:
   class Receiver;
   std::unique_ptr<Receiver> receiver_;
+  // Wakes WaitMessages at its deadline; one timer for every wait, so a wait costs no timer
+  // object of its own (the loaders wait once per received byte).
+  QTimer wake_;
 };
 
 }  // namespace shell

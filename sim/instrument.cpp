@@ -34,6 +34,7 @@ Instrument::Instrument(const Profile& profile, Clock clock)
   nowUs_ = NowUs();
   if (memory_ && profile_.bootLoader.startInBootLoader) mode_ = sim::MakeTarget(machine_, nowUs_);
   if (mode_) StartBootLoaderNoise(nowUs_);
+  if (mode_) BeginBootLoaderTime(nowUs_);
   if (!mode_) mode_ = std::make_unique<NormalMode>(machine_, false, nowUs_);
 }
 
@@ -44,7 +45,15 @@ const char* Instrument::ModeName() const {
 }
 
 std::string Instrument::StateJson() const {
-  return ToJson(record_, ModeName(), memory_.get());
+  Record record = record_;
+  record.bootLoaderTime = TimeOfBootLoader();
+  return ToJson(record, ModeName(), memory_.get());
+}
+
+BootLoaderTime Instrument::TimeOfBootLoader() const {
+  BootLoaderTime time = record_.bootLoaderTime;
+  CloseSpan(time);
+  return time;
 }
 
 void Instrument::SetHostLine(int baud, Parity parity, int dataBits, int stopBits) {
@@ -59,7 +68,8 @@ void Instrument::Receive(std::span<const uint8_t> bytes) {
   AdvanceTo(now);
   for (uint8_t byte : bytes) {
     int64_t at = now;
-    if (profile_.pace) at = rxFreeUs_ = std::max(now, rxFreeUs_) + CharTimeUs(host_.baud);
+    const int64_t start = std::max(now, rxFreeUs_);
+    if (profile_.pace) at = rxFreeUs_ = start + CharTimeUs(host_.baud);
     AdvanceTo(at);
     if (disconnected_) break;
     const LineSettings& listen = ListeningAt(at);
@@ -75,6 +85,7 @@ void Instrument::Receive(std::span<const uint8_t> bytes) {
       ++record_.ignoredBytes;
       continue;
     }
+    HostByteTime(profile_.pace ? start : at, at);
     mode_->OnByte(byte, at);
   }
   FlushTrace();
@@ -87,7 +98,10 @@ void Instrument::FlushTrace() {
 }
 
 std::vector<uint8_t> Instrument::TakeOutput(int64_t untilMs) {
-  int64_t until = untilMs * 1000;
+  return TakeOutputUs(untilMs * 1000);
+}
+
+std::vector<uint8_t> Instrument::TakeOutputUs(int64_t until) {
   AdvanceTo(until);
   std::vector<uint8_t> bytes;
   int64_t first = out_.empty() ? 0 : out_.front().us;
@@ -100,11 +114,69 @@ std::vector<uint8_t> Instrument::TakeOutput(int64_t untilMs) {
 }
 
 std::optional<int64_t> Instrument::NextEventMs() const {
+  std::optional<int64_t> next = NextEventUs();
+  if (next) *next = (*next + 999) / 1000;
+  return next;
+}
+
+std::optional<int64_t> Instrument::NextEventUs() const {
   std::optional<int64_t> next;
   if (!out_.empty()) next = out_.front().us;
   if (!actions_.empty()) next = std::min(next.value_or(INT64_MAX), actions_.begin()->first);
-  if (next) *next = (*next + 999) / 1000;
   return next;
+}
+
+void Instrument::Delivered(int64_t atUs) {
+  if (inBootLoader_ && spanStartUs_ >= 0 && out_.empty()) spanEndUs_ = std::max(spanEndUs_, atUs);
+}
+
+void Instrument::BeginBootLoaderTime(int64_t us) {
+  BootLoaderTime& time = record_.bootLoaderTime;
+  if (!time.seen) time.startUs = time.endUs = us;
+  time.seen = inBootLoader_ = true;
+  spanStartUs_ = -1;
+  spanEndUs_ = us;
+}
+
+void Instrument::EndBootLoaderTime() {
+  if (!inBootLoader_) return;
+  CloseSpan(record_.bootLoaderTime);
+  spanStartUs_ = -1;
+  inBootLoader_ = false;
+}
+
+void Instrument::CloseSpan(BootLoaderTime& time) const {
+  if (!inBootLoader_ || spanStartUs_ < 0) return;
+  time.ownUs += spanEndUs_ - spanStartUs_;
+  time.endUs = spanEndUs_;
+}
+
+void Instrument::HostByteTime(int64_t startUs, int64_t endUs) {
+  if (!inBootLoader_) return;
+  BootLoaderTime& time = record_.bootLoaderTime;
+  if (spanStartUs_ < 0 || startUs > spanEndUs_) {
+    // The instrument was idle: the time since its last answer was the host's.
+    CloseSpan(time);
+    const int64_t gap = std::max<int64_t>(0, startUs - spanEndUs_);
+    if (gap >= BootLoaderTime::kWaitUs) {
+      time.waitUs += gap;
+      ++time.waits;
+    } else {
+      time.gapUs += gap;
+      ++time.gaps;
+      time.gapList.push_back(gap);
+    }
+    spanStartUs_ = startUs;
+  }
+  spanEndUs_ = std::max(spanEndUs_, endUs);
+  time.wireUs += endUs - startUs;
+}
+
+void Instrument::AnswerTime(int64_t startUs, int64_t endUs, int64_t wireUs) {
+  if (!inBootLoader_) return;
+  if (spanStartUs_ < 0) spanStartUs_ = startUs;  // sent on its own (noise)
+  spanEndUs_ = std::max(spanEndUs_, endUs);
+  record_.bootLoaderTime.wireUs += wireUs;
 }
 
 bool Instrument::WaitsForHostLine() const {
@@ -116,11 +188,13 @@ void Instrument::Send(const std::vector<uint8_t>& bytes, int64_t atUs) {
   int64_t t = std::max({atUs, outEndUs_, nowUs_});
   int baud = ListeningAt(t).baud ? ListeningAt(t).baud : profile_.line.baud;
   int64_t step = profile_.pace ? CharTimeUs(baud) : 0;
+  const int64_t first = t;
   for (uint8_t b : bytes) {
     t += step;
     out_.push_back({t, b});
   }
   outEndUs_ = t;
+  AnswerTime(first, t, t - first);
 }
 
 void Instrument::Listen(const LineSettings& line, int64_t atUs) {
@@ -170,6 +244,7 @@ void Instrument::AdvanceTo(int64_t us) {
 }
 
 void Instrument::Switch(std::unique_ptr<Mode> mode, int64_t us) {
+  EndBootLoaderTime();
   ++noiseGeneration_;
   mode_ = std::move(mode);
   Note(std::string("mode: ") + mode_->Name(), us);
@@ -181,6 +256,7 @@ void Instrument::EnterBootLoader(int64_t us) {
     auto target = sim::MakeTarget(machine_, t);
     if (target) {
       Switch(std::move(target), t);
+      BeginBootLoaderTime(t);
       StartBootLoaderNoise(t);
     } else {
       Switch(std::make_unique<DeadMode>(static_cast<Link&>(*this), t), t);

@@ -62,14 +62,24 @@ class Instrument : private Link {
   // Every byte due at the host by untilMs (advances the instrument to untilMs).
   std::vector<uint8_t> TakeOutput(int64_t untilMs);
   std::vector<uint8_t> TakeOutput() { return TakeOutput(clock_()); }
+  std::vector<uint8_t> TakeOutputUs(int64_t untilUs);
   // The next moment at which output becomes due or the instrument acts on its own.
   std::optional<int64_t> NextEventMs() const;
+  std::optional<int64_t> NextEventUs() const;
+  // A finer clock for a program on a real line (microseconds, never going back, the same
+  // origin as the millisecond clock); without it the millisecond clock is used.
+  void SetMicrosecondClock(Clock clockUs) { clockUs_ = std::move(clockUs); }
+  // What was taken has reached the host now (a program that writes to a real line tells when),
+  // so the boot loader's time ends with the real delivery of its answers.
+  void Delivered(int64_t atUs);
   // The new firmware waits for the host's line to return to the normal settings; a program
   // that cannot see line changes as events polls the line meanwhile.
   bool WaitsForHostLine() const;
   bool Disconnected() const { return disconnected_; }
 
   const Record& Seen() const { return record_; }
+  // The boot loader's time up to now (the answer under way included).
+  BootLoaderTime TimeOfBootLoader() const;
   // Null without a boot-loader target.
   Memory* Flash() { return memory_.get(); }
   const char* ModeName() const;
@@ -98,10 +108,17 @@ class Instrument : private Link {
   // Noise bytes on the line every noise_every_ms while a boot-loader target runs.
   void StartBootLoaderNoise(int64_t us);
   void NoiseAt(int64_t us, int generation);
-  int64_t NowUs() const { return clock_() * 1000; }
+  int64_t NowUs() const { return clockUs_ ? clockUs_() : clock_() * 1000; }
+  // The boot loader's own time against the host's (Record::bootLoaderTime).
+  void BeginBootLoaderTime(int64_t us);
+  void EndBootLoaderTime();
+  void HostByteTime(int64_t startUs, int64_t endUs);
+  void AnswerTime(int64_t startUs, int64_t endUs, int64_t wireUs);
+  void CloseSpan(BootLoaderTime& time) const;
 
   Profile profile_;
   Clock clock_;
+  Clock clockUs_;
   Record record_;
   std::unique_ptr<Memory> memory_;
   Machine machine_;
@@ -118,7 +135,10 @@ class Instrument : private Link {
   std::map<int64_t, LineSettings> listen_;  // from time on
   std::multimap<int64_t, std::function<void(int64_t)>> actions_;
   bool disconnected_ = false;
-  int noiseGeneration_ = 0;  // a new mode stops the noise of the one before
+  int noiseGeneration_ = 0;
+  bool inBootLoader_ = false;
+  int64_t spanStartUs_ = -1;  // the instrument's busy span under way; -1: idle
+  int64_t spanEndUs_ = 0;     // a new mode stops the noise of the one before
   std::function<void(const TraceEvent&)> trace_;
   TraceEvent pendingIn_{TraceEvent::Kind::Note, 0, {}, ""};  // input run not yet traced
   std::function<void(const ReceivedFile&)> fileSink_;

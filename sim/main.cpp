@@ -102,19 +102,24 @@ class Program {
   explicit Program(const Options& o, const sim::Profile& profile)
       : options_(o),
         start_(std::chrono::steady_clock::now()),
-        instrument_(profile, [this] { return NowMs(); }) {}
+        instrument_(profile, [this] { return NowMs(); }) {
+    instrument_.SetMicrosecondClock([this] { return NowUs(); });
+  }
 
   bool Start(const std::string& folder, std::string& error);
   void Run();
   void Finish();
 
  private:
-  int64_t NowMs() const {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+  int64_t NowUs() const {
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
                                                                  start_)
         .count();
   }
-  int Timeout() const;
+  int64_t NowMs() const { return NowUs() / 1000; }
+  // Microseconds until the instrument must look again; -1: only when bytes come.
+  int64_t TimeoutUs() const;
+  void PrintSummary() const;
   void ReadInstrumentPort();
   void WritePending();
   void StoreFile(const sim::ReceivedFile& file);
@@ -160,15 +165,16 @@ bool Program::Start(const std::string& folder, std::string& error) {
   return true;
 }
 
-int Program::Timeout() const {
-  int64_t now = NowMs();
+int64_t Program::TimeoutUs() const {
+  const int64_t now = NowUs();
   int64_t wait = -1;
-  if (auto next = instrument_.NextEventMs()) wait = std::max<int64_t>(0, *next - now);
+  if (auto next = instrument_.NextEventUs()) wait = std::max<int64_t>(0, *next - now);
+  auto atMost = [&wait](int64_t us) { wait = wait < 0 ? us : std::min(wait, us); };
   // The new firmware waits for the host's line: no event tells, so look every 20 ms.
-  if (instrument_.WaitsForHostLine() && port_->IsOpen())
-    wait = wait < 0 ? 20 : std::min<int64_t>(wait, 20);
-  if (!pending_.empty()) wait = wait < 0 ? 100 : std::min<int64_t>(wait, 100);
-  return static_cast<int>(std::min<int64_t>(wait, 60000));
+  if (instrument_.WaitsForHostLine() && port_->IsOpen()) atMost(20000);
+  if (!pending_.empty()) atMost(100000);
+  if (wait >= 0) atMost(60000000);
+  return wait;
 }
 
 void Program::ReadInstrumentPort() {
@@ -181,14 +187,17 @@ void Program::ReadInstrumentPort() {
 }
 
 void Program::WritePending() {
-  auto due = instrument_.TakeOutput(NowMs());
+  auto due = instrument_.TakeOutputUs(NowUs());
   pending_.insert(pending_.end(), due.begin(), due.end());
   if (!port_->IsOpen()) return pending_.clear();
+  bool wrote = false;
   while (!pending_.empty()) {
     ssize_t n = port_->Write(pending_.data(), pending_.size());
     if (n <= 0) break;  // the host does not read: keep the rest until it does
     pending_.erase(pending_.begin(), pending_.begin() + n);
+    wrote = true;
   }
+  if (wrote && pending_.empty()) instrument_.Delivered(NowUs());
 }
 
 // An announced MS-DOS date and time (local time) as a file time.
@@ -224,7 +233,11 @@ void Program::Run() {
       fds.push_back(
           {port_->Fd(), static_cast<short>(POLLIN | (pending_.empty() ? 0 : POLLOUT)), 0});
     for (auto& s : silent_) fds.push_back({s->Fd(), POLLIN, 0});
-    if (poll(fds.data(), fds.size(), Timeout()) < 0 && errno != EINTR) break;
+    const int64_t waitUs = TimeoutUs();
+    timespec wait{static_cast<time_t>(waitUs / 1000000),
+                  static_cast<long>(waitUs % 1000000) * 1000};
+    if (ppoll(fds.data(), fds.size(), waitUs < 0 ? nullptr : &wait, nullptr) < 0 && errno != EINTR)
+      break;
     if (fds[0].revents & POLLIN) break;
     if (port_->IsOpen()) {
       if (fds[1].revents & POLLIN) ReadInstrumentPort();
@@ -242,7 +255,20 @@ void Program::Run() {
   }
 }
 
+// One line on where the boot loader's time went, for the benchmark and a reader of the log.
+void Program::PrintSummary() const {
+  const sim::BootLoaderTime t = instrument_.TimeOfBootLoader();
+  if (!t.seen) return;
+  std::printf(
+      "instrument-sim: boot loader %.3f s: own %.3f s (wire %.3f s), host %.3f s in %lld gaps, "
+      "waits %.3f s in %lld\n",
+      (t.endUs - t.startUs) / 1e6, t.ownUs / 1e6, t.wireUs / 1e6, t.gapUs / 1e6,
+      static_cast<long long>(t.gaps), t.waitUs / 1e6, static_cast<long long>(t.waits));
+  std::fflush(stdout);
+}
+
 void Program::Finish() {
+  PrintSummary();
   port_.reset();
   silent_.clear();
   if (!options_.state.empty() && !WriteFile(options_.state, instrument_.StateJson()))

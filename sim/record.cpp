@@ -1,5 +1,6 @@
 #include "sim/record.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "sim/memory.h"
@@ -36,6 +37,22 @@ uint32_t Crc32(const std::vector<uint8_t>& data) {
     for (int i = 0; i < 8; ++i) crc = (crc >> 1) ^ (0xEDB88320 & (0 - (crc & 1)));
   }
   return ~crc;
+}
+
+int64_t Median(std::vector<int64_t> values) {
+  if (values.empty()) return 0;
+  std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+  return values[values.size() / 2];
+}
+
+std::string TimeJson(const BootLoaderTime& t) {
+  return "{\"phase_us\": " + std::to_string(t.endUs - t.startUs) +
+         ", \"own_us\": " + std::to_string(t.ownUs) + ", \"wire_us\": " + std::to_string(t.wireUs) +
+         ", \"host_gap_us\": " + std::to_string(t.gapUs) +
+         ", \"host_gaps\": " + std::to_string(t.gaps) +
+         ", \"host_gap_median_us\": " + std::to_string(Median(t.gapList)) +
+         ", \"wait_us\": " + std::to_string(t.waitUs) + ", \"waits\": " + std::to_string(t.waits) +
+         "}";
 }
 
 }  // namespace
@@ -75,6 +92,7 @@ std::string ToJson(const Record& r, const std::string& mode, const Memory* memor
   j += std::string(",\n  \"password_accepted\": ") + (r.passwordAccepted ? "true" : "false");
   j += ",\n  \"wrong_passwords\": " + std::to_string(r.wrongPasswords);
   j += std::string(",\n  \"disconnected\": ") + (r.disconnected ? "true" : "false");
+  if (r.bootLoaderTime.seen) j += ",\n  \"boot_loader_time\": " + TimeJson(r.bootLoaderTime);
   if (memory) {
     j += ",\n  \"flash\": [";
     auto ranges = memory->ProgrammedRanges();

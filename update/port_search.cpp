@@ -94,8 +94,9 @@ void UpdateEngine::ParseReplies(int32_t portNumber) {
   if (index < 0 || index >= ports_.PortCount) return;
   serial::TComPort* port = ports_.Entry(index);
   if (!port) return;
+  // What has arrived; a partial line stays in the parser's buffer until the rest comes.
   char bytes[251];
-  const int32_t count = port->Read(bytes, 250);
+  const int32_t count = port->ReadReceived(bytes, 250);
   if (count < 0) return;
   ReplyTarget target{events_.queue,
                      run_.ActivePort,

@@ -53,6 +53,8 @@ class ScriptPort : public serial::TComPort {
     out[n] = 0;
     return static_cast<int32_t>(n);
   }
+  // Each chunk is a read of its own, waited for or not.
+  int32_t ReadReceived(void* buffer, uint32_t count) override { return Read(buffer, count); }
   int32_t Write(const void* data, int32_t length, bool) override {
     const auto* bytes = static_cast<const uint8_t*>(data);
     const size_t n = length < 0 ? std::strlen(static_cast<const char*>(data)) : size_t(length);

@@ -59,6 +59,9 @@ class SimPort : public serial::TComPort {
     return static_cast<int32_t>(n);
   }
 
+  // The double never waits: what is due has arrived.
+  int32_t ReadReceived(void* buffer, uint32_t count) override { return Read(buffer, count); }
+
   int32_t Write(const void* data, int32_t length, bool) override {
     if (!opened_) return serial::kNotOpen;
     const auto* bytes = static_cast<const uint8_t*>(data);

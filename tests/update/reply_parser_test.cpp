@@ -169,5 +169,33 @@ TEST(ReplyParser, FrameFollowedByBytesLeavesThemForLater) {
   EXPECT_EQ(h.parser.Buffer(), "ab xy");
 }
 
+// A reply arrives in pieces when each notification reads what has come so far: every split point
+// and one byte per read give the events of the whole reply.
+TEST(ReplyParser, RepliesSplitAtEveryByteGiveTheEventsOfTheWhole) {
+  const Case cases[] = {
+      {"numbered answer", {"I.20#20363.000\r\n"}, {"20:20363.000"}},
+      {"two lines", {"I.21#1.20\r\nI.25#1234\r\n"}, {"21:1.20", "25:1234"}},
+      {"prompt", {"!\r\n"}, {"10010"}},
+      {"dollar answer", {"I.30$12.5\r\n"}, {"30:12.5"}},
+      {"boot-loader frame",
+       {"h00hab\x1DID123\x0C"
+        "cd\x16"},
+       {"10042:ID123"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string& reply = c.reads.front();
+    for (size_t at = 1; at < reply.size(); ++at) {
+      SCOPED_TRACE("split at " + std::to_string(at));
+      Harness h;
+      EXPECT_EQ(h.Feed({reply.substr(0, at), reply.substr(at)}), c.events);
+    }
+    std::vector<std::string> bytes;
+    for (char byte : reply) bytes.emplace_back(1, byte);
+    Harness h;
+    EXPECT_EQ(h.Feed(bytes), c.events) << "one byte per read";
+  }
+}
+
 }  // namespace
 }  // namespace update
