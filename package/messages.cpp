@@ -121,6 +121,14 @@ constexpr std::array<Row, kMessageCount> kCatalogue = {{
      "the instrument off and on again and restart the update with Ok."},
     // MSG_PATH_NOT_AVAILABLE (behind the name of the path)
     {": in dieser Programmversion nicht verfügbar.", ": not available in this program version."},
+    // Basic-Loader terminal.
+    // MSG_TERMFILE_TOO_BIG (X: the file)
+    {"X ist größer als 2500000 Bytes und wird nicht übertragen.\r\nPrüfen Sie das "
+     "Firmware-Paket.",
+     "X is larger than 2500000 bytes and is not sent.\r\nCheck the firmware package."},
+    // MSG_TERM_NO_ANSWER
+    {"Der Basic-Loader des NAME antwortet nicht mehr.",
+     "The NAME's Basic-Loader stopped answering."},
 }};
 
 }  // namespace

@@ -43,6 +43,9 @@ enum MessageId : int32_t {
   MSG_ENTRY_REFUSED,
   MSG_LINE_NOISE,
   MSG_PATH_NOT_AVAILABLE,
+  // Basic-Loader terminal.
+  MSG_TERMFILE_TOO_BIG,
+  MSG_TERM_NO_ANSWER,
   kMessageCount
 };
 

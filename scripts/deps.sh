@@ -3,6 +3,8 @@
 # locales-all: the tests run the updater under a German locale (numbers on the line keep a point).
 updater_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev
   libbenchmark-dev fonts-dejavu-core poppler-utils locales-all)
+# srecord: srec_cat writes the S-record fixtures of the Basic-Loader tests.
+updater_packages+=(srecord)
 
 ensure_packages() {
   local missing=()

@@ -1,6 +1,7 @@
 #include "shell/update_form.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -521,10 +522,15 @@ bool TUpdateForm::eventFilter(QObject* watched, QEvent* event) {
   return false;
 }
 
+void TUpdateForm::Beep() {
+  QApplication::beep();
+}
+
 void TUpdateForm::closeEvent(QCloseEvent* event) {
   StopPanel->show();
   StopPanel->raise();
   StopPanel->repaint();
+  session_->StopLoaders();
   session_->Ports().CloseAll();
   QMainWindow::closeEvent(event);
 }

@@ -33,6 +33,8 @@ class UpdateSession {
   std::string OpenPorts();
   // The OK button: starts a run.
   void PressOk();
+  // Stops what a loader still sends; called before the ports close.
+  void StopLoaders() { paths_.StopTerminal(); }
 
   core::EventCore& Events() { return events_; }
   update::PortTable& Ports() { return ports_; }
