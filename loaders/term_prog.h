@@ -71,7 +71,7 @@ class TTermProg {
   // A block the port refused with a transmit error is offered again this often.
   static constexpr int kTransmitRetries = 3;
   // While the transmitter is busy the block is offered again after this pause (no busy loop).
-  static constexpr uint32_t kBusyPauseMs = 5;
+  static constexpr uint32_t kBusyPauseMs = 10;
   // Nothing from the boot loader and no block taken for this long: it has stopped.
   static constexpr uint32_t kQuietMs = 30000;
 
