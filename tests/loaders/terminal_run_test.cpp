@@ -65,4 +65,19 @@ TEST_F(TerminalRun, InstrumentSilentAfterTheSwitchEndsTheRun) {
   EXPECT_TRUE(view.LogHas(Text(messages::MSG_NO_GREETING)));
 }
 
+TEST_F(TerminalRun, TerminalInstrumentReadsTheOfferedVersionFromTheTerminalFile) {
+  // The main file offers no secondary version; the terminal file's S1 record at 0x4000 does.
+  folder.Write("Sonde.mot", "S0030000FC\nS9030000FC\n");
+  folder.Write("L3_TermL.A37", "S1094000322E31300000F5\r\n" + kTermFile);
+  devices.DeviceTable[0].DeviceNrDef = devices.DeviceTable[0].DeviceNr = "21130.000";
+  devices.DeviceTable[0].SWKenn3 = "S1094000";
+  StartWith(
+      "[identity]\ndevice = 21130.000\n[protocol]\nafter_program = 31\n"
+      "restart_prompt_ms = 300\n[bootloader]\ntarget = basic\n");
+  ASSERT_TRUE(RunUntil([this] { return Ended(); }));
+  EXPECT_TRUE(view.boxes.empty()) << view.boxes[0].text;
+  EXPECT_EQ(engine->Context.NewVer2, 210);
+  EXPECT_EQ(view.finished, 1);
+}
+
 }  // namespace
