@@ -73,7 +73,7 @@ TEST_F(TerminalRun, TerminalInstrumentReadsTheOfferedVersionFromTheTerminalFile)
   devices.DeviceTable[0].SWKenn3 = "S1094000";
   StartWith(
       "[identity]\ndevice = 21130.000\n[protocol]\nafter_program = 31\n"
-      "restart_prompt_ms = 300\n[bootloader]\ntarget = basic\n");
+      "restart_prompt_ms = 300\n[bootloader]\ntarget = basic\nflash_start = 0x4000\n");
   ASSERT_TRUE(RunUntil([this] { return Ended(); }));
   EXPECT_TRUE(view.boxes.empty()) << view.boxes[0].text;
   EXPECT_EQ(engine->Context.NewVer2, 210);
