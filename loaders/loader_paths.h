@@ -4,6 +4,9 @@
 // built keeps the default of update::ProgrammingPaths, which ends the run as a failure.
 #pragma once
 
+#include <memory>
+
+#include "loaders/term_path.h"
 #include "loaders/wince_path.h"
 #include "msp430/msp430_paths.h"
 
@@ -12,7 +15,18 @@ namespace loaders {
 class LoaderPaths : public msp430::Msp430Paths {
  public:
   // --- Basic-Loader terminal ---
+  void StartTerminal(update::UpdateEngine& engine) override {
+    StartTerminalPath(engine, terminal_);
+  }
+  // No more blocks go out; the window calls it before it closes the ports.
+  void StopTerminal() {
+    if (terminal_) StopTermProg(*terminal_);
+  }
 
+ private:
+  std::unique_ptr<TTermProg> terminal_;
+
+ public:
   // --- WinCE transfer ---
   int32_t RunWinCe(update::UpdateEngine& engine, const std::string& file) override {
     return RunWinCeTransfer(engine, file);

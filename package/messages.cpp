@@ -194,6 +194,14 @@ constexpr std::array<Row, kMessageCount> kCatalogue = {{
      "erneut. Schlägt es wieder fehl, wenden Sie sich an den Service.",
      "What to do: switch the instrument off and on again and restart the update with Ok. If it "
      "fails again, contact the service."},
+    // Basic-Loader terminal.
+    // MSG_TERMFILE_TOO_BIG (X: the file)
+    {"X ist größer als 2500000 Bytes und wird nicht übertragen.\r\nPrüfen Sie das "
+     "Firmware-Paket.",
+     "X is larger than 2500000 bytes and is not sent.\r\nCheck the firmware package."},
+    // MSG_TERM_NO_ANSWER
+    {"Der Basic-Loader des NAME antwortet nicht mehr.",
+     "The NAME's Basic-Loader stopped answering."},
 }};
 
 }  // namespace

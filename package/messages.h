@@ -71,6 +71,9 @@ enum MessageId : int32_t {
   MSG_BSL_ADVICE_LINE,
   MSG_BSL_ADVICE_PASSWORD,
   MSG_BSL_ADVICE_MEMORY,
+  // Basic-Loader terminal.
+  MSG_TERMFILE_TOO_BIG,
+  MSG_TERM_NO_ANSWER,
   kMessageCount
 };
 

@@ -5,6 +5,8 @@ updater_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgte
   libbenchmark-dev fonts-dejavu-core poppler-utils locales-all)
 # libudev-dev: the USB details of serial adapters; dpkg-dev and lintian: the install package.
 updater_packages+=(libudev-dev dpkg-dev lintian)
+# srecord: srec_cat writes the S-record fixtures of the Basic-Loader tests.
+updater_packages+=(srecord)
 
 ensure_packages() {
   local missing=()

@@ -124,6 +124,11 @@ void ConsoleView::RunFinished() {
   End(Outcome::Success);
 }
 
+void ConsoleView::Beep() {
+  std::fputc('\a', out_);
+  std::fflush(out_);
+}
+
 void ConsoleView::End(Outcome outcome) {
   if (outcome_ != Outcome::Running) return;
   outcome_ = outcome;

@@ -36,6 +36,8 @@ class ConsoleView : public update::UpdateView {
   void EnableProgrammingMenu() override {}
   void CloseWindow() override;
   void RunFinished() override;
+  // The terminal bell.
+  void Beep() override;
 
   // Every log entry also goes to trace (with the debug log on: each command and answer).
   void SetTrace(std::FILE* trace) { trace_ = trace; }

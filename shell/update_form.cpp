@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -527,10 +528,15 @@ bool TUpdateForm::eventFilter(QObject* watched, QEvent* event) {
   return false;
 }
 
+void TUpdateForm::Beep() {
+  QApplication::beep();
+}
+
 void TUpdateForm::closeEvent(QCloseEvent* event) {
   StopPanel->show();
   StopPanel->raise();
   StopPanel->repaint();
+  session_->StopLoaders();
   session_->Ports().CloseAll();
   QMainWindow::closeEvent(event);
 }

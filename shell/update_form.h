@@ -80,6 +80,7 @@ class TUpdateForm : public QMainWindow, public update::UpdateView {
   void SetSecTimerRunning(bool running) override;
   void EnableProgrammingMenu() override;
   void CloseWindow() override;
+  void Beep() override;
 
   void OkBitBtnClick();
   void SecTimerTimer();

@@ -36,6 +36,7 @@ UpdateSession::UpdateSession(core::WindowSystem& windows, update::UpdateView& vi
 
 UpdateSession::~UpdateSession() {
   windows_.SetMessageHandler(nullptr);
+  StopLoaders();
   ports_.CloseAll();
 }
 

@@ -36,6 +36,8 @@ class UpdateSession {
   std::vector<std::string> PortNotes() const;
   // The OK button: starts a run.
   void PressOk();
+  // Stops what a loader still sends; called before the ports close.
+  void StopLoaders() { paths_.StopTerminal(); }
 
   core::EventCore& Events() { return events_; }
   update::PortTable& Ports() { return ports_; }

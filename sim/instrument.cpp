@@ -268,7 +268,9 @@ void Instrument::StartProgram(int64_t us) {
   At(us, [this](int64_t t) {
     listen_.erase(listen_.upper_bound(t), listen_.end());  // the old mode's plans are void
     ++record_.programStarts;
-    if (memory_ && memory_->Word(0xFFFE) == 0xFFFF) {
+    // An MSP430 without its reset vector does not run; the Basic-Loader's parts have none there.
+    const bool msp430 = profile_.bootLoader.target != TargetKind::Basic;
+    if (memory_ && msp430 && memory_->Word(0xFFFE) == 0xFFFF) {
       Note("reset vector erased: the program does not run", t);
       Switch(std::make_unique<DeadMode>(static_cast<Link&>(*this), t), t);
       return;

@@ -1,5 +1,7 @@
 #include "sim/normal_mode.h"
 
+#include "sim/basic_loader.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -36,9 +38,13 @@ std::string SafeRelativePath(const std::string& name) {
   return flush() ? path : "";
 }
 
-NormalMode::NormalMode(Machine& machine, bool restarted, int64_t nowUs) : m_(machine) {
+NormalMode::NormalMode(Machine& machine, bool restarted, int64_t nowUs)
+    : m_(machine), listenLine_(machine.profile.line) {
   if (m_.profile.wince.receiver) wince_ = std::make_unique<WinCeReceiver>(m_);
-  m_.link.Listen(m_.profile.line, nowUs);
+  // The new firmware a Basic-Loader started keeps the loader's speed: the host stays there.
+  if (restarted && m_.profile.bootLoader.target == TargetKind::Basic)
+    listenLine_.baud = BasicLoader::kBaud;
+  m_.link.Listen(listenLine_, nowUs);
   if (restarted) {
     awaitingHostLine_ = true;
     OnHostLine(nowUs);
@@ -46,7 +52,7 @@ NormalMode::NormalMode(Machine& machine, bool restarted, int64_t nowUs) : m_(mac
 }
 
 void NormalMode::OnHostLine(int64_t nowUs) {
-  if (!awaitingHostLine_ || !Matches(m_.profile.line, m_.link.HostLine(), m_.profile.checkFormat))
+  if (!awaitingHostLine_ || !Matches(listenLine_, m_.link.HostLine(), m_.profile.checkFormat))
     return;
   awaitingHostLine_ = false;
   m_.link.Note("host line back at " + Describe(m_.link.HostLine()), nowUs);
@@ -148,6 +154,8 @@ NormalMode::Lines NormalMode::Answer(const std::string& command, const std::stri
   } else if (command == "A.6162") {
     m_.record.airPressure = argument;
   }
+  if (command == "A.2005" && m_.profile.bootLoader.target == TargetKind::Basic && m_.memory)
+    return BasicEntry(nowUs);
   auto reply = m_.profile.replies.find(command);
   if (reply != m_.profile.replies.end()) return ReplyLines(reply->second);
   if (Contains(m_.profile.entryCommands, command) || Contains(m_.profile.altCommands, command))
@@ -202,6 +210,15 @@ NormalMode::Lines NormalMode::Entry(const std::string& command, const std::strin
   std::string answer = m_.profile.entryAnswer.empty() ? command : m_.profile.entryAnswer;
   int64_t at = nowUs + int64_t{m_.profile.answerDelayMs} * 1000;
   Send({{answer}}, at);
+  m_.link.Listen(LineSettings{}, nowUs);
+  m_.enterBootLoader(m_.link.OutputEndUs() + int64_t{m_.profile.bootLoader.startMs} * 1000);
+  return {};
+}
+
+NormalMode::Lines NormalMode::BasicEntry(int64_t nowUs) {
+  ++m_.record.bootLoaderEntries;
+  entered_ = true;
+  Send({{m_.profile.prompt}}, nowUs + int64_t{m_.profile.answerDelayMs} * 1000);
   m_.link.Listen(LineSettings{}, nowUs);
   m_.enterBootLoader(m_.link.OutputEndUs() + int64_t{m_.profile.bootLoader.startMs} * 1000);
   return {};

@@ -41,6 +41,8 @@ class NormalMode : public Mode {
   Lines Entry(const std::string& command, const std::string& argument, bool hasArgument,
               int64_t nowUs);
   Lines PasswordWord() const;
+  // "A.2005" with a Basic-Loader: the prompt, then the loader takes over.
+  Lines BasicEntry(int64_t nowUs);
   Lines FileCommand(const std::string& command, const std::string& argument);
   void AppendExtras(const std::string& command, Lines& lines) const;
   void Send(const Lines& lines, int64_t atUs);
@@ -59,6 +61,8 @@ class NormalMode : public Mode {
   bool awaitingHostLine_ = false;
   std::optional<size_t> openFile_;        // index into the record's files
   std::unique_ptr<WinCeReceiver> wince_;  // with the profile's WinCE receiver switched on
+  // The speed it listens and answers at: the profile's, or after the Basic-Loader the loader's.
+  LineSettings listenLine_;
 };
 
 // A relative path made of the name's parts (separated by "\" or "/"); empty when the name has

@@ -266,6 +266,8 @@ const std::map<std::string, Setter>& Keys() {
         p.bootLoader.target = TargetKind::Classic;
       else if (s == "f5xx")
         p.bootLoader.target = TargetKind::F5xx;
+      else if (s == "basic")
+        p.bootLoader.target = TargetKind::Basic;
       else
         return false;
       return true;
@@ -348,6 +350,24 @@ const std::map<std::string, Setter>& Keys() {
       p.wince.badBlockAnswer = v;
       return true;
     };
+    k["bootloader.basic_version"] = [](const std::string& v, Profile& p) {
+      if (v != "1.01" && v != "1.02") return false;
+      p.bootLoader.basicVersion = v;
+      return true;
+    };
+    k["bootloader.flash_banks"] = BlInt(&BootLoaderProfile::flashBanks, 1, 2);
+    k["bootloader.defect_text"] = [](const std::string& v, Profile& p) {
+      if (v != "S-Record defect!" && v != "Record defekt!") return false;
+      p.bootLoader.defectText = v;
+      return true;
+    };
+    k["bootloader.programmed"] = [](const std::string& v, Profile& p) {
+      const std::string s = Lower(v);
+      if (s != "text" && s != "bytes") return false;
+      p.bootLoader.programmedBytes = s == "bytes";
+      return true;
+    };
+    k["bootloader.flash_start"] = BlInt(&BootLoaderProfile::flashStart, 0, 0xFFFFF);
     AddFaultKeys(k, "faults", &Profile::faults);
     AddFaultKeys(k, "bootloader_faults", &Profile::bootLoaderFaults);
     return k;

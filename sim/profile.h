@@ -35,7 +35,7 @@ struct FaultPlan {
   int disconnect = 0;  // the line goes away after the answer to this unit; 0 = never
 };
 
-enum class TargetKind { None, Classic, F5xx };
+enum class TargetKind { None, Classic, F5xx, Basic };
 enum class WrongPassword { NakLater, MassErase };
 // What the target's flash holds at the start: an older firmware over all of it, or only the
 // initial firmware's code and reset vector in otherwise erased flash.
@@ -61,6 +61,12 @@ struct BootLoaderProfile {
   int passwordBytes = 32;
   std::vector<uint8_t> versionBytes = {0x00, 0x01, 0x01, 0x01};
   std::vector<uint8_t> deviceId = {0x05, 0x80, 0x13, 0x10};
+  // Basic-Loader (S-records)
+  std::string basicVersion = "1.02";
+  int flashBanks = 1;
+  std::string defectText = "S-Record defect!";
+  bool programmedBytes = false;  // "programmed" as the bytes A1 48 20 14 instead of the text
+  uint32_t flashStart = 0xE0000;
 };
 
 // The receiver of the WinCE file transfer, part of the normal command mode when switched on.

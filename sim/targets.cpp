@@ -1,5 +1,8 @@
 #include "sim/targets.h"
 
+#include <algorithm>
+
+#include "sim/basic_loader.h"
 #include "sim/classic_bsl.h"
 #include "sim/f5xx_bsl.h"
 
@@ -26,6 +29,12 @@ std::unique_ptr<Memory> MakeTargetMemory(const BootLoaderProfile& p) {
   } else if (p.target == TargetKind::F5xx) {
     memory = std::make_unique<Memory>(F5xxMemory(p.flashEnd ? p.flashEnd : 0x25BFF, p.deviceId));
     LoadFirmware(p, *memory, 0x5C00);
+  } else if (p.target == TargetKind::Basic) {
+    const uint32_t start = p.flashStart;
+    const uint32_t end = p.flashEnd ? p.flashEnd : 0xFFFFF;
+    memory = std::make_unique<Memory>(
+        Memory({{start, std::max(start, end), Region::Kind::MainFlash, 0x1000}}));
+    LoadFirmware(p, *memory, start);
   }
   return memory;
 }
@@ -37,6 +46,8 @@ std::unique_ptr<Mode> MakeTarget(Machine& machine, int64_t nowUs) {
       return std::make_unique<ClassicBsl>(machine, nowUs);
     case TargetKind::F5xx:
       return std::make_unique<F5xxBsl>(machine, nowUs);
+    case TargetKind::Basic:
+      return std::make_unique<BasicLoader>(machine, nowUs);
     case TargetKind::None:
       break;
   }

@@ -56,6 +56,9 @@ class UpdateEngine {
   void ProgrammingFailed(int32_t code);
   // Ends the run as a failure with a catalogue message (log and error box); OK starts anew.
   void RunFailed(messages::MessageId why);
+  // Waits, bounded, for the instrument's next words: the new firmware's greeting after a
+  // programming, or the prompt that answers a switch to a loader.
+  void AwaitGreeting();
 
   // How long the new firmware may take to greet after a programming: a slow instrument
   // restarts within a few seconds.
@@ -143,7 +146,6 @@ class UpdateEngine {
   // Runs an MSP430 loader job; on success the run waits (bounded) for the instrument's greeting,
   // on failure the programming fails with failCode.
   void RunLoader(const Msp430Call& call, int32_t failCode);
-  void AwaitGreeting();
   void StopGreetingTimer();
   void ReportProgrammingFailure(int32_t code);
 

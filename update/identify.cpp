@@ -19,7 +19,8 @@ namespace {
 
 constexpr char kNoSensorQuestion[] =
     "kein digitaler Sensor angeschlossen ?\r\n\r\nTrotzdem fortfahren ?";
-constexpr char kTerminalFile[] = "l3_terml.a37";
+// Spelled as the package holds it: a file system that tells case apart finds it only so.
+constexpr char kTerminalFile[] = "L3_TermL.A37";
 
 bool Contains(const std::string& text, const std::string& part) {
   return core::FindText(text, part) > 0;

@@ -216,6 +216,7 @@ void UpdateEngine::StartSecondaryRoute() {
   view_.SetStatusPanel(3, "Version " + Context.OfferedVersion2);
   events_.wait.DelayTime(2000, true);
   Send(cmd::kSecondaryRoute);
+  AwaitGreeting();
 }
 
 void UpdateEngine::ReportNotFound() {

@@ -54,6 +54,8 @@ class UpdateView {
   virtual void CloseWindow() = 0;
   // A run has ended with the success message.
   virtual void RunFinished() {}
+  // One audible signal (a finished programming).
+  virtual void Beep() {}
 
   void ShowError(std::string_view caption, std::string_view text) {
     ShowMessage(BoxIcon::Error, BoxButtons::Ok, caption, text);

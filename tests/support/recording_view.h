@@ -34,6 +34,7 @@ struct RecordingView : update::UpdateView {
   int repaints = 0;
   int closed = 0;
   int finished = 0;
+  int beeps = 0;
   std::vector<Box> boxes;
   std::deque<bool> answers;  // scripted answers of Yes/No boxes
 
@@ -69,6 +70,7 @@ struct RecordingView : update::UpdateView {
   void EnableProgrammingMenu() override { programmingMenu = true; }
   void CloseWindow() override { ++closed; }
   void RunFinished() override { ++finished; }
+  void Beep() override { ++beeps; }
 
   bool LogHas(const std::string& part) const {
     for (const std::string& line : log) {
