@@ -5,6 +5,7 @@
 #pragma once
 
 #include "msp430/msp430_paths.h"
+#include "update/external_loader.h"
 
 namespace loaders {
 
@@ -15,6 +16,14 @@ class LoaderPaths : public msp430::Msp430Paths {
   // --- WinCE transfer ---
 
   // --- External loader programs ---
+
+  // The program (or M16 loader library) of the engine's device kind, with the port handed
+  // over while it runs; 0 when the file was programmed.
+  int32_t RunExternalLoader(update::UpdateEngine& engine, const std::string& file) override {
+    return update::ExternalLoaders(engine, ExternalLoaderSetup).Run(file);
+  }
+  // Where the programs are and how they are started; the defaults are the system's.
+  update::ExternalLoaderSetup ExternalLoaderSetup;
 
   // --- Programming from the boot loader, further files, retry, air pressure ---
 
