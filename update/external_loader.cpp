@@ -98,6 +98,11 @@ int32_t ExternalLoaders::Run(const std::string& fileName) {
                                                   &ExternalLoaders::RunPic32Loader};
   const int32_t index = engine_.Devices().DeviceKind / 2;
   if (index < 0 || index >= static_cast<int32_t>(std::size(kLoaderLaunchers))) {
+    const int32_t language = engine_.Language();
+    engine_.View().AppendLog(
+        std::string(messages::LanguageRow(language) == 1 ? "External loader"
+                                                         : "Externes Ladeprogramm") +
+        std::string(messages::Text(messages::MSG_PATH_NOT_AVAILABLE, language)));
     return kLaunchFailed;
   }
   return (this->*kLoaderLaunchers[index])(fileName);
