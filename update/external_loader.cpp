@@ -259,6 +259,7 @@ bool ExternalLoaders::HandOverPort() {
   serial::TComPort* port = engine_.ActiveComPort();
   if (!port) return false;
   port->SaveLastV24Parameter();
+  savedLine_ = port->LoadV24Parameter();
   port->Close();
   return true;
 }
@@ -270,7 +271,9 @@ void ExternalLoaders::TakeBackPort(int32_t result, bool startMode2Line) {
   if (startMode2Line && engine_.Devices().StartMode == 2 && result == 0) {
     port->ChangeV24Parameter(serial::B__9600, serial::S_2, serial::NoParity, true);
   } else {
-    port->LoadLastV24Parameter();
+    // Opening forgets the line saved with SaveLastV24Parameter and sets the port's recorded
+    // parameters: the line the instrument was found on is put back as it was.
+    port->SaveV24Parameter(&savedLine_);
   }
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/window_system.h"
+#include "serial/line_config.h"
 #include "update/hex_load.h"
 #include "update/process.h"
 #include "update/shared_library.h"
@@ -91,7 +92,8 @@ class ExternalLoaders {
   int32_t AwaitExit(ChildProcess& child, const std::string& name);
   // Saves the line and closes the port; false (nothing closed) without a port.
   bool HandOverPort();
-  // Reopens the port and restores the line (9600 8N2 after a success in StartMode 2).
+  // Reopens the port and restores the line saved before (9600 8N2 after a success in StartMode
+  // 2).
   void TakeBackPort(int32_t result, bool startMode2Line);
   std::unique_ptr<THexLoad> MakeM16Loader();
   void Log(int id, const std::vector<std::string>& values);
@@ -101,6 +103,7 @@ class ExternalLoaders {
   ExternalLoaderSetup setup_;
   std::filesystem::path folder_;
   std::unique_ptr<core::WindowTimer> titleTimer_;
+  serial::LineConfig savedLine_;
 };
 
 }  // namespace update

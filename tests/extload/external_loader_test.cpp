@@ -33,6 +33,7 @@ class RecordingPort : public serial::TComPort {
   serial::PortHandle Open(core::WindowSystem*, int32_t port, bool) override {
     calls_.push_back("open " + std::to_string(port));
     open_ = true;
+    line_.BaudRate = 4800;  // opening sets the recorded parameters
     return 1;
   }
   void Close() override {
@@ -42,6 +43,14 @@ class RecordingPort : public serial::TComPort {
   bool Opened() const override { return open_; }
   void SaveLastV24Parameter() override { calls_.push_back("save"); }
   void LoadLastV24Parameter() override { calls_.push_back("load"); }
+  serial::LineConfig LoadV24Parameter() override { return line_; }
+  bool SaveV24Parameter(const serial::LineConfig* config) override {
+    // The instrument was found at 9600 baud.
+    calls_.push_back(config->BaudRate == 9600 ? "restore" : "restore other");
+    line_ = *config;
+    return true;
+  }
+  void FoundAt9600() { line_.BaudRate = 9600; }
   bool ChangeV24Parameter(serial::BaudTag baud, serial::StopBitTag stopBits,
                           serial::ParitaetTag parity, bool) override {
     const bool normal =
@@ -53,6 +62,7 @@ class RecordingPort : public serial::TComPort {
  private:
   std::vector<std::string>& calls_;
   bool open_ = false;
+  serial::LineConfig line_;
 };
 
 // Starts nothing: each "program" ends after runMs of virtual time with the next scripted exit
@@ -123,6 +133,7 @@ class ExternalLoaderTest : public ::testing::Test {
     table.push_back(std::move(owned));
     ports.AdoptPorts(std::move(table), {1});
     portCalls.clear();
+    port->FoundAt9600();
     engine = std::make_unique<update::UpdateEngine>(events, view, settings, devices, ports,
                                                     std::vector<std::string>{});
     launcher = std::make_unique<ScriptedLauncher>(windows, *port);
@@ -288,7 +299,7 @@ TEST_P(ExitCodes, DecideTheRunsTheResultAndTheLineAfterwards) {
   EXPECT_EQ(view.log.empty(), c.result == 0) << (view.log.empty() ? "" : view.log.back());
 }
 
-const char* kRestored = "load";
+const char* kRestored = "restore";
 const char* kNormalLine = "change 9600 8N2";
 
 INSTANTIATE_TEST_SUITE_P(
@@ -375,7 +386,7 @@ TEST_P(LaunchFailure, IsReportedNeverRetriedAndNeverASuccess) {
   }
 }
 
-const std::vector<std::string> kHandedBack = {"save", "close", "open 0", "load"};
+const std::vector<std::string> kHandedBack = {"save", "close", "open 0", "restore"};
 
 INSTANTIATE_TEST_SUITE_P(
     Table, LaunchFailure,
@@ -509,7 +520,7 @@ TEST_F(LibraryPath, TakesThePlaceOfTheProgram) {
   EXPECT_TRUE(launcher->started.empty());
   EXPECT_THAT(libraryCalls,
               ElementsAre("Init 4", "call", "call", "Program", "call", "call", "call"));
-  EXPECT_EQ(portCalls, (std::vector<std::string>{"save", "close", "open 3", "load"}));
+  EXPECT_EQ(portCalls, (std::vector<std::string>{"save", "close", "open 3", "restore"}));
   EXPECT_EQ(view.maximum, 105);
   EXPECT_EQ(view.position, 105);
   EXPECT_THAT(view.titles, ::testing::Contains("Update [ 100.0 %]"));
