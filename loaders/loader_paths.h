@@ -9,6 +9,7 @@
 #include "loaders/term_path.h"
 #include "loaders/wince_path.h"
 #include "msp430/msp430_paths.h"
+#include "update/external_loader.h"
 
 namespace loaders {
 
@@ -23,10 +24,6 @@ class LoaderPaths : public msp430::Msp430Paths {
     if (terminal_) StopTermProg(*terminal_);
   }
 
- private:
-  std::unique_ptr<TTermProg> terminal_;
-
- public:
   // --- WinCE transfer ---
   int32_t RunWinCe(update::UpdateEngine& engine, const std::string& file) override {
     return RunWinCeTransfer(engine, file);
@@ -34,9 +31,20 @@ class LoaderPaths : public msp430::Msp430Paths {
 
   // --- External loader programs ---
 
+  // The program (or M16 loader library) of the engine's device kind, with the port handed
+  // over while it runs; 0 when the file was programmed.
+  int32_t RunExternalLoader(update::UpdateEngine& engine, const std::string& file) override {
+    return update::ExternalLoaders(engine, ExternalLoaderSetup).Run(file);
+  }
+  // Where the programs are and how they are started; the defaults are the system's.
+  update::ExternalLoaderSetup ExternalLoaderSetup;
+
   // --- Programming from the boot loader, further files, retry, air pressure ---
 
   // ---
+
+ private:
+  std::unique_ptr<TTermProg> terminal_;
 };
 
 }  // namespace loaders

@@ -202,6 +202,33 @@ constexpr std::array<Row, kMessageCount> kCatalogue = {{
     // MSG_TERM_NO_ANSWER
     {"Der Basic-Loader des NAME antwortet nicht mehr.",
      "The NAME's Basic-Loader stopped answering."},
+    // External loader programs and the M16 loader library. Each X is filled in order.
+    // MSG_LOADER_MISSING (X: the program, X: the folder searched)
+    {"Das Ladeprogramm X ist im Ordner X nicht vorhanden.",
+     "The loader program X is not in the folder X."},
+    // MSG_LOADER_NO_WINE (X: the program, X: the folder)
+    {"Das Ladeprogramm X im Ordner X ist ein Windows-Programm, und wine ist nicht installiert.",
+     "The loader program X in the folder X is a Windows program, and wine is not installed."},
+    // MSG_LOADER_NOT_STARTED (X: the program, X: the folder, X: the system's reason)
+    {"Das Ladeprogramm X im Ordner X lässt sich nicht starten: X",
+     "The loader program X in the folder X cannot be started: X"},
+    // MSG_LOADER_TIMEOUT (X: the program, X: minutes)
+    {"Das Ladeprogramm X ist nach X Minuten nicht fertig und wurde beendet.",
+     "The loader program X had not finished after X minutes and was ended."},
+    // MSG_LOADER_EXIT_CODE (X: the program, X: its exit code)
+    {"Das Ladeprogramm X meldet den Fehlercode X.", "The loader program X reports error code X."},
+    // MSG_LOADER_PORT_NUMBER (X: the program, X: the instrument's port)
+    {"Das Ladeprogramm X kann nur COM1 bis COM9 benutzen; das Gerät ist an X angeschlossen.",
+     "The loader program X can only use COM1 to COM9; the instrument is connected to X."},
+    // MSG_M16_ENTRY_MISSING (X: the library, X: the entry point)
+    {"Der Ladebibliothek X fehlt der Einsprungpunkt X.",
+     "The loader library X lacks the entry point X."},
+    // MSG_M16_FILE_NAME (X: the file name)
+    {"Der Dateiname X ist für die Ladebibliothek zu lang (höchstens 79 Zeichen).",
+     "The file name X is too long for the loader library (79 characters at most)."},
+    // MSG_M16_STAGE_FAILED (X: the library's call)
+    {"Die Programmierung über die Ladebibliothek ist bei X fehlgeschlagen.",
+     "Programming through the loader library failed at X."},
 }};
 
 }  // namespace

@@ -74,6 +74,16 @@ enum MessageId : int32_t {
   // Basic-Loader terminal.
   MSG_TERMFILE_TOO_BIG,
   MSG_TERM_NO_ANSWER,
+  // External loader programs and the M16 loader library.
+  MSG_LOADER_MISSING,
+  MSG_LOADER_NO_WINE,
+  MSG_LOADER_NOT_STARTED,
+  MSG_LOADER_TIMEOUT,
+  MSG_LOADER_EXIT_CODE,
+  MSG_LOADER_PORT_NUMBER,
+  MSG_M16_ENTRY_MISSING,
+  MSG_M16_FILE_NAME,
+  MSG_M16_STAGE_FAILED,
   kMessageCount
 };
 
