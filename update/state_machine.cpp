@@ -241,7 +241,8 @@ void UpdateEngine::OnWinCe(const core::EventRecord&) {
   const size_t first = static_cast<size_t>(std::max(run_.StartupFirst, 0));
   // Only a list that holds the start-up program loses its entries: an instrument that reports
   // a start-up version must not cost a list without one its first file.
-  const bool listHoldsStartup = first < list.size() && Contains(list[first], kStartupProgramFile);
+  const bool listHoldsStartup =
+      first < list.size() && list[first].find(kStartupProgramFile) != std::string::npos;
   if (Context.StartupVer >= Context.OfferedStartupVer && Context.StartupVer > 0 &&
       listHoldsStartup) {
     // The start-up program in the instrument is current: its files are not sent again.
