@@ -3,6 +3,8 @@
 # locales-all: the tests run the updater under a German locale (numbers on the line keep a point).
 updater_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev
   libbenchmark-dev fonts-dejavu-core poppler-utils locales-all)
+# The fuzz harnesses (fuzz.sh): clang with its libFuzzer and sanitizer runtimes.
+updater_packages+=(clang libclang-rt-dev)
 
 ensure_packages() {
   local missing=()
