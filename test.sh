@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: first a normal build, then the suite again with
-# AddressSanitizer and UndefinedBehaviorSanitizer, and the serial tests with ThreadSanitizer.
+# AddressSanitizer and UndefinedBehaviorSanitizer, the tests that run threads with
+# ThreadSanitizer, and every fuzz harness briefly.
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/deps.sh
@@ -28,4 +29,8 @@ ASAN_OPTIONS=detect_leaks=1 run_suite build-asan "" "" -DCMAKE_BUILD_TYPE=Debug 
 echo "== ThreadSanitizer (tests labelled serial)"
 run_suite build-tsan "-L serial" "serial_parameter_test serial_port_test serial_port_table_test" \
   -DCMAKE_BUILD_TYPE=Debug -DUPDATER_TSAN=ON -DUPDATER_BENCH=OFF
+# Every fuzz harness for a few seconds (its kept inputs replayed first), so a regression in a
+# parser or a loader shows here.
+echo "== fuzz harnesses (briefly)"
+./fuzz.sh 5
 echo "all suites passed"

@@ -7,6 +7,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -119,6 +121,11 @@ void RunLoader(Input& input, const std::vector<msp430_test::Section>& image) {
   {
     Loader loader(msp430::LoaderHost{bench.events, port, bench.context, bench.view, 0, 0, {}, {}});
     result = loader.Execute(0, file, true, false);
+  }
+  // FUZZ_VERBOSE=1 tells how a run ended, for replaying a single input.
+  if (std::getenv("FUZZ_VERBOSE")) {
+    std::fprintf(stderr, "result %d, %zu writes, answers made up: %d, boxes: %d\n", result,
+                 port.writes.size(), bootLoader.madeUp ? 1 : 0, bench.view.boxes);
   }
   if (result != 0 && result != 1) Fail();
   if (result == 0 && bench.view.boxes == 0) Fail();  // a failure the user never hears of
