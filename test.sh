@@ -29,6 +29,12 @@ ASAN_OPTIONS=detect_leaks=1 run_suite build-asan "" "" -DCMAKE_BUILD_TYPE=Debug 
 echo "== ThreadSanitizer (tests labelled serial)"
 run_suite build-tsan "-L serial" "serial_parameter_test serial_port_test serial_port_table_test" \
   -DCMAKE_BUILD_TYPE=Debug -DUPDATER_TSAN=ON -DUPDATER_BENCH=OFF
+# update-cli runs the port's receive and transmit threads beside its event loop: the whole
+# updates end to end with update-cli built for ThreadSanitizer (a report makes it exit with 66,
+# which fails the run).
+echo "== ThreadSanitizer (update-cli end to end)"
+run_suite build-tsan "-R LoaderEndToEnd|LoaderFailure" "update-cli instrument-sim loader_e2e_tests" \
+  -DCMAKE_BUILD_TYPE=Debug -DUPDATER_TSAN=ON -DUPDATER_BENCH=OFF
 # Every fuzz harness for a few seconds (its kept inputs replayed first), so a regression in a
 # parser or a loader shows here.
 echo "== fuzz harnesses (briefly)"
