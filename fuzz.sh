@@ -42,7 +42,8 @@ for h in "${harnesses[@]}"; do
   echo "== $h (${seconds} s)"
   # A loader run that takes seconds of real time is a hang.
   if "$build/fuzz/$h" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
-    -artifact_prefix="$build/findings/$h-" "$corpus" "fuzz/corpus/$h" >"$log" 2>&1; then
+    -artifact_prefix="$build/findings/$h-" "$corpus" $(ls -d "fuzz/corpus/$h" 2>/dev/null) \
+    >"$log" 2>&1; then
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
     summary+=("$h: ${runs:-?} executions")
   else
