@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: first a normal build, then the suite again with
-# AddressSanitizer and UndefinedBehaviorSanitizer, and the serial tests with ThreadSanitizer.
+# AddressSanitizer and UndefinedBehaviorSanitizer, the tests that run threads with
+# ThreadSanitizer, and every fuzz harness briefly.
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/deps.sh
@@ -34,4 +35,14 @@ run_suite build-tsan "-L serial" "serial_parameter_test serial_port_test serial_
 echo "== ThreadSanitizer (tests labelled worker)"
 run_suite build-tsan "-L worker" "hex_load_tests m16_stand_in" \
   -DCMAKE_BUILD_TYPE=Debug -DUPDATER_TSAN=ON -DUPDATER_BENCH=OFF
+# update-cli runs the port's receive and transmit threads beside its event loop: the whole
+# updates end to end with update-cli built for ThreadSanitizer (a report makes it exit with 66,
+# which fails the run).
+echo "== ThreadSanitizer (update-cli end to end)"
+run_suite build-tsan "-R LoaderEndToEnd|LoaderFailure" "update-cli instrument-sim loader_e2e_tests" \
+  -DCMAKE_BUILD_TYPE=Debug -DUPDATER_TSAN=ON -DUPDATER_BENCH=OFF
+# Every fuzz harness for a few seconds (its kept inputs replayed first), so a regression in a
+# parser or a loader shows here.
+echo "== fuzz harnesses (briefly)"
+./fuzz.sh 5
 echo "all suites passed"

@@ -107,6 +107,12 @@ std::string Utf8ToCp1252(std::string_view text) {
       out.push_back(static_cast<char>(cp));
       continue;
     }
+    // The bytes the code page leaves undefined were read as the code points of the same value:
+    // they go back as they came, so a rewrite keeps them.
+    if (cp >= 0x80 && cp < 0xA0 && kHigh[cp - 0x80] == 0) {
+      out.push_back(static_cast<char>(cp));
+      continue;
+    }
     char mapped = '?';
     for (size_t k = 0; k < kHigh.size(); ++k) {
       if (kHigh[k] != 0 && kHigh[k] == cp) mapped = static_cast<char>(0x80 + k);

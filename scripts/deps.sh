@@ -7,6 +7,8 @@ updater_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgte
 updater_packages+=(libudev-dev dpkg-dev lintian)
 # srecord: srec_cat writes the S-record fixtures of the Basic-Loader tests.
 updater_packages+=(srecord)
+# The fuzz harnesses (fuzz.sh): clang with its libFuzzer and sanitizer runtimes.
+updater_packages+=(clang libclang-rt-dev)
 
 ensure_packages() {
   local missing=()

@@ -54,5 +54,13 @@ TEST(Text, WideConversionsAndCodePage) {
   EXPECT_EQ(Utf8ToCp1252(Cp1252ToUtf8("\xDC\xD6\xC4\xDF")), "\xDC\xD6\xC4\xDF");
 }
 
+// A package file read and written back keeps every byte, also the five the code page leaves
+// undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D).
+TEST(Text, EveryCodePageByteSurvivesTheRoundTrip) {
+  std::string bytes;
+  for (int b = 1; b < 256; ++b) bytes.push_back(static_cast<char>(b));
+  EXPECT_EQ(Utf8ToCp1252(Cp1252ToUtf8(bytes)), bytes);
+}
+
 }  // namespace
 }  // namespace core

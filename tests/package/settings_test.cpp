@@ -313,6 +313,21 @@ TEST(WriteSettings, KeepsUnknownLinesAndUmlautsInTheirPlaces) {
   }
 }
 
+// Switching the language rewrites the file: a version text with bytes the code page leaves
+// undefined stays as it was, byte for byte.
+TEST(WriteSettings, LanguageSwitchKeepsEveryByteOfTheVersion) {
+  NoSettingsFolder noFolder;
+  test::TempFolder folder;
+  folder.Write("Update.ini", "Language=0\r\nVersion=1.0\x81\x8D\x8F\x90\x9D\xE4\r\n");
+  test::RecordingReport report;
+  Settings settings;
+  ASSERT_EQ(ReadSettings(folder.Path(), settings, report), 0);
+  settings.LanguageIndex = 1;
+  ASSERT_EQ(WriteSettings(folder.Path(), settings, report), 0);
+  EXPECT_EQ(ReadBytes(folder.Path() / "Update.ini"),
+            "Language=1\r\nVersion=1.0\x81\x8D\x8F\x90\x9D\xE4\r\nBaud=\r\nCom=\r\n");
+}
+
 // Lowers the largest file this process may write, so a save fails halfway as on a full disk
 // (root ignores a read-only folder, so that cannot make the failure here).
 class FileSizeLimit {
