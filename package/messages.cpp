@@ -121,6 +121,12 @@ constexpr std::array<Row, kMessageCount> kCatalogue = {{
      "the instrument off and on again and restart the update with Ok."},
     // MSG_PATH_NOT_AVAILABLE (behind the name of the path)
     {": in dieser Programmversion nicht verfügbar.", ": not available in this program version."},
+    // Further files and the air-pressure upload.
+    // MSG_TRANSFER_NO_ANSWER
+    {"Das NAME antwortet nicht mehr, die Übertragung wurde abgebrochen.\r\nSchalten Sie das NAME "
+     "aus und wieder ein und starten Sie das Update mit Ok erneut.",
+     "The NAME stopped answering, the transfer was stopped.\r\nSwitch the NAME off and on again "
+     "and restart the update with Ok."},
 }};
 
 }  // namespace

@@ -43,6 +43,8 @@ enum MessageId : int32_t {
   MSG_ENTRY_REFUSED,
   MSG_LINE_NOISE,
   MSG_PATH_NOT_AVAILABLE,
+  // Further files and the air-pressure upload: the instrument fell silent.
+  MSG_TRANSFER_NO_ANSWER,
   kMessageCount
 };
 
