@@ -30,7 +30,7 @@ constexpr int kExitNotStarted = 2;
 constexpr int kExitTimeout = 3;
 
 constexpr char kHelp[] =
-    "Usage: update-cli [--yes | --no] [--timeout SECONDS] [--trace FILE]\n"
+    "Usage: update-cli [--yes | --no] [--timeout SECONDS] [--trace FILE] [--retry N]\n"
     "\n"
     "Runs one firmware update without a window. Like the window it reads Update.ini and\n"
     "ProgDevice.ini from the current folder and lists the firmware files of the folder the\n"
@@ -42,6 +42,8 @@ constexpr char kHelp[] =
     "  --timeout SECONDS  give up after this long (default 900)\n"
     "  --trace FILE       debug log: every command sent and every answer received (\" <-\")\n"
     "                     is logged, and the whole log is also written to FILE\n"
+    "  --retry N          after a failure press OK again, up to N times (default 0); after a\n"
+    "                     failed programming OK repeats the programming\n"
     "  --help             this text\n"
     "\n"
     "Exit codes: 0 the update succeeded; 1 the run ended without success (refused, declined or\n"
@@ -54,6 +56,7 @@ struct Options {
   bool yes = false;
   int timeoutSeconds = 900;
   std::string traceFile;
+  int retries = 0;
 };
 
 bool ParseOptions(int argc, char* argv[], Options& options) {
@@ -66,6 +69,11 @@ bool ParseOptions(int argc, char* argv[], Options& options) {
     } else if (arg == "--timeout" && i + 1 < argc) {
       options.timeoutSeconds = std::atoi(argv[++i]);
       if (options.timeoutSeconds <= 0) return false;
+    } else if (arg == "--retry" && i + 1 < argc) {
+      char* end = nullptr;
+      const long retries = std::strtol(argv[++i], &end, 10);
+      if (*end != '\0' || end == argv[i] || retries < 0 || retries > 1000) return false;
+      options.retries = static_cast<int>(retries);
     } else if (arg == "--trace" && i + 1 < argc) {
       options.traceFile = argv[++i];
     } else if (arg == "--help") {
@@ -140,7 +148,25 @@ int main(int argc, char* argv[]) {
   }
   view.SetStatusPanel(0, session.OpenPorts());
   if (trace) session.Engine().DebugMode = 1;
-  view.SetOnEnd([](void*) { QCoreApplication::exit(0); }, nullptr);
+  // A failure with retries left is answered with OK, as a user would press it.
+  struct Retry {
+    shell::ConsoleView& view;
+    shell::UpdateSession& session;
+    int left;
+  } retry{view, session, options.retries};
+  view.SetOnEnd(
+      [](void* context) {
+        auto& r = *static_cast<Retry*>(context);
+        if (r.view.Result() == shell::ConsoleView::Outcome::Failed && r.left > 0) {
+          --r.left;
+          r.view.Resume();
+          std::puts("update-cli: pressing OK again");
+          QTimer::singleShot(0, [&r] { r.session.PressOk(); });
+          return;
+        }
+        QCoreApplication::exit(0);
+      },
+      &retry);
 
   // The sequence has no time-out of its own after programming: it waits for the instrument.
   QTimer deadline;
