@@ -206,6 +206,7 @@ ClassicBsl::Answer ClassicBsl::Execute(const Command& f, int64_t nowUs, std::vec
 }
 
 ClassicBsl::Answer ClassicBsl::Password(const Command& f) {
+  ++m_.record.passwordFrames;
   if (f.data.size() != 32) return Answer::Nak;
   bool right = true;
   for (size_t i = 0; i < 32; ++i) right = right && f.data[i] == memory_.Read(0xFFE0 + i);
@@ -232,6 +233,7 @@ bool ClassicBsl::PatchNeeded(uint32_t address, size_t count) const {
 ClassicBsl::Answer ClassicBsl::WriteBlock(const Command& f, int64_t& busyUs) {
   size_t count = f.ll | f.lh << 8;
   if (count == 0 || count != f.data.size() || PatchNeeded(f.address, count)) return Answer::Nak;
+  if (m_.record.passwordFrames <= m_.profile.bootLoaderFaults.failSessions) return Answer::Nak;
   for (size_t i = 0; i < count; ++i) {
     const Region* r = memory_.RegionOf(f.address + static_cast<uint32_t>(i));
     if (!r || r->kind == Region::Kind::Rom) return Answer::Nak;

@@ -72,7 +72,8 @@ bool MenuProgramming::Preset(int32_t row) {
 }
 
 void MenuProgramming::TG480eProgrammingClick(int32_t tag) {
-  if (!Preset(tag)) return;
+  // A boot loader that answers the search more than once is programmed once.
+  if (Active() || !Preset(tag)) return;
   core::EventCore& events = engine_.Events();
   events.queue.PostEvent(ev::kMenuPrompt);
   phase_ = Phase::kMenu;
@@ -87,7 +88,7 @@ void MenuProgramming::TG480eProgrammingClick(int32_t tag) {
 
 void MenuProgramming::BenchXXXClick(int32_t tag) {
   const int32_t row = engine_.State().BenchAnswerChar == kF5xxAnswer ? 1 : tag;
-  if (!Preset(row)) return;
+  if (Active() || !Preset(row)) return;
   core::EventCore& events = engine_.Events();
   engine_.Context.BenchMode = true;
   events.queue.PostEvent(ev::kBenchProgramming);

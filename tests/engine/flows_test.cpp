@@ -39,12 +39,13 @@ std::string Expanded(messages::MessageId id, const update::UpdateEngine& engine)
 struct MenuPaths : RecordingPaths {
   std::vector<std::string> external;
   // The instrument the loader was run for.
-  std::string deviceNumber, deviceName;
+  std::string deviceNumber, deviceName, loaderId;
   int32_t externalResult = 0;
   int32_t RunExternalLoader(update::UpdateEngine& engine, const std::string& file) override {
     external.push_back(file);
     deviceNumber = engine.Context.DeviceNumber;
     deviceName = engine.Context.DeviceNameText;
+    loaderId = engine.Context.LoaderIdText;
     return externalResult;
   }
 };
@@ -278,6 +279,7 @@ class MenuFixture : public FlowFixture {
       entry.ProgFile2 = firmware;
       entry.SWKenn2 = "@F000\r\n";
       entry.ProgDefFile = std::string("row") + std::to_string(row) + ".hex";
+      entry.BootLoadKenn = "TG480E";
       devices.DeviceTable.push_back(entry);
     }
   }
@@ -309,6 +311,50 @@ TEST_F(MenuFixture, MenuEntryProgramsItsRowThroughTheExternalLoader) {
   ASSERT_TRUE(RunUntil([&] { return view.waitPanel; }, 20000));
   EXPECT_TRUE(engine->State().ExternalPending);
   EXPECT_FALSE(engine->Flows().menu.Active());
+}
+
+// An instrument of the menu family that waits in its boot loader answers the search's request
+// frame; its identification text must carry the row's boot-loader mark.
+TEST_F(MenuFixture, SearchFindsTheMenuFamilyInItsBootLoader) {
+  const struct {
+    const char* mark;
+    size_t launches;
+  } cases[] = {{"TG480E", 1}, {"OTHER", 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.mark);
+    firmware = "menu.mot";
+    folder.Write(firmware, FirmwareText("1.30"));
+    ThreeRows();
+    for (auto& entry : devices.DeviceTable) entry.BootLoadKenn = c.mark;
+    devices.DeviceKind = 0;
+    menuPaths = MenuPaths{};
+    view = RecordingView{};
+    Start("[bootloader]\ntarget = frame\nstart_in_bootloader = 1\n");
+    engine->FirmwareFiles = {firmware};
+    engine->SetPaths(&menuPaths);
+    PressOk();
+    ASSERT_TRUE(RunUntil([&] { return !menuPaths.external.empty() || view.okEnabled; }, 30000));
+    RunUntil([] { return false; }, 1000);
+    if (c.launches > 0) {
+      EXPECT_EQ(menuPaths.loaderId, "TG480E-BL 1.00");
+    }
+    EXPECT_EQ(menuPaths.external.size(), c.launches);
+    // Refused: OK is free again and nothing is left on the chain.
+    if (c.launches == 0) {
+      EXPECT_TRUE(view.okEnabled);
+    }
+    EXPECT_EQ(engine->Flows().menu.Active(), false);
+    engine.reset();
+    simPorts.clear();
+  }
+}
+
+TEST_F(MenuFixture, BootLoaderAnsweringTwiceIsProgrammedOnce) {
+  StartMenuFamily();
+  events.queue.PostEvent(ev::kBootFrame, std::string("TG480E-BL"));
+  events.queue.PostEvent(ev::kBootFrame, std::string("TG480E-BL"));
+  events.pump.PumpEvents();
+  EXPECT_EQ(menuPaths.external.size(), 1u);
 }
 
 TEST_F(MenuFixture, FailedLauncherShowsTheAbortTextAndOkRunsItAgain) {
