@@ -223,6 +223,10 @@ ClassicBsl::Answer ClassicBsl::Password(const Command& f) {
   return Answer::Ack;
 }
 
+bool ClassicBsl::FailingSession() const {
+  return m_.record.passwordFrames <= m_.profile.bootLoaderFaults.failSessions;
+}
+
 bool ClassicBsl::PatchNeeded(uint32_t address, size_t count) const {
   if (p_.version != 0x0110) return false;
   for (size_t i = 0; i < count; ++i)
@@ -233,7 +237,7 @@ bool ClassicBsl::PatchNeeded(uint32_t address, size_t count) const {
 ClassicBsl::Answer ClassicBsl::WriteBlock(const Command& f, int64_t& busyUs) {
   size_t count = f.ll | f.lh << 8;
   if (count == 0 || count != f.data.size() || PatchNeeded(f.address, count)) return Answer::Nak;
-  if (m_.record.passwordFrames <= m_.profile.bootLoaderFaults.failSessions) return Answer::Nak;
+  if (FailingSession()) return Answer::Nak;
   for (size_t i = 0; i < count; ++i) {
     const Region* r = memory_.RegionOf(f.address + static_cast<uint32_t>(i));
     if (!r || r->kind == Region::Kind::Rom) return Answer::Nak;
@@ -253,6 +257,7 @@ ClassicBsl::Answer ClassicBsl::ReadBlock(const Command& f, std::vector<uint8_t>&
 }
 
 ClassicBsl::Answer ClassicBsl::Erase(const Command& f, int64_t& busyUs) {
+  if (FailingSession()) return Answer::Nak;
   if (f.ll != 0x02 || f.lh != 0xA5 || !memory_.EraseSegment(f.address)) return Answer::Nak;
   busyUs = kEraseUs;
   return Answer::Ack;

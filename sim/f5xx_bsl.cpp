@@ -263,6 +263,7 @@ F5xxBsl::Result F5xxBsl::WriteBlock(uint32_t address, const std::vector<uint8_t>
 }
 
 F5xxBsl::Result F5xxBsl::Erase(uint32_t address) {
+  if (m_.record.passwordFrames <= m_.profile.bootLoaderFaults.failSessions) return Status(kFailBit);
   if (Protected(address) || !memory_.EraseSegment(address)) return Status(kFailBit);
   return Status(kOk, kEraseUs);
 }

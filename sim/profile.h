@@ -34,7 +34,8 @@ struct FaultPlan {
   int lateMs = 6000;
   int disconnect = 0;  // the line goes away after the answer to this unit; 0 = never
   // Boot loaders: in the first failSessions programming sessions (each begins with an RX
-  // password) every RX data block is refused, so those programmings fail.
+  // password) every segment erase and RX data block is refused, so those programmings fail
+  // and leave the flash as it was.
   int failSessions = 0;
 };
 

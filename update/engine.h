@@ -72,6 +72,8 @@ class UpdateEngine {
   void RetryRun();
   // The external program of the run has stored a firmware; a retry runs the external loader.
   void MarkExternalPending();
+  // A programming from the boot loader has ended: no prompt of the instrument moves a step.
+  void EndSteps();
   // The air-pressure upload moves the row on: -2 value sent, -1 done.
   void SetAirPressureIndex(int32_t index);
   // A programming started from the menus before any port search: the first port of the table

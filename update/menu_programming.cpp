@@ -156,6 +156,8 @@ void MenuProgramming::ProgramBenchFamily() {
 
 void MenuProgramming::OnGreeting() {
   End();
+  // The answer to the end command that FinishRun sends must not open a dialogue.
+  engine_.EndSteps();
   engine_.FinishRun(false);
 }
 

@@ -306,6 +306,10 @@ void UpdateEngine::OnAnswer920(const core::EventRecord&) {
   run_.NotFoundCount = 0;
 }
 
+void UpdateEngine::EndSteps() {
+  MoveTo(SequenceStep::kEnded);
+}
+
 void UpdateEngine::RetryRun() {
   // The programming path of each DeviceKind, taken up again after a failure.
   static constexpr int32_t kRetryEvents[] = {ev::kMenuPrompt, ev::kRepeatMsp430, ev::kStartWinCe,
