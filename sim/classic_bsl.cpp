@@ -195,7 +195,8 @@ ClassicBsl::Answer ClassicBsl::Execute(const Command& f, int64_t nowUs, std::vec
       for (uint32_t a = 0x0FF0; a < 0x1000; ++a) reply.push_back(memory_.Read(a));
       return Answer::Frame;
     case 0x20:
-      return ChangeBaud(f, nowUs);
+      // A failing session keeps 9600 baud, so that the next session can start there.
+      return FailingSession() ? Answer::Nak : ChangeBaud(f, nowUs);
     case 0x21:
       if (p_.version < 0x0212 || f.low != 0 || f.ll > 1) return Answer::Nak;
       offset_ = f.ll;
@@ -224,7 +225,8 @@ ClassicBsl::Answer ClassicBsl::Password(const Command& f) {
 }
 
 bool ClassicBsl::FailingSession() const {
-  return m_.record.passwordFrames <= m_.profile.bootLoaderFaults.failSessions;
+  const int session = m_.record.passwordFrames;
+  return session >= 1 && session <= m_.profile.bootLoaderFaults.failSessions;
 }
 
 bool ClassicBsl::PatchNeeded(uint32_t address, size_t count) const {

@@ -250,7 +250,8 @@ bool F5xxBsl::Protected(uint32_t address) const {
 }
 
 F5xxBsl::Result F5xxBsl::WriteBlock(uint32_t address, const std::vector<uint8_t>& data) {
-  if (m_.record.passwordFrames <= m_.profile.bootLoaderFaults.failSessions)
+  if (m_.record.passwordFrames >= 1 &&
+      m_.record.passwordFrames <= m_.profile.bootLoaderFaults.failSessions)
     return Status(kWriteCheck);
   for (size_t i = 0; i < data.size(); ++i) {
     auto a = address + static_cast<uint32_t>(i);
@@ -263,7 +264,9 @@ F5xxBsl::Result F5xxBsl::WriteBlock(uint32_t address, const std::vector<uint8_t>
 }
 
 F5xxBsl::Result F5xxBsl::Erase(uint32_t address) {
-  if (m_.record.passwordFrames <= m_.profile.bootLoaderFaults.failSessions) return Status(kFailBit);
+  if (m_.record.passwordFrames >= 1 &&
+      m_.record.passwordFrames <= m_.profile.bootLoaderFaults.failSessions)
+    return Status(kFailBit);
   if (Protected(address) || !memory_.EraseSegment(address)) return Status(kFailBit);
   return Status(kOk, kEraseUs);
 }

@@ -293,6 +293,7 @@ namespace {
 TEST(ClassicBsl, FailingSessionsRefuseEveryDataBlock) {
   Rig rig("initial_flash = code_only\n[bootloader_faults]\nfail_sessions = 1\n");
   EXPECT_EQ(rig.Unlock(), kAck);
+  EXPECT_EQ(rig.host->ChangeBaud(0x00, 0xC8, 0), kNak);  // the next session starts at 9600
   EXPECT_EQ(rig.host->Erase(0x2000), kNak);
   EXPECT_EQ(rig.host->Write(0x2000, {1, 2}), kNak);
   EXPECT_EQ(rig.host->Write(0x2002, {3, 4}), kNak);
