@@ -229,6 +229,12 @@ constexpr std::array<Row, kMessageCount> kCatalogue = {{
     // MSG_M16_STAGE_FAILED (X: the library's call)
     {"Die Programmierung über die Ladebibliothek ist bei X fehlgeschlagen.",
      "Programming through the loader library failed at X."},
+    // Further files and the air-pressure upload.
+    // MSG_TRANSFER_NO_ANSWER
+    {"Das NAME antwortet nicht mehr, die Übertragung wurde abgebrochen.\r\nSchalten Sie das NAME "
+     "aus und wieder ein und starten Sie das Update mit Ok erneut.",
+     "The NAME stopped answering, the transfer was stopped.\r\nSwitch the NAME off and on again "
+     "and restart the update with Ok."},
 }};
 
 }  // namespace

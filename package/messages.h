@@ -84,6 +84,8 @@ enum MessageId : int32_t {
   MSG_M16_ENTRY_MISSING,
   MSG_M16_FILE_NAME,
   MSG_M16_STAGE_FAILED,
+  // Further files and the air-pressure upload: the instrument fell silent.
+  MSG_TRANSFER_NO_ANSWER,
   kMessageCount
 };
 

@@ -37,7 +37,7 @@ constexpr int kExitTimeout = 3;
 
 constexpr char kHelp[] =
     "Usage: update-cli [--package FOLDER] [--port DEVICE|COMn] [--yes | --no]\n"
-    "                  [--timeout SECONDS] [--trace FILE]\n"
+    "                  [--timeout SECONDS] [--trace FILE] [--retry N]\n"
     "       update-cli --list-ports\n"
     "\n"
     "Runs one firmware update without a window. It reads Update.ini and ProgDevice.ini of the\n"
@@ -55,6 +55,8 @@ constexpr char kHelp[] =
     "  --timeout SECONDS  give up after this long (default 900)\n"
     "  --trace FILE       debug log: every command sent and every answer received (\" <-\")\n"
     "                     is logged, and the whole log is also written to FILE\n"
+    "  --retry N          after a failure press OK again, up to N times (default 0); after a\n"
+    "                     failed programming OK repeats the programming\n"
     "  --help             this text\n"
     "\n"
     "Ports: COM1-COM32 are /dev/ttyS0-31, COM33-COM64 /dev/ttyUSB0-31 and COM65-COM96\n"
@@ -75,6 +77,7 @@ struct Options {
   std::string port;
   int timeoutSeconds = 900;
   std::string traceFile;
+  int retries = 0;
 };
 
 bool ParseOptions(int argc, char* argv[], Options& options) {
@@ -93,6 +96,11 @@ bool ParseOptions(int argc, char* argv[], Options& options) {
       options.package = argv[++i];
     } else if (arg == "--port" && i + 1 < argc) {
       options.port = argv[++i];
+    } else if (arg == "--retry" && i + 1 < argc) {
+      char* end = nullptr;
+      const long retries = std::strtol(argv[++i], &end, 10);
+      if (*end != '\0' || end == argv[i] || retries < 0 || retries > 1000) return false;
+      options.retries = static_cast<int>(retries);
     } else if (arg == "--trace" && i + 1 < argc) {
       options.traceFile = argv[++i];
     } else if (arg == "--help") {
@@ -229,7 +237,25 @@ int main(int argc, char* argv[]) {
   view.SetStatusPanel(0, session.OpenPorts());
   for (const std::string& note : session.PortNotes()) view.AppendLog(note);
   if (trace) session.Engine().DebugMode = 1;
-  view.SetOnEnd([](void*) { QCoreApplication::exit(0); }, nullptr);
+  // A failure with retries left is answered with OK, as a user would press it.
+  struct Retry {
+    shell::ConsoleView& view;
+    shell::UpdateSession& session;
+    int left;
+  } retry{view, session, options.retries};
+  view.SetOnEnd(
+      [](void* context) {
+        auto& r = *static_cast<Retry*>(context);
+        if (r.view.Result() == shell::ConsoleView::Outcome::Failed && r.left > 0) {
+          --r.left;
+          r.view.Resume();
+          std::puts("update-cli: pressing OK again");
+          QTimer::singleShot(0, [&r] { r.session.PressOk(); });
+          return;
+        }
+        QCoreApplication::exit(0);
+      },
+      &retry);
 
   // The sequence has no time-out of its own after programming: it waits for the instrument.
   QTimer deadline;

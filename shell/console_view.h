@@ -43,6 +43,11 @@ class ConsoleView : public update::UpdateView {
   void SetTrace(std::FILE* trace) { trace_ = trace; }
 
   Outcome Result() const { return outcome_; }
+  // OK is pressed again after a failure: the run goes on and may still end otherwise.
+  void Resume() {
+    outcome_ = Outcome::Running;
+    reason_.clear();
+  }
   // Why the run ended without success: the last error shown, or the last log entry.
   const std::string& Reason() const { return reason_; }
   // Called when the outcome changes from Running.

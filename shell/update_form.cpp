@@ -1,5 +1,7 @@
 #include "shell/update_form.h"
 
+#include "update/programming_flows.h"
+
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -30,6 +32,7 @@
 #include "translation/qt_translate.h"
 #include "update/display.h"
 #include "update/port_search.h"
+#include "update/programming_flows.h"
 
 namespace shell {
 namespace {
@@ -208,8 +211,11 @@ void TUpdateForm::BuildMenus() {
     *items[tag] = TG480eProgramming->addAction(QString::fromUtf8(captions[tag]));
     (*items[tag])->setData(tag);
     (*items[tag])->setEnabled(false);
+    connect(*items[tag], &QAction::triggered, this, [this, tag] { TG480eProgrammingClick(tag); });
   }
   BenchXXX = Bearbeiten->addAction(QStringLiteral("Bench XXX"));
+  BenchXXX->setData(0);
+  connect(BenchXXX, &QAction::triggered, this, [this] { BenchXXXClick(BenchXXX->data().toInt()); });
   UpdateEnd = Bearbeiten->addAction(QStringLiteral("&Beenden"));
   connect(UpdateEnd, &QAction::triggered, this, [this] { Beenden(); });
 
@@ -439,6 +445,16 @@ void TUpdateForm::OkBitBtnClick() {
 
 void TUpdateForm::SecTimerTimer() {
   WaitProgressBar->setValue(WaitProgressBar->value() + 1);
+}
+
+void TUpdateForm::TG480eProgrammingClick(int32_t tag) {
+  TG480eProgrammingItem->setEnabled(false);
+  Engine().Flows().menu.TG480eProgrammingClick(tag);
+}
+
+void TUpdateForm::BenchXXXClick(int32_t tag) {
+  BenchXXX->setEnabled(false);
+  Engine().Flows().menu.BenchXXXClick(tag);
 }
 
 void TUpdateForm::Beenden() {

@@ -86,6 +86,10 @@ class TUpdateForm : public QMainWindow, public update::UpdateView {
   void SecTimerTimer();
 
   // Menu commands and key combinations.
+  // The programming submenu's entries (sender's tag: the device row) and the bench entry:
+  // program the instrument from its boot loader, without the identification dialogue.
+  void TG480eProgrammingClick(int32_t tag);
+  void BenchXXXClick(int32_t tag);
   void Beenden();
   // Opens the manual of the language and instrument type; false after the error box.
   bool ReadmeClick();

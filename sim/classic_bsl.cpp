@@ -195,7 +195,8 @@ ClassicBsl::Answer ClassicBsl::Execute(const Command& f, int64_t nowUs, std::vec
       for (uint32_t a = 0x0FF0; a < 0x1000; ++a) reply.push_back(memory_.Read(a));
       return Answer::Frame;
     case 0x20:
-      return ChangeBaud(f, nowUs);
+      // A failing session keeps 9600 baud, so that the next session can start there.
+      return FailingSession() ? Answer::Nak : ChangeBaud(f, nowUs);
     case 0x21:
       if (p_.version < 0x0212 || f.low != 0 || f.ll > 1) return Answer::Nak;
       offset_ = f.ll;
@@ -206,6 +207,7 @@ ClassicBsl::Answer ClassicBsl::Execute(const Command& f, int64_t nowUs, std::vec
 }
 
 ClassicBsl::Answer ClassicBsl::Password(const Command& f) {
+  ++m_.record.passwordFrames;
   if (f.data.size() != 32) return Answer::Nak;
   bool right = true;
   for (size_t i = 0; i < 32; ++i) right = right && f.data[i] == memory_.Read(0xFFE0 + i);
@@ -222,6 +224,11 @@ ClassicBsl::Answer ClassicBsl::Password(const Command& f) {
   return Answer::Ack;
 }
 
+bool ClassicBsl::FailingSession() const {
+  const int session = m_.record.passwordFrames;
+  return session >= 1 && session <= m_.profile.bootLoaderFaults.failSessions;
+}
+
 bool ClassicBsl::PatchNeeded(uint32_t address, size_t count) const {
   if (p_.version != 0x0110) return false;
   for (size_t i = 0; i < count; ++i)
@@ -232,6 +239,7 @@ bool ClassicBsl::PatchNeeded(uint32_t address, size_t count) const {
 ClassicBsl::Answer ClassicBsl::WriteBlock(const Command& f, int64_t& busyUs) {
   size_t count = f.ll | f.lh << 8;
   if (count == 0 || count != f.data.size() || PatchNeeded(f.address, count)) return Answer::Nak;
+  if (FailingSession()) return Answer::Nak;
   for (size_t i = 0; i < count; ++i) {
     const Region* r = memory_.RegionOf(f.address + static_cast<uint32_t>(i));
     if (!r || r->kind == Region::Kind::Rom) return Answer::Nak;
@@ -251,6 +259,7 @@ ClassicBsl::Answer ClassicBsl::ReadBlock(const Command& f, std::vector<uint8_t>&
 }
 
 ClassicBsl::Answer ClassicBsl::Erase(const Command& f, int64_t& busyUs) {
+  if (FailingSession()) return Answer::Nak;
   if (f.ll != 0x02 || f.lh != 0xA5 || !memory_.EraseSegment(f.address)) return Answer::Nak;
   busyUs = kEraseUs;
   return Answer::Ack;

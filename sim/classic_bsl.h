@@ -47,6 +47,8 @@ class ClassicBsl : public Mode {
   Answer LoadPc(const Command& f, int64_t nowUs);
   Answer ChangeBaud(const Command& f, int64_t nowUs);
   bool PatchNeeded(uint32_t address, size_t count) const;
+  // The fault switch fail_sessions: this programming session is to fail.
+  bool FailingSession() const;
   void Answer1(uint8_t byte, int64_t atUs);
 
   Machine& m_;

@@ -231,6 +231,7 @@ F5xxBsl::Result F5xxBsl::Execute(const std::vector<uint8_t>& core, int64_t nowUs
 }
 
 F5xxBsl::Result F5xxBsl::Password(const std::vector<uint8_t>& data) {
+  ++m_.record.passwordFrames;
   size_t size = static_cast<size_t>(p_.passwordBytes);
   bool right = data.size() == size;
   for (size_t i = 0; right && i < size; ++i)
@@ -249,6 +250,9 @@ bool F5xxBsl::Protected(uint32_t address) const {
 }
 
 F5xxBsl::Result F5xxBsl::WriteBlock(uint32_t address, const std::vector<uint8_t>& data) {
+  if (m_.record.passwordFrames >= 1 &&
+      m_.record.passwordFrames <= m_.profile.bootLoaderFaults.failSessions)
+    return Status(kWriteCheck);
   for (size_t i = 0; i < data.size(); ++i) {
     auto a = address + static_cast<uint32_t>(i);
     const Region* r = memory_.RegionOf(a);
@@ -260,6 +264,9 @@ F5xxBsl::Result F5xxBsl::WriteBlock(uint32_t address, const std::vector<uint8_t>
 }
 
 F5xxBsl::Result F5xxBsl::Erase(uint32_t address) {
+  if (m_.record.passwordFrames >= 1 &&
+      m_.record.passwordFrames <= m_.profile.bootLoaderFaults.failSessions)
+    return Status(kFailBit);
   if (Protected(address) || !memory_.EraseSegment(address)) return Status(kFailBit);
   return Status(kOk, kEraseUs);
 }

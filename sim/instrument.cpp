@@ -32,7 +32,7 @@ Instrument::Instrument(const Profile& profile, Clock clock)
                  if (fileSink_) fileSink_(f);
                }} {
   nowUs_ = NowUs();
-  if (memory_ && profile_.bootLoader.startInBootLoader) mode_ = sim::MakeTarget(machine_, nowUs_);
+  if (profile_.bootLoader.startInBootLoader) mode_ = sim::MakeTarget(machine_, nowUs_);
   if (mode_) StartBootLoaderNoise(nowUs_);
   if (mode_) BeginBootLoaderTime(nowUs_);
   if (!mode_) mode_ = std::make_unique<NormalMode>(machine_, false, nowUs_);

@@ -157,6 +157,12 @@ void AddFaultKeys(std::map<std::string, Setter>& keys, const std::string& sectio
   keys[section + ".noise_bytes"] = [=](const std::string& v, Profile& p) {
     return ParseHexBytes(v, (p.*plan).noiseBytes) && !(p.*plan).noiseBytes.empty();
   };
+  keys[section + ".fail_sessions"] = [=](const std::string& v, Profile& p) {
+    long long n;
+    if (!ParseNumber(v, 0, 1000, n)) return false;
+    (p.*plan).failSessions = static_cast<int>(n);
+    return true;
+  };
   keys[section + ".late_ms"] = [=](const std::string& v, Profile& p) {
     long long n;
     if (!ParseNumber(v, 0, 600000, n)) return false;
@@ -268,6 +274,8 @@ const std::map<std::string, Setter>& Keys() {
         p.bootLoader.target = TargetKind::F5xx;
       else if (s == "basic")
         p.bootLoader.target = TargetKind::Basic;
+      else if (s == "frame")
+        p.bootLoader.target = TargetKind::Frame;
       else
         return false;
       return true;
@@ -287,6 +295,14 @@ const std::map<std::string, Setter>& Keys() {
       else
         return false;
       return true;
+    };
+    k["bootloader.frame_variant"] = BlInt(&BootLoaderProfile::frameVariant, 0, 2);
+    k["bootloader.frame_id"] = [](const std::string& v, Profile& p) {
+      for (char c : v)
+        if (c == 0x16 || c == 0x0C || c == 0x0A || static_cast<unsigned char>(c) < 0x20)
+          return false;
+      p.bootLoader.frameId = v;
+      return !v.empty() && v.size() <= 60;
     };
     k["bootloader.noise_every_ms"] = BlInt(&BootLoaderProfile::noiseEveryMs, 0, 60000);
     k["bootloader.chip_id"] = BlInt(&BootLoaderProfile::chipId, 0, 0xFFFF);

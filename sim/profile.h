@@ -33,9 +33,15 @@ struct FaultPlan {
   std::vector<uint8_t> noiseBytes = std::vector<uint8_t>(2, 0xAA);  // AA AA
   int lateMs = 6000;
   int disconnect = 0;  // the line goes away after the answer to this unit; 0 = never
+  // Boot loaders: in the first failSessions programming sessions (each begins with an RX
+  // password) every segment erase and RX data block is refused, so those programmings fail
+  // and leave the flash as it was.
+  int failSessions = 0;
 };
 
-enum class TargetKind { None, Classic, F5xx, Basic };
+// Frame: the menu family's boot loader, which answers the search's request with its
+// identification frame. Basic: the Basic-Loader of a secondary processor.
+enum class TargetKind { None, Classic, F5xx, Basic, Frame };
 enum class WrongPassword { NakLater, MassErase };
 // What the target's flash holds at the start: an older firmware over all of it, or only the
 // initial firmware's code and reset vector in otherwise erased flash.
@@ -49,6 +55,9 @@ struct BootLoaderProfile {
   uint16_t resetVector = 0;        // 0 = the target's default (see README)
   InitialFlash initialFlash = InitialFlash::OldFirmware;
   int noiseEveryMs = 0;  // while the boot loader runs: noise bytes this often; 0 = never
+  // frame boot loader
+  int frameVariant = 0;                    // 0 "h00h", 1 "h11h", 2 "h,,h"
+  std::string frameId = "TG480E-BL 1.00";  // the identification text inside the frame
   // classic boot loader
   uint16_t chipId = 0xF149;
   uint16_t version = 0x0160;  // "1.60" as the bytes 01 60

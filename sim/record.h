@@ -51,6 +51,7 @@ struct Record {
   std::map<std::string, int> frames;  // boot-loader commands by name
   int badFrames = 0;                  // checksum or layout errors
   bool passwordAccepted = false;
+  int passwordFrames = 0;  // RX password frames: each begins a programming session
   int wrongPasswords = 0;
   bool disconnected = false;
   BootLoaderTime bootLoaderTime;

@@ -5,6 +5,7 @@
 #include "sim/basic_loader.h"
 #include "sim/classic_bsl.h"
 #include "sim/f5xx_bsl.h"
+#include "sim/frame_boot_loader.h"
 
 namespace sim {
 
@@ -40,6 +41,9 @@ std::unique_ptr<Memory> MakeTargetMemory(const BootLoaderProfile& p) {
 }
 
 std::unique_ptr<Mode> MakeTarget(Machine& machine, int64_t nowUs) {
+  // The frame boot loader has no flash model: it only answers.
+  if (machine.profile.bootLoader.target == TargetKind::Frame)
+    return std::make_unique<FrameBootLoader>(machine, nowUs);
   if (!machine.memory) return nullptr;
   switch (machine.profile.bootLoader.target) {
     case TargetKind::Classic:
@@ -49,6 +53,7 @@ std::unique_ptr<Mode> MakeTarget(Machine& machine, int64_t nowUs) {
     case TargetKind::Basic:
       return std::make_unique<BasicLoader>(machine, nowUs);
     case TargetKind::None:
+    case TargetKind::Frame:
       break;
   }
   return nullptr;

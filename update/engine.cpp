@@ -13,6 +13,7 @@
 #include "update/display.h"
 #include "update/event_codes.h"
 #include "update/port_search.h"
+#include "update/programming_flows.h"
 
 namespace update {
 
@@ -40,7 +41,8 @@ UpdateEngine::UpdateEngine(core::EventCore& events, UpdateView& view, package::S
       view_(view),
       settings_(settings),
       devices_(devices),
-      ports_(ports) {}
+      ports_(ports),
+      flows_(std::make_unique<ProgrammingFlows>(*this)) {}
 
 UpdateEngine::~UpdateEngine() {
   events_.queue.RemoveHandler(core::MakeHandler<&UpdateEngine::HandleUpdateEvent>(this));
@@ -109,6 +111,31 @@ void UpdateEngine::StopResponseTimer() {
   run_.ResponseTimer = events_.timers.TimerStop(run_.ResponseTimer);
 }
 
+bool UpdateEngine::UseFirstPortIfNone() {
+  if (run_.ActivePort >= 0) return true;
+  serial::TComPort* first = ports_.Entry(0);
+  if (!first || !first->Opened() || ports_.UsablePortNumbers.empty()) return false;
+  run_.ActivePort = 0;
+  run_.ActiveComIndex = ports_.UsablePortNumbers[0] - 1;
+  view_.SetStatusPanel(1, "Com" + std::to_string(ports_.UsablePortNumbers[0]));
+  return true;
+}
+
+void UpdateEngine::BeginBootLoaderProgramming() {
+  run_.Failed = false;
+  run_.HeldGreeting = 0;
+  run_.AirPressureIndex = -1;
+  StopGreetingTimer();
+}
+
+void UpdateEngine::MarkExternalPending() {
+  run_.ExternalPending = true;
+}
+
+void UpdateEngine::SetAirPressureIndex(int32_t index) {
+  run_.AirPressureIndex = index;
+}
+
 void UpdateEngine::OnLineError(int32_t portNumber) {
   const int index = ports_.PortIndexOf(portNumber);
   if (serial::TComPort* port = ports_.Entry(index); port && port->DeviceLost()) {
@@ -163,6 +190,7 @@ core::EventRecord UpdateEngine::HandleUpdateEvent(core::EventQueue&, core::Event
 }
 
 void UpdateEngine::StartRun() {
+  flows_->EndAll();
   RestartSteps();
   run_.BootCommand = cmd::kBootDefault;
   run_.BootLoaderSeen = false;

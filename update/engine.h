@@ -23,6 +23,8 @@
 
 namespace update {
 
+struct ProgrammingFlows;
+
 class UpdateEngine {
  public:
   UpdateEngine(core::EventCore& events, UpdateView& view, package::Settings& settings,
@@ -59,6 +61,27 @@ class UpdateEngine {
   // Waits, bounded, for the instrument's next words: the new firmware's greeting after a
   // programming, or the prompt that answers a switch to a loader.
   void AwaitGreeting();
+  void RunFailedText(const std::string& text);
+
+  // Programming from the boot loader, the further files, the failure report with its retry
+  // and the air-pressure upload (update/programming_flows.h).
+  ProgrammingFlows& Flows() { return *flows_; }
+  ProgrammingPaths& Paths() { return *paths_; }
+  // A programming from the boot loader begins (from the menus or the port search): whatever
+  // an earlier run left failed or pending does not carry over to it.
+  void BeginBootLoaderProgramming();
+  // OK after a failed programming: the programming path of the run starts again (the external
+  // loader when its program had run, else the retry event of DeviceKind).
+  void RetryRun();
+  // The external program of the run has stored a firmware; a retry runs the external loader.
+  void MarkExternalPending();
+  // A programming from the boot loader has ended: no prompt of the instrument moves a step.
+  void EndSteps();
+  // The air-pressure upload moves the row on: -2 value sent, -1 done.
+  void SetAirPressureIndex(int32_t index);
+  // A programming started from the menus before any port search: the first port of the table
+  // is the instrument's. False when there is no port to use.
+  bool UseFirstPortIfNone();
 
   // How long the new firmware may take to greet after a programming: a slow instrument
   // restarts within a few seconds.
@@ -185,6 +208,7 @@ class UpdateEngine {
   ReplyParser replies_;
   ProgrammingPaths defaultPaths_;
   ProgrammingPaths* paths_ = &defaultPaths_;
+  std::unique_ptr<ProgrammingFlows> flows_;
 };
 
 }  // namespace update

@@ -3,6 +3,7 @@
 #include "package/messages.h"
 #include "update/engine.h"
 #include "update/event_codes.h"
+#include "update/programming_flows.h"
 
 namespace update {
 
@@ -38,31 +39,23 @@ void ProgrammingPaths::StartTerminal(UpdateEngine& engine) {
 }
 
 void ProgrammingPaths::StartMenuProgramming(UpdateEngine& engine) {
-  NotBuilt(engine, {"Programmierung aus dem Bootloader", "Programming from the boot loader"});
+  engine.Flows().menu.TG480eProgrammingClick();
 }
 
 void ProgrammingPaths::StartBenchProgramming(UpdateEngine& engine) {
-  NotBuilt(engine, {"Programmierung am Prüfplatz", "Bench programming"});
+  engine.Flows().menu.BenchXXXClick();
 }
 
 bool ProgrammingPaths::StartMultiFile(UpdateEngine& engine) {
-  NotBuilt(engine, {"Übertragung weiterer Dateien", "Transfer of further files"});
-  return false;
+  return engine.Flows().multiFile.StartMultiFile();
 }
 
 void ProgrammingPaths::StartAirPressure(UpdateEngine& engine) {
-  NotBuilt(engine, {"Luftdruck-Kalibrierung", "Air-pressure calibration"});
+  engine.Flows().airPressure.Start();
 }
 
-void ProgrammingPaths::ReportFailure(UpdateEngine& engine, int32_t) {
-  // Until the retry exists a failed programming ends the run: the abort text, and OK free for
-  // a new run.
-  UpdateView& view = engine.View();
-  engine.StopResponseTimer();
-  view.SetSecTimerRunning(false);
-  view.SetWaitPanelVisible(false);
-  engine.Append(engine.Devices().AbortTextIn(engine.Language()));
-  view.SetOkEnabled(true);
+void ProgrammingPaths::ReportFailure(UpdateEngine& engine, int32_t code) {
+  engine.Flows().failure.ReportFailure(code);
 }
 
 }  // namespace update

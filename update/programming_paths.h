@@ -1,6 +1,8 @@
 // The programming paths the state machine hands a run to. Each path is reached through one
 // place here, so a loader plugs in by overriding its operation. A path that is not built yet
-// logs that it is not available and ends the run as a failure.
+// logs that it is not available and ends the run as a failure. Programming from the boot
+// loader, the further files, the failure report and the air-pressure upload are the engine's
+// own (update/programming_flows.h); their defaults here run them.
 #pragma once
 
 #include <cstdint>

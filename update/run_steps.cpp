@@ -154,8 +154,11 @@ void UpdateEngine::ReportProgrammingFailure(int32_t code) {
 }
 
 void UpdateEngine::RunFailed(messages::MessageId why) {
+  RunFailedText(Expand(Message(why, Language())));
+}
+
+void UpdateEngine::RunFailedText(const std::string& text) {
   EndAsFailed();
-  const std::string text = Expand(Message(why, Language()));
   view_.AppendLog(text);
   view_.SetSecTimerRunning(false);
   view_.SetWaitPanelVisible(false);

@@ -308,6 +308,23 @@ void UpdateEngine::OnAnswer920(const core::EventRecord&) {
   run_.NotFoundCount = 0;
 }
 
+void UpdateEngine::EndSteps() {
+  MoveTo(SequenceStep::kEnded);
+}
+
+void UpdateEngine::RetryRun() {
+  // The programming path of each DeviceKind, taken up again after a failure.
+  static constexpr int32_t kRetryEvents[] = {ev::kMenuPrompt, ev::kRepeatMsp430, ev::kStartWinCe,
+                                             ev::kMenuPrompt};
+  run_.Failed = false;
+  if (run_.ExternalPending) {
+    events_.queue.PostEvent(ev::kRunExternalLoader);
+    return;
+  }
+  MoveTo(SequenceStep::kThirdFile);
+  events_.queue.PostEvent(kRetryEvents[static_cast<size_t>(devices_.DeviceKind & 3)]);
+}
+
 void UpdateEngine::EndAsFailed() {
   run_.Failed = true;
   MoveTo(SequenceStep::kEnded);

@@ -284,3 +284,25 @@ TEST(ClassicBsl, ProgramWithAnErasedResetVectorDoesNotRun) {
 
 }  // namespace
 }  // namespace simtest
+
+namespace simtest {
+namespace {
+
+// The fault switch that fails whole programmings: erases and data blocks are refused until as many
+// sessions (each opened by a password) have gone by, then the boot loader works again.
+TEST(ClassicBsl, FailingSessionsRefuseEveryDataBlock) {
+  Rig rig("initial_flash = code_only\n[bootloader_faults]\nfail_sessions = 1\n");
+  EXPECT_EQ(rig.Unlock(), kAck);
+  EXPECT_EQ(rig.host->ChangeBaud(0x00, 0xC8, 0), kNak);  // the next session starts at 9600
+  EXPECT_EQ(rig.host->Erase(0x2000), kNak);
+  EXPECT_EQ(rig.host->Write(0x2000, {1, 2}), kNak);
+  EXPECT_EQ(rig.host->Write(0x2002, {3, 4}), kNak);
+  EXPECT_EQ(rig.Unlock(), kAck);
+  EXPECT_EQ(rig.host->Erase(0x2000), kAck);
+  EXPECT_EQ(rig.host->Write(0x2000, {1, 2}), kAck);
+  EXPECT_EQ(rig.Flash().Read(0x2001), 2);
+  EXPECT_EQ(rig.instrument->Seen().passwordFrames, 2);
+}
+
+}  // namespace
+}  // namespace simtest

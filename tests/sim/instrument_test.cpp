@@ -152,3 +152,32 @@ TEST(Instrument, MultiFileNamesBecomeSafeRelativePaths) {
 }
 
 }  // namespace
+
+namespace {
+
+// The menu family's boot loader answers the search's request frame at 38400 baud with its
+// identification between the variant's markers.
+TEST(Instrument, FrameBootLoaderAnswersTheRequestWithItsIdentification) {
+  const struct {
+    const char* profile;
+    std::string answer;
+  } cases[] = {
+      {"", std::string("h00h\x00\x01\x1DTG480E-BL 1.00\x0C\x00\x16", 24)},
+      {"frame_variant = 1\nframe_id = OXI 2.1\n",
+       std::string("h11h\x00\x01\x1EOXI 2.1\x0A\x00\x16", 17)},
+      {"frame_variant = 2\nframe_id = X\n", std::string("h,,h\x00\x01\x19X\x0C\x00\x16", 11)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.profile);
+    Bench b(std::string("[bootloader]\ntarget = frame\nstart_in_bootloader = 1\n") + c.profile);
+    b.Send(std::string("\x68\x00\x00\x68\x00\x00\x00\x00\x16", 9));
+    EXPECT_EQ(b.Take(50), "");  // at 9600 nothing is heard
+    b.instrument->SetHostLine(38400, sim::Parity::None, 8, 1);
+    b.Send("A.1111\r\n");
+    EXPECT_EQ(b.Take(50), "");  // a normal-mode line is no request
+    b.Send(std::string("\x68\x00\x00\x68\x00\x00\x00\x00\x16", 9));
+    EXPECT_EQ(b.Take(50), c.answer);
+  }
+}
+
+}  // namespace

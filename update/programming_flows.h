@@ -1,0 +1,149 @@
+// The parts of the update sequence that run as event handlers of their own beside the state
+// machine: programming an instrument straight from its boot loader (from the menus, or when
+// the port search meets a boot loader), the transfer of the package's further files, the
+// failure report with its retry, and the air-pressure upload at the end of a run. Each handler
+// removes itself when its part is over, and a new run removes whatever is left of an old one.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/event_queue.h"
+
+namespace update {
+
+class UpdateEngine;
+
+// Programming from the boot loader: the menu-selectable family through the external loader of
+// its DeviceKind, the bench family through the MSP430 loaders.
+class MenuProgramming {
+ public:
+  // The bench family's image when the device entry names no ProgDefFile.
+  static constexpr const char* kBenchFile = "BenchXXX.txt";
+  // How long the menu family's instrument needs to store its new firmware.
+  static constexpr int32_t kStoreMs = 9000;
+  // The bench family's instrument after its programming, until it greets.
+  static constexpr int32_t kBenchSettleMs = 3000;
+
+  explicit MenuProgramming(UpdateEngine& engine) : engine_(engine) {}
+  ~MenuProgramming();
+  MenuProgramming(const MenuProgramming&) = delete;
+  MenuProgramming& operator=(const MenuProgramming&) = delete;
+
+  // The menu entries; tag selects the device row. Without a sender (a boot loader answered
+  // during the search) the tag is 0.
+  void TG480eProgrammingClick(int32_t tag = 0);
+  void BenchXXXClick(int32_t tag = 0);
+  core::EventRecord MenuProgrammingHandler(core::EventQueue& sender, core::EventRecord record);
+  bool Active();
+  // Off the chain, timer stopped.
+  void End();
+
+ private:
+  // kLoading: a loader holds the line; kGreeting: programmed, until the new firmware greets.
+  enum class Phase { kIdle, kMenu, kBench, kLoading, kGreeting };
+
+  bool Preset(int32_t row);
+  void ProgramMenuFamily();
+  void ProgramBenchFamily();
+  void OnGreeting();
+  void OnNoGreeting();
+  core::EventHandler Handler();
+
+  UpdateEngine& engine_;
+  Phase phase_ = Phase::kIdle;
+  int32_t greetingTimer_ = 0;
+};
+
+// The further files of the download list, one packet of up to 255 bytes per prompt.
+class MultiFileTransfer {
+ public:
+  static constexpr size_t kBlock = 255;
+  // How long the instrument may take to answer one packet with its prompt.
+  static constexpr int32_t kPromptTimeoutMs = 10000;
+
+  explicit MultiFileTransfer(UpdateEngine& engine) : engine_(engine) {}
+  ~MultiFileTransfer();
+  MultiFileTransfer(const MultiFileTransfer&) = delete;
+  MultiFileTransfer& operator=(const MultiFileTransfer&) = delete;
+
+  bool StartMultiFile();
+  bool NextMultiFile();
+  core::EventRecord MultiFileHandler(core::EventQueue& sender, core::EventRecord record);
+  bool Active();
+  void End();
+
+ private:
+  bool OpenEntry();
+  void SendBlock();
+  void Fail(const std::string& why);
+  core::EventHandler Handler();
+
+  UpdateEngine& engine_;
+  int32_t MultiFileIndex = 0;
+  int64_t MultiFileRemaining = 0;
+  bool MultiFileActive = false;
+  std::FILE* MultiFileStream = nullptr;
+  int32_t promptTimer_ = 0;
+};
+
+// After a failed programming: the abort text, and OK takes the programming up again.
+class FailureReport {
+ public:
+  explicit FailureReport(UpdateEngine& engine) : engine_(engine) {}
+  ~FailureReport();
+  FailureReport(const FailureReport&) = delete;
+  FailureReport& operator=(const FailureReport&) = delete;
+
+  void ReportFailure(int32_t code);
+  core::EventRecord RetryHandler(core::EventQueue& sender, core::EventRecord record);
+  bool Active();
+  void End();
+
+ private:
+  core::EventHandler Handler();
+  UpdateEngine& engine_;
+};
+
+// The air-pressure calibration value, then the end command twice, one per prompt.
+class AirPressureUpload {
+ public:
+  static constexpr int32_t kPromptTimeoutMs = 10000;
+
+  explicit AirPressureUpload(UpdateEngine& engine) : engine_(engine) {}
+  ~AirPressureUpload();
+  AirPressureUpload(const AirPressureUpload&) = delete;
+  AirPressureUpload& operator=(const AirPressureUpload&) = delete;
+
+  void Start();
+  core::EventRecord AirPressureHandler(core::EventQueue& sender, core::EventRecord record);
+  bool Active();
+  void End();
+
+ private:
+  core::EventHandler Handler();
+  UpdateEngine& engine_;
+  int32_t promptTimer_ = 0;
+};
+
+struct ProgrammingFlows {
+  explicit ProgrammingFlows(UpdateEngine& engine)
+      : menu(engine), multiFile(engine), failure(engine), airPressure(engine) {}
+  // What an earlier run left on the chain goes when a new run starts.
+  void EndAll() {
+    menu.End();
+    multiFile.End();
+    failure.End();
+    airPressure.End();
+  }
+
+  MenuProgramming menu;
+  MultiFileTransfer multiFile;
+  FailureReport failure;
+  AirPressureUpload airPressure;
+};
+
+}  // namespace update
