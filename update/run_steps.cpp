@@ -198,6 +198,9 @@ void UpdateEngine::FinishRun(bool sendFinal) {
     paths_->StartAirPressure(*this);
     return;
   }
+  // The run is over: the prompt that answers the end command must not move a step (at the
+  // terminal's step it would start the Basic-Loader terminal after the success message).
+  EndSteps();
   Send(cmd::kExitCommands[static_cast<size_t>(devices_.DeviceKind & 3)]);
   Append(Message(messages::MSG_SUCCESS, Language()));
   view_.SetDeviceField(DeviceField::Software, Context.OfferedVersion);

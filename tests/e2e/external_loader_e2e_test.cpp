@@ -44,13 +44,11 @@ struct LoaderRun {
 };
 
 LoaderRun RunWithStandIn(const std::string& exits) {
-  // The instrument answers the switch to its loader with a prompt, which starts the program.
-  // It leaves the end command after the success message unanswered (the tenth command, after
-  // the marker and the clock): a prompt then would move the finished run on to the Basic-Loader
-  // terminal.
-  simtest::SimProcess sim(
-      "[identity]\nversion = 1.20\n[replies]\nA.1200 = prompt\n[faults]\nsilent = 10\n",
-      {"--com", "2", "--silent-ports", "1", "--state", "state.json"});
+  // The instrument answers the switch to its loader with a prompt, which starts the program,
+  // and its end command after the success message with a prompt too: the finished run stays
+  // finished.
+  simtest::SimProcess sim("[identity]\nversion = 1.20\n[replies]\nA.1200 = prompt\n",
+                          {"--com", "2", "--silent-ports", "1", "--state", "state.json"});
   EXPECT_TRUE(sim.Ready()) << sim.Output();
   test::TempFolder folder;
   WriteKind0Package(folder);

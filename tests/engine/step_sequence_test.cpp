@@ -160,7 +160,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<PromptCase>& info) { return std::string(info.param.name); });
 
 // The secondary decision a prompt asks for in both of its steps: with nothing left to program
-// the run ends with the success message.
+// the run ends with the success message, and ended: the prompt that answers the end command
+// moves no step (from the terminal's step it would start the Basic-Loader terminal).
 struct SecondaryCase {
   SequenceStep step;
   SequenceStep next;
@@ -186,7 +187,7 @@ TEST_P(PromptInSecondaryStep, EndsARunWithNothingLeftToProgram) {
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, PromptInSecondaryStep,
-    ::testing::Values(SecondaryCase{SequenceStep::kSecondaryDecision, SequenceStep::kTerminal},
+    ::testing::Values(SecondaryCase{SequenceStep::kSecondaryDecision, SequenceStep::kEnded},
                       SecondaryCase{SequenceStep::kSecondaryAfterMain, SequenceStep::kEnded}));
 
 }  // namespace

@@ -71,10 +71,11 @@ TEST(ProgrammingMenu, DevOxi480eProgramsTheThirdRowAndNamesItDevice) {
   EXPECT_EQ(form.Engine().Context.DeviceNumber, "18103.000");
   EXPECT_EQ(form.NameStaticText->text(), "Device");
   EXPECT_TRUE(form.PCBStaticText->text().isEmpty());
-  // The launchers of this program version are not built: the programming fails readably, and
-  // OK offers the retry.
+  // The row's loader program is not in the package: the programming fails readably, naming it,
+  // and OK offers the retry.
   const QString log = form.UpdateMemo->toPlainText();
-  EXPECT_TRUE(log.contains("External loader: not available")) << log.toStdString();
+  EXPECT_TRUE(log.contains("The loader program HEXLoad_8N1 is not in the folder"))
+      << log.toStdString();
   EXPECT_TRUE(log.contains("Programming aborted")) << log.toStdString();
   EXPECT_TRUE(form.OkBitBtn->isEnabled());
   std::filesystem::current_path(previous);
