@@ -11,8 +11,8 @@
 #include <charconv>
 #include <string>
 
-#include "shell/message_box.h"
 #include "package/messages.h"
+#include "shell/message_box.h"
 
 namespace shell {
 namespace {
