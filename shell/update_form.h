@@ -114,7 +114,7 @@ class TUpdateForm : public QMainWindow, public update::UpdateView {
   // The translation of the window's captions.
   translation::TLanguage UpdateSprachDialog;
 
-  // Window elements, named as in the window definition.
+  // The window's elements; their names are the ones the language files use to address them.
   QFrame* MainBevel = nullptr;
   QGroupBox* UpdateGroupBox = nullptr;
   QLabel* NameLabel = nullptr;

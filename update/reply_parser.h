@@ -26,15 +26,18 @@ struct ReplyTarget {
 
 class ReplyParser {
  public:
-  static constexpr size_t kBufferSize = 1000;  // ReplyBuffer, including room for the NUL
-  static constexpr size_t kLineSize = 500;     // ReplyLine
-  static constexpr size_t kTextSize = 256;     // AnswerText
-  static constexpr size_t kFrameSize = 100;    // FrameText
+  // Limits of what is kept: the bytes waiting for the end of their line (one byte is reserved,
+  // as for a terminating NUL), one answer line, the text of a numbered answer, and the text of a
+  // boot loader's identification frame. Longer input is clipped, never written past an end.
+  static constexpr size_t kBufferSize = 1000;
+  static constexpr size_t kLineSize = 500;
+  static constexpr size_t kTextSize = 256;
+  static constexpr size_t kFrameSize = 100;
 
   // Parses bytes read from the port with table index portIndex (COM number portNumber).
   void Parse(const char* bytes, size_t count, int32_t portIndex, int32_t portNumber,
              ReplyTarget& target);
-  // Empties ReplyBuffer (before each search attempt).
+  // Drops the bytes still waiting for the end of their line (before each search attempt).
   void Clear() { buffer_.clear(); }
   const std::string& Buffer() const { return buffer_; }
 
