@@ -1,10 +1,13 @@
 // The serial layer's operating-system calls on Windows: a COM port opened without sharing and
-// with overlapped I/O, DCB and COMMTIMEOUTS, WaitCommEvent for received data, and the parameter
-// file opened without sharing. Handles travel in the header's int fields: Windows keeps the
+// with overlapped I/O, DCB and COMMTIMEOUTS, and the parameter file opened without sharing.
+// Waiting for received data is an overlapped read of one byte that ends when the first byte
+// arrives (WaitCommEvent would do on a real port, but ends at once with an abort where the port
+// is a pseudo-terminal behind Wine). Handles travel in the header's int fields: Windows keeps the
 // significant bits of a kernel handle within 32 (HandleToLong / LongToHandle), and an invalid
 // handle is -1 there as an invalid descriptor is.
 #include <windows.h>
 
+#include <algorithm>
 #include <mutex>
 #include <string>
 
@@ -12,6 +15,9 @@
 
 namespace serial::posix {
 namespace {
+
+// The longest a waiting read lasts before it is started again.
+constexpr DWORD kReadSliceMs = 60000;
 
 HANDLE AsHandle(int value) {
   return LongToHandle(value);
@@ -126,11 +132,29 @@ struct PosixLine::Saved {
   COMMTIMEOUTS originalTimeouts{};
   bool haveTimeouts = false;
 
-  // The receive side (the reader thread): a WaitCommEvent that may outlive one Wait.
-  Overlapped commEvent;
-  DWORD eventMask = 0;
-  bool eventPending = false;
+  // The receive side (the reader thread): a one-byte read that may outlive one Wait, and the
+  // byte it brought until ReadSome hands it out first.
   Overlapped read;
+  bool readPending = false;
+  uint8_t early = 0;
+  bool haveEarly = false;
+  Overlapped take;
+
+  // Collects the one-byte read once it has ended (waiting for it when wait); false while it
+  // runs. A read that failed counts as a hang-up.
+  bool CollectEarlyByte(HANDLE port, bool wait, bool& hangup) {
+    if (!readPending) return true;
+    DWORD got = 0;
+    if (!GetOverlappedResult(port, &read.ov, &got, wait ? TRUE : FALSE)) {
+      if (GetLastError() == ERROR_IO_INCOMPLETE) return false;
+      readPending = false;
+      hangup = true;
+      return true;
+    }
+    readPending = false;
+    haveEarly = got == 1;
+    return true;
+  }
 
   // The error flags ClearCommError hands out once, summed up as the driver's counters.
   std::mutex errorsMutex;
@@ -144,9 +168,9 @@ PosixLine::~PosixLine() {
   // An overlapped operation must end before its OVERLAPPED goes away (the pending wait was
   // started by the reader thread: cancel it from here too).
   CancelIoEx(port, nullptr);
-  if (saved_->eventPending) {
+  if (saved_->readPending) {
     DWORD ignored;
-    GetOverlappedResult(port, &saved_->commEvent.ov, &ignored, TRUE);
+    GetOverlappedResult(port, &saved_->read.ov, &ignored, TRUE);
   }
   CloseHandle(port);
 }
@@ -194,13 +218,15 @@ LineStatus PosixLine::Apply(const LineConfig& config) {
   dcb.XonChar = static_cast<char>(config.XonChar);
   dcb.XoffChar = static_cast<char>(config.XoffChar);
   if (!SetCommState(port, &dcb)) return {static_cast<int>(GetLastError()), "SetCommState"};
-  // A read takes what has arrived and returns at once; writes end by the caller's deadline.
+  // A read returns what has arrived at once; with nothing there it waits for the first byte
+  // (at most kReadSliceMs). Writes end by the caller's deadline.
   COMMTIMEOUTS timeouts{};
   timeouts.ReadIntervalTimeout = MAXDWORD;
+  timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
+  timeouts.ReadTotalTimeoutConstant = kReadSliceMs;
   if (!SetCommTimeouts(port, &timeouts)) {
     return {static_cast<int>(GetLastError()), "SetCommTimeouts"};
   }
-  if (!SetCommMask(port, EV_RXCHAR)) return {static_cast<int>(GetLastError()), "SetCommMask"};
   return {};
 }
 
@@ -234,49 +260,59 @@ WaitResult PosixLine::Wait(bool forData, WakeObject& wake, int timeoutMs) {
                : WaitResult::Timeout;
   }
   Saved& s = *saved_;
-  DWORD queued = 0;
-  if (!QueuedBytes(port, s.errorsMutex, s.errors, queued)) return WaitResult::Hangup;
-  if (queued > 0) return WaitResult::Readable;
-  if (!s.eventPending) {
-    s.commEvent.Reset();
-    if (!WaitCommEvent(port, &s.eventMask, &s.commEvent.ov)) {
-      if (GetLastError() != ERROR_IO_PENDING) return WaitResult::Hangup;
-      s.eventPending = true;
-    } else {
-      SetEvent(s.commEvent.ov.hEvent);  // completed at once: the wait below sees it
-      s.eventPending = false;
+  bool hangup = false;
+  s.CollectEarlyByte(port, false, hangup);
+  if (hangup) return WaitResult::Hangup;
+  if (s.haveEarly) return WaitResult::Readable;
+  if (!s.readPending) {
+    DWORD queued = 0;
+    if (!QueuedBytes(port, s.errorsMutex, s.errors, queued)) return WaitResult::Hangup;
+    if (queued > 0) return WaitResult::Readable;
+    s.read.Reset();
+    if (!ReadFile(port, &s.early, 1, nullptr, &s.read.ov) && GetLastError() != ERROR_IO_PENDING) {
+      return WaitResult::Hangup;
     }
+    s.readPending = true;  // also when it ended at once: its event is set
   }
-  const HANDLE objects[2] = {AsHandle(wake.Handle()), s.commEvent.ov.hEvent};
+  const HANDLE objects[2] = {AsHandle(wake.Handle()), s.read.ov.hEvent};
   const DWORD r = WaitForMultipleObjects(2, objects, FALSE, timeout);
   if (r == WAIT_OBJECT_0) return WaitResult::Woken;
   if (r != WAIT_OBJECT_0 + 1) return WaitResult::Timeout;
-  if (s.eventPending) {
-    DWORD ignored;
-    s.eventPending = false;
-    if (!GetOverlappedResult(port, &s.commEvent.ov, &ignored, FALSE)) return WaitResult::Hangup;
-  }
-  if (!QueuedBytes(port, s.errorsMutex, s.errors, queued)) return WaitResult::Hangup;
-  return queued > 0 ? WaitResult::Readable : WaitResult::Timeout;
+  s.CollectEarlyByte(port, true, hangup);
+  if (hangup) return WaitResult::Hangup;
+  return s.haveEarly ? WaitResult::Readable : WaitResult::Timeout;
 }
 
 ReadResult PosixLine::ReadSome(void* buffer, size_t n) {
   ReadResult result;
   const HANDLE port = AsHandle(fd_);
-  Overlapped& op = saved_->read;
-  op.Reset();
+  Saved& s = *saved_;
+  if (n == 0) return result;
+  // The byte of the waiting read came first; while that read still runs, nothing is taken
+  // past it.
+  if (!s.CollectEarlyByte(port, false, result.hangup) || result.hangup) return result;
+  auto* bytes = static_cast<uint8_t*>(buffer);
+  if (s.haveEarly) {
+    bytes[result.count++] = s.early;
+    s.haveEarly = false;
+  }
+  DWORD queued = 0;
+  if (!QueuedBytes(port, s.errorsMutex, s.errors, queued)) {
+    result.hangup = result.count == 0;
+    return result;
+  }
+  const DWORD want = static_cast<DWORD>(std::min<size_t>(n - result.count, queued));
+  if (want == 0) return result;
+  // What is queued is there: this read returns at once.
+  s.take.Reset();
   DWORD got = 0;
-  // With the interval time-out at its maximum the read returns what has arrived at once.
-  if (!ReadFile(port, buffer, static_cast<DWORD>(n), nullptr, &op.ov) &&
-      GetLastError() != ERROR_IO_PENDING) {
-    result.hangup = true;
+  if ((!ReadFile(port, bytes + result.count, want, nullptr, &s.take.ov) &&
+       GetLastError() != ERROR_IO_PENDING) ||
+      !GetOverlappedResult(port, &s.take.ov, &got, TRUE)) {
+    result.hangup = result.count == 0;
     return result;
   }
-  if (!GetOverlappedResult(port, &op.ov, &got, TRUE)) {
-    result.hangup = true;
-    return result;
-  }
-  result.count = got;
+  result.count += got;
   return result;
 }
 
