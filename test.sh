@@ -31,6 +31,10 @@ ASAN_OPTIONS=detect_leaks=1 run_suite build-asan "" "" -DCMAKE_BUILD_TYPE=Debug 
 echo "== ThreadSanitizer (tests labelled serial)"
 run_suite build-tsan "-L serial" "serial_parameter_test serial_port_test serial_port_table_test" \
   -DCMAKE_BUILD_TYPE=Debug -DUPDATER_TSAN=ON -DUPDATER_BENCH=OFF
+# The console's window system: posts from another thread and its timer heap (Qt-free).
+echo "== ThreadSanitizer (tests labelled window_system)"
+run_suite build-tsan "-L window_system" "core_window_system_tests" \
+  -DCMAKE_BUILD_TYPE=Debug -DUPDATER_TSAN=ON -DUPDATER_BENCH=OFF
 # The M16 loader's worker thread under ThreadSanitizer (its test is Qt-free).
 echo "== ThreadSanitizer (tests labelled worker)"
 run_suite build-tsan "-L worker" "hex_load_tests m16_stand_in" \

@@ -1,17 +1,19 @@
 // update-cli: the updater without a window. It works on a firmware package like the window
 // (Update.ini, ProgDevice.ini and the firmware files; see shell/package_folder.h), presses OK
 // once and prints what the window would show. Exit code 0 only after the success message.
-#include <QCoreApplication>
-#include <QTimer>
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "core/thread_window_system.h"
 #include "package/device_file.h"
 #include "package/messages.h"
 #include "package/settings.h"
@@ -22,7 +24,6 @@
 #include "shell/firmware_scan.h"
 #include "shell/package_folder.h"
 #include "shell/program_folder.h"
-#include "shell/qt_window_system.h"
 #include "shell/update_session.h"
 #include "update/display.h"
 #include "update/engine.h"
@@ -34,6 +35,16 @@ constexpr int kExitSuccess = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitNotStarted = 2;
 constexpr int kExitTimeout = 3;
+
+// How long the main loop sleeps when nothing arrives (it wakes earlier for any message).
+constexpr uint32_t kIdleWakeMs = 1000;
+
+// --timeout in milliseconds for the deadline timer; a very large value is cut to 24 days
+// instead of wrapping around to a short one.
+uint32_t DeadlineMs(int seconds) {
+  constexpr uint32_t kLongest = 24u * 24 * 3600 * 1000;
+  return static_cast<uint32_t>(std::min<int64_t>(int64_t{seconds} * 1000, kLongest));
+}
 
 constexpr char kHelp[] =
     "Usage: update-cli [--package FOLDER] [--port DEVICE|COMn] [--yes | --no]\n"
@@ -188,8 +199,7 @@ int main(int argc, char* argv[]) {
       return kExitNotStarted;
     }
   }
-  QCoreApplication app(argc, argv);
-  shell::QtWindowSystem windows;
+  core::ThreadWindowSystem windows;
   const std::filesystem::path workingFolder = std::filesystem::current_path();
 
   ConsoleReport report(workingFolder);
@@ -237,40 +247,49 @@ int main(int argc, char* argv[]) {
   view.SetStatusPanel(0, session.OpenPorts());
   for (const std::string& note : session.PortNotes()) view.AppendLog(note);
   if (trace) session.Engine().DebugMode = 1;
-  // A failure with retries left is answered with OK, as a user would press it.
-  struct Retry {
+  // A failure with retries left is answered with OK, as a user would press it: a one-shot
+  // timer presses it once the failure has been handled.
+  std::unique_ptr<core::WindowTimer> pressAgain = windows.CreateTimer();
+  pressAgain->SetInterval(1);
+  pressAgain->SetHandler([&](core::WindowTimer& timer) {
+    timer.SetEnabled(false);
+    session.PressOk();
+  });
+  struct RunEnd {
     shell::ConsoleView& view;
-    shell::UpdateSession& session;
-    int left;
-  } retry{view, session, options.retries};
+    core::WindowTimer& pressAgain;
+    int retriesLeft;
+    bool ended = false;
+  } end{view, *pressAgain, options.retries};
   view.SetOnEnd(
       [](void* context) {
-        auto& r = *static_cast<Retry*>(context);
-        if (r.view.Result() == shell::ConsoleView::Outcome::Failed && r.left > 0) {
-          --r.left;
-          r.view.Resume();
+        auto& e = *static_cast<RunEnd*>(context);
+        if (e.view.Result() == shell::ConsoleView::Outcome::Failed && e.retriesLeft > 0) {
+          --e.retriesLeft;
+          e.view.Resume();
           std::puts("update-cli: pressing OK again");
-          QTimer::singleShot(0, [&r] { r.session.PressOk(); });
+          e.pressAgain.SetEnabled(true);
           return;
         }
-        QCoreApplication::exit(0);
+        e.ended = true;
       },
-      &retry);
+      &end);
 
   // The sequence has no time-out of its own after programming: it waits for the instrument.
-  QTimer deadline;
-  deadline.setSingleShot(true);
-  QObject::connect(&deadline, &QTimer::timeout, [&] {
+  // The deadline is a window timer, so it also ends a run that hangs inside a nested wait.
+  std::unique_ptr<core::WindowTimer> deadline = windows.CreateTimer();
+  deadline->SetInterval(DeadlineMs(options.timeoutSeconds));
+  deadline->SetHandler([&](core::WindowTimer&) {
     std::printf("update-cli: no end after %d seconds: giving up\n", options.timeoutSeconds);
     std::fflush(stdout);
     ports.CloseAll();
     if (trace) std::fflush(trace);  // _Exit flushes no stream: keep the trace of a hung run
     std::_Exit(kExitTimeout);
   });
-  deadline.start(options.timeoutSeconds * 1000);
+  deadline->SetEnabled(true);
 
-  QTimer::singleShot(0, [&session] { session.PressOk(); });
-  app.exec();
+  session.PressOk();
+  while (!end.ended) windows.WaitMessages(windows.TickCount() + kIdleWakeMs);
   ports.CloseAll();
 
   switch (view.Result()) {

@@ -1,0 +1,20 @@
+# Cross build for 64-bit Windows with Debian's mingw-w64 (g++-mingw-w64-x86-64-posix):
+#   cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
+# The posix thread model brings std::thread, std::mutex and std::condition_variable. Programs
+# are linked statically, so an .exe runs without the compiler's DLLs beside it (under Wine too).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(UPDATER_MINGW_PREFIX x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${UPDATER_MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${UPDATER_MINGW_PREFIX}-g++-posix)
+set(CMAKE_RC_COMPILER ${UPDATER_MINGW_PREFIX}-windres)
+
+# Libraries and headers come from the target's tree only; build tools from the host.
+set(CMAKE_FIND_ROOT_PATH /usr/${UPDATER_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
