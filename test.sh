@@ -10,10 +10,14 @@ ensure_packages
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
 
+# A compiler cache, where the machine has one, keeps repeated runs short.
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+
 run_suite() {  # build-folder, ctest arguments, build targets ("" = all), cmake options...
   local dir=$1 ctest_args=$2 targets=$3
   shift 3
-  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+  cmake -S . -B "$dir" -G Ninja "${launcher[@]}" "$@" >/dev/null
   cmake --build "$dir" -j "$jobs" ${targets:+--target $targets}
   (cd "$dir" && ctest -j "$jobs" --output-on-failure $ctest_args)
 }
