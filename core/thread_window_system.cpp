@@ -135,11 +135,7 @@ bool ThreadWindowSystem::DeliverDueTimers() {
 }
 
 void ThreadWindowSystem::PostMessage(uint32_t message, uintptr_t wParam) {
-  {
-    std::lock_guard lock(mutex_);
-    queue_.emplace_back(message, wParam);
-  }
-  posted_.notify_one();
+  posted_.Post(message, wParam);
 }
 
 void ThreadWindowSystem::SetMessageHandler(MessageHandler handler) {
@@ -147,23 +143,7 @@ void ThreadWindowSystem::SetMessageHandler(MessageHandler handler) {
 }
 
 bool ThreadWindowSystem::DeliverPosted() {
-  size_t count;
-  {
-    std::lock_guard lock(mutex_);
-    count = queue_.size();
-  }
-  // Only what was pending on entry: a handler that posts again does not keep us here.
-  for (size_t i = 0; i < count; ++i) {
-    std::pair<uint32_t, uintptr_t> message;
-    {
-      std::lock_guard lock(mutex_);
-      if (queue_.empty()) break;
-      message = queue_.front();
-      queue_.pop_front();
-    }
-    if (handler_) handler_(message.first, message.second);
-  }
-  return count > 0;
+  return posted_.Deliver(handler_);
 }
 
 void ThreadWindowSystem::ProcessMessages() {
@@ -178,9 +158,7 @@ void ThreadWindowSystem::WaitMessages(uint32_t deadline) {
     if (Elapsed() >= end) return;
     int64_t wake = end;
     if (int64_t expiry; NextExpiry(expiry) && expiry < wake) wake = expiry;
-    std::unique_lock lock(mutex_);
-    posted_.wait_until(lock, origin_ + std::chrono::milliseconds(wake),
-                       [this] { return !queue_.empty(); });
+    posted_.WaitUntil(origin_ + std::chrono::milliseconds(wake));
   }
 }
 

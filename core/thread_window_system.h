@@ -8,15 +8,14 @@
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <mutex>
 #include <queue>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "core/posted_messages.h"
 #include "core/window_system.h"
 
 namespace core {
@@ -77,9 +76,7 @@ class ThreadWindowSystem : public WindowSystem {
   MessageHandler handler_;
 
   // Any thread.
-  mutable std::mutex mutex_;
-  std::condition_variable posted_;
-  std::deque<std::pair<uint32_t, uintptr_t>> queue_;
+  PostedMessages posted_;
 };
 
 }  // namespace core

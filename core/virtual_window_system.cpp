@@ -58,11 +58,7 @@ void VirtualWindowSystem::SetTick(uint32_t tick) {
 }
 
 void VirtualWindowSystem::PostMessage(uint32_t message, uintptr_t wParam) {
-  {
-    std::lock_guard lock(mutex_);
-    queue_.emplace_back(message, wParam);
-  }
-  posted_.notify_all();
+  posted_.Post(message, wParam);
 }
 
 void VirtualWindowSystem::SetMessageHandler(MessageHandler handler) {
@@ -70,23 +66,7 @@ void VirtualWindowSystem::SetMessageHandler(MessageHandler handler) {
 }
 
 bool VirtualWindowSystem::DeliverPosted() {
-  size_t count;
-  {
-    std::lock_guard lock(mutex_);
-    count = queue_.size();
-  }
-  // Only what was pending on entry: a handler that posts again does not keep us here.
-  for (size_t i = 0; i < count; ++i) {
-    std::pair<uint32_t, uintptr_t> message;
-    {
-      std::lock_guard lock(mutex_);
-      if (queue_.empty()) break;
-      message = queue_.front();
-      queue_.pop_front();
-    }
-    if (handler_) handler_(message.first, message.second);
-  }
-  return count > 0;
+  return posted_.Deliver(handler_);
 }
 
 bool VirtualWindowSystem::DeliverDueTimers() {
@@ -121,10 +101,7 @@ void VirtualWindowSystem::WaitMessages(uint32_t deadline) {
   if (DeliverPosted() | DeliverDueTimers()) return;
   if (TickReached(now_, deadline)) return;
   if (graceMs_ > 0) {
-    std::unique_lock lock(mutex_);
-    if (posted_.wait_for(lock, std::chrono::milliseconds(graceMs_),
-                         [this] { return !queue_.empty(); })) {
-      lock.unlock();
+    if (posted_.WaitUntil(std::chrono::steady_clock::now() + std::chrono::milliseconds(graceMs_))) {
       DeliverPosted();
       return;
     }

@@ -4,11 +4,10 @@
 // real thread, WaitMessages blocks on them in real time instead of jumping the clock.
 #pragma once
 
-#include <condition_variable>
-#include <deque>
 #include <mutex>
 #include <vector>
 
+#include "core/posted_messages.h"
 #include "core/window_system.h"
 
 namespace core {
@@ -49,9 +48,8 @@ class VirtualWindowSystem : public WindowSystem {
 
   uint32_t now_ = 0;
   std::vector<Timer*> timers_;
-  mutable std::mutex mutex_;
-  std::condition_variable posted_;
-  std::deque<std::pair<uint32_t, uintptr_t>> queue_;
+  mutable std::mutex mutex_;  // the clock
+  PostedMessages posted_;
   MessageHandler handler_;
   uint64_t waitCalls_ = 0;
   uint64_t processCalls_ = 0;
