@@ -1,11 +1,5 @@
 #include "package/ini_lines.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <system_error>
@@ -21,18 +15,6 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
     if (Lower(a[i]) != Lower(b[i])) return false;
-  }
-  return true;
-}
-
-// Writes all bytes, retrying short writes.
-bool WriteAll(int fd, const std::string& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
   }
   return true;
 }
@@ -108,31 +90,7 @@ int FindKey(const IniLines& lines, std::string_view key) {
 std::string SaveIniLinesAtomically(const std::filesystem::path& file, const IniLines& lines) {
   std::string bytes;
   for (const IniLine& line : lines) bytes += line.text + line.end;
-
-  // A file the user made read-only stays as it is: renaming over it would bypass that.
-  if (::access(file.c_str(), F_OK) == 0 && ::access(file.c_str(), W_OK) != 0) {
-    return std::strerror(errno);
-  }
-  std::string temp = file.string() + ".XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) return std::strerror(errno);
-  struct stat old {};
-  const mode_t mode = ::stat(file.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-  bool ok = WriteAll(fd, bytes) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
-  int savedErrno = errno;
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    savedErrno = errno;
-  }
-  if (ok && ::rename(temp.c_str(), file.c_str()) != 0) {
-    ok = false;
-    savedErrno = errno;
-  }
-  if (!ok) {
-    ::unlink(temp.c_str());
-    return std::strerror(savedErrno);
-  }
-  return {};
+  return ReplaceFileAtomically(file, bytes);
 }
 
 }  // namespace package

@@ -42,5 +42,9 @@ int FindKey(const IniLines& lines, std::string_view key);
 // Writes the lines to a temporary file beside file and renames it over file, so a failure leaves
 // the old file whole. Returns an empty text on success, else the reason.
 std::string SaveIniLinesAtomically(const std::filesystem::path& file, const IniLines& lines);
+// The system part of it: the bytes become the file's whole content, or the file stays as it was.
+// A file the user made read-only is left alone (a failure). Empty text on success, else the
+// reason.
+std::string ReplaceFileAtomically(const std::filesystem::path& file, const std::string& bytes);
 
 }  // namespace package

@@ -187,7 +187,7 @@ bool TComPort::ApplyLine(const LineConfig& config) {
   discardNull_ = config.DiscardNull;
   if (status.Ok()) return true;
   const std::string cause =
-      std::string(" (") + status.step + ": " + std::strerror(status.error) + ")";
+      std::string(" (") + status.step + ": " + posix::OsErrorText(status.error) + ")";
   ShowError(
       PortDisplayName(comIndex_) +
       (Language == 0 ? ": Schnittstelle lässt sich nicht einstellen" : ": line settings refused") +

@@ -1,7 +1,14 @@
-// Port naming on Linux. Port index k is COM(k+1). By default COM1-32 are /dev/ttyS0-31,
-// COM33-64 /dev/ttyUSB0-31 and COM65-96 /dev/ttyACM0-31, so a port keeps its number across runs.
-// When UPDATE_PORT_DIR names a folder, exactly its entries COM1 ... COM256 (links to devices)
-// are the ports; tests, the demo and the simulator use that.
+// Port naming. Port index k is COM(k+1). Which device a port index stands for belongs to the
+// platform (port_names_posix.cpp, port_names_win.cpp); the names and choices are shared.
+//
+// Linux: by default COM1-32 are /dev/ttyS0-31, COM33-64 /dev/ttyUSB0-31 and COM65-96
+// /dev/ttyACM0-31, so a port keeps its number across runs. When UPDATE_PORT_DIR names a folder,
+// exactly its entries COM1 ... COM256 (links to devices) are the ports; tests, the demo and the
+// simulator use that.
+// Windows: COMn is the device \\.\COMn for every n from 1 to 256; which are present shows when
+// they are opened. When UPDATE_PORT_DIR names a folder, only the COM ports that have an entry of
+// their name in it are ports (they still open as \\.\COMn): a test keeps the program away from
+// every other port of the machine.
 #pragma once
 
 #include <optional>
@@ -26,6 +33,10 @@ std::optional<PortDevice> PortDeviceOf(int index);
 // The device file port index k stands for, as the user knows it: the mapped path, or in a port
 // folder the device its link leads to. Empty when no device is mapped to the index.
 std::string PortDevicePath(int index);
+
+// The entry of port index k in the UPDATE_PORT_DIR folder ("<folder>/COM<k+1>"); empty when the
+// variable names no folder.
+std::string PortFolderEntry(int index);
 
 // The port index a user's choice names: "COMn" / "comn" (n from 1 to 256) or the path of a
 // device mapped to a port (also through links). Nothing when it names no port.

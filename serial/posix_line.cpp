@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 namespace serial::posix {
 namespace {
@@ -98,6 +99,10 @@ int ModemBits(int fd, unsigned long request, int bits) {
 }
 
 }  // namespace
+
+std::string OsErrorText(int error) {
+  return std::strerror(error);
+}
 
 // ---- parameter file ----
 

@@ -16,6 +16,9 @@ namespace serial::posix {
 
 using Clock = std::chrono::steady_clock;
 
+// The system's text for an error code of this layer (LineStatus, WriteResult, OpenResult).
+std::string OsErrorText(int error);
+
 // The parameter file, opened without sharing (an exclusive lock that fails when held elsewhere).
 class FileHandle {
  public:

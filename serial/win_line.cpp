@@ -12,6 +12,7 @@
 #include <string>
 
 #include "serial/posix_line.h"
+#include "serial/win_text.h"
 
 namespace serial::posix {
 namespace {
@@ -24,16 +25,6 @@ HANDLE AsHandle(int value) {
 }
 int AsInt(HANDLE handle) {
   return handle == INVALID_HANDLE_VALUE ? -1 : HandleToLong(handle);
-}
-
-// Paths are UTF-8 inside the program.
-std::wstring Wide(const std::string& text) {
-  if (text.empty()) return {};
-  const int n =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-  return wide;
 }
 
 // One overlapped operation: its OVERLAPPED and the manual-reset event it completes.
@@ -64,6 +55,10 @@ bool TransferAt(HANDLE file, bool write, void* buffer, DWORD n, uint64_t offset,
 }
 
 }  // namespace
+
+std::string OsErrorText(int error) {
+  return wintext::SystemErrorText(static_cast<DWORD>(error));
+}
 
 // ---- parameter file ----
 
@@ -101,7 +96,7 @@ bool FileHandle::WriteAt(const void* data, size_t n) {
 FileHandle OpenRecordFile(const std::string& path, bool create) {
   // No sharing: a second program that holds the file makes the open fail, as the lock does.
   const HANDLE file =
-      CreateFileW(Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+      CreateFileW(wintext::Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                   create ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return FileHandle();
   return FileHandle(AsInt(file));
@@ -363,8 +358,8 @@ void PosixLine::EndBreak() {
 OpenResult OpenExclusive(const PortDevice& device) {
   OpenResult result;
   // A COM port opens without sharing: a port another program holds fails with access denied.
-  const HANDLE port = CreateFileW(Wide(device.path).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                  nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+  const HANDLE port = CreateFileW(wintext::Wide(device.path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                  0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
   if (port == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     result.error = static_cast<int>(error);

@@ -60,16 +60,24 @@ std::vector<std::string> Pic32LoaderArgs(const std::string& fileName, int32_t ac
 }
 
 LoaderProgram FindLoaderProgram(const std::filesystem::path& folder, const std::string& name,
-                                const std::string& searchPath) {
+                                const std::string& searchPath, const std::string& exeHost) {
   LoaderProgram found;
+  const std::filesystem::path exe = folder / (name + ".exe");
+  if (exeHost.empty()) {
+    // Where a Windows program runs by itself, it is the native one.
+    if (IsFile(exe)) {
+      found.found = LoaderProgram::Found::kNative;
+      found.program = exe.string();
+    }
+    return found;
+  }
   if (const std::filesystem::path native = folder / name; IsFile(native)) {
     found.found = LoaderProgram::Found::kNative;
     found.program = native.string();
     return found;
   }
-  const std::filesystem::path exe = folder / (name + ".exe");
   if (!IsFile(exe)) return found;
-  const std::filesystem::path wine = FindInPath("wine", searchPath);
+  const std::filesystem::path wine = FindInPath(exeHost, searchPath);
   if (wine.empty()) {
     found.found = LoaderProgram::Found::kNoWine;
     return found;
@@ -86,6 +94,7 @@ ExternalLoaders::ExternalLoaders(UpdateEngine& engine, ExternalLoaderSetup setup
   folder_ =
       setup_.programFolder.empty() ? std::filesystem::current_path(error) : setup_.programFolder;
   if (!setup_.processes) setup_.processes = &SystemProcesses();
+  if (!setup_.exeHost) setup_.exeHost = ExeHost();
   if (setup_.searchPath.empty()) {
     const char* path = std::getenv("PATH");
     setup_.searchPath = path ? path : "";
@@ -157,7 +166,7 @@ int32_t ExternalLoaders::RunPic32Loader(const std::string& fileName) {
 
 int32_t ExternalLoaders::RunLibraryJob(THexLoad& loader, const std::string& fileName) {
   UpdateView& view = engine_.View();
-  const std::string library = "lib" + std::string(kM16LibraryName) + ".so";
+  const std::string library = SharedLibraryFileName(kM16LibraryName);
   view.SetProgress(0);
   view.SetProgressMax(105);
   Delay(1000, true);
@@ -187,7 +196,8 @@ int32_t ExternalLoaders::RunLibraryJob(THexLoad& loader, const std::string& file
 int32_t ExternalLoaders::RunProgram(const std::string& name,
                                     const std::vector<std::string>& arguments, bool titleProgress,
                                     int32_t pauseMs) {
-  const LoaderProgram program = FindLoaderProgram(folder_, name, setup_.searchPath);
+  const LoaderProgram program =
+      FindLoaderProgram(folder_, name, setup_.searchPath, *setup_.exeHost);
   if (program.found == LoaderProgram::Found::kMissing) {
     Log(messages::MSG_LOADER_MISSING, {name, folder_.string()});
     return kLaunchFailed;
@@ -278,7 +288,7 @@ void ExternalLoaders::TakeBackPort(int32_t result, bool startMode2Line) {
 }
 
 std::unique_ptr<THexLoad> ExternalLoaders::MakeM16Loader() {
-  const std::filesystem::path file = folder_ / ("lib" + std::string(kM16LibraryName) + ".so");
+  const std::filesystem::path file = folder_ / SharedLibraryFileName(kM16LibraryName);
   std::string error;
   std::unique_ptr<SharedLibrary> library;
   if (IsFile(file)) {

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,9 @@ struct ExternalLoaderSetup {
   std::filesystem::path programFolder;
   // Where wine is looked for; empty: the environment's PATH.
   std::string searchPath;
+  // What runs a Windows program (".exe"): a program looked for in searchPath, or empty where
+  // such programs start by themselves; unset: this system's way (ExeHost).
+  std::optional<std::string> exeHost;
   // A program that runs longer is ended and the run fails.
   uint32_t deadlineMs = 20 * 60 * 1000;
 };
@@ -52,7 +56,8 @@ std::vector<std::string> HexLoaderArgs(int32_t activeComIndex, bool mainFileMark
 std::vector<std::string> Pic32LoaderArgs(const std::string& fileName, int32_t activeComIndex);
 
 // A program of the program folder as it is started: the native program of that name, else its
-// ".exe" through wine.
+// ".exe" through exeHost (wine) found in searchPath. With no exeHost the ".exe" is the native
+// program.
 struct LoaderProgram {
   enum class Found { kNative, kThroughWine, kMissing, kNoWine };
   Found found = Found::kMissing;
@@ -60,7 +65,7 @@ struct LoaderProgram {
   std::vector<std::string> arguments;  // in front of the loader's own arguments (the .exe)
 };
 LoaderProgram FindLoaderProgram(const std::filesystem::path& folder, const std::string& name,
-                                const std::string& searchPath);
+                                const std::string& searchPath, const std::string& exeHost);
 
 class ExternalLoaders {
  public:

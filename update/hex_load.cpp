@@ -8,6 +8,8 @@ namespace {
 struct EntryNames {
   const char* plain;
   const char* decorated;
+  // A 64-bit build decorates a data pointer argument differently ("PEB" for "PB").
+  const char* decorated64 = nullptr;
 };
 
 // By M16Stage.
@@ -15,7 +17,7 @@ constexpr EntryNames kEntryNames[] = {
     {"M16Upd_Init", "?M16Upd_Init@@YAHH@Z"},
     {"M16Upd_IsBTLActive", "?M16Upd_IsBTLActive@@YAHXZ"},
     {"M16Upd_Clear", "?M16Upd_Clear@@YAHXZ"},
-    {"M16Upd_Program", "?M16Upd_Program@@YAHPB_WHP6AXH@Z@Z"},
+    {"M16Upd_Program", "?M16Upd_Program@@YAHPB_WHP6AXH@Z@Z", "?M16Upd_Program@@YAHPEB_WHP6AXH@Z@Z"},
     {"M16Upd_MakeValid", "?M16Upd_MakeValid@@YAHXZ"},
     {"M16Upd_ExitAndStartApplication", "?M16Upd_ExitAndStartApplication@@YAHXZ"},
     {"M16Upd_Deinit", "?M16Upd_Deinit@@YAHXZ"},
@@ -26,6 +28,7 @@ void Resolve(const SharedLibrary& library, M16Stage stage, Fn& entry) {
   const EntryNames& names = kEntryNames[static_cast<int32_t>(stage)];
   void* address = library.Symbol(names.plain);
   if (!address) address = library.Symbol(names.decorated);
+  if (!address && names.decorated64) address = library.Symbol(names.decorated64);
   entry = reinterpret_cast<Fn>(address);
 }
 

@@ -38,4 +38,19 @@ class ProcessLauncher {
 // The launcher of the operating system.
 ProcessLauncher& SystemProcesses();
 
+// What runs a Windows program (".exe") on this system: the name of a program looked for in the
+// search path (wine), or empty where such programs start by themselves.
+std::string ExeHost();
+
+// A child's environment: the inherited entries, each one replaced by an added entry of the same
+// name (compared without regard to ASCII case where names are so compared), then the added ones.
+std::vector<std::string> MergedEnvironment(const std::vector<std::string>& inherited,
+                                           const std::vector<std::string>& added,
+                                           bool namesIgnoreCase);
+
+// The command line a Windows program is started with: the program, then each argument, quoted
+// where needed so that the program's C runtime splits the line into exactly these words.
+std::string WindowsCommandLine(const std::string& program,
+                               const std::vector<std::string>& arguments);
+
 }  // namespace update

@@ -14,21 +14,10 @@ extern char** environ;
 namespace update {
 namespace {
 
-// The name of an environment entry: the text before '='.
-std::string EntryName(const std::string& entry) {
-  return entry.substr(0, entry.find('='));
-}
-
 std::vector<std::string> ChildEnvironment(const std::vector<std::string>& added) {
-  std::vector<std::string> entries;
-  for (char** entry = environ; entry && *entry; ++entry) {
-    const std::string text = *entry;
-    bool replaced = false;
-    for (const std::string& own : added) replaced = replaced || EntryName(own) == EntryName(text);
-    if (!replaced) entries.push_back(text);
-  }
-  entries.insert(entries.end(), added.begin(), added.end());
-  return entries;
+  std::vector<std::string> inherited;
+  for (char** entry = environ; entry && *entry; ++entry) inherited.emplace_back(*entry);
+  return MergedEnvironment(inherited, added, false);
 }
 
 std::vector<char*> Pointers(std::vector<std::string>& words) {
@@ -102,6 +91,10 @@ class PosixLauncher : public ProcessLauncher {
 ProcessLauncher& SystemProcesses() {
   static PosixLauncher launcher;
   return launcher;
+}
+
+std::string ExeHost() {
+  return "wine";
 }
 
 }  // namespace update

@@ -15,6 +15,9 @@ class SharedLibrary {
   virtual void* Symbol(const std::string& name) const = 0;
 };
 
+// The file name of the library called name on this system: "lib<name>.so" or "<name>.dll".
+std::string SharedLibraryFileName(const std::string& name);
+
 // Loads the library file; null with error saying why when it cannot be loaded.
 std::unique_ptr<SharedLibrary> OpenSharedLibrary(const std::filesystem::path& file,
                                                  std::string& error);

@@ -21,6 +21,10 @@ class DlLibrary : public SharedLibrary {
 
 }  // namespace
 
+std::string SharedLibraryFileName(const std::string& name) {
+  return "lib" + name + ".so";
+}
+
 std::unique_ptr<SharedLibrary> OpenSharedLibrary(const std::filesystem::path& file,
                                                  std::string& error) {
   void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);

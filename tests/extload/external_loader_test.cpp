@@ -253,6 +253,36 @@ INSTANTIATE_TEST_SUITE_P(
                                    "-auto", "-exit"}}),
     [](const ::testing::TestParamInfo<CommandCase>& info) { return info.param.name; });
 
+TEST(FindLoaderProgram, TheExeRunsThroughItsHostOrByItselfWhereNoneIsNeeded) {
+  using Found = update::LoaderProgram::Found;
+  const struct {
+    const char* name;
+    std::vector<std::string> files;
+    const char* host;  // empty: a Windows program starts by itself
+    Found found;
+    const char* program;  // below the folder
+    bool exeArgument;     // the .exe is the host's first argument
+  } cases[] = {
+      {"NativeBeforeExe", {"X", "X.exe", "bin/wine"}, "wine", Found::kNative, "X", false},
+      {"ExeThroughWine", {"X.exe", "bin/wine"}, "wine", Found::kThroughWine, "bin/wine", true},
+      {"ExeWithoutWine", {"X.exe"}, "wine", Found::kNoWine, "", false},
+      {"NoHostExeIsNative", {"X", "X.exe", "bin/wine"}, "", Found::kNative, "X.exe", false},
+      {"NoHostWithoutExe", {"X"}, "", Found::kMissing, "", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::TempFolder folder;
+    for (const std::string& file : c.files) folder.Write(file, "");
+    const update::LoaderProgram found =
+        update::FindLoaderProgram(folder.Path(), "X", (folder.Path() / "bin").string(), c.host);
+    EXPECT_EQ(found.found, c.found);
+    EXPECT_EQ(found.program, *c.program ? (folder.Path() / c.program).string() : "");
+    EXPECT_EQ(found.arguments, c.exeArgument
+                                   ? std::vector<std::string>{(folder.Path() / "X.exe").string()}
+                                   : std::vector<std::string>{});
+  }
+}
+
 TEST_F(ExternalLoaderTest, TheProgramIsToldThePortsDevice) {
   setenv("UPDATE_PORT_DIR", "/tmp/test-ports", 1);
   devices.DeviceKind = 1;

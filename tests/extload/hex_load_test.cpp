@@ -217,6 +217,29 @@ TEST(M16Entries, DecoratedNamesAreFoundWhenThePlainOnesAreMissing) {
   EXPECT_EQ(update::MissingM16Entry(entries), M16Stage::kIsBTLActive);
 }
 
+TEST(M16Entries, AllEntryPointsResolveUnderTheNamesOfA32BitAndA64BitBuild) {
+  // The two builds decorate the file-name pointer of M16Upd_Program differently.
+  const std::vector<std::string> common = {"?M16Upd_Init@@YAHH@Z",
+                                           "?M16Upd_IsBTLActive@@YAHXZ",
+                                           "?M16Upd_Clear@@YAHXZ",
+                                           "?M16Upd_MakeValid@@YAHXZ",
+                                           "?M16Upd_ExitAndStartApplication@@YAHXZ",
+                                           "?M16Upd_Deinit@@YAHXZ"};
+  for (const char* program :
+       {"?M16Upd_Program@@YAHPB_WHP6AXH@Z@Z", "?M16Upd_Program@@YAHPEB_WHP6AXH@Z@Z"}) {
+    SCOPED_TRACE(program);
+    TableLibrary library;
+    for (const std::string& name : common) {
+      library.symbols[name] = reinterpret_cast<void*>(&TableOther);
+    }
+    library.symbols[program] = reinterpret_cast<void*>(&TableOther);
+    const update::M16Entries entries = update::ResolveM16Entries(library);
+    EXPECT_EQ(update::MissingM16Entry(entries), M16Stage::kNone);
+    EXPECT_NE(entries.M16Upd_Program, nullptr);
+    EXPECT_NE(entries.M16Upd_Deinit, nullptr);
+  }
+}
+
 TEST(M16Entries, AJobNeverCallsAnEntryPointThatIsMissing) {
   core::VirtualWindowSystem windows;
   windows.SetRealTimeGraceMs(2000);

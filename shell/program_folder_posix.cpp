@@ -1,3 +1,4 @@
+// The program folder on POSIX systems: from the path the program was started by.
 #include "shell/program_folder.h"
 
 #include <cstdlib>

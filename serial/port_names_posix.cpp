@@ -1,0 +1,27 @@
+// Which device a port index stands for on Linux.
+#include "serial/port_names.h"
+#include "serial/v24_types.h"
+
+namespace serial {
+
+std::optional<PortDevice> PortDeviceOf(int index) {
+  if (index < 0 || index >= kMaxPorts) return std::nullopt;
+  if (std::string entry = PortFolderEntry(index); !entry.empty()) {
+    return PortDevice{std::move(entry), false};
+  }
+  struct Range {
+    int first;
+    const char* prefix;
+    bool needsUart;
+  };
+  static constexpr Range kRanges[] = {
+      {0, "/dev/ttyS", true}, {32, "/dev/ttyUSB", false}, {64, "/dev/ttyACM", false}};
+  for (const Range& range : kRanges) {
+    if (index >= range.first && index < range.first + 32) {
+      return PortDevice{range.prefix + std::to_string(index - range.first), range.needsUart};
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace serial
