@@ -9,6 +9,7 @@
 
 #include "loaders/block_check.h"
 #include "loaders/wince_frames.h"
+#include "tests/support/platform.h"
 
 namespace loaders {
 namespace {
@@ -87,14 +88,14 @@ class DosTime : public ::testing::Test {
     const char* zone = std::getenv("TZ");
     if (zone) saved_ = zone;
     hadZone_ = zone != nullptr;
-    setenv("TZ", "UTC0", 1);
+    test::SetEnvironment("TZ", "UTC0");
     tzset();
   }
   void TearDown() override {
     if (hadZone_) {
-      setenv("TZ", saved_.c_str(), 1);
+      test::SetEnvironment("TZ", saved_.c_str());
     } else {
-      unsetenv("TZ");
+      test::UnsetEnvironment("TZ");
     }
     tzset();
   }

@@ -12,6 +12,7 @@
 #include "package/ini_lines.h"
 #include "package/messages.h"
 #include "tests/support/package_files.h"
+#include "tests/support/platform.h"
 
 namespace package {
 namespace {
@@ -24,16 +25,16 @@ class EnvValue {
   EnvValue(const char* name, std::optional<std::string> value) : name_(name) {
     if (const char* old = std::getenv(name)) old_ = old;
     if (value) {
-      setenv(name, value->c_str(), 1);
+      test::SetEnvironment(name, value->c_str());
     } else {
-      unsetenv(name);
+      test::UnsetEnvironment(name);
     }
   }
   ~EnvValue() {
     if (old_) {
-      setenv(name_, old_->c_str(), 1);
+      test::SetEnvironment(name_, old_->c_str());
     } else {
-      unsetenv(name_);
+      test::UnsetEnvironment(name_);
     }
   }
 

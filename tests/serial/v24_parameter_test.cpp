@@ -1,7 +1,5 @@
 // The parameter record, its file, the line configuration it stands for and port naming.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -14,6 +12,7 @@
 #include "serial/line_config.h"
 #include "serial/port_names.h"
 #include "serial/v24_parameter.h"
+#include "tests/support/platform.h"
 
 namespace serial {
 namespace {
@@ -94,10 +93,10 @@ TEST_F(ParameterFile, SaveKeepsTheTailOfALongerFile) {
 }
 
 TEST_F(ParameterFile, AFileThatCannotBeOpenedLeavesTheRecordAsItWas) {
-  // Held by another descriptor (the lock is per open file), or in a folder that is not there.
+  // Held by another program, or in a folder that is not there.
   WriteFile(file_, std::vector<uint8_t>(36, 0x55));
-  const int holder = open(file_.c_str(), O_RDWR);
-  ASSERT_EQ(flock(holder, LOCK_EX), 0);
+  auto holder = test::HoldFile(file_);
+  ASSERT_TRUE(holder);
   for (const std::string& path : {file_, (dir_ / "missing" / "ComData.cfg").string()}) {
     TV24Parameter v24;
     const std::vector<uint8_t> before = Bytes(v24.Parameter);
@@ -105,7 +104,7 @@ TEST_F(ParameterFile, AFileThatCannotBeOpenedLeavesTheRecordAsItWas) {
     EXPECT_EQ(TV24Parameter::SaveDatei(path, &v24.Parameter), -10) << path;
     EXPECT_EQ(Bytes(v24.Parameter), before) << path;
   }
-  close(holder);
+  holder.reset();
   EXPECT_EQ(FileBytes(file_), std::vector<uint8_t>(36, 0x55));
 }
 
@@ -187,7 +186,7 @@ TEST(LineConfig, ValuesOfADamagedFileAreNeverTableIndices) {
 }
 
 TEST(PortNames, DisplayNamesAndDefaultMapping) {
-  unsetenv(kPortDirVariable);
+  test::UnsetEnvironment(kPortDirVariable);
   EXPECT_EQ(PortDisplayName(0), "COM1");
   EXPECT_EQ(PortDisplayName(Com256), "COM256");
   EXPECT_EQ(PortDisplayName(std::numeric_limits<int>::max()), "COM2147483648");
@@ -209,12 +208,12 @@ TEST(PortNames, DisplayNamesAndDefaultMapping) {
 }
 
 TEST(PortNames, PortFolderOverridesTheMapping) {
-  setenv(kPortDirVariable, "/tmp/ports", 1);
+  test::SetEnvironment(kPortDirVariable, "/tmp/ports");
   EXPECT_EQ(PortDeviceOf(0)->path, "/tmp/ports/COM1");
   EXPECT_EQ(PortDeviceOf(255)->path, "/tmp/ports/COM256");
   EXPECT_FALSE(PortDeviceOf(0)->needsUart);
   EXPECT_FALSE(PortDeviceOf(256));
-  unsetenv(kPortDirVariable);
+  test::UnsetEnvironment(kPortDirVariable);
 }
 
 }  // namespace

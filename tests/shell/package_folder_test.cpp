@@ -6,6 +6,7 @@
 
 #include "package/messages.h"
 #include "shell/package_folder.h"
+#include "tests/support/platform.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
@@ -40,7 +41,7 @@ TEST(PackageFolder, EnteringAFolderThatIsNoneFailsWithTheReason) {
 }
 
 TEST(PackageFolder, MissingFilesAreNamedWithTheFoldersSearched) {
-  unsetenv("ProgramFiles");
+  test::UnsetEnvironment("ProgramFiles");
   const fs::path folder = "/srv/package";
   const struct {
     std::string_view original;
@@ -82,9 +83,9 @@ TEST(PackageFolder, LanguageBeforeTheSettingsFollowsTheDesktop) {
         {"LC_ALL", c.all}, {"LC_MESSAGES", c.messages}, {"LANG", c.lang}};
     for (const auto& [name, value] : values) {
       if (value) {
-        setenv(name, value, 1);
+        test::SetEnvironment(name, value);
       } else {
-        unsetenv(name);
+        test::UnsetEnvironment(name);
       }
     }
     EXPECT_EQ(shell::DesktopLanguage(), c.language);

@@ -1,18 +1,27 @@
 // A temporary folder for a test, removed with everything in it when the test ends.
 #pragma once
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 
 namespace test {
 
 class TempFolder {
  public:
+  // A new folder with a random name: create_directory refuses one that is already there.
   TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "updater-XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
+    std::random_device random;
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    for (;;) {
+      char name[32];
+      std::snprintf(name, sizeof name, "updater-%08x", static_cast<unsigned>(random()));
+      path_ = base / name;
+      if (std::filesystem::create_directory(path_)) break;
+    }
   }
   ~TempFolder() {
     std::error_code error;
