@@ -23,32 +23,27 @@ std::string PortDevicePath(int index) {
   return error ? device->path : target.string();
 }
 
-std::string PortFolderEntry(int index) {
+std::string PortFolder() {
   const char* dir = std::getenv(kPortDirVariable);
-  if (!dir || !*dir) return {};
-  return std::string(dir) + "/COM" + std::to_string(index + 1);
+  return dir ? dir : "";
 }
 
-namespace {
-
-std::optional<int> ComNumberIndex(const std::string& choice) {
-  if (choice.size() < 4 || choice.size() > 6) return std::nullopt;
+std::optional<int> ComNameIndex(std::string_view name) {
+  if (name.size() < 4 || name.size() > 6) return std::nullopt;
   for (size_t i = 0; i < 3; ++i) {
-    if (std::toupper(static_cast<unsigned char>(choice[i])) != "COM"[i]) return std::nullopt;
+    if (std::toupper(static_cast<unsigned char>(name[i])) != "COM"[i]) return std::nullopt;
   }
   int number = 0;
-  for (size_t i = 3; i < choice.size(); ++i) {
-    if (!std::isdigit(static_cast<unsigned char>(choice[i]))) return std::nullopt;
-    number = number * 10 + (choice[i] - '0');
+  for (size_t i = 3; i < name.size(); ++i) {
+    if (!std::isdigit(static_cast<unsigned char>(name[i]))) return std::nullopt;
+    number = number * 10 + (name[i] - '0');
   }
   if (number < 1 || number > kMaxPorts) return std::nullopt;
   return number - 1;
 }
 
-}  // namespace
-
 std::optional<int> PortIndexOfChoice(const std::string& choice) {
-  if (std::optional<int> index = ComNumberIndex(choice)) return index;
+  if (std::optional<int> index = ComNameIndex(choice)) return index;
   if (choice.empty()) return std::nullopt;
   std::error_code error;
   const std::filesystem::path wanted = std::filesystem::canonical(choice, error);

@@ -6,13 +6,16 @@
 // exactly its entries COM1 ... COM256 (links to devices) are the ports; tests, the demo and the
 // simulator use that.
 // Windows: COMn is the device \\.\COMn for every n from 1 to 256; which are present shows when
-// they are opened. When UPDATE_PORT_DIR names a folder, only the COM ports that have an entry of
-// their name in it are ports (they still open as \\.\COMn): a test keeps the program away from
-// every other port of the machine.
+// they are opened. When UPDATE_PORT_DIR names a folder, only the COM ports whose name is among
+// the folder's entry names are ports (they still open as \\.\COMn; on Windows a name like COM5
+// means the device in every folder, so the entries are only listed, never opened). A test under
+// Wine keeps the program away from the machine's other ports so, with the same folder of COMn
+// links the simulator makes.
 #pragma once
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace serial {
 
@@ -34,9 +37,11 @@ std::optional<PortDevice> PortDeviceOf(int index);
 // folder the device its link leads to. Empty when no device is mapped to the index.
 std::string PortDevicePath(int index);
 
-// The entry of port index k in the UPDATE_PORT_DIR folder ("<folder>/COM<k+1>"); empty when the
-// variable names no folder.
-std::string PortFolderEntry(int index);
+// The folder UPDATE_PORT_DIR names; empty when it names none.
+std::string PortFolder();
+
+// The port index of a name "COMn" / "comn" with n from 1 to 256; nothing for any other text.
+std::optional<int> ComNameIndex(std::string_view name);
 
 // The port index a user's choice names: "COMn" / "comn" (n from 1 to 256) or the path of a
 // device mapped to a port (also through links). Nothing when it names no port.

@@ -6,8 +6,8 @@ namespace serial {
 
 std::optional<PortDevice> PortDeviceOf(int index) {
   if (index < 0 || index >= kMaxPorts) return std::nullopt;
-  if (std::string entry = PortFolderEntry(index); !entry.empty()) {
-    return PortDevice{std::move(entry), false};
+  if (const std::string folder = PortFolder(); !folder.empty()) {
+    return PortDevice{folder + "/COM" + std::to_string(index + 1), false};
   }
   struct Range {
     int first;

@@ -8,14 +8,25 @@
 #include "serial/v24_types.h"
 
 namespace serial {
+namespace {
+
+// Whether the folder has an entry named for the port. Only the names are read: opening
+// "<folder>\COM5" would open the port itself.
+bool FolderNamesPort(const std::string& folder, int index) {
+  std::error_code error;
+  for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
+       entry.increment(error)) {
+    if (ComNameIndex(entry->path().filename().string()) == index) return true;
+  }
+  return false;
+}
+
+}  // namespace
 
 std::optional<PortDevice> PortDeviceOf(int index) {
   if (index < 0 || index >= kMaxPorts) return std::nullopt;
-  if (const std::string entry = PortFolderEntry(index); !entry.empty()) {
-    std::error_code error;
-    if (!std::filesystem::exists(std::filesystem::symlink_status(entry, error))) {
-      return std::nullopt;
-    }
+  if (const std::string folder = PortFolder(); !folder.empty() && !FolderNamesPort(folder, index)) {
+    return std::nullopt;
   }
   return PortDevice{"\\\\.\\COM" + std::to_string(index + 1), false};
 }

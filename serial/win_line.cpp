@@ -44,6 +44,12 @@ struct Overlapped {
   }
 };
 
+// True inside Wine, whose ntdll has an export of its own for its version.
+bool RunsUnderWine() {
+  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 // Runs one overlapped transfer on a file handle and waits for it to end.
 bool TransferAt(HANDLE file, bool write, void* buffer, DWORD n, uint64_t offset, DWORD& done) {
   Overlapped op;
@@ -212,7 +218,18 @@ LineStatus PosixLine::Apply(const LineConfig& config) {
   dcb.fTXContinueOnXoff = TRUE;
   dcb.XonChar = static_cast<char>(config.XonChar);
   dcb.XoffChar = static_cast<char>(config.XoffChar);
-  if (!SetCommState(port, &dcb)) return {static_cast<int>(GetLastError()), "SetCommState"};
+  if (!SetCommState(port, &dcb)) {
+    const DWORD error = GetLastError();
+    // Wine refuses parity on a port that is a pseudo-terminal (which cannot hold it) with
+    // ERROR_INVALID_PARAMETER, after speed, size and stop bits took effect: the rest is applied
+    // without it, as the POSIX line does on a pty. A real port's refusal stays an error.
+    DCB withoutParity = dcb;
+    withoutParity.Parity = NOPARITY;
+    if (error != ERROR_INVALID_PARAMETER || dcb.Parity == NOPARITY || !RunsUnderWine() ||
+        !SetCommState(port, &withoutParity)) {
+      return {static_cast<int>(error), "SetCommState"};
+    }
+  }
   // A read returns what has arrived at once; with nothing there it waits for the first byte
   // (at most kReadSliceMs). Writes end by the caller's deadline.
   COMMTIMEOUTS timeouts{};
