@@ -41,10 +41,6 @@ int64_t Now() {
 
 }  // namespace
 
-std::vector<uint8_t> Bytes(const std::string& text) {
-  return {text.begin(), text.end()};
-}
-
 SerialClient::SerialClient(const std::string& path, int baud) {
   fd_ = open(path.c_str(), O_RDWR | O_NOCTTY);
   if (fd_ >= 0 && !SetBaud(baud)) {

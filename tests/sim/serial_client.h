@@ -29,6 +29,9 @@ class SerialClient {
   std::vector<uint8_t> buffer_;
 };
 
-std::vector<uint8_t> Bytes(const std::string& text);
+// Inline: the in-process tests use it without the client.
+inline std::vector<uint8_t> Bytes(const std::string& text) {
+  return {text.begin(), text.end()};
+}
 
 }  // namespace simtest
