@@ -3,7 +3,7 @@
 // to poll and to end.
 #include <windows.h>
 
-#include "serial/win_text.h"
+#include "core/win_text.h"
 #include "update/process.h"
 
 namespace update {
