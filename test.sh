@@ -28,6 +28,22 @@ echo "== build and tests"
 run_suite build "" "" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 echo "== install package"
 scripts/check_package.sh build
+# The Windows build: update-cli.exe and the unit tests cross-built with mingw-w64, the tests run
+# under Wine, then one whole update by update-cli.exe under Wine against the Linux build's
+# instrument-sim.
+if command -v x86_64-w64-mingw32-g++-posix >/dev/null; then
+  echo "== Windows cross build"
+  cmake -S . -B build-win -G Ninja "${launcher[@]}" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+    >/dev/null
+  cmake --build build-win -j "$jobs" --target update-cli windows_tests
+  echo "== unit tests under Wine"
+  scripts/wine_tests.sh build-win
+  echo "== update-cli.exe under Wine against instrument-sim"
+  scripts/wine_e2e.sh build-win build
+  echo "Windows: update-cli.exe built, unit tests and the update under Wine passed"
+else
+  echo "== Windows cross build skipped: no x86_64-w64-mingw32-g++-posix"
+fi
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
 ASAN_OPTIONS=detect_leaks=1 run_suite build-asan "" "" -DCMAKE_BUILD_TYPE=Debug -DUPDATER_SANITIZE=ON -DUPDATER_BENCH=OFF
 # The serial component's threads under ThreadSanitizer (Qt itself is not built for it, so only

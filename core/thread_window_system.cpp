@@ -163,7 +163,10 @@ void ThreadWindowSystem::WaitMessages(uint32_t deadline) {
 }
 
 void ThreadWindowSystem::SleepUntil(uint32_t deadline) {
-  std::this_thread::sleep_until(origin_ + std::chrono::milliseconds(ToElapsed(deadline)));
+  // A sleep on the steady clock may end a little early (Windows sleeps whole milliseconds of
+  // its own timer): sleep again until the deadline has passed.
+  const Clock::time_point until = origin_ + std::chrono::milliseconds(ToElapsed(deadline));
+  while (Clock::now() < until) std::this_thread::sleep_until(until);
 }
 
 }  // namespace core

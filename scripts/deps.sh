@@ -7,6 +7,9 @@ updater_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgte
 updater_packages+=(libudev-dev dpkg-dev lintian)
 # srecord: srec_cat writes the S-record fixtures of the Basic-Loader tests.
 updater_packages+=(srecord)
+# The Windows cross build and its tests under Wine: mingw-w64 with POSIX threads, Wine for 64-bit
+# programs and GoogleTest's sources, built with the cross compiler.
+updater_packages+=(g++-mingw-w64-x86-64-posix wine wine64 googletest)
 # The fuzz harnesses (fuzz.sh): clang with its libFuzzer and sanitizer runtimes.
 updater_packages+=(clang libclang-rt-dev)
 

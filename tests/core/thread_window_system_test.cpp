@@ -4,9 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <ctime>
 #include <thread>
 #include <vector>
+
+#include "tests/support/platform.h"
 
 namespace core {
 namespace {
@@ -15,7 +16,7 @@ constexpr uint32_t kLate = 2000;  // ms a wake may come late on a busy machine
 
 // Milliseconds of processor time this process has used.
 double CpuMs() {
-  return 1000.0 * static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
+  return test::ProcessCpuMs();
 }
 
 TEST(ThreadWindowSystem, PostsFromAnotherThreadWakeTheWaitAndArriveInOrder) {

@@ -5,12 +5,14 @@
 #include <clocale>
 #include <string>
 
+#include "tests/support/platform.h"
+
 namespace test {
 
 class GermanLocale {
  public:
   GermanLocale() : previous_(std::setlocale(LC_ALL, nullptr)) {
-    active_ = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+    active_ = std::setlocale(LC_ALL, GermanLocaleName()) != nullptr;
   }
   ~GermanLocale() { std::setlocale(LC_ALL, previous_.c_str()); }
   GermanLocale(const GermanLocale&) = delete;
