@@ -3,8 +3,8 @@
 
 #include <algorithm>
 
+#include "core/win_text.h"
 #include "package/ini_lines.h"
-#include "serial/win_text.h"
 
 namespace package {
 namespace {

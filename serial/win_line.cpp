@@ -11,8 +11,8 @@
 #include <mutex>
 #include <string>
 
+#include "core/win_text.h"
 #include "serial/posix_line.h"
-#include "serial/win_text.h"
 
 namespace serial::posix {
 namespace {

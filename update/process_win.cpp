@@ -3,7 +3,10 @@
 // to poll and to end.
 #include <windows.h>
 
-#include "serial/win_text.h"
+#include <algorithm>
+#include <cctype>
+
+#include "core/win_text.h"
 #include "update/process.h"
 
 namespace update {
@@ -20,8 +23,16 @@ std::vector<std::string> InheritedEnvironment() {
   return entries;
 }
 
-// Entries each ended by a NUL, the block by another one.
-std::wstring EnvironmentBlock(const std::vector<std::string>& entries) {
+// Entries each ended by a NUL, the block by another one; sorted by name without regard to case,
+// as Windows keeps an environment block.
+std::wstring EnvironmentBlock(std::vector<std::string> entries) {
+  const auto name = [](const std::string& entry) {
+    std::string upper = entry.substr(0, entry.find('=', 1));
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return upper;
+  };
+  std::stable_sort(entries.begin(), entries.end(),
+                   [&](const std::string& a, const std::string& b) { return name(a) < name(b); });
   std::wstring block;
   for (const std::string& entry : entries) {
     if (entry.empty()) continue;  // an empty entry would end the block early

@@ -4,7 +4,7 @@
 
 #include <system_error>
 
-#include "serial/win_text.h"
+#include "core/win_text.h"
 #include "update/shared_library.h"
 
 namespace update {

@@ -1,4 +1,4 @@
-#include "serial/win_text.h"
+#include "core/win_text.h"
 
 #include <windows.h>
 
