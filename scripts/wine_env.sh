@@ -7,9 +7,11 @@
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEDEBUG=${WINEDEBUG:--all}
 
+# The 64-bit loader itself where it is found (the programs are 64-bit), else the "wine" command.
 wine_find() {  # sets WINE and WINESERVER; fails when Wine is not installed
-  WINE=$(command -v wine || command -v wine64 || true)
+  WINE=$(command -v wine64 || true)
   [ -n "$WINE" ] || { [ -x /usr/lib/wine/wine64 ] && WINE=/usr/lib/wine/wine64; }
+  [ -n "$WINE" ] || WINE=$(command -v wine || true)
   WINESERVER=$(command -v wineserver || true)
   [ -n "$WINESERVER" ] || { [ -x /usr/lib/wine/wineserver ] && WINESERVER=/usr/lib/wine/wineserver; }
   [ -n "$WINE" ] && [ -n "$WINESERVER" ]
