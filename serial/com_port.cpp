@@ -189,6 +189,8 @@ void TComPort::Reset_SetAktiv() {
 
 bool TComPort::ApplyLine(const LineConfig& config) {
   const posix::LineStatus status = line_->Apply(config);
+  // Another line setting ends the exchange under way (a boot loader's run ends with one).
+  if (reader_) reader_->AnnounceAt(1);
   current_ = config;
   discardNull_ = config.DiscardNull;
   if (status.Ok()) return true;

@@ -2,9 +2,9 @@
 // owner window that data arrived, with at most one notification outstanding: Aktiv is set when
 // WM_V24_RECEIVED is posted and cleared by Read, ReadReceived, Reset_SetAktiv, Close or the
 // watchdog. A reader that knows how many bytes it lacks may ask for the notification only once
-// that many are queued (AnnounceAt); the next read, write or reset asks for every byte again.
-// Line errors and the loss of the device are posted too. It never calls into the owner
-// otherwise.
+// that many are queued (AnnounceAt); the next read, write, line setting or reset asks for every
+// byte again. Line errors and the loss of the device are posted too. It never calls into the
+// owner otherwise.
 #pragma once
 
 #include <atomic>

@@ -58,6 +58,7 @@ TEST_F(AnnounceAtTest, WhatEndsACountAnnouncesTheQueuedBytes) {
   const Case cases[] = {
       {"a count that is reached already", [](TComPort& p) { p.AnnounceAt(2); }},
       {"a write", [](TComPort& p) { p.Write("x", 1, false); }},
+      {"a line setting", [](TComPort& p) { p.ChangeBaudrate(B__9600); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
