@@ -51,6 +51,10 @@ ASAN_OPTIONS=detect_leaks=1 run_suite build-asan "" "" -DCMAKE_BUILD_TYPE=Debug 
 echo "== ThreadSanitizer (tests labelled serial)"
 run_suite build-tsan "-L serial" "serial_parameter_test serial_port_test serial_port_table_test" \
   -DCMAKE_BUILD_TYPE=Debug -DUPDATER_TSAN=ON -DUPDATER_BENCH=OFF
+# The reads after a receive notification and the count a reader asks for, raised while bytes
+# arrive.
+run_suite build-tsan "-R ReadReceivedTest|AnnounceAtTest" "serial_read_received_test" \
+  -DCMAKE_BUILD_TYPE=Debug -DUPDATER_TSAN=ON -DUPDATER_BENCH=OFF
 # The console's window system: posts from another thread and its timer heap (Qt-free).
 echo "== ThreadSanitizer (tests labelled window_system)"
 run_suite build-tsan "-L window_system" "core_window_system_tests" \

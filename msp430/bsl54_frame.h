@@ -104,6 +104,8 @@ class Bsl54Receiver {
   // Everything this call can take out of the buffer, in the order the loader acts on it; a
   // frame, when complete, is the last entry. An incomplete frame waits for more bytes.
   std::vector<Reply54> Scan();
+  // The bytes still missing from a frame that has begun (0 when none has).
+  size_t Missing() const { return buffer_.FrameRemainder(BSL54_HEADER, 1, 5); }
 
   uint16_t RxCount() const { return static_cast<uint16_t>(buffer_.Count()); }
   std::span<const uint8_t> Pending() const { return buffer_.Pending(); }

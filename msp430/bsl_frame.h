@@ -90,6 +90,8 @@ class BslReceiver {
   // Throws away everything held (a response time-out, a new frame).
   void Clear() { buffer_.Clear(); }
   BslScan Scan();
+  // The bytes still missing from a reply frame that has begun (0 when none has).
+  size_t Missing() const { return buffer_.FrameRemainder(BSL_SYNC, 2, 6); }
 
   uint16_t RxCount() const { return static_cast<uint16_t>(buffer_.Count()); }
   std::span<const uint8_t> Pending() const { return buffer_.Pending(); }

@@ -2,6 +2,7 @@
 // loaders. A receiver has FreeSpace() and Append(bytes).
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <span>
@@ -12,7 +13,8 @@
 namespace msp430 {
 
 // Appends what the port has received, as much as the receiver can take, without waiting for
-// more: a partial answer stays in the receiver until the rest comes. False when the port refused
+// more: a partial answer stays in the receiver until the rest comes. A frame whose length has
+// come is announced by the port once it is whole, not byte by byte. False when the port refused
 // the read.
 template <typename Receiver>
 bool ReadArrived(serial::TComPort& port, Receiver& rx) {
@@ -22,6 +24,9 @@ bool ReadArrived(serial::TComPort& port, Receiver& rx) {
   const int32_t count = port.ReadReceived(bytes.data(), static_cast<uint32_t>(space));
   if (count < 0) return false;
   rx.Append({bytes.data(), static_cast<size_t>(count)});
+  // Never more than the receiver can still take: what does not fit could not complete the frame.
+  const size_t missing = std::min(rx.Missing(), rx.FreeSpace());
+  if (missing > 1) port.AnnounceAt(static_cast<uint32_t>(missing));
   return true;
 }
 

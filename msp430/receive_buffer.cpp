@@ -18,4 +18,14 @@ void ReceiveBuffer::Remove(size_t position, size_t count) {
   count_ = static_cast<uint16_t>(count_ - count);
 }
 
+size_t ReceiveBuffer::FrameRemainder(uint8_t start, size_t lengthAt, size_t overhead) const {
+  const uint8_t* end = bytes_.data() + count_;
+  const uint8_t* header = std::find(bytes_.data(), end, start);
+  const size_t have = static_cast<size_t>(end - header);
+  if (have == 0) return 0;
+  if (have <= lengthAt) return lengthAt + 1 - have;
+  const size_t size = header[lengthAt] + overhead;
+  return have < size ? size - have : 0;
+}
+
 }  // namespace msp430

@@ -19,6 +19,10 @@ class ReceiveBuffer {
   // Takes count bytes out at position; what follows moves up.
   void Remove(size_t position, size_t count);
   void Clear() { count_ = 0; }
+  // The bytes still to come before the frame that begins at the first start byte is whole: the
+  // frame holds its data length at lengthAt and overhead bytes besides the data. Until the
+  // length has come, what is needed to read it. 0 without a frame start or with a whole frame.
+  size_t FrameRemainder(uint8_t start, size_t lengthAt, size_t overhead) const;
 
   size_t Count() const { return count_; }
   uint8_t operator[](size_t i) const { return bytes_[i]; }

@@ -150,6 +150,10 @@ int32_t TComPort::ReadReceived(void* buffer, uint32_t count) {
   return static_cast<int32_t>(got);
 }
 
+void TComPort::AnnounceAt(uint32_t count) {
+  if (opened_) reader_->AnnounceAt(count);
+}
+
 int32_t TComPort::Write(const void* data, int32_t length, bool async) {
   if (!opened_) return kNotOpen;
   const bool framed = activeHandshake_ == Qolmar_XonXoff;
@@ -160,6 +164,8 @@ int32_t TComPort::Write(const void* data, int32_t length, bool async) {
   const size_t n = length == -1 ? strnlen(static_cast<const char*>(data), limit + 1)
                                 : static_cast<size_t>(length);
   if (n > limit) return kWriteRefused;
+  // A write starts a new exchange: what was asked of the answer to the last one no longer holds.
+  reader_->AnnounceAt(1);
   size_t frameLength = 0;
   if (framed) frame_[frameLength++] = kXoff;
   if (n > 0) std::memcpy(frame_.data() + frameLength, bytes, n);
@@ -183,6 +189,8 @@ void TComPort::Reset_SetAktiv() {
 
 bool TComPort::ApplyLine(const LineConfig& config) {
   const posix::LineStatus status = line_->Apply(config);
+  // Another line setting ends the exchange under way (a boot loader's run ends with one).
+  if (reader_) reader_->AnnounceAt(1);
   current_ = config;
   discardNull_ = config.DiscardNull;
   if (status.Ok()) return true;

@@ -73,6 +73,11 @@ class TComPort {
   // returns at once (0 when none), the NUL behind them as Read puts it. Bytes left because
   // count was smaller are announced again.
   virtual int32_t ReadReceived(void* buffer, uint32_t count);
+  // For a reader that knows how many bytes it lacks (the rest of a frame whose length it has
+  // read): the next receive notification comes once count bytes are queued, at once when they
+  // are. The next Read, ReadReceived, Write, line setting or Reset_SetAktiv announces every
+  // byte again.
+  virtual void AnnounceAt(uint32_t count);
   // length -1: up to the terminating NUL. Returns the bytes handed over (with XOFF/XON framing
   // under Qolmar_XonXoff), or -10, -1, -100, -2 (see above).
   virtual int32_t Write(const void* data, int32_t length, bool async);

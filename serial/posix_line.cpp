@@ -234,9 +234,14 @@ WaitResult PosixLine::Wait(bool forData, WakeObject& wake, int timeoutMs) {
 ReadResult PosixLine::ReadSome(void* buffer, size_t n) {
   ReadResult result;
   while (result.count < n) {
-    const ssize_t r = read(fd_, static_cast<uint8_t*>(buffer) + result.count, n - result.count);
+    const size_t asked = n - result.count;
+    const ssize_t r = read(fd_, static_cast<uint8_t*>(buffer) + result.count, asked);
     if (r > 0) {
       result.count += static_cast<size_t>(r);
+      // A terminal hands over everything it holds in one read: a short read has emptied it, and
+      // asking again would cost a second call per arrival. A hang-up behind the data shows in
+      // the next wait.
+      if (static_cast<size_t>(r) < asked) break;
       continue;
     }
     if (r < 0 && errno == EINTR) continue;

@@ -40,11 +40,24 @@ bool TV24Read_Thread::Aktiv() const {
 void TV24Read_Thread::ClearAktiv() {
   std::lock_guard lock(aktivLock_);
   aktiv_ = false;
+  announceAt_ = 1;
+}
+
+void TV24Read_Thread::AnnounceAt(size_t count) {
+  // The queue's count is looked at under the same lock as the arrivals are announced: a byte
+  // that came before the threshold was raised is either counted here or was announced already.
+  std::lock_guard lock(aktivLock_);
+  announceAt_ = std::max<size_t>(count, 1);
+  if (!aktiv_ && rx_.Count() >= announceAt_) PostReceived();
 }
 
 void TV24Read_Thread::AnnounceUnread() {
   std::lock_guard lock(aktivLock_);
   if (aktiv_) return;
+  PostReceived();
+}
+
+void TV24Read_Thread::PostReceived() {
   aktiv_ = true;
   Post(serial::WM_V24_RECEIVED);
 }
@@ -121,8 +134,9 @@ void TV24Read_Thread::NotifyReceived(bool received) {
   if (!received && !carried_) return;
   std::lock_guard lock(aktivLock_);
   if (!aktiv_) {
-    aktiv_ = true;
-    Post(serial::WM_V24_RECEIVED);
+    // Short of what the reader asked for: the byte that completes it is announced.
+    if (announceAt_ > 1 && rx_.Count() < announceAt_) return;
+    PostReceived();
     busy_ = timing_ = carried_ = false;
     return;
   }
@@ -130,6 +144,7 @@ void TV24Read_Thread::NotifyReceived(bool received) {
   if (timing_ && now - stamp_ > kWatchdogMs) {
     // The owner missed a notification: the next pass announces the carried arrival.
     aktiv_ = false;
+    announceAt_ = 1;
     busy_ = timing_ = false;
   }
   if (busy_ && !timing_) {

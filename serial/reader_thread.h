@@ -1,8 +1,10 @@
 // The receive thread of an open port. It drains the device into the receive queue and tells the
 // owner window that data arrived, with at most one notification outstanding: Aktiv is set when
 // WM_V24_RECEIVED is posted and cleared by Read, ReadReceived, Reset_SetAktiv, Close or the
-// watchdog. Line errors and the loss of the device are posted too. It never calls into the owner
-// otherwise.
+// watchdog. A reader that knows how many bytes it lacks may ask for the notification only once
+// that many are queued (AnnounceAt); the next read, write, line setting or reset asks for every
+// byte again. Line errors and the loss of the device are posted too. It never calls into the
+// owner otherwise.
 #pragma once
 
 #include <atomic>
@@ -35,7 +37,11 @@ class TV24Read_Thread {
   void Stop();
 
   bool Aktiv() const;
+  // Also asks for every arrival to be announced again.
   void ClearAktiv();
+  // Arrivals are announced once count bytes are queued (at least one); when they are already,
+  // at once.
+  void AnnounceAt(size_t count);
   // A read left bytes in the queue: they are announced now unless a notification is out.
   void AnnounceUnread();
   // Read made room in a full receive queue.
@@ -53,6 +59,8 @@ class TV24Read_Thread {
   void Drain(LineEvent& event);
   void CheckErrorCounters(LineEvent& event);
   void NotifyReceived(bool received);
+  // With aktivLock_ held: posts WM_V24_RECEIVED and marks it outstanding.
+  void PostReceived();
   void ReportErrors(const LineEvent& event);
   void Post(uint32_t message);
   uint32_t Tick() const;
@@ -65,6 +73,7 @@ class TV24Read_Thread {
 
   mutable std::mutex aktivLock_;
   bool aktiv_ = false;
+  size_t announceAt_ = 1;  // guarded by aktivLock_
   std::atomic<bool> terminated_{false};
   std::atomic<bool> lost_{false};
   posix::WakeObject wake_;

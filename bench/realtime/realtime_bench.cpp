@@ -202,6 +202,12 @@ Figures RunOnce(const Case& c, const fs::path& source, const fs::path& build, bo
   if (!c.silent.empty()) simWords.insert(simWords.end(), {"--silent-ports", c.silent});
   if (keep) simWords.insert(simWords.end(), {"--trace", (root / "trace.txt").string()});
   const pid_t sim = Spawn(simWords, env, root, (root / "sim.log").string());
+  if (sim <= 0) {
+    // kill and wait must never see -1: that would mean every process of this user.
+    std::fprintf(stderr, "%s: cannot start %s\n", c.name.c_str(), simWords[0].c_str());
+    fs::remove_all(root);
+    return f;
+  }
   for (int i = 0; i < 100 && Read(root / "sim.log").find("ready") == std::string::npos; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
@@ -214,6 +220,14 @@ Figures RunOnce(const Case& c, const fs::path& source, const fs::path& build, bo
   const auto start = Clock::now();
   const pid_t cli = Spawn({(root / "package" / "update-cli").string(), "--yes", "--timeout", "600"},
                           env, root / "package", slave);
+  if (cli <= 0) {
+    std::fprintf(stderr, "%s: cannot start update-cli from %s\n", c.name.c_str(), build.c_str());
+    close(master);
+    kill(sim, SIGTERM);
+    waitpid(sim, nullptr, 0);
+    fs::remove_all(root);
+    return f;
+  }
   std::string output;
   std::vector<double> lineTimes;
   char buffer[4096];
@@ -320,7 +334,7 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) {
       runs = std::max(1, std::atoi(argv[++i]));
     } else if (std::strcmp(argv[i], "--build") == 0 && i + 1 < argc) {
-      build = argv[++i];
+      build = fs::absolute(argv[++i]);  // the programs run in the run's folder
     } else if (std::strcmp(argv[i], "--keep") == 0) {
       keep = true;
     } else if (argv[i][0] != '-') {
