@@ -37,6 +37,10 @@ std::optional<PortDevice> PortDeviceOf(int index);
 // folder the device its link leads to. Empty when no device is mapped to the index.
 std::string PortDevicePath(int index);
 
+// For a program's help: which device each COM number stands for, and what a port that cannot be
+// opened needs; one paragraph ending in a line break.
+const char* PortNamingHelp();
+
 // The folder UPDATE_PORT_DIR names; empty when it names none.
 std::string PortFolder();
 

@@ -4,6 +4,12 @@
 
 namespace serial {
 
+const char* PortNamingHelp() {
+  return "Ports: COM1-COM32 are /dev/ttyS0-31, COM33-COM64 /dev/ttyUSB0-31 and COM65-COM96\n"
+         "/dev/ttyACM0-31. A port that exists but may not be opened needs the user in the group\n"
+         "dialout (sudo usermod -a -G dialout $USER, then log in again).\n";
+}
+
 std::optional<PortDevice> PortDeviceOf(int index) {
   if (index < 0 || index >= kMaxPorts) return std::nullopt;
   if (const std::string folder = PortFolder(); !folder.empty()) {

@@ -23,6 +23,11 @@ bool FolderNamesPort(const std::string& folder, int index) {
 
 }  // namespace
 
+const char* PortNamingHelp() {
+  return "Ports: COMn is the device \\\\.\\COMn, COM1 to COM256. A port that exists but cannot be\n"
+         "opened is in use by another program; close it there.\n";
+}
+
 std::optional<PortDevice> PortDeviceOf(int index) {
   if (index < 0 || index >= kMaxPorts) return std::nullopt;
   if (const std::string folder = PortFolder(); !folder.empty() && !FolderNamesPort(folder, index)) {

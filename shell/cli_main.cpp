@@ -46,6 +46,7 @@ uint32_t DeadlineMs(int seconds) {
   return static_cast<uint32_t>(std::min<int64_t>(int64_t{seconds} * 1000, kLongest));
 }
 
+// The ports' paragraph (serial::PortNamingHelp) follows the first part; it is the platform's.
 constexpr char kHelp[] =
     "Usage: update-cli [--package FOLDER] [--port DEVICE|COMn] [--yes | --no]\n"
     "                  [--timeout SECONDS] [--trace FILE] [--retry N]\n"
@@ -69,17 +70,21 @@ constexpr char kHelp[] =
     "  --retry N          after a failure press OK again, up to N times (default 0); after a\n"
     "                     failed programming OK repeats the programming\n"
     "  --help             this text\n"
-    "\n"
-    "Ports: COM1-COM32 are /dev/ttyS0-31, COM33-COM64 /dev/ttyUSB0-31 and COM65-COM96\n"
-    "/dev/ttyACM0-31. A port that exists but may not be opened needs the user in the group\n"
-    "dialout (sudo usermod -a -G dialout $USER, then log in again).\n"
-    "\n"
+    "\n";
+constexpr char kHelpEnd[] =
     "Exit codes: 0 the update succeeded (or the ports were listed); 1 the run ended without\n"
     "success (refused, declined or failed); 2 it did not start, no instrument was found or the\n"
     "port may not be opened; 3 the time ran out.\n"
     "\n"
     "Environment: UPDATE_PORT_DIR names a folder whose links COM1..COM256 are the ports;\n"
     "UPDATE_TIME_SCALE=N divides every delay and time-out by N (tests and the demo; default 1).\n";
+
+void PrintHelp(std::FILE* out) {
+  std::fputs(kHelp, out);
+  std::fputs(serial::PortNamingHelp(), out);
+  std::fputs("\n", out);
+  std::fputs(kHelpEnd, out);
+}
 
 struct Options {
   bool yes = false;
@@ -115,7 +120,7 @@ bool ParseOptions(int argc, char* argv[], Options& options) {
     } else if (arg == "--trace" && i + 1 < argc) {
       options.traceFile = argv[++i];
     } else if (arg == "--help") {
-      std::fputs(kHelp, stdout);
+      PrintHelp(stdout);
       std::exit(kExitSuccess);
     } else {
       return false;
@@ -180,7 +185,7 @@ bool ChoosePort(const std::string& choice, package::Settings& settings) {
 int main(int argc, char* argv[]) {
   Options options;
   if (!ParseOptions(argc, argv, options)) {
-    std::fputs(kHelp, stderr);
+    PrintHelp(stderr);
     return kExitNotStarted;
   }
   std::FILE* trace = nullptr;
