@@ -24,16 +24,11 @@ ln -s "$root/build/shell/update" "$run/update"
 ln -s "$root/build/shell/update-cli" "$run/update-cli"
 export UPDATE_PORT_DIR=$run/ports
 
-"$root/build/sim/instrument-sim" --profile demo/demo-instrument.ini --com 3 --silent-ports 1,2 \
+source scripts/instrument_sim.sh
+start_instrument_sim "$root/build/sim/instrument-sim" "$run/instrument-sim.log" \
+  --profile demo/demo-instrument.ini --com 3 --silent-ports 1,2 \
   --state "$run/instrument-state.json" --dump "$run/instrument-flash.txt" \
-  --trace "$run/instrument-trace.txt" >"$run/instrument-sim.log" 2>&1 &
-sim=$!
-trap 'kill $sim 2>/dev/null || true' EXIT
-for _ in $(seq 100); do
-  grep -q ready "$run/instrument-sim.log" 2>/dev/null && break
-  sleep 0.1
-done
-grep -q ready "$run/instrument-sim.log" || { cat "$run/instrument-sim.log"; exit 1; }
+  --trace "$run/instrument-trace.txt"
 
 status=0
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then

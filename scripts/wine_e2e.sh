@@ -29,16 +29,11 @@ for port in 3 5; do
   ln -sfn "$run/ports/COM$port" "$WINEPREFIX/dosdevices/com$port"
 done
 
-UPDATE_PORT_DIR=$run/ports "$linux/sim/instrument-sim" --profile "$root/demo/demo-instrument.ini" \
-  --com 5 --silent-ports 3 --state "$run/instrument-state.json" --dump "$run/instrument-flash.txt" \
-  --trace "$run/instrument-trace.txt" >"$run/instrument-sim.log" 2>&1 &
-sim=$!
-trap 'kill $sim 2>/dev/null || true' EXIT
-for _ in $(seq 100); do
-  grep -q ready "$run/instrument-sim.log" 2>/dev/null && break
-  sleep 0.1
-done
-grep -q ready "$run/instrument-sim.log" || { cat "$run/instrument-sim.log"; exit 1; }
+source "$root/scripts/instrument_sim.sh"
+UPDATE_PORT_DIR=$run/ports start_instrument_sim "$linux/sim/instrument-sim" \
+  "$run/instrument-sim.log" --profile "$root/demo/demo-instrument.ini" --com 5 --silent-ports 3 \
+  --state "$run/instrument-state.json" --dump "$run/instrument-flash.txt" \
+  --trace "$run/instrument-trace.txt"
 
 # The port folder's names keep the search to COM3 and COM5 (no real port of the machine is
 # opened); the program opens them as \\.\COM3 and \\.\COM5.
