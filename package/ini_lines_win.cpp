@@ -40,7 +40,10 @@ std::string ReplaceFileAtomically(const std::filesystem::path& file, const std::
                                  FILE_ATTRIBUTE_NORMAL, nullptr);
   DWORD failure = out == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
   if (failure == ERROR_SUCCESS) {
-    if (!WriteAll(out, bytes) || !FlushFileBuffers(out)) failure = GetLastError();
+    // A write that handed over nothing may leave no error code: it still fails.
+    if (!WriteAll(out, bytes) || !FlushFileBuffers(out)) {
+      failure = GetLastError() != ERROR_SUCCESS ? GetLastError() : ERROR_WRITE_FAULT;
+    }
     CloseHandle(out);
   }
   if (failure == ERROR_SUCCESS && attributes != INVALID_FILE_ATTRIBUTES) {
