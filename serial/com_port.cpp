@@ -44,6 +44,10 @@ bool TComPort::Aktiv() const {
   return reader_ && reader_->Aktiv();
 }
 
+uint64_t TComPort::ReceivePasses() const {
+  return reader_ ? reader_->Passes() : 0;
+}
+
 bool TComPort::OpenDevice(int32_t port) {
   // AutoSearch goes on through the other ports of the inventory.
   std::vector<int32_t> candidates{port};
@@ -95,6 +99,7 @@ PortHandle TComPort::Open(core::WindowSystem* ownerWindow, int32_t port, bool sh
 
   const int comNumber = comIndex_ + 1;
   reader_ = std::make_unique<TV24Read_Thread>(ownerWindow_, *line_, rx_, comNumber, discardNull_);
+  reader_->SetCharacterTime(CharacterTimeUs(current_));
   writer_ = std::make_unique<TV24Write_Thread>(*line_, comNumber, txTimeOut_);
   reader_->Start();
   return handle_;
@@ -190,7 +195,10 @@ void TComPort::Reset_SetAktiv() {
 bool TComPort::ApplyLine(const LineConfig& config) {
   const posix::LineStatus status = line_->Apply(config);
   // Another line setting ends the exchange under way (a boot loader's run ends with one).
-  if (reader_) reader_->AnnounceAt(1);
+  if (reader_) {
+    reader_->SetCharacterTime(CharacterTimeUs(config));
+    reader_->AnnounceAt(1);
+  }
   current_ = config;
   discardNull_ = config.DiscardNull;
   if (status.Ok()) return true;

@@ -123,6 +123,8 @@ class TComPort {
   virtual bool DeviceLost() const;
   // True while a WM_V24_RECEIVED is outstanding.
   bool Aktiv() const;
+  // How often the receive thread has taken bytes from the line since opening (its wake-ups).
+  uint64_t ReceivePasses() const;
 
   // Published properties.
   TV24Parameter V24;

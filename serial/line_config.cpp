@@ -52,4 +52,12 @@ LineConfig BuildLineConfig(const V24ParameterTag& record) {
   return line;
 }
 
+uint32_t CharacterTimeUs(const LineConfig& line) {
+  if (line.BaudRate == 0) return 0;
+  // In half bits, for one and a half stop bits.
+  const uint32_t stopHalfBits = line.StopBits == 1 ? 3 : line.StopBits == 2 ? 4 : 2;
+  const uint32_t halfBits = 2 * (1 + line.ByteSize + (line.Parity != 0 ? 1 : 0)) + stopHalfBits;
+  return static_cast<uint32_t>(uint64_t{halfBits} * 500000 / line.BaudRate);
+}
+
 }  // namespace serial

@@ -38,4 +38,8 @@ void SetStopBits(LineConfig& line, StopBitTag stopBits);
 // Clears every flow-control setting, raises RTS, then applies the mode.
 void SetHandshake(LineConfig& line, HandshakeTag handshake);
 
+// The time one character takes on the line (start bit, data, parity, stop bits), rounded down:
+// no character of the line's speed comes sooner. 0 for a line without a speed.
+uint32_t CharacterTimeUs(const LineConfig& line);
+
 }  // namespace serial

@@ -41,14 +41,32 @@ void TV24Read_Thread::ClearAktiv() {
   std::lock_guard lock(aktivLock_);
   aktiv_ = false;
   announceAt_ = 1;
+  EndPause();
 }
 
 void TV24Read_Thread::AnnounceAt(size_t count) {
   // The queue's count is looked at under the same lock as the arrivals are announced: a byte
   // that came before the threshold was raised is either counted here or was announced already.
   std::lock_guard lock(aktivLock_);
+  if (count < announceAt_) EndPause();
   announceAt_ = std::max<size_t>(count, 1);
   if (!aktiv_ && rx_.Count() >= announceAt_) PostReceived();
+}
+
+void TV24Read_Thread::EndPause() {
+  if (!pausing_) return;
+  pausing_ = false;
+  wake_.Signal();
+}
+
+int TV24Read_Thread::PauseMs() {
+  std::lock_guard lock(aktivLock_);
+  const size_t queued = rx_.Count();
+  if (aktiv_ || lost_ || rx_.Free() == 0 || announceAt_ <= queued + 1) return 0;
+  const uint64_t us = uint64_t{announceAt_ - queued - 1} * characterUs_ / 4;
+  const int ms = static_cast<int>(std::min<uint64_t>(us / 1000, kPauseMaxMs));
+  pausing_ = ms > 0;
+  return ms;
 }
 
 void TV24Read_Thread::AnnounceUnread() {
@@ -90,9 +108,17 @@ void TV24Read_Thread::Execute() {
       rx_.SetGone();
       event.error = true;  // an error event without a flag: WM_V24_ERROR, once
     }
+    if (event.received) ++passes_;
     if (!lost_) CheckErrorCounters(event);
     NotifyReceived(event.received);
     if (event.error) ReportErrors(event);
+    // Only an arrival bounds when the rest can come; after a quiet pass it may come at once.
+    const int pauseMs = event.received && !event.error ? PauseMs() : 0;
+    if (pauseMs > 0) {
+      line_.Wait(false, wake_, pauseMs);  // Stop, a read or a smaller count end it early
+      std::lock_guard lock(aktivLock_);
+      pausing_ = false;
+    }
   }
 }
 

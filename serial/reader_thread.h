@@ -3,8 +3,11 @@
 // WM_V24_RECEIVED is posted and cleared by Read, ReadReceived, Reset_SetAktiv, Close or the
 // watchdog. A reader that knows how many bytes it lacks may ask for the notification only once
 // that many are queued (AnnounceAt); the next read, write, line setting or reset asks for every
-// byte again. Line errors and the loss of the device are posted too. It never calls into the
-// owner otherwise.
+// byte again. While such a count is outstanding, the thread sleeps after an arrival for a quarter
+// of the time the line needs to carry the missing bytes, instead of waking for every byte: the
+// last of them cannot come sooner, and the other three quarters leave room for a sender or an
+// adapter that hands over late and then catches up. Line errors and the loss of the device are
+// posted too. It never calls into the owner otherwise.
 #pragma once
 
 #include <atomic>
@@ -24,6 +27,8 @@ class TV24Read_Thread {
   static constexpr int kPassMs = 1000;
   // A second arrival that stays unannounced this long is announced by itself.
   static constexpr uint32_t kWatchdogMs = 5000;
+  // The longest sleep through the wire time of missing bytes.
+  static constexpr int kPauseMaxMs = 10;
 
   // Created suspended; Start lets it run.
   TV24Read_Thread(core::WindowSystem* ownerWindow, posix::PosixLine& line, RxQueue& rx,
@@ -46,7 +51,11 @@ class TV24Read_Thread {
   void AnnounceUnread();
   // Read made room in a full receive queue.
   void WakeForRoom() { wake_.Signal(); }
+  // The wire time of one character at the line's current settings (0: unknown, no sleeping).
+  void SetCharacterTime(uint32_t us) { characterUs_ = us; }
   bool DeviceLost() const { return lost_.load(); }
+  // Passes that took bytes from the line.
+  uint64_t Passes() const { return passes_.load(); }
 
  private:
   struct LineEvent {
@@ -61,6 +70,11 @@ class TV24Read_Thread {
   void NotifyReceived(bool received);
   // With aktivLock_ held: posts WM_V24_RECEIVED and marks it outstanding.
   void PostReceived();
+  // After an arrival: how long the bytes still asked for keep the line busy at the least, in
+  // whole milliseconds (0: no pause).
+  int PauseMs();
+  // With aktivLock_ held: ends a pause early, since fewer bytes are asked for now.
+  void EndPause();
   void ReportErrors(const LineEvent& event);
   void Post(uint32_t message);
   uint32_t Tick() const;
@@ -74,6 +88,9 @@ class TV24Read_Thread {
   mutable std::mutex aktivLock_;
   bool aktiv_ = false;
   size_t announceAt_ = 1;  // guarded by aktivLock_
+  bool pausing_ = false;   // guarded by aktivLock_
+  std::atomic<uint32_t> characterUs_{0};
+  std::atomic<uint64_t> passes_{0};
   std::atomic<bool> terminated_{false};
   std::atomic<bool> lost_{false};
   posix::WakeObject wake_;

@@ -102,5 +102,23 @@ TEST_F(AnnounceAtTest, ACountRaisedWhileTheBytesArriveIsNotLost) {
   }
 }
 
+// A frame that comes at the line's pace: the receive thread sleeps through the wire time of the
+// bytes still missing instead of waking for each one, and still hands over the whole frame with
+// one notification.
+TEST_F(AnnounceAtTest, AFrameAtWirePaceWakesTheReceiveThreadSeldom) {
+  ASSERT_TRUE(port.ChangeBaudrate(B__9600));
+  const std::string frame(60, 'f');
+  port.AnnounceAt(frame.size());
+  const uint64_t before = port.ReceivePasses();
+  for (char c : frame) {
+    pty.Send(std::string(1, c));
+    std::this_thread::sleep_for(std::chrono::microseconds(1100));  // a character at 9600 baud
+  }
+  ASSERT_TRUE(log.WaitFor(1, 2000)) << "the frame was not announced";
+  EXPECT_EQ(log.seen.size(), 1u);
+  EXPECT_EQ(ReadAll(), frame);
+  EXPECT_LT(port.ReceivePasses() - before, frame.size() / 2) << "woken for nearly every byte";
+}
+
 }  // namespace
 }  // namespace serial

@@ -183,5 +183,30 @@ TEST(LineConfig, ValuesOfADamagedFileAreNeverTableIndices) {
   EXPECT_FALSE(line.OutX || line.OutxCtsFlow);
 }
 
+// The receive thread sleeps through this time per missing character: it must never be longer
+// than the line really needs.
+TEST(LineConfig, CharacterTimeCountsEveryBitOfTheFormat) {
+  struct Case {
+    uint32_t baud;
+    uint8_t byteSize, parity, stopBits;
+    uint32_t us;
+  };
+  const Case cases[] = {
+      {9600, 8, 0, 0, 1041},   // 10 bits
+      {38400, 8, 2, 0, 286},   // 11 bits: the boot loaders' even parity
+      {1200, 7, 1, 1, 8750},   // 10.5 bits: one and a half stop bits
+      {115200, 8, 3, 2, 104},  // 12 bits
+      {0, 8, 0, 0, 0},         // no speed: no pause
+  };
+  for (const Case& c : cases) {
+    LineConfig line;
+    line.BaudRate = c.baud;
+    line.ByteSize = c.byteSize;
+    line.Parity = c.parity;
+    line.StopBits = c.stopBits;
+    EXPECT_EQ(CharacterTimeUs(line), c.us) << c.baud << " baud";
+  }
+}
+
 }  // namespace
 }  // namespace serial
