@@ -1,6 +1,8 @@
 // Program entry of the updater window. Its one option, --package DIR, names the firmware package
 // to work on (else the working folder). Automation: UPDATE_SCREENSHOT saves a picture of the
-// window and ends; UPDATE_AUTO_ANSWER answers message boxes (see shell/message_box.h).
+// window and ends; UPDATE_AUTO_ANSWER answers message boxes (see shell/message_box.h);
+// UPDATE_AUTO_RUN=1 presses OK once the window is shown and ends the program with the run (exit
+// code 0 after success, 1 after a failure).
 #include <QApplication>
 #include <QMessageBox>
 #include <QTimer>
@@ -79,6 +81,9 @@ int main(int argc, char* argv[]) {
         form.grab().save(QString::fromLocal8Bit(shot));
         form.close();
       });
+    }
+    if (const char* autoRun = std::getenv("UPDATE_AUTO_RUN"); autoRun && *autoRun == '1') {
+      QTimer::singleShot(0, &form, [&form] { form.StartAutoRun(); });
     }
     return app.exec();
   } catch (const std::exception& error) {

@@ -412,6 +412,8 @@ update::BoxAnswer TUpdateForm::ShowMessage(update::BoxIcon icon, update::BoxButt
 
 void TUpdateForm::SetOkEnabled(bool enabled) {
   OkBitBtn->setEnabled(enabled);
+  // OK offered again during a run: it has ended without success.
+  if (enabled) EndAutoRun(1);
 }
 
 void TUpdateForm::SetWaitPanelVisible(bool visible) {
@@ -435,6 +437,22 @@ void TUpdateForm::CloseWindow() {
   // Deferred: the engine asks from deep inside an event handler that is still running.
   QMetaObject::invokeMethod(
       this, [this] { close(); }, Qt::QueuedConnection);
+}
+
+void TUpdateForm::RunFinished() {
+  EndAutoRun(0);
+}
+
+void TUpdateForm::StartAutoRun() {
+  autoRunning_ = true;
+  OkBitBtnClick();
+}
+
+void TUpdateForm::EndAutoRun(int exitCode) {
+  if (!autoRunning_) return;
+  autoRunning_ = false;
+  QMetaObject::invokeMethod(
+      this, [exitCode] { QCoreApplication::exit(exitCode); }, Qt::QueuedConnection);
 }
 
 void TUpdateForm::OkBitBtnClick() {

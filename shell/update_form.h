@@ -80,9 +80,13 @@ class TUpdateForm : public QMainWindow, public update::UpdateView {
   void SetSecTimerRunning(bool running) override;
   void EnableProgrammingMenu() override;
   void CloseWindow() override;
+  void RunFinished() override;
   void Beep() override;
 
   void OkBitBtnClick();
+  // Automation: presses OK and ends the program when the run ends, with exit code 0 after its
+  // success message and 1 when OK is offered again (a failure).
+  void StartAutoRun();
   void SecTimerTimer();
 
   // Menu commands and key combinations.
@@ -174,6 +178,7 @@ class TUpdateForm : public QMainWindow, public update::UpdateView {
   void ShowNotice(bool visible, std::string_view caption);
   // A file of the package folder, else of the program's folder, else of the executable's own.
   std::filesystem::path FindBeside(const std::string& name) const;
+  void EndAutoRun(int exitCode);
 
   FormOptions options_;
   FirmwareScan firmware_;
@@ -182,6 +187,7 @@ class TUpdateForm : public QMainWindow, public update::UpdateView {
   DocumentOpener openDocument_;
   // The key release being passed up from a control to its parents, handled once.
   const QEvent* keySeen_ = nullptr;
+  bool autoRunning_ = false;
 };
 
 }  // namespace shell

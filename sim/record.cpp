@@ -39,10 +39,12 @@ uint32_t Crc32(const std::vector<uint8_t>& data) {
   return ~crc;
 }
 
-int64_t Median(std::vector<int64_t> values) {
+// The value below which the share q of values lies (0.5: the median, 1: the largest).
+int64_t Quantile(std::vector<int64_t> values, double q) {
   if (values.empty()) return 0;
-  std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
-  return values[values.size() / 2];
+  const size_t at = std::min(values.size() - 1, static_cast<size_t>(q * values.size()));
+  std::nth_element(values.begin(), values.begin() + at, values.end());
+  return values[at];
 }
 
 std::string TimeJson(const BootLoaderTime& t) {
@@ -50,7 +52,9 @@ std::string TimeJson(const BootLoaderTime& t) {
          ", \"own_us\": " + std::to_string(t.ownUs) + ", \"wire_us\": " + std::to_string(t.wireUs) +
          ", \"host_gap_us\": " + std::to_string(t.gapUs) +
          ", \"host_gaps\": " + std::to_string(t.gaps) +
-         ", \"host_gap_median_us\": " + std::to_string(Median(t.gapList)) +
+         ", \"host_gap_median_us\": " + std::to_string(Quantile(t.gapList, 0.5)) +
+         ", \"host_gap_p99_us\": " + std::to_string(Quantile(t.gapList, 0.99)) +
+         ", \"host_gap_max_us\": " + std::to_string(Quantile(t.gapList, 1)) +
          ", \"wait_us\": " + std::to_string(t.waitUs) + ", \"waits\": " + std::to_string(t.waits) +
          "}";
 }
