@@ -24,6 +24,7 @@
 #include <QToolButton>
 #include <QUrl>
 #include <algorithm>
+#include <chrono>
 
 #include "core/event_codes.h"
 #include "package/messages.h"
@@ -382,6 +383,12 @@ void TUpdateForm::SetStatusPanel(int panel, std::string_view text) {
 }
 
 void TUpdateForm::RepaintStatusBar() {
+  // A boot loader's run shows its percentage after every answer, hundreds a second: painting
+  // at once is needed only while the window thread stays busy, and twenty times a second is
+  // enough for that. The panels' own repaint follows in the next pass of the event loop.
+  const auto now = std::chrono::steady_clock::now();
+  if (now - statusPainted_ < std::chrono::milliseconds(kStatusPaintMs)) return;
+  statusPainted_ = now;
   UpdateStatusBar->repaint();
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -187,6 +188,9 @@ class TUpdateForm : public QMainWindow, public update::UpdateView {
   DocumentOpener openDocument_;
   // The key release being passed up from a control to its parents, handled once.
   const QEvent* keySeen_ = nullptr;
+  // RepaintStatusBar paints at once at most every kStatusPaintMs.
+  static constexpr int kStatusPaintMs = 50;
+  std::chrono::steady_clock::time_point statusPainted_;
   bool autoRunning_ = false;
 };
 

@@ -1,5 +1,6 @@
 // The real window, offscreen, updating instrument-sim over pseudo-terminals: OK clicked once,
-// the run ends with the success text in the log and the flash equal to the image.
+// the run ends with the success text in the log and the flash equal to the image. Automated, the
+// same run ends the program's event loop with exit code 0.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -10,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
 
 #include "shell/qt_window_system.h"
@@ -29,28 +31,54 @@ using msp430_test::Pattern;
 using msp430_test::Section;
 using msp430_test::VectorTable;
 
-TEST(WindowEndToEnd, OkProgramsTheInstrument) {
-  test::App();
-  simtest::SimProcess sim(
+class WindowEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::App();
+    ASSERT_TRUE(sim.Ready()) << sim.Output();
+    WritePackage(package.Path(), ImagePackage{msp430_test::TiTxt(image), "149", "", false});
+    previous = std::filesystem::current_path();
+    std::filesystem::current_path(package.Path());
+    setenv("UPDATE_PORT_DIR", sim.Folder().c_str(), 1);
+    setenv("UPDATE_TIME_SCALE", "10", 1);
+  }
+  void TearDown() override {
+    unsetenv("UPDATE_TIME_SCALE");
+    unsetenv("UPDATE_PORT_DIR");
+    std::filesystem::current_path(previous);
+  }
+
+  shell::FormOptions Options() {
+    std::optional<shell::FormOptions> options =
+        shell::ReadStartupFiles(package.Path(), package.Path());
+    EXPECT_TRUE(options.has_value());
+    return options ? std::move(*options) : shell::FormOptions{};
+  }
+
+  void ExpectFlashEqualsImage() {
+    sim.Stop(SIGTERM);
+    std::map<uint32_t, uint8_t> flash;
+    ASSERT_TRUE(simtest::ParseTiTxt(simtest::ReadFile(sim.File("flash.txt")), flash));
+    for (const auto& [address, expected] : msp430_test::ImageBytes(image)) {
+      const auto found = flash.find(address);
+      ASSERT_EQ(found == flash.end() ? 0xFF : found->second, expected) << std::hex << address;
+    }
+  }
+
+  simtest::SimProcess sim{
       "[identity]\nversion = 1.20\n[bootloader]\ntarget = classic\nversion = 1.60\n",
-      {"--com", "3", "--silent-ports", "1,2", "--dump", "flash.txt"});
-  ASSERT_TRUE(sim.Ready()) << sim.Output();
+      {"--com", "3", "--silent-ports", "1,2", "--dump", "flash.txt"}};
   test::TempFolder package;
   const std::vector<Section> image = {{0xF000, {'1', '.', '3', '0', 0, 0xFF}},
                                       {0x1100, Pattern(500, 3)},
                                       VectorTable(0xFFE0, 0x1100, 0x1100)};
-  WritePackage(package.Path(), ImagePackage{msp430_test::TiTxt(image), "149", "", false});
+  std::filesystem::path previous;
+};
 
-  const std::filesystem::path previous = std::filesystem::current_path();
-  std::filesystem::current_path(package.Path());
-  setenv("UPDATE_PORT_DIR", sim.Folder().c_str(), 1);
-  setenv("UPDATE_TIME_SCALE", "10", 1);
+TEST_F(WindowEndToEnd, OkProgramsTheInstrument) {
   {
-    std::optional<shell::FormOptions> options =
-        shell::ReadStartupFiles(package.Path(), package.Path());
-    ASSERT_TRUE(options.has_value());
     shell::QtWindowSystem windows;
-    shell::TUpdateForm form(windows, std::move(*options));
+    shell::TUpdateForm form(windows, Options());
     form.show();
     EXPECT_EQ(form.StatusPanels[0]->text().toStdString(), "[Com1] [2] [3]");
     QTest::mouseClick(form.OkBitBtn, Qt::LeftButton);
@@ -74,17 +102,24 @@ TEST(WindowEndToEnd, OkProgramsTheInstrument) {
     form.grab().save(QString::fromStdString((artefacts / "update-window-after-run.png").string()));
     form.close();
   }
-  unsetenv("UPDATE_TIME_SCALE");
-  unsetenv("UPDATE_PORT_DIR");
-  std::filesystem::current_path(previous);
+  ExpectFlashEqualsImage();
+}
 
-  sim.Stop(SIGTERM);
-  std::map<uint32_t, uint8_t> flash;
-  ASSERT_TRUE(simtest::ParseTiTxt(simtest::ReadFile(sim.File("flash.txt")), flash));
-  for (const auto& [address, expected] : msp430_test::ImageBytes(image)) {
-    const auto found = flash.find(address);
-    ASSERT_EQ(found == flash.end() ? 0xFF : found->second, expected) << std::hex << address;
+// The automation the benchmark uses: OK pressed by the program, and the event loop left with 0
+// only once the run has ended with its success message, not at a step in between.
+TEST_F(WindowEndToEnd, AnAutomaticRunEndsTheProgramWithItsSuccess) {
+  {
+    shell::QtWindowSystem windows;
+    shell::TUpdateForm form(windows, Options());
+    form.show();
+    QTimer::singleShot(0, &form, [&form] { form.StartAutoRun(); });
+    QTimer::singleShot(120000, &form, [] { QCoreApplication::exit(7); });  // a run that hangs
+    EXPECT_EQ(QCoreApplication::exec(), 0);
+    EXPECT_THAT(form.UpdateMemo->toPlainText().toStdString(),
+                ::testing::HasSubstr("Download erfolgreich ausgeführt !"));
+    form.close();
   }
+  ExpectFlashEqualsImage();
 }
 
 }  // namespace
