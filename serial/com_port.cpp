@@ -196,7 +196,8 @@ bool TComPort::ApplyLine(const LineConfig& config) {
   const posix::LineStatus status = line_->Apply(config);
   // Another line setting ends the exchange under way (a boot loader's run ends with one).
   if (reader_) {
-    reader_->SetCharacterTime(CharacterTimeUs(config));
+    // A refused setting may have left the line at another speed: its pace is not known then.
+    reader_->SetCharacterTime(status.Ok() ? CharacterTimeUs(config) : 0);
     reader_->AnnounceAt(1);
   }
   current_ = config;

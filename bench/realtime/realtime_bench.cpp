@@ -24,6 +24,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -252,7 +253,9 @@ Figures RunOnce(const Case& c, const fs::path& source, const fs::path& build, bo
   const auto deadline = start + std::chrono::seconds(900);
   for (;;) {
     pollfd ready = {master, POLLIN, 0};
-    if (poll(&ready, 1, 1000) == 0) {
+    const int polled = poll(&ready, 1, 1000);
+    if (polled < 0 && errno != EINTR) break;
+    if (polled <= 0) {
       if (Clock::now() < deadline) continue;
       kill(cli, SIGKILL);
       break;
@@ -399,11 +402,9 @@ int main(int argc, char** argv) {
     } else if (argv[i][0] != '-') {
       only.push_back(argv[i]);
     } else {
-      std::fprintf(
-          stderr,
-          "usage: realtime_bench [--runs N] [--build DIR] [--keep] [--awake] [classic] [f5xx] "
-          "[demo] "
-          "[window]\n");
+      std::fprintf(stderr,
+                   "usage: realtime_bench [--runs N] [--build DIR] [--keep] [--awake]\n"
+                   "                      [classic] [f5xx] [demo] [window]\n");
       return 2;
     }
   }
