@@ -14,6 +14,8 @@ constexpr char kFrameEnd = 0x16;
 // The single-byte answers of the bench family's boot loader.
 constexpr uint8_t kBenchAck = 0x90;
 constexpr uint8_t kBenchAnswer = 'Q';
+// What begins an answer or echo line of the instrument's command protocol.
+constexpr const char* kLineMarkers[] = {"I.", "B.", "A.", "C."};
 
 struct FrameVariant {
   const char* start;
@@ -61,8 +63,6 @@ void ReplyParser::Activate(int32_t portIndex, int32_t portNumber, ReplyTarget& t
 
 void ReplyParser::Parse(const char* bytes, size_t count, int32_t portIndex, int32_t portNumber,
                         ReplyTarget& target) {
-  // The bench boot loader's byte may start this read only when no partial line waits before it.
-  bool readStart = buffer_.empty();
   buffer_.append(bytes, count);
   // Trailing NUL bytes are not data (the first byte stays).
   while (buffer_.size() > 1 && buffer_.back() == '\0') buffer_.pop_back();
@@ -77,15 +77,12 @@ void ReplyParser::Parse(const char* bytes, size_t count, int32_t portIndex, int3
       buffer_.erase(0, lineEnd + 2);
       ParseLine(line, portIndex, portNumber, target);
       more = buffer_.find("\r\n") != std::string::npos;
-      readStart = false;
     }
     bool frameMore = false;
-    if (ParseFrame(target, frameMore)) {
+    if (ParseFrame(target, frameMore))
       more = frameMore;
-      readStart = false;
-    } else {
-      ParseSingleByte(readStart, target);
-    }
+    else
+      ParseSingleByte(target);
     if (target.bootLoaderSeen) Activate(portIndex, portNumber, target);
     if (!more) return;
   }
@@ -140,12 +137,19 @@ bool ReplyParser::ParseFrame(ReplyTarget& target, bool& more) {
   return false;
 }
 
-void ReplyParser::ParseSingleByte(bool readStart, ReplyTarget& target) {
-  // The bench boot loader answers with the byte alone. The same byte inside a line (an answer
-  // text, the echo of an access code) is part of that line and must not cost it.
-  if (buffer_.empty() || !(buffer_.size() == 1 || readStart)) return;
-  const uint8_t value = static_cast<uint8_t>(buffer_.front());
-  if (value != kBenchAck && value != kBenchAnswer) return;
+void ReplyParser::ParseSingleByte(ReplyTarget& target) {
+  // The bench boot loader answers with the byte alone, but bytes from switching the instrument on
+  // may come before it. The same byte inside an answer line (an answer text, the echo of an access
+  // code) is part of that line: a line that has begun waits for its end, as do the lines still
+  // queued for the loop.
+  if (buffer_.empty() || buffer_.find("\r\n") != std::string::npos) return;
+  for (const char* marker : kLineMarkers)
+    if (buffer_.find(marker) != std::string::npos) return;
+  uint8_t value = kBenchAck;
+  if (buffer_.find(static_cast<char>(kBenchAck)) == std::string::npos) {
+    if (buffer_.find(static_cast<char>(kBenchAnswer)) == std::string::npos) return;
+    value = kBenchAnswer;
+  }
   buffer_.clear();
   target.queue.PostEvent(ev::kBootByte, value);
   target.bootLoaderSeen = true;

@@ -46,8 +46,8 @@ class ReplyParser {
                  ReplyTarget& target);
   // Returns true when a frame start was found; more is set when its end byte was there.
   bool ParseFrame(ReplyTarget& target, bool& more);
-  // readStart: the buffer still begins with the first byte of the current read.
-  void ParseSingleByte(bool readStart, ReplyTarget& target);
+  // The bench family's single-byte answer, unless the byte belongs to an answer line.
+  void ParseSingleByte(ReplyTarget& target);
   void Activate(int32_t portIndex, int32_t portNumber, ReplyTarget& target);
   // Posts a numbered answer: the text after "#", or else the number after "$".
   void PostAnswer(const std::string& line, int32_t code, int32_t hash, int32_t dollar,

@@ -83,24 +83,34 @@ TEST(ReplyParser, LinesAndBytesBecomeEvents) {
   }
 }
 
-// The bench boot loader answers with 0x90 or "Q" alone; the same bytes inside a line belong to
-// that line, also when the line arrives in pieces.
-TEST(ReplyParser, BenchByteCountsAloneOrAtTheStartOfAReadOnly) {
+// The bench boot loader answers with 0x90 or "Q". Stray bytes before it (an instrument being
+// switched on) do not hide it; the same bytes inside an answer line belong to that line, also
+// when the line arrives in pieces, and wait for its end.
+TEST(ReplyParser, BenchByteCountsUnlessItBelongsToAnAnswerLine) {
   const Case cases[] = {
       {"Q alone", {"Q"}, {"10044:81"}},
       {"0x90 starting a read", {"\x90\xA0"}, {"10044:144"}},
       {"Q alone after a complete line", {"I.23#x\r\nQ"}, {"23:x", "10044:81"}},
       {"Q alone after a partial line has ended", {"I.23#x", "\r\n", "Q"}, {"23:x", "10044:81"}},
-      {"Q inside noise", {"xQy"}, {}},
-      {"Q after pending noise", {"x", "Qy"}, {}},
+      {"Q inside noise", {"xQy"}, {"10044:81"}},
+      {"Q inside noise, a byte per read", {"x", "Q", "y"}, {"10044:81"}},
+      {"Q after pending noise", {"x", "Qy"}, {"10044:81"}},
+      {"0x90 behind 0xFF", {"\xFF\x90"}, {"10044:144"}},
+      {"0x90 behind 0xFF in two reads", {"\xFF", "\x90"}, {"10044:144"}},
+      {"Q behind a line end left from noise", {"\xFF\r\n", "Q"}, {"10044:81"}},
+      {"Q inside an answer not yet ended", {"I.25#Q1"}, {}},
+      {"Q inside an answer behind a stray byte", {"\xFF", "I.25#Q1"}, {}},
       {"Q inside an answer split across reads", {"I.23#PCBQ", "7\r\n"}, {"23:PCBQ7"}},
+      {"Q inside an answer with a B. marker", {"B.25#Q", "1\r\n"}, {"25:Q1"}},
       {"0x90 inside an answer split across reads",
        {"I.25#a\x90", "b\r\n"},
        {"25:a\x90"
         "b"}},
       {"echo of the access code split before Q", {"A.5588#", "QK48\r\n"}, {"10011"}},
       {"echo of the access code split after Q", {"A.5588#Q", "K48\r\n"}, {"10011"}},
+      {"echo with C. split after Q", {"C.5588#Q", "K48\r\n"}, {"10011"}},
       {"a whole line starting with Q", {"QK48\r\n"}, {}},
+      {"Q in a line that waits behind a complete one", {"I.23#x\r\nI.25#Q"}, {"23:x"}},
   };
   for (const Case& c : cases) {
     Harness h;
