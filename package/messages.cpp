@@ -218,8 +218,12 @@ constexpr std::array<Row, kMessageCount> kCatalogue = {{
     // MSG_LOADER_EXIT_CODE (X: the program, X: its exit code)
     {"Das Ladeprogramm X meldet den Fehlercode X.", "The loader program X reports error code X."},
     // MSG_LOADER_PORT_NUMBER (X: the program, X: the instrument's port)
-    {"Das Ladeprogramm X kann nur COM1 bis COM9 benutzen; das Gerät ist an X angeschlossen.",
-     "The loader program X can only use COM1 to COM9; the instrument is connected to X."},
+    {"Das Windows-Ladeprogramm X kann nur COM1 bis COM9 benutzen; das Gerät ist an X "
+     "angeschlossen.\r\nSchließen Sie das Gerät an COM1 bis COM9 an oder legen Sie das "
+     "Ladeprogramm für dieses System in den Ordner des Firmware-Pakets.",
+     "The Windows loader program X can only use COM1 to COM9; the instrument is connected to "
+     "X.\r\nConnect the instrument to COM1 to COM9 or put the loader program for this system "
+     "into the firmware package's folder."},
     // MSG_M16_ENTRY_MISSING (X: the library, X: the entry point)
     {"Der Ladebibliothek X fehlt der Einsprungpunkt X.",
      "The loader library X lacks the entry point X."},
@@ -235,6 +239,17 @@ constexpr std::array<Row, kMessageCount> kCatalogue = {{
      "aus und wieder ein und starten Sie das Update mit Ok erneut.",
      "The NAME stopped answering, the transfer was stopped.\r\nSwitch the NAME off and on again "
      "and restart the update with Ok."},
+    // File names a package gives and the ports loader programs are told.
+    // MSG_PACKAGE_FILE_OUTSIDE (X: the file name)
+    {"Die Datei X liegt nicht im Ordner des Firmware-Pakets (absoluter Pfad oder \"..\"); das "
+     "Update wird nicht ausgeführt.\r\nBitte verwenden Sie ein unverändertes Firmware-Paket.",
+     "The file X lies outside the firmware package's folder (an absolute path or \"..\"); the "
+     "update is not carried out.\r\nPlease use an unaltered firmware package."},
+    // MSG_PACKAGE_FILE_OPTION (X: the file name)
+    {"Der Dateiname X beginnt mit \"-\" und würde von einem Ladeprogramm als Option gelesen; das "
+     "Update wird nicht ausgeführt.\r\nBitte verwenden Sie ein unverändertes Firmware-Paket.",
+     "The file name X begins with \"-\" and would be read as an option by a loader program; the "
+     "update is not carried out.\r\nPlease use an unaltered firmware package."},
 }};
 
 }  // namespace

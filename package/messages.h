@@ -86,6 +86,9 @@ enum MessageId : int32_t {
   MSG_M16_STAGE_FAILED,
   // Further files and the air-pressure upload: the instrument fell silent.
   MSG_TRANSFER_NO_ANSWER,
+  // File names a package gives and the ports loader programs are told.
+  MSG_PACKAGE_FILE_OUTSIDE,
+  MSG_PACKAGE_FILE_OPTION,
   kMessageCount
 };
 

@@ -53,4 +53,20 @@ void NoteUnreadLines(const IniLines& lines, std::string_view file, FileReport& r
               " lines; the lines after them are not read");
 }
 
+PackageNameFault CheckPackageFileName(std::string_view name) {
+  if (name.empty()) return PackageNameFault::kNone;
+  const auto separator = [](char c) { return c == '/' || c == '\\'; };
+  // "/x", "\\server\x", "C:x" and "C:\x" all name something outside the folder.
+  if (separator(name.front()) || (name.size() >= 2 && name[1] == ':'))
+    return PackageNameFault::kOutside;
+  for (size_t start = 0; start <= name.size();) {
+    size_t end = start;
+    while (end < name.size() && !separator(name[end])) ++end;
+    if (name.substr(start, end - start) == "..") return PackageNameFault::kOutside;
+    start = end + 1;
+  }
+  if (name.front() == '-') return PackageNameFault::kOption;
+  return PackageNameFault::kNone;
+}
+
 }  // namespace package

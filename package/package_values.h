@@ -17,6 +17,12 @@ int32_t LeadingInt(std::string_view text);
 // The hexadecimal digits at the start of text (up to the first other character); 0 without one.
 int32_t LeadingHex(std::string_view text);
 
+// What is wrong with a file name a package gives: kOutside, an absolute path or a ".." step
+// (with "/" or "\\"), would leave the package folder; kOption begins with "-" and would read as
+// an option on a loader program's command line.
+enum class PackageNameFault { kNone, kOutside, kOption };
+PackageNameFault CheckPackageFileName(std::string_view name);
+
 // Says in the log that file has more lines than were read, when it has.
 void NoteUnreadLines(const IniLines& lines, std::string_view file, FileReport& report);
 

@@ -192,6 +192,9 @@ class UpdateEngine {
   int32_t SelectDeviceEntry(size_t rememberedLength) const;
   void FillContext(int32_t entry);
   bool ReportWrongDevice();
+  // False, after telling the user, when a file the package names could leave its folder or read
+  // as a loader program's option.
+  bool FileNamesInsidePackage();
   void AdjustSensorIdentity(bool& hasSensor, size_t& rememberedLength);
   bool FirmwarePresent() const;
   bool FinishSensorIdentity(bool hasSensor);

@@ -52,11 +52,10 @@ std::vector<std::string> HexLoaderArgs(int32_t activeComIndex, bool mainFileMark
           std::string("-baudrate") + (mainFileMarked ? "9600" : "38400"), "-auto", "-exit"};
 }
 
-std::vector<std::string> Pic32LoaderArgs(const std::string& fileName, int32_t activeComIndex) {
-  // The program takes the port as one digit: COM1 to COM9.
-  if (activeComIndex < 0 || activeComIndex > 8) return {};
-  return {"-f" + fileName, std::string("-c") + static_cast<char>('1' + activeComIndex), "-b7",
-          "-a"};
+std::vector<std::string> Pic32LoaderArgs(const std::string& fileName, int32_t activeComIndex,
+                                         bool windowsProgram) {
+  if (activeComIndex < 0 || (windowsProgram && activeComIndex > 8)) return {};
+  return {"-f" + fileName, "-c" + std::to_string(activeComIndex + 1), "-b7", "-a"};
 }
 
 LoaderProgram FindLoaderProgram(const std::filesystem::path& folder, const std::string& name,
@@ -68,6 +67,7 @@ LoaderProgram FindLoaderProgram(const std::filesystem::path& folder, const std::
     if (IsFile(exe)) {
       found.found = LoaderProgram::Found::kNative;
       found.program = exe.string();
+      found.windowsProgram = true;
     }
     return found;
   }
@@ -85,6 +85,7 @@ LoaderProgram FindLoaderProgram(const std::filesystem::path& folder, const std::
   found.found = LoaderProgram::Found::kThroughWine;
   found.program = wine.string();
   found.arguments = {exe.string()};
+  found.windowsProgram = true;
   return found;
 }
 
@@ -136,7 +137,8 @@ int32_t ExternalLoaders::RunHexLoader(const std::string& fileName) {
         HexLoaderArgs(engine_.State().ActiveComIndex, engine_.Context.MainFileMarked);
     arguments.insert(arguments.end(), tail.begin(), tail.end());
     Delay(1000, true);
-    result = RunProgram(kHexLoadName, arguments, true, 1000);
+    const std::optional<LoaderProgram> program = FindProgram(kHexLoadName);
+    result = program ? RunProgram(*program, kHexLoadName, arguments, true, 1000) : kLaunchFailed;
   }
   TakeBackPort(result, true);
   Delay(500, false);
@@ -148,16 +150,20 @@ int32_t ExternalLoaders::RunPic32Loader(const std::string& fileName) {
   UpdateView& view = engine_.View();
   view.SetWaitPanelVisible(false);
   if (engine_.Context.MainFile.size() < 5) return 1;
+  const std::optional<LoaderProgram> program = FindProgram(kPic32Name);
+  if (!program) return kLaunchFailed;
   const int32_t comIndex = engine_.State().ActiveComIndex;
-  const std::vector<std::string> arguments = Pic32LoaderArgs(fileName, comIndex);
+  const std::vector<std::string> arguments =
+      Pic32LoaderArgs(fileName, comIndex, program->windowsProgram);
   if (arguments.empty()) {
     // Refused before the port is touched: the program would be told a wrong port.
-    Log(messages::MSG_LOADER_PORT_NUMBER, {kPic32Name, serial::PortDisplayName(comIndex)});
+    Log(messages::MSG_LOADER_PORT_NUMBER,
+        {std::string(kPic32Name) + ".exe", serial::PortDisplayName(comIndex)});
     return kLaunchFailed;
   }
   if (!HandOverPort()) return kLaunchFailed;
   Delay(1000, true);
-  const int32_t result = RunProgram(kPic32Name, arguments, false, 1500);
+  const int32_t result = RunProgram(*program, kPic32Name, arguments, false, 1500);
   TakeBackPort(result, false);
   Delay(200, true);
   ShowProgress(view, engine_.Language(), "", -1);
@@ -193,19 +199,22 @@ int32_t ExternalLoaders::RunLibraryJob(THexLoad& loader, const std::string& file
   return 0;
 }
 
-int32_t ExternalLoaders::RunProgram(const std::string& name,
-                                    const std::vector<std::string>& arguments, bool titleProgress,
-                                    int32_t pauseMs) {
-  const LoaderProgram program =
-      FindLoaderProgram(folder_, name, setup_.searchPath, *setup_.exeHost);
+std::optional<LoaderProgram> ExternalLoaders::FindProgram(const std::string& name) {
+  LoaderProgram program = FindLoaderProgram(folder_, name, setup_.searchPath, *setup_.exeHost);
   if (program.found == LoaderProgram::Found::kMissing) {
     Log(messages::MSG_LOADER_MISSING, {name, folder_.string()});
-    return kLaunchFailed;
+    return std::nullopt;
   }
   if (program.found == LoaderProgram::Found::kNoWine) {
     Log(messages::MSG_LOADER_NO_WINE, {name + ".exe", folder_.string()});
-    return kLaunchFailed;
+    return std::nullopt;
   }
+  return program;
+}
+
+int32_t ExternalLoaders::RunProgram(const LoaderProgram& program, const std::string& name,
+                                    const std::vector<std::string>& arguments, bool titleProgress,
+                                    int32_t pauseMs) {
   ProcessCommand command{program.program, program.arguments, {}};
   command.arguments.insert(command.arguments.end(), arguments.begin(), arguments.end());
   if (const auto device = serial::PortDeviceOf(engine_.State().ActiveComIndex)) {

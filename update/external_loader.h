@@ -51,9 +51,11 @@ struct ExternalLoaderSetup {
 // The arguments of the HEXLoad program after the file name: "-com<n>" with the 1-based port,
 // "-baudrate9600" for a marked main file (otherwise 38400), "-auto", "-exit".
 std::vector<std::string> HexLoaderArgs(int32_t activeComIndex, bool mainFileMarked);
-// The arguments of the PIC32 program: "-f<file>" "-c<n>" "-b7" "-a"; empty when the 1-based
-// port number needs more than one digit.
-std::vector<std::string> Pic32LoaderArgs(const std::string& fileName, int32_t activeComIndex);
+// The arguments of the PIC32 program: "-f<file>" "-c<n>" "-b7" "-a" with the 1-based port
+// number. The Windows program reads one digit only: for it (windowsProgram) the arguments are
+// empty beyond COM9; a program of this system finds the device in its environment.
+std::vector<std::string> Pic32LoaderArgs(const std::string& fileName, int32_t activeComIndex,
+                                         bool windowsProgram);
 
 // A program of the program folder as it is started: the native program of that name, else its
 // ".exe" through exeHost (wine) found in searchPath. With no exeHost the ".exe" is the native
@@ -63,6 +65,7 @@ struct LoaderProgram {
   Found found = Found::kMissing;
   std::string program;                 // what is started
   std::vector<std::string> arguments;  // in front of the loader's own arguments (the .exe)
+  bool windowsProgram = false;         // the ".exe", by itself or through wine
 };
 LoaderProgram FindLoaderProgram(const std::filesystem::path& folder, const std::string& name,
                                 const std::string& searchPath, const std::string& exeHost);
@@ -90,8 +93,11 @@ class ExternalLoaders {
 
  private:
   int32_t RunLibraryJob(THexLoad& loader, const std::string& fileName);
-  int32_t RunProgram(const std::string& name, const std::vector<std::string>& arguments,
-                     bool titleProgress, int32_t pauseMs);
+  // The program of that name in the program folder; empty, after saying why, when it cannot run.
+  std::optional<LoaderProgram> FindProgram(const std::string& name);
+  int32_t RunProgram(const LoaderProgram& program, const std::string& name,
+                     const std::vector<std::string>& arguments, bool titleProgress,
+                     int32_t pauseMs);
   int32_t RunOnce(const ProcessCommand& command, const std::string& name, bool titleProgress);
   // Waits for the program in 200 ms steps with message processing, up to the deadline.
   int32_t AwaitExit(ChildProcess& child, const std::string& name);

@@ -7,6 +7,7 @@
 
 #include "core/text.h"
 #include "package/messages.h"
+#include "package/package_values.h"
 #include "update/commands.h"
 #include "update/device_quirks.h"
 #include "update/display.h"
@@ -51,6 +52,11 @@ std::string FirstItem(const std::string& value, std::vector<std::string>& furthe
 // of the item's text before "*.*" and the file's name.
 void ExpandWildcard(const std::string& item, std::vector<std::string>& out) {
   const std::string prefix = item.substr(0, item.find("*.*"));
+  // A folder outside the package is not looked into; the item itself is refused with the rest.
+  if (package::CheckPackageFileName(prefix) != package::PackageNameFault::kNone) {
+    out.push_back(item);
+    return;
+  }
   std::string folder = core::PackagePath(prefix);
   if (folder.empty()) folder = ".";
   std::vector<std::string> names;
@@ -67,6 +73,19 @@ bool StripMarker(std::string& file) {
   if (file.empty() || file.back() != '@') return false;
   file.pop_back();
   return true;
+}
+
+// The first file name of the run that a package may not give, with what is wrong with it.
+const std::string* FaultyFileName(const DownloadContext& context,
+                                  package::PackageNameFault& fault) {
+  std::vector<const std::string*> names = {&context.MainFile, &context.SecondFile,
+                                           &context.ThirdFile, &context.ProgDefFile};
+  for (const std::string& name : context.DownloadList) names.push_back(&name);
+  for (const std::string* name : names) {
+    fault = package::CheckPackageFileName(*name);
+    if (fault != package::PackageNameFault::kNone) return name;
+  }
+  return nullptr;
 }
 
 int32_t EraseValue(const std::string& text) {
@@ -88,7 +107,10 @@ bool UpdateEngine::IdentifyDevice() {
   if (sensorMode) AdjustSensorIdentity(hasSensor, rememberedLength);
 
   int32_t entry = SelectDeviceEntry(rememberedLength);
-  if (entry >= 0) FillContext(entry);
+  if (entry >= 0) {
+    FillContext(entry);
+    if (!FileNamesInsidePackage()) return false;
+  }
   if (entry < 0 || !FirmwarePresent() ||
       (!Context.LoaderIdText.empty() && !Contains(Context.LoaderIdText, Context.BootLoadKenn))) {
     return ReportWrongDevice();
@@ -178,6 +200,20 @@ void UpdateEngine::FillContext(int32_t entry) {
                         (Contains(Context.MainFile, ".hex") ? 3 : 0);
 }
 
+bool UpdateEngine::FileNamesInsidePackage() {
+  package::PackageNameFault fault = package::PackageNameFault::kNone;
+  const std::string* name = FaultyFileName(Context, fault);
+  if (!name) return true;
+  const std::string text = ReplaceFirstX(messages::Text(fault == package::PackageNameFault::kOption
+                                                            ? messages::MSG_PACKAGE_FILE_OPTION
+                                                            : messages::MSG_PACKAGE_FILE_OUTSIDE,
+                                                        Language()),
+                                         "\"" + *name + "\"");
+  view_.ShowError(messages::Text(messages::CAPTION_ERROR, Language()), text);
+  view_.AppendLog(text);
+  return false;
+}
+
 bool UpdateEngine::FirmwarePresent() const {
   return std::any_of(FirmwareFiles.begin(), FirmwareFiles.end(),
                      [this](const std::string& name) { return Contains(Context.MainFile, name); });
@@ -208,7 +244,8 @@ bool UpdateEngine::FinishSensorIdentity(bool hasSensor) {
     run_.SensorPresent = false;
     Context.SwVersion = "X.XX";
     const auto& table = devices_.DeviceTable;
-    Context.DeviceNumber = table.empty() ? std::string() : table[0].DeviceNr;
+    SetField(Context.DeviceNumber, table.empty() ? std::string() : table[0].DeviceNr,
+             DownloadContext::kDeviceNumberWidth);
     Context.SerialNumber = "XXXXXXXX";
   }
   DropBeforeComma(Context.SerialNumber);

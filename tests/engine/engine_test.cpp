@@ -315,6 +315,68 @@ TEST_F(EngineFixture, DownloadListItemsAndWildcards) {
             (std::vector<std::string>{"add.bin", "", "sub\\a.bin", "sub\\b.bin", "more.bin"}));
 }
 
+// Every file a package names stays inside its folder and never reads as a loader program's
+// option; such a package is refused with the name before anything is sent or started.
+TEST_F(EngineFixture, FileNamesThatLeaveThePackageOrReadAsOptionsAreRefused) {
+  folder.Write("-x.bin", "x");
+  const struct {
+    const char* what;
+    const char* progFile1;
+    const char* progFile2;
+    const char* progDefFile;
+    const char* refused;  // the name in the message, "" when the package is fine
+    const char* reason;
+  } cases[] = {
+      {"plain names and a dotted name", "", "pH3310.txt,sub\\a..b.bin", "Loader.txt", "", ""},
+      {"main file above the folder", "", "../pH3310.txt", "", "../pH3310.txt", "Paket"},
+      {"absolute main file", "", "/tmp/pH3310.txt", "", "/tmp/pH3310.txt", "Paket"},
+      {"list item with a Windows step up", "", "pH3310.txt,sub\\..\\..\\k.bin", "",
+       "sub\\..\\..\\k.bin", "Paket"},
+      {"third file on a drive", "C:\\x.txt", "pH3310.txt", "", "C:\\x.txt", "Paket"},
+      {"wildcard above the folder", "", "pH3310.txt,..\\*.*", "", "..\\*.*", "Paket"},
+      {"loader file read as an option", "", "pH3310.txt", "-rf.txt", "-rf.txt", "Option"},
+      {"main file read as an option", "", "-pH3310.txt", "", "-pH3310.txt", "Option"},
+      {"wildcard meets a file named like an option", "", "pH3310.txt,*.*", "", "-x.bin", "Option"},
+  };
+  // The loader file of a run comes from the second row.
+  devices.DeviceTable.push_back(devices.DeviceTable[0]);
+  devices.DeviceTable[1].DeviceNrDef = devices.DeviceTable[1].DeviceNr = "99999.000";
+  Start("");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    devices.DeviceTable[0].ProgFile1 = c.progFile1;
+    devices.DeviceTable[0].ProgFile2 = c.progFile2;
+    devices.DeviceTable[1].ProgDefFile = c.progDefFile;
+    engine->Context = update::DownloadContext{};
+    engine->Context.DeviceNumber = "20363.000";
+    view.boxes.clear();
+    view.log.clear();
+    const bool accepted = engine->IdentifyDevice();
+    EXPECT_EQ(accepted, *c.refused == 0);
+    if (*c.refused) {
+      const std::string quoted = std::string("\"") + c.refused + "\"";
+      EXPECT_TRUE(HasBox(view, BoxIcon::Error, quoted));
+      EXPECT_TRUE(view.LogHas(quoted));
+      EXPECT_TRUE(view.LogHas(c.reason));
+    }
+  }
+}
+
+// A sensor instrument without its sensor takes the package's device number, clipped to the
+// protocol's field.
+TEST_F(EngineFixture, TheDeviceNumberOfAnInstrumentWithoutSensorFitsItsField) {
+  devices.StartMode = devices.SavedStartMode = 2;
+  devices.DeviceTable[0].DeviceNrDef = "XXXXX";
+  devices.DeviceTable[0].DeviceNr = std::string(40, '7');
+  Start("");
+  view.answers = {true, true, true};
+  engine->Context.DeviceNumber = "20363.000";
+  engine->Context.SwVersion = "1.20";
+  engine->IdentifyDevice();
+  EXPECT_EQ(engine->Context.DeviceNumber,
+            std::string(update::DownloadContext::kDeviceNumberWidth - 1, '7'));
+}
+
 TEST_F(EngineFixture, MissingFirmwareFileIsAWrongDevice) {
   Start("");
   engine->FirmwareFiles = {"other.txt"};

@@ -229,6 +229,23 @@ INSTANTIATE_TEST_SUITE_P(
                                   "PIC32_Serial_Bootloader",
                                   "PIC32_Serial_Bootloader",
                                   {"-fFILE", "-c9", "-b7", "-a"}},
+                      // A program of this system takes any port; it finds the device in its
+                      // environment.
+                      CommandCase{"Pic32NativeOnCom33",
+                                  3,
+                                  32,
+                                  false,
+                                  "PIC32_Serial_Bootloader",
+                                  "PIC32_Serial_Bootloader",
+                                  {"-fFILE", "-c33", "-b7", "-a"}},
+                      CommandCase{
+                          "Pic32WindowsProgramOnCom9",
+                          3,
+                          8,
+                          false,
+                          "PIC32_Serial_Bootloader.exe",
+                          "bin/wine",
+                          {"FOLDER/PIC32_Serial_Bootloader.exe", "-fFILE", "-c9", "-b7", "-a"}},
                       CommandCase{"HexLoadMarkedOnCom1",
                                   1,
                                   0,
@@ -456,17 +473,18 @@ INSTANTIATE_TEST_SUITE_P(
                                   1,
                                   kHandedBack,
                                   {"PIC32_Serial_Bootloader", "Exec format error"}},
-                      // The program would read a wrong character as its port: refused before the
-                      // port is touched.
-                      FailureCase{"Pic32PortAboveNine",
+                      // The Windows program reads one digit as its port: refused before the port
+                      // is touched.
+                      FailureCase{"Pic32WindowsProgramPortAboveNine",
                                   3,
                                   9,
-                                  "PIC32_Serial_Bootloader",
-                                  false,
+                                  "PIC32_Serial_Bootloader.exe",
+                                  true,
                                   "",
                                   0,
                                   {},
-                                  {"COM1 to COM9", "COM10"}},
+                                  {"PIC32_Serial_Bootloader.exe", "COM1 to COM9", "COM10",
+                                   "loader program for this system"}},
                       FailureCase{"NoLauncherForTheKind",
                                   4,
                                   0,

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "package/ini_lines.h"
+#include "package/package_values.h"
 #include "tests/support/package_files.h"
 
 namespace package {
@@ -209,6 +210,32 @@ TEST(DefaultFileForProcessor, FirstEntryOfThatProcessor) {
   EXPECT_EQ(DefaultFileForProcessor(d, 0xF427), "b.txt");
   EXPECT_EQ(DefaultFileForProcessor(d, 0x149), "a.txt");
   EXPECT_EQ(DefaultFileForProcessor(d, 0x5438), "");
+}
+
+TEST(CheckPackageFileName, NamesThatLeaveTheFolderOrReadAsOptions) {
+  using F = PackageNameFault;
+  const struct {
+    const char* name;
+    F fault;
+  } cases[] = {
+      {"", F::kNone},
+      {"main.txt", F::kNone},
+      {"sub\\a.bin", F::kNone},
+      {"a..b.txt", F::kNone},
+      {"...", F::kNone},
+      {"./a.txt", F::kNone},
+      {"x-y.txt", F::kNone},
+      {"..", F::kOutside},
+      {"../a.txt", F::kOutside},
+      {"sub/../../a", F::kOutside},
+      {"sub\\..", F::kOutside},
+      {"/etc/passwd", F::kOutside},
+      {"\\\\server\\a", F::kOutside},
+      {"C:a.txt", F::kOutside},
+      {"-rf", F::kOption},
+      {"-..", F::kOption},
+  };
+  for (const auto& c : cases) EXPECT_EQ(CheckPackageFileName(c.name), c.fault) << c.name;
 }
 
 }  // namespace
