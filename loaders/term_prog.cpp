@@ -263,12 +263,10 @@ void TTermProg::End(bool programmed) {
   // The instrument's next words (the new firmware's greeting) belong to the update sequence.
   TermHost* host = host_.get();
   host->events.queue.RemoveHandler(core::MakeHandler<&TTermProg::TermEventHandler>(this));
-  // After a success the new firmware greets at the loader's speed; after a failure the line
-  // goes back to what it was.
-  if (!programmed) {
-    host->port.ChangeHandShake(savedHandshake_);
-    host->port.SaveV24Parameter(&savedLine_);
-  }
+  // The line goes back to what it was: the new firmware greets at the instrument's normal
+  // settings, and a failed run leaves the line as it found it.
+  host->port.ChangeHandShake(savedHandshake_);
+  host->port.SaveV24Parameter(&savedLine_);
   auto ended = host->ended;
   if (ended) ended(programmed);
 }

@@ -114,7 +114,7 @@ class TTermProg {
   int busyTimer_ = 0;
   int quietTimer_ = 0;
   bool transferring_ = false;
-  // The line as it was before the terminal; a failed run gets it back.
+  // The line as it was before the terminal; every end gives it back.
   serial::LineConfig savedLine_;
   serial::HandshakeTag savedHandshake_ = serial::NoHandshake;
 };

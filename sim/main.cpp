@@ -241,10 +241,10 @@ void Program::Run() {
     if (fds[0].revents & POLLIN) break;
     if (port_->IsOpen()) {
       if (fds[1].revents & POLLIN) ReadInstrumentPort();
-      if (instrument_.WaitsForHostLine()) {
-        auto line = port_->HostLine();
-        instrument_.SetHostLine(line.baud, line.parity, line.dataBits, line.stopBits);
-      }
+      // What is due now acts on the host's line as it is now, not as it was at the last read: a
+      // new firmware that starts greets only a host listening at its speed.
+      const sim::LineSettings line = port_->HostLine();
+      instrument_.SetHostLine(line.baud, line.parity, line.dataBits, line.stopBits);
       WritePending();
       if (instrument_.Disconnected()) port_->Close();
     }

@@ -41,8 +41,10 @@ std::string SafeRelativePath(const std::string& name) {
 NormalMode::NormalMode(Machine& machine, bool restarted, int64_t nowUs)
     : m_(machine), listenLine_(machine.profile.line) {
   if (m_.profile.wince.receiver) wince_ = std::make_unique<WinCeReceiver>(m_);
-  // The new firmware a Basic-Loader started keeps the loader's speed: the host stays there.
-  if (restarted && m_.profile.bootLoader.target == TargetKind::Basic)
+  // The new firmware a Basic-Loader started talks at the normal line, or, by choice, keeps the
+  // loader's speed.
+  if (restarted && m_.profile.bootLoader.target == TargetKind::Basic &&
+      m_.profile.bootLoader.greetAtLoaderSpeed)
     listenLine_.baud = BasicLoader::kBaud;
   m_.link.Listen(listenLine_, nowUs);
   if (restarted) {

@@ -383,6 +383,9 @@ const std::map<std::string, Setter>& Keys() {
       p.bootLoader.programmedBytes = s == "bytes";
       return true;
     };
+    k["bootloader.greet_at_loader_speed"] = [](const std::string& v, Profile& p) {
+      return ParseBool(v, p.bootLoader.greetAtLoaderSpeed);
+    };
     k["bootloader.flash_start"] = BlInt(&BootLoaderProfile::flashStart, 0, 0xFFFFF);
     AddFaultKeys(k, "faults", &Profile::faults);
     AddFaultKeys(k, "bootloader_faults", &Profile::bootLoaderFaults);

@@ -75,6 +75,8 @@ struct BootLoaderProfile {
   int flashBanks = 1;
   std::string defectText = "S-Record defect!";
   bool programmedBytes = false;  // "programmed" as the bytes A1 48 20 14 instead of the text
+  // The new firmware greets at the loader's 19200 baud instead of the instrument's normal line.
+  bool greetAtLoaderSpeed = false;
   uint32_t flashStart = 0xE0000;
 };
 

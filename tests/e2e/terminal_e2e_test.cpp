@@ -93,6 +93,19 @@ TEST(TerminalFailure, DefectiveRecordAborts) {
   EXPECT_THAT(run.cli.output, Not(HasSubstr("erfolgreich")));
 }
 
+// The new firmware of this instrument keeps the loader's 19200 baud while the run listens at the
+// line it found the instrument on: the run cannot hear it and ends as a failure that says so,
+// within the greeting's bound, never with the success text.
+TEST(TerminalFailure, AGreetingAtTheLoadersSpeedIsNotTakenForSuccess) {
+  const TermRun run = RunTerminal("greet_at_loader_speed = true\n[identity]\nvariant = 1\n", true);
+  EXPECT_EQ(run.cli.exitCode, 1) << run.cli.output;
+  EXPECT_THAT(run.cli.output, HasSubstr("Programm erfolgreich überspielt !"));
+  EXPECT_THAT(run.cli.output, HasSubstr("nach der Programmierung nicht zurückgemeldet"));
+  EXPECT_THAT(run.cli.output, Not(HasSubstr("Download erfolgreich ausgeführt")));
+  ExpectFlashIs(run.flash, run.files.low);
+  EXPECT_LT(run.seconds, 30);
+}
+
 TEST(TerminalFailure, MissingFileEndsTheRunInBoundedTime) {
   const TermRun run = RunTerminal("[identity]\nvariant = 0\n", false);
   EXPECT_EQ(run.cli.exitCode, 1) << run.cli.output;

@@ -295,7 +295,9 @@ TEST_F(TermProgTest, FinishLogsBeepsOnceAndHandsTheLineBack) {
   EXPECT_EQ(view.log, std::vector<std::string>{Text(messages::MSG_TERM_SUCCESS)});
   EXPECT_EQ(ends, std::vector<bool>{true});
   EXPECT_EQ(view.beeps, 1);
-  EXPECT_FALSE(port.restored);
+  // The new firmware greets at the instrument's normal line, not at the loader's.
+  EXPECT_TRUE(port.restored);
+  EXPECT_EQ(port.handshake, serial::NoHandshake);
   // Later bytes are the update sequence's: the terminal no longer takes them.
   port.arrived.push_back("I.31\r\n");
   events.queue.PostEvent(term::kReceived, core::PortNumber{1});

@@ -56,6 +56,46 @@ TEST_F(TerminalRun, OlderSecondaryFirmwareIsProgrammedAndTheRunSucceeds) {
   EXPECT_EQ(flash.Read(0xE0004), 0xFF);
 }
 
+// After "programmed" the line is back at the instrument's normal settings: a new firmware that
+// greets there is heard; one that keeps the loader's 19200 baud is not, and the run ends as a
+// failure within the greeting's bound, never as a success.
+struct GreetingCase {
+  const char* name;
+  const char* profile;
+  bool succeeds;
+};
+
+void PrintTo(const GreetingCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class GreetingLine : public TerminalRun, public ::testing::WithParamInterface<GreetingCase> {};
+
+TEST_P(GreetingLine, TheGreetingIsAwaitedAtTheLineTheRunHadBeforeTheTerminal) {
+  const GreetingCase& c = GetParam();
+  folder.Write("L3_TermL.A37", kTermFile);
+  StartWith(std::string("[protocol]\nafter_program = 31\nrestart_prompt_ms = 300\n"
+                        "[bootloader]\ntarget = basic\n") +
+            c.profile);
+  ASSERT_TRUE(RunUntil([this] { return view.LogHas(Text(messages::MSG_TERM_SUCCESS)); }));
+  const uint32_t programmed = windows.TickCount();
+  ASSERT_TRUE(
+      RunUntil([this] { return Ended(); }, update::UpdateEngine::kGreetingTimeoutMs + 1000));
+  EXPECT_EQ(view.finished, c.succeeds ? 1 : 0) << ::testing::PrintToString(view.log);
+  EXPECT_EQ(view.LogHas("Download erfolgreich ausgeführt !"), c.succeeds);
+  EXPECT_EQ(view.LogHas(Text(messages::MSG_NO_GREETING)), !c.succeeds);
+  if (!c.succeeds) {
+    EXPECT_GE(windows.TickCount() - programmed, update::UpdateEngine::kGreetingTimeoutMs);
+  }
+  EXPECT_EQ(instrument->Flash()->Read(0xE0000), 0x11);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, GreetingLine,
+    ::testing::Values(GreetingCase{"AtTheNormalLine", "", true},
+                      GreetingCase{"AtTheLoadersSpeed", "greet_at_loader_speed = true\n", false}),
+    [](const ::testing::TestParamInfo<GreetingCase>& info) { return info.param.name; });
+
 TEST_F(TerminalRun, InstrumentSilentAfterTheSwitchEndsTheRun) {
   StartWith("[replies]\nA.2005 = none\n");
   ASSERT_TRUE(RunUntil([this] { return Ended(); }, 2 * update::UpdateEngine::kGreetingTimeoutMs));
