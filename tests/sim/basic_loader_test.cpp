@@ -104,21 +104,28 @@ TEST(BasicLoaderTarget, AnnouncesItsVersionAndBanks) {
   }
 }
 
-TEST(BasicLoaderTarget, ProgramsTheRecordsAndStartsTheNewFirmwareAtItsSpeed) {
+// The new firmware greets once the host's line is at the instrument's normal settings, or, when
+// the profile says so, at the loader's 19200 baud, where the host's line still is.
+TEST(BasicLoaderTarget, ProgramsTheRecordsAndStartsTheNewFirmwareAtItsLine) {
   struct Case {
     std::string profile;
     std::string programmed;
+    bool atLoaderSpeed;
   };
   const Case cases[] = {
-      {"", "Flash-Memory programmed\r\n"},
-      {"[bootloader]\nprogrammed = bytes\n", "\xA1\x48\x20\x14"},
+      {"", "Flash-Memory programmed\r\n", false},
+      {"[bootloader]\nprogrammed = bytes\n", "\xA1\x48\x20\x14", false},
+      {"[bootloader]\ngreet_at_loader_speed = true\n", "Flash-Memory programmed\r\n", true},
   };
   for (const Case& c : cases) {
     Loader loader(c.profile);
     loader.Enter();
     loader.Send(kHeader + "\r\n" + kData + "\r\n" + kCount + "\r\n" + kEnd + "\r\n");
     EXPECT_EQ(loader.Take(50), c.programmed);
-    // The new firmware greets at 19200, where the host still is.
+    if (!c.atLoaderSpeed) {
+      EXPECT_EQ(loader.Take(1000), "") << "no greeting while the host is at 19200";
+      loader.instrument->SetHostLine(9600, sim::Parity::None, 8, 2);
+    }
     EXPECT_EQ(loader.Take(1000), "I.31\r\n");
     sim::Memory& flash = *loader.instrument->Flash();
     EXPECT_EQ(flash.Read(0x0000), 0x7C);
