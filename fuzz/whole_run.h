@@ -2,7 +2,14 @@
 // programming, against the simulated instrument on the virtual clock, while the fuzz input
 // decides what the line makes of each of the instrument's answers: deliver it, lose it, split it
 // in two, spoil one byte, send it twice or add bytes to it. The first input byte chooses the
-// package and the instrument.
+// package and the instrument (modulo the number of scenarios, in the order of Scenarios()).
+// Then each answer of the instrument takes one byte (an input that has run out delivers):
+//   0 deliver, 1 lose, 2 split (then: where, and how many ms later the rest comes),
+//   3 spoil (then: which byte, and what it is xor-ed with), 4 twice,
+//   5 add (then: how many bytes, and the bytes), 6 and up deliver.
+// An answer is what the instrument sends until it has nothing more due for 20 ms or the host
+// writes. FUZZ_VERBOSE=1 prints every answer with its number, the host's short writes and the
+// log, which is how a kept input is made by hand.
 //
 // RunWhole returns what went wrong, empty when the run ended soundly. Wrong is:
 //   - the run waits with nothing that could end the wait: no event queued, no timer claimed,
@@ -429,7 +436,14 @@ inline std::string RunWhole(const uint8_t* data, size_t size) {
   const size_t index = input.Byte() % Scenarios().size();
   const Scenario& scenario = Scenarios()[index];
   if (verbose) std::fprintf(stderr, "scenario %s\n", scenario.name);
-  std::filesystem::current_path(PackageFolder(index));
+  // The run works in the package's folder, as the program does; the caller's stays as it was.
+  struct WorkingFolder {
+    std::filesystem::path before = std::filesystem::current_path();
+    explicit WorkingFolder(const std::filesystem::path& folder) {
+      std::filesystem::current_path(folder);
+    }
+    ~WorkingFolder() { std::filesystem::current_path(before); }
+  } workingFolder(PackageFolder(index));
 
   core::VirtualWindowSystem windows;
   core::EventCore events(windows);
