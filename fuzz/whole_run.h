@@ -20,12 +20,10 @@
 // A lying boot loader cannot be caught: answers made up or doubled while the instrument is in a
 // boot loader exempt a run from the firmware check (never from the others).
 //
-// The external loader programs run as processes; here a stand-in takes their place that
-// returns "programmed" at once without touching the instrument, so those runs end at the wait
-// for the instrument's greeting.
+// The external loader programs run as processes; here a stand-in takes their place (see
+// HarnessPaths). It cannot program the simulated instrument, so for the package kinds that use
+// one a success needs the stand-in started with the package's file instead of a flash check.
 #pragma once
-
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
