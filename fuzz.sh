@@ -14,7 +14,8 @@ seconds=${1:-60}
 shift || true
 build=build-fuzz
 all=(update_ini_fuzz prog_device_fuzz com_data_fuzz reply_parser_fuzz image_reader_fuzz
-  receiver_fuzz offered_version_fuzz language_fuzz classic_loader_fuzz f5xx_loader_fuzz)
+  receiver_fuzz offered_version_fuzz language_fuzz classic_loader_fuzz f5xx_loader_fuzz
+  whole_run_fuzz)
 harnesses=("${@:-${all[@]}}")
 
 # The repository's files each harness reads as they are.

@@ -61,16 +61,23 @@ std::string DecodeLineBreaks(std::string_view text) {
 }
 
 void TLanguage::LoadTranslateText() {
+  // A file that cannot be read is learnt from this window alone: entries of the language used
+  // before would come first in the new file and hide what the translator fills in.
+  const auto startLearning = [this] {
+    entries_.clear();
+    learning_ = true;
+    modified_ = false;
+  };
   std::error_code error;
   std::ifstream in(Dialogfile, std::ios::binary);
   if (!in || !std::filesystem::is_regular_file(Dialogfile, error)) {
-    learning_ = true;
+    startLearning();
     return;
   }
   std::ostringstream text;
   text << in.rdbuf();
   if (in.bad()) {
-    learning_ = true;
+    startLearning();
     return;
   }
   entries_ = SplitLines(text.str());

@@ -38,8 +38,9 @@ class TLanguage {
   // An entry was appended while translating.
   bool Modified() const { return modified_; }
 
-  // Replaces the entries by the file's lines. When the file cannot be read the entries stay as
-  // they are and learning starts; a file that can be read again ends it.
+  // Replaces the entries by the file's lines. When the file cannot be read the entries are
+  // emptied and learning starts, so the file written then holds the translated window's entries
+  // only; a file that can be read again ends it.
   void LoadTranslateText();
   // Writes the entries to the file (replacing it) when learning or modified. Returns an empty
   // text, or what went wrong; the file is then left as it was.

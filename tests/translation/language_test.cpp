@@ -94,6 +94,34 @@ struct Window {
   }
 };
 
+// What learning records for the test window: caption entries for the window, the captioned
+// widgets and the menu items; one hint entry for each widget and menu item; nothing for the
+// derived label, the tagged one, or Qt's helpers.
+std::vector<std::string> LearntLines() {
+  return {
+      "[TestForm]=",
+      "[UpdateGroupBox]=",
+      "[Hint][UpdateGroupBox]:=",
+      "[NameLabel]=",
+      "[Hint][NameLabel]:=",
+      "[X]=",
+      "[Hint][X]:=",
+      "[L]=",
+      "[Hint][L]:=",
+      "[Hint][Empty]:=",
+      "[OkBitBtn]=",
+      "[Hint][OkBitBtn]:=",
+      "[Bearbeiten]=",
+      "[Hint][Bearbeiten]:=",
+      "[UpdateEnd]=",
+      "[Hint][UpdateEnd]:=",
+      "[TG480eProgramming]=",
+      "[Hint][TG480eProgramming]:=",
+      "[DevMulti480e]=",
+      "[Hint][DevMulti480e]:=",
+  };
+}
+
 struct EntryCase {
   const char* what;
   std::vector<std::string> lines;
@@ -171,30 +199,7 @@ TEST(TranslateDialog, LearningWritesOneEntryPerCaptionThatReadsBack) {
   EXPECT_EQ(window.Caption("UpdateGroupBox"), QString::fromUtf8("Gerät"));
   EXPECT_EQ(window.Caption("UpdateEnd"), QString::fromUtf8("&Schließen"));
 
-  // Caption entries for the window, the captioned widgets and the menu items; one hint entry for
-  // each widget and menu item; nothing for the derived label, the tagged one, or Qt's helpers.
-  const std::vector<std::string> expected = {
-      "[TestForm]=",
-      "[UpdateGroupBox]=",
-      "[Hint][UpdateGroupBox]:=",
-      "[NameLabel]=",
-      "[Hint][NameLabel]:=",
-      "[X]=",
-      "[Hint][X]:=",
-      "[L]=",
-      "[Hint][L]:=",
-      "[Hint][Empty]:=",
-      "[OkBitBtn]=",
-      "[Hint][OkBitBtn]:=",
-      "[Bearbeiten]=",
-      "[Hint][Bearbeiten]:=",
-      "[UpdateEnd]=",
-      "[Hint][UpdateEnd]:=",
-      "[TG480eProgramming]=",
-      "[Hint][TG480eProgramming]:=",
-      "[DevMulti480e]=",
-      "[Hint][DevMulti480e]:=",
-  };
+  const std::vector<std::string> expected = LearntLines();
   EXPECT_EQ(language.Entries(), expected);
   std::string bytes;
   for (const std::string& line : expected) bytes += line + "\r\n";
@@ -254,6 +259,48 @@ TEST(TranslateDialog, ReadableFileAfterALearningPassTranslates) {
   ASSERT_EQ(TranslateDialog(language, &window.window), "");
   EXPECT_EQ(window.Caption("OkBitBtn"), "Start");
   EXPECT_EQ(ReadBytes(english).rfind("[OkBitBtn]OK:=Start\r\n", 0), 0u);
+}
+
+// Switching to a language whose file is missing: the file made for the translator holds this
+// window's entries only, whatever the language left behind held, so that what the translator
+// fills in is the entry found. The captions stay in the language left.
+TEST(TranslateDialog, MissingFileAfterASwitchLearnsOnlyThisWindow) {
+  test::App();
+  const struct {
+    const char* what;
+    std::vector<std::string> left;  // the file of the language left
+    std::string okCaption;          // the OK button's caption in that language
+  } cases[] = {
+      {"translated file", {"[OkBitBtn]OK:=Start", "[UpdateGroupBox]=Device"}, "Start"},
+      {"file with untranslated entries", {"[OkBitBtn]OK:=", "[Hint][OkBitBtn]:="}, "OK"},
+      {"file of another window", {"[OtherForm]=Other", "[OkBitBtn]=Go"}, "Go"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    test::TempFolder folder;
+    const auto left = folder.Write("Update.Eng", LanguageFile(c.left));
+    const auto missing = folder.Path() / "Update.Deu";
+    Window window;
+    TLanguage language;
+    language.Dialogfile = left.string();
+    ASSERT_EQ(TranslateDialog(language, &window.window), "");
+    language.Dialogfile = missing.string();
+    ASSERT_EQ(TranslateDialog(language, &window.window), "");
+    EXPECT_TRUE(language.Learning());
+    EXPECT_EQ(window.Caption("OkBitBtn").toStdString(), c.okCaption);
+    EXPECT_EQ(language.Entries(), LearntLines());
+    EXPECT_EQ(ReadBytes(missing), LanguageFile(LearntLines()));
+
+    // The translator fills in the OK button's line of the file as written; the next pass takes
+    // it.
+    std::string bytes = ReadBytes(missing);
+    const size_t at = bytes.find("[OkBitBtn]=\r\n");
+    ASSERT_NE(at, std::string::npos);
+    bytes.insert(at + std::string("[OkBitBtn]=").size(), "Los");
+    std::ofstream(missing, std::ios::binary | std::ios::trunc) << bytes;
+    ASSERT_EQ(TranslateDialog(language, &window.window), "");
+    EXPECT_EQ(window.Caption("OkBitBtn"), "Los");
+  }
 }
 
 }  // namespace
