@@ -21,3 +21,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")
+
+# A release of the Windows programs carries no symbols: update-cli.exe shrinks from about 30 MB.
+set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-s")
