@@ -124,6 +124,8 @@ inline constexpr TextPair kManualNoViewer = {
     "Zum Anzeigen des Handbuchs wird ein PDF-Betrachter benötigt. Installieren Sie einen "
     "PDF-Betrachter und öffnen Sie dann erneut: ",
     "A PDF viewer is needed to show the manual. Install a PDF viewer, then open it again: "};
+inline constexpr TextPair kLeftUnchanged = {"Das Gerät wurde nicht verändert.",
+                                            "The instrument was left unchanged."};
 inline constexpr TextPair kProgramVersion = {"Programmversion ", "Program version "};
 inline constexpr TextPair kClockSetLog = {"Die Uhr des Geräts wird gestellt (Umschalt+F12).",
                                           "Setting the instrument's clock (Shift+F12)."};
