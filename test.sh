@@ -34,7 +34,7 @@ scripts/check_package.sh build
 if command -v x86_64-w64-mingw32-g++-posix >/dev/null; then
   echo "== Windows cross build"
   cmake -S . -B build-win -G Ninja "${launcher[@]}" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
-    >/dev/null
+    -DCMAKE_BUILD_TYPE=Release >/dev/null
   cmake --build build-win -j "$jobs" --target update-cli windows_tests
   echo "== unit tests under Wine"
   scripts/wine_tests.sh build-win

@@ -107,7 +107,7 @@ void VirtualWindowSystem::WaitMessages(uint32_t deadline) {
     }
   }
   uint32_t next = deadline;
-  uint32_t expiry;
+  uint32_t expiry = 0;
   if (NextExpiry(expiry) && static_cast<int32_t>(expiry - deadline) < 0) next = expiry;
   {
     std::lock_guard lock(mutex_);
@@ -126,7 +126,7 @@ void VirtualWindowSystem::Advance(uint32_t ms) {
   const uint32_t target = now_ + ms;
   ProcessMessages();  // expiries that fell due while the clock was moved without processing
   for (;;) {
-    uint32_t expiry;
+    uint32_t expiry = 0;
     if (NextExpiry(expiry) && TickReached(target, expiry) && TickReached(expiry, now_)) {
       {
         std::lock_guard lock(mutex_);

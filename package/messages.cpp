@@ -29,9 +29,9 @@ constexpr std::array<Row, kMessageCount> kCatalogue = {{
      "verwenden ein falsches Downloadprogramm.",
      "Download is for an NAME !\r\nWrong device connected or wrong download program used."},
     // MSG_DEVICE_NEWER
-    {"Die Software-VersionX in Ihrem Gerät ist aktueller als die, die das Downloadprogramm "
+    {"Die Software-Version X in Ihrem Gerät ist aktueller als die, die das Downloadprogramm "
      "anbietet.",
-     "The software versionX in your device is more up to date then the download program can "
+     "The software version X in your device is more up to date then the download program can "
      "provide."},
     // MSG_NO_DEVICE
     {"Kein Gerät gefunden !!\r\nIst das Gerät auch richtig angeschlossen und eingeschalten "
@@ -51,9 +51,9 @@ constexpr std::array<Row, kMessageCount> kCatalogue = {{
     // MSG_INVALID_VERSION
     {"keine gültige Software-Version !!", "No valid software version !!"},
     // MSG_SAME_VERSION
-    {"Die aktuelle Software-VersionX ist schon im Gerät.\r\nWollen Sie trotzdem den Download "
+    {"Die aktuelle Software-Version X ist schon im Gerät.\r\nWollen Sie trotzdem den Download "
      "fortsetzen ?",
-     "The latest software versionX is already in device.\r\nDo you want to continue the download "
+     "The latest software version X is already in device.\r\nDo you want to continue the download "
      "nevertheless?"},
     // CAPTION_ERROR
     {"Fehler", "Error"},

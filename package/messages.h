@@ -123,6 +123,15 @@ inline std::string_view In(const TextPair& text, int32_t language) {
 inline constexpr TextPair kManualNotOpened = {"Programm konnte nicht gestartet werden!",
                                               "The manual could not be opened!"};
 inline constexpr TextPair kManualMissing = {"Handbuch nicht gefunden: ", "Manual not found: "};
+inline constexpr TextPair kManualNoViewer = {
+    "Zum Anzeigen des Handbuchs wird ein PDF-Betrachter benötigt. Installieren Sie einen "
+    "PDF-Betrachter und öffnen Sie dann erneut: ",
+    "A PDF viewer is needed to show the manual. Install a PDF viewer, then open it again: "};
+inline constexpr TextPair kLeftUnchanged = {"Das Gerät wurde nicht verändert.",
+                                            "The instrument was left unchanged."};
+inline constexpr TextPair kProgramVersion = {"Programmversion ", "Program version "};
+inline constexpr TextPair kClockSetLog = {"Die Uhr des Geräts wird gestellt (Umschalt+F12).",
+                                          "Setting the instrument's clock (Shift+F12)."};
 inline constexpr TextPair kLanguageFileNotWritten = {
     "Die Sprachdatei konnte nicht geschrieben werden: ",
     "The language file could not be written: "};

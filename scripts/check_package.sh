@@ -1,42 +1,81 @@
 #!/usr/bin/env bash
-# Makes the install package in a build folder (default: build) and checks it: the files it must
-# hold, lintian without errors, and the programs run from the unpacked package.
+# Makes the install packages in a build folder (default: build) and checks them: the files each
+# must hold (the programs under their installed names, and nothing of the other package),
+# lintian without errors, the manual page that comes from --help, and the programs run from the
+# unpacked packages.
 set -euo pipefail
 build=${1:-build}
 cd "$(dirname "$0")/.."
-rm -f "$build"/instrument-updater_*.deb
+rm -f "$build"/instrument-updater*_*.deb
 (cd "$build" && cpack -G DEB >/dev/null)
-deb=$(ls "$build"/instrument-updater_*.deb)
-echo "package: $deb"
+main_deb=$(ls "$build"/instrument-updater_*.deb)
+sim_deb=$(ls "$build"/instrument-updater-sim_*.deb)
+echo "packages: $main_deb $sim_deb"
 
-contents=$(dpkg-deb --contents "$deb" | awk '{print $6}')
 status=0
-for file in \
-    usr/bin/update usr/bin/update-cli usr/bin/instrument-sim \
-    usr/share/applications/instrument-updater.desktop \
-    usr/share/icons/hicolor/scalable/apps/instrument-updater.svg \
-    usr/share/man/man1/update.1.gz usr/share/man/man1/update-cli.1.gz \
-    usr/share/man/man1/instrument-sim.1.gz \
-    usr/share/instrument-updater/Update.Deu usr/share/instrument-updater/Update.Eng \
-    usr/share/instrument-updater/Firmwareupdate_Messgeraete.pdf \
-    usr/share/instrument-updater/Firmwareupdate_meters.pdf \
-    usr/share/doc/instrument-updater/README.Debian \
-    usr/share/doc/instrument-updater/copyright \
-    usr/share/doc/instrument-updater/changelog.Debian.gz; do
-  if ! grep -qx "\./$file" <<<"$contents"; then
-    echo "missing in the package: /$file"
-    status=1
-  fi
-done
+# package, then the files it must hold
+expect_files() {
+  local deb=$1
+  shift
+  local contents
+  contents=$(dpkg-deb --contents "$deb" | awk '{print $6}')
+  for file in "$@"; do
+    if ! grep -qx "\./$file" <<<"$contents"; then
+      echo "missing in $(basename "$deb"): /$file"
+      status=1
+    fi
+  done
+}
+# package, then files it must not hold
+refuse_files() {
+  local deb=$1
+  shift
+  local contents
+  contents=$(dpkg-deb --contents "$deb" | awk '{print $6}')
+  for file in "$@"; do
+    if grep -qx "\./$file" <<<"$contents"; then
+      echo "$(basename "$deb") must not hold /$file"
+      status=1
+    fi
+  done
+}
+
+expect_files "$main_deb" \
+  usr/bin/instrument-update usr/bin/instrument-update-cli \
+  usr/share/applications/instrument-updater.desktop \
+  usr/share/icons/hicolor/scalable/apps/instrument-updater.svg \
+  usr/share/man/man1/instrument-update.1.gz usr/share/man/man1/instrument-update-cli.1.gz \
+  usr/share/instrument-updater/Update.Deu usr/share/instrument-updater/Update.Eng \
+  usr/share/instrument-updater/Firmwareupdate_Messgeraete.pdf \
+  usr/share/instrument-updater/Firmwareupdate_meters.pdf \
+  usr/share/doc/instrument-updater/README.Debian \
+  usr/share/doc/instrument-updater/copyright \
+  usr/share/doc/instrument-updater/changelog.Debian.gz
+# The generic names of the build are not installed; the simulator has its own package.
+refuse_files "$main_deb" usr/bin/update usr/bin/update-cli usr/bin/instrument-sim
+expect_files "$sim_deb" usr/bin/instrument-sim usr/share/man/man1/instrument-sim.1.gz \
+  usr/share/doc/instrument-updater-sim/copyright \
+  usr/share/doc/instrument-updater-sim/changelog.Debian.gz
+refuse_files "$sim_deb" usr/bin/instrument-update usr/bin/instrument-update-cli
 [ $status -eq 0 ] || exit 1
 
-lintian --fail-on error "$deb"
+lintian --fail-on error "$main_deb" "$sim_deb"
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-dpkg-deb -x "$deb" "$scratch/root"
-"$scratch/root/usr/bin/update-cli" --help | grep -q -- "--list-ports"
+dpkg-deb -x "$main_deb" "$scratch/root"
+dpkg-deb -x "$sim_deb" "$scratch/root"
+grep -q "^Exec=instrument-update$" "$scratch/root/usr/share/applications/instrument-updater.desktop"
+cli="$scratch/root/usr/bin/instrument-update-cli"
+help=$("$cli" --help)
+grep -q -- "Usage: instrument-update-cli" <<<"$help"
+# Every option of --help is in the manual page.
+page=$(zcat "$scratch/root/usr/share/man/man1/instrument-update-cli.1.gz")
+for option in $(grep -o -- '--[a-z-]*' <<<"$help" | sort -u); do
+  grep -q -- "${option//-/\\\\-}" <<<"$page" || { echo "manual page lacks $option"; exit 1; }
+done
+"$scratch/root/usr/bin/instrument-sim" --help >/dev/null
 mkdir "$scratch/ports"
-listing=$(UPDATE_PORT_DIR="$scratch/ports" "$scratch/root/usr/bin/update-cli" --list-ports)
+listing=$(UPDATE_PORT_DIR="$scratch/ports" "$cli" --list-ports)
 [ "$listing" = "No serial ports found." ] || { echo "unexpected port list: $listing"; exit 1; }
-echo "package checked"
+echo "packages checked"

@@ -3,8 +3,9 @@
 # locales-all: the tests run the updater under a German locale (numbers on the line keep a point).
 updater_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev
   libbenchmark-dev fonts-dejavu-core poppler-utils locales-all)
-# libudev-dev: the USB details of serial adapters; dpkg-dev and lintian: the install package.
-updater_packages+=(libudev-dev dpkg-dev lintian)
+# libudev-dev: the USB details of serial adapters; dpkg-dev, lintian and help2man: the install
+# packages (help2man makes the console program's manual page from its --help).
+updater_packages+=(libudev-dev dpkg-dev lintian help2man)
 # srecord: srec_cat writes the S-record fixtures of the Basic-Loader tests.
 updater_packages+=(srecord)
 # The Windows cross build and its tests under Wine: mingw-w64 with POSIX threads, Wine for 64-bit

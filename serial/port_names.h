@@ -40,6 +40,8 @@ std::string PortDevicePath(int index);
 // For a program's help: which device each COM number stands for, and what a port that cannot be
 // opened needs; one paragraph ending in a line break.
 const char* PortNamingHelp();
+// Two ways of naming a port on this platform, for a program's help: "COM33, /dev/ttyUSB0".
+const char* PortExamples();
 
 // The folder UPDATE_PORT_DIR names; empty when it names none.
 std::string PortFolder();

@@ -10,6 +10,10 @@ const char* PortNamingHelp() {
          "dialout (sudo usermod -a -G dialout $USER, then log in again).\n";
 }
 
+const char* PortExamples() {
+  return "COM33, /dev/ttyUSB0";
+}
+
 std::optional<PortDevice> PortDeviceOf(int index) {
   if (index < 0 || index >= kMaxPorts) return std::nullopt;
   if (const std::string folder = PortFolder(); !folder.empty()) {

@@ -23,6 +23,10 @@ bool FolderNamesPort(const std::string& folder, int index) {
 
 }  // namespace
 
+const char* PortExamples() {
+  return "COM3, \\\\.\\COM3";
+}
+
 const char* PortNamingHelp() {
   return "Ports: COMn is the device \\\\.\\COMn, COM1 to COM256. A port that exists but cannot be\n"
          "opened is in use by another program; close it there.\n";

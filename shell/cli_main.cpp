@@ -20,6 +20,7 @@
 #include "serial/port_inventory.h"
 #include "serial/port_listing.h"
 #include "serial/port_names.h"
+#include "shell/console_output.h"
 #include "shell/console_view.h"
 #include "shell/firmware_scan.h"
 #include "shell/package_folder.h"
@@ -48,9 +49,8 @@ uint32_t DeadlineMs(int seconds) {
 
 // The ports' paragraph (serial::PortNamingHelp) follows the first part; it is the platform's.
 constexpr char kHelp[] =
-    "Usage: update-cli [--package FOLDER] [--port DEVICE|COMn] [--yes | --no]\n"
-    "                  [--timeout SECONDS] [--trace FILE] [--retry N]\n"
-    "       update-cli --list-ports\n"
+    "Usage: update-cli [OPTION]...\n"
+    "  or:  update-cli --list-ports\n"
     "\n"
     "Runs one firmware update without a window. It reads Update.ini and ProgDevice.ini of the\n"
     "firmware package (the current folder, or FOLDER) and lists its firmware files (a program\n"
@@ -58,7 +58,7 @@ constexpr char kHelp[] =
     "serial ports, presses OK once and prints the log, the status panels and the progress.\n"
     "\n"
     "  --package FOLDER   work on the firmware package in FOLDER\n"
-    "  --port PORT        use only this port: a device (/dev/ttyUSB0) or a COM number (COM33),\n"
+    "  --port PORT        use only this port, by its COM number or its device (PORTS),\n"
     "                     as Com= in Update.ini would\n"
     "  --list-ports       list the serial ports with their COM numbers, devices, USB details\n"
     "                     and whether they can be used, then end\n"
@@ -79,8 +79,22 @@ constexpr char kHelpEnd[] =
     "Environment: UPDATE_PORT_DIR names a folder whose links COM1..COM256 are the ports;\n"
     "UPDATE_TIME_SCALE=N divides every delay and time-out by N (tests and the demo; default 1).\n";
 
+// The name the program was started by: the installed program has a longer one than the build's.
+std::string ProgramName(const char* argv0) {
+  std::string name = std::filesystem::path(argv0 ? argv0 : "").stem().string();
+  return name.empty() ? "update-cli" : name;
+}
+
+std::string programName = "update-cli";
+
 void PrintHelp(std::FILE* out) {
-  std::fputs(kHelp, out);
+  std::string help = kHelp;
+  for (size_t at = help.find("update-cli"); at != std::string::npos;
+       at = help.find("update-cli", at + programName.size())) {
+    help.replace(at, std::strlen("update-cli"), programName);
+  }
+  help.replace(help.find("PORTS"), std::strlen("PORTS"), serial::PortExamples());
+  std::fputs(help.c_str(), out);
   std::fputs(serial::PortNamingHelp(), out);
   std::fputs("\n", out);
   std::fputs(kHelpEnd, out);
@@ -183,6 +197,8 @@ bool ChoosePort(const std::string& choice, package::Settings& settings) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  programName = ProgramName(argc > 0 ? argv[0] : nullptr);
+  shell::UseUtf8Console();
   Options options;
   if (!ParseOptions(argc, argv, options)) {
     PrintHelp(stderr);

@@ -43,6 +43,16 @@ constexpr int kClientHeight = 494;
 constexpr int kKeyPanelHeight = 58;
 constexpr int kInfoWidth = 160;
 constexpr int kStatusWidths[] = {200, 50, 50, 120, 80};
+// The longest texts each status panel shows, in both languages: a panel is at least as wide as
+// they need, so none is cut.
+const std::vector<std::string_view> kStatusSamples[] = {
+    {},
+    {"Com256"},
+    {"BL-Baud", "115200"},
+    {"Version 10.00"},
+    {messages::Text(messages::MSG_DONE_TITLE, 0), messages::Text(messages::MSG_DONE_TITLE, 1),
+     " 100.0 %"},
+};
 
 QLabel* SunkenText(QWidget* parent) {
   auto* label = new QLabel(parent);
@@ -182,9 +192,15 @@ void TUpdateForm::BuildElements() {
   UpdateStatusBar = new QStatusBar(this);
   setStatusBar(UpdateStatusBar);
   UpdateStatusBar->setSizeGripEnabled(false);
-  for (int width : kStatusWidths) {
+  for (size_t index = 0; index < std::size(kStatusWidths); ++index) {
     auto* panel = new QLabel(UpdateStatusBar);
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    int width = kStatusWidths[index];
+    for (std::string_view sample : kStatusSamples[index]) {
+      panel->setText(QString::fromUtf8(sample.data(), static_cast<qsizetype>(sample.size())));
+      width = std::max(width, panel->sizeHint().width());
+    }
+    panel->clear();
     panel->setFixedWidth(width);
     UpdateStatusBar->addWidget(panel);
     StatusPanels.push_back(panel);
@@ -393,7 +409,8 @@ void TUpdateForm::RepaintStatusBar() {
 }
 
 void TUpdateForm::SetApplicationTitle(std::string_view title) {
-  QGuiApplication::setApplicationDisplayName(ToDisplayText(title));
+  // On a Linux desktop the window's title is what the task bar shows.
+  setWindowTitle(ToDisplayText(title));
 }
 
 void TUpdateForm::SetProgress(int32_t position) {
@@ -499,8 +516,12 @@ bool TUpdateForm::ReadmeClick() {
   const std::filesystem::path manual = FindBeside(name);
   if (!manual.empty() && openDocument_(manual)) return true;
   std::string text(messages::In(messages::kManualNotOpened, language));
-  if (manual.empty())
+  if (manual.empty()) {
     text += "\r\n" + std::string(messages::In(messages::kManualMissing, language)) + name;
+  } else {
+    text +=
+        "\r\n" + std::string(messages::In(messages::kManualNoViewer, language)) + manual.string();
+  }
   ShowMessage(update::BoxIcon::Error, update::BoxButtons::Ok,
               messages::Text(messages::CAPTION_ERROR, language), text);
   return false;
@@ -524,7 +545,8 @@ void TUpdateForm::SWVersionClick() {
   const int32_t language = options_.settings.LanguageIndex;
   ShowMessage(update::BoxIcon::Information, update::BoxButtons::Ok,
               messages::Text(messages::CAPTION_INFO, language),
-              "     Version " + options_.settings.Version + std::string(27, ' '));
+              "     Version " + options_.settings.Version + std::string(27, ' ') + "\r\n     " +
+                  std::string(messages::In(messages::kProgramVersion, language)) + UPDATER_VERSION);
 }
 
 void TUpdateForm::SpeedButton1Click() {
@@ -545,13 +567,18 @@ void TUpdateForm::ShowNotice(bool visible, std::string_view caption) {
 }
 
 void TUpdateForm::FormKeyUp(int key, Qt::KeyboardModifiers shift) {
-  if ((shift & Qt::ShiftModifier) && key == Qt::Key_F12)
+  if ((shift & Qt::ShiftModifier) && key == Qt::Key_F12) {
+    AppendLog(std::string(messages::In(messages::kClockSetLog, options_.settings.LanguageIndex)) +
+              "\r\n");
     session_->Engine().SetInstrumentClock(true);
+  }
   if ((shift & Qt::ControlModifier) && key == Qt::Key_F1) {
     session_->Engine().DebugMode = session_->Engine().DebugMode == 1 ? 0 : 1;
     ShowNotice(session_->Engine().DebugMode == 1, messages::kDebugModeNotice);
   }
-  if ((shift & Qt::ControlModifier) && (shift & Qt::AltModifier) && key == Qt::Key_F10) {
+  // The X server takes Ctrl+Alt+F10 for a switch to a text console: Ctrl+Shift+F10 does the same.
+  if ((shift & Qt::ControlModifier) && (shift & (Qt::AltModifier | Qt::ShiftModifier)) &&
+      key == Qt::Key_F10) {
     session_->Engine().VersionCheck = session_->Engine().VersionCheck == 1 ? 0 : 1;
     ShowNotice(session_->Engine().VersionCheck == 0, messages::kIgnoreVersionNotice);
   }

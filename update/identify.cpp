@@ -341,6 +341,8 @@ bool UpdateEngine::DecideVersions() {
         ReplaceFirstX(messages::Text(messages::MSG_SAME_VERSION, language), Context.SwVersion));
     run_.ForceSameVersion = yes;
     if (run_.Reply262Seen && run_.ForceSameVersion) yes = askSensor();
+    // Declined: the log says how the instrument was left (update-cli ends with this line).
+    if (!yes) Append(std::string(messages::In(messages::kLeftUnchanged, language)) + "\r\n");
     return yes;
   }
   if (run_.Reply262Seen && Context.CurVer2 < Context.NewVer2) return askSensor();

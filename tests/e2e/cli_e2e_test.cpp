@@ -37,14 +37,17 @@ TEST(CliEndToEnd, SameVersionDeclinedEndsWithTheEndCommand) {
   EXPECT_THAT(run.cli.output, HasSubstr("ist schon im Gerät"));
   EXPECT_THAT(run.cli.output, HasSubstr("[answer] No"));
   EXPECT_THAT(run.state, HasSubstr("\"A.1121\""));
-  EXPECT_THAT(run.cli.output, HasSubstr("update-cli: the update did not complete"));
+  // The last line gives the reason.
+  EXPECT_THAT(
+      run.cli.output,
+      HasSubstr("update-cli: the update did not complete: Das Gerät wurde nicht verändert."));
 }
 
 TEST(CliEndToEnd, NewerInstrumentIsRefused) {
   const UpdateRun run = UpdateWith("[identity]\nversion = 1.40\n", "1.30", {"--yes"});
   EXPECT_EQ(run.cli.exitCode, 1) << run.cli.output;
   EXPECT_THAT(run.cli.output, HasSubstr("keine gültige Software-Version !!"));
-  EXPECT_THAT(run.cli.output, HasSubstr("Die Software-Version1.40 in Ihrem Gerät"));
+  EXPECT_THAT(run.cli.output, HasSubstr("Die Software-Version 1.40 in Ihrem Gerät"));
 }
 
 TEST(CliEndToEnd, NothingToProgramFinishesWithSuccess) {

@@ -197,6 +197,12 @@ TEST(FormKeyUp, KeyCombinations) {
        nullptr,
        false},
       {"Ctrl+F10 without Alt", {{Qt::Key_F10, ctrl}}, 0, 1, nullptr, false},
+      {"Ctrl+Shift+F10, which the X server leaves to the program",
+       {{Qt::Key_F10, Qt::ControlModifier | Qt::ShiftModifier}},
+       0,
+       0,
+       "Software Vers. ignorieren",
+       false},
       {"the last toggle decides the notice",
        {{Qt::Key_F1, ctrl}, {Qt::Key_F10, ctrlAlt}},
        1,
@@ -234,6 +240,9 @@ TEST(FormKeyUp, KeyCombinations) {
       EXPECT_LE(form.InfoStaticText->sizeHint().width(), form.InfoStaticText->width());
     }
     EXPECT_EQ(form.UpdateMemo->toPlainText().contains(update::cmd::kClockPrefix), c.clockSent);
+    // Setting the clock says so in the log, also outside debug mode.
+    EXPECT_EQ(form.UpdateMemo->toPlainText().contains("Die Uhr des Geräts wird gestellt"),
+              c.clockSent);
   }
 }
 
@@ -284,6 +293,11 @@ TEST(ReadmeClick, NoManualOrNoViewerShowsTheBox) {
     EXPECT_NE(boxes.find("[Fehler] Programm konnte nicht gestartet werden!"), std::string::npos)
         << boxes;
     EXPECT_EQ(boxes.find("Handbuch nicht gefunden") != std::string::npos, !present) << boxes;
+    // Without a viewer the box names the manual's file and what to install.
+    EXPECT_EQ(boxes.find("PDF-Betrachter") != std::string::npos, present) << boxes;
+    if (present) {
+      EXPECT_NE(boxes.find("Firmwareupdate_Messgeraete.pdf"), std::string::npos);
+    }
     EXPECT_EQ(calls, present ? 1 : 0);
   }
 }
@@ -298,9 +312,10 @@ TEST(SWVersionClick, ShowsTheVersionOfUpdateIni) {
   form.SWVersion->trigger();
   const std::string boxes = testing::internal::GetCapturedStderr();
   unsetenv("UPDATE_AUTO_ANSWER");
-  EXPECT_NE(boxes.find("[Info]      Version 1.00" + std::string(27, ' ') + " ->"),
-            std::string::npos)
+  EXPECT_NE(boxes.find("[Info]      Version 1.00" + std::string(27, ' ')), std::string::npos)
       << boxes;
+  // The program's own version follows the package's.
+  EXPECT_NE(boxes.find("Program version " UPDATER_VERSION), std::string::npos) << boxes;
 }
 
 // The build writes the four manuals beside the program; each is a PDF a viewer can render, and

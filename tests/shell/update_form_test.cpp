@@ -91,7 +91,18 @@ TEST(UpdateForm, ElementsCaptionsAndInitialStates) {
   EXPECT_FALSE(form.StopPanel->isVisible());
   ASSERT_EQ(form.StatusPanels.size(), 5u);
   const int widths[] = {200, 50, 50, 120, 80};
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(form.StatusPanels[i]->width(), widths[i]);
+  for (int i = 0; i < 5; ++i) EXPECT_GE(form.StatusPanels[i]->width(), widths[i]);
+  // The longest texts of both languages fit their panels whole.
+  const std::pair<int, const char*> longest[] = {
+      {1, "Com256"},   {2, "BL-Baud"},          {2, "115200"},         {3, "Version 10.00"},
+      {4, " 100.0 %"}, {4, "Update [beendet]"}, {4, "Update [ready]"},
+  };
+  for (const auto& [panel, text] : longest) {
+    QLabel* label = form.StatusPanels[static_cast<size_t>(panel)];
+    label->setText(QString::fromUtf8(text));
+    EXPECT_LE(label->sizeHint().width(), label->width()) << text;
+    label->clear();
+  }
   EXPECT_EQ(form.StatusPanels[0]->text(), "[Com1]");  // the empty port folder: COM1 not opened
   EXPECT_FALSE(form.SecTimer->isActive());
   EXPECT_FALSE(form.TitleTimer->isActive());
@@ -188,9 +199,11 @@ TEST(UpdateForm, ShowsWhatTheUpdateSequenceSends) {
 
   update::ShowProgress(view, 0, "", 50);
   EXPECT_EQ(form.StatusPanels[4]->text(), " 50.0 %");
-  EXPECT_EQ(QGuiApplication::applicationDisplayName(), "Update [ 50.0 %]");
+  // The application title is the window's title: the task bar shows it.
+  EXPECT_EQ(form.windowTitle(), "Update [ 50.0 %]");
   update::ShowProgress(view, 0, "", -1000);
   EXPECT_EQ(form.StatusPanels[4]->text(), "Update [beendet]");
+  EXPECT_EQ(form.windowTitle(), "Update [beendet]");
 
   view.SetProgressMax(105);
   view.SetProgress(7);

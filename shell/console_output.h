@@ -1,0 +1,10 @@
+// The console the console program writes to. Its texts are UTF-8; a Windows console shows bytes
+// in its own code page unless told otherwise ("GerÃ¤t" for "Gerät").
+#pragma once
+
+namespace shell {
+
+// Makes the console show UTF-8 output as such (nothing to do where terminals take UTF-8).
+void UseUtf8Console();
+
+}  // namespace shell
