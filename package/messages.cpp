@@ -235,6 +235,12 @@ constexpr std::array<Row, kMessageCount> kCatalogue = {{
      "aus und wieder ein und starten Sie das Update mit Ok erneut.",
      "The NAME stopped answering, the transfer was stopped.\r\nSwitch the NAME off and on again "
      "and restart the update with Ok."},
+    // Waits of the update run for the instrument.
+    // MSG_NO_BOOT_SWITCH_ANSWER
+    {"Das NAME hat den Wechsel in seinen Bootloader nicht bestätigt.\r\nSchalten Sie das NAME "
+     "aus und wieder ein und starten Sie das Update mit Ok erneut.",
+     "The NAME did not confirm the switch to its boot loader.\r\nSwitch the NAME off and on "
+     "again and restart the update with Ok."},
 }};
 
 }  // namespace

@@ -86,6 +86,8 @@ enum MessageId : int32_t {
   MSG_M16_STAGE_FAILED,
   // Further files and the air-pressure upload: the instrument fell silent.
   MSG_TRANSFER_NO_ANSWER,
+  // Waits of the update run for the instrument.
+  MSG_NO_BOOT_SWITCH_ANSWER,
   kMessageCount
 };
 
