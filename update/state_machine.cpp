@@ -18,9 +18,10 @@
 //                                                              multi-file hand-over, a failure
 //
 // Each prompt then moves the step on by one, as kAnswer920 does. After a failed identification
-// the rows from kThirdFile on do nothing, but the step still moves on. A failed run drops every
-// event that carries a run on until OK or the retry; a greeting that arrives while a loader holds
-// the line waits until the loader has returned.
+// the rows from kThirdFile on do nothing, but the step still moves on. A failed or ended run drops
+// every event that carries a run on until OK or the retry; a greeting that arrives while a loader
+// holds the line waits until the loader has returned. An answer counts once, for the command it
+// answers, and a prompt only where a command or a greeting awaits it.
 #include <algorithm>
 #include <cstdint>
 #include <iterator>
