@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <utility>
 
 #include "core/text.h"
 #include "loaders/wince_frames.h"
@@ -100,7 +101,12 @@ void TWinCEProg::WaitUntilDone() {
   }
 }
 
+void TWinCEProg::Note(const std::string& text) {
+  if (host_.logLine) host_.logLine(text);
+}
+
 bool TWinCEProg::SendCommand(const std::string& text) {
+  awaiting_ = true;
   host_.port.Write(text.c_str(), -1, false);
   if (host_.logLine) host_.logLine(text);
   return true;
@@ -125,9 +131,21 @@ core::EventRecord TWinCEProg::OnEvent(core::EventQueue&, core::EventRecord recor
   }
   switch (record.code) {
     case ev::kPrompt:
+      // One prompt answers one command or block: a repeated one acknowledges nothing more.
+      if (!std::exchange(awaiting_, false)) {
+        Note("! ignored: nothing sent awaits it");
+        return core::ConsumedEvent;
+      }
       Acknowledged();
       return core::ConsumedEvent;
     case ev::kAnswerSkipFile:
+      // Only an announced file can be skipped.
+      if (!announced_) {
+        Note("I.260 ignored: no file is announced");
+        return core::ConsumedEvent;
+      }
+      announced_ = false;
+      awaiting_ = false;
       RunStep(&TWinCEProg::NextFile);
       return core::ConsumedEvent;
     case ev::kAnswerBlockError:
@@ -187,7 +205,9 @@ void TWinCEProg::SwitchBaud() {
 
 void TWinCEProg::SendHeader() {
   OnAck = &TWinCEProg::SendBlock;
-  SendCommand(HeaderCommand(Forced, host_.context.CurVer, FileName, FileStamp,
+  announced_ = true;
+  // The header's form depends on the start-up program that takes the files.
+  SendCommand(HeaderCommand(Forced, host_.context.StartupVer, FileName, FileStamp,
                             static_cast<uint32_t>(FileSize)));
 }
 
@@ -200,11 +220,13 @@ void TWinCEProg::SendBlock() {
   }
   LastFrame = DataFrame(std::span<const uint8_t>(FileData).subspan(
       static_cast<size_t>(start), static_cast<size_t>(Sent - start)));
+  awaiting_ = true;
   host_.port.Write(LastFrame.data(), static_cast<int32_t>(LastFrame.size()), false);
 }
 
 void TWinCEProg::EndFile() {
   OnAck = &TWinCEProg::NextFile;
+  announced_ = false;
   SendCommand("A.1202\r\n");
 }
 
@@ -232,6 +254,11 @@ void TWinCEProg::EndTransfer() {
 }
 
 void TWinCEProg::RestoreBaud() {
+  // The line goes back only where it was switched, and never to a speed of 0.
+  if (!BaudSwitched || SavedBaud == 0) {
+    Finish();
+    return;
+  }
   SendCommand(BaudCommand(SavedBaud));
   host_.events.wait.DelayTime(kSwitchWaitMs, true);
   host_.port.LoadLastV24Parameter();
@@ -248,6 +275,7 @@ void TWinCEProg::RepeatBlock(const std::string& text) {
     FailWith(messages::MSG_WINCE_BLOCK_REFUSED);
     return;
   }
+  awaiting_ = true;
   host_.port.Write(LastFrame.data(), static_cast<int32_t>(LastFrame.size()), false);
 }
 

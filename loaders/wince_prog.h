@@ -69,6 +69,8 @@ class TWinCEProg {
   void ShowPercent();
   void WaitUntilDone();
   std::string Text(messages::MessageId id) const;
+  // A line for the debug log.
+  void Note(const std::string& text);
   core::EventHandler Handler();
 
   msp430::LoaderHost host_;
@@ -88,6 +90,10 @@ class TWinCEProg {
   std::vector<std::string> Files;  // the download list's files, fixed when the transfer starts
   std::string LastFrame;           // kept for a repetition
   bool stepRunning_ = false;
+  // A command or block has gone out and its prompt is still due.
+  bool awaiting_ = false;
+  // A file's header has gone out and its end not yet: the instrument may skip the file.
+  bool announced_ = false;
   std::vector<Step> held_;
   std::string failure_;
 };

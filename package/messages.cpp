@@ -250,6 +250,12 @@ constexpr std::array<Row, kMessageCount> kCatalogue = {{
      "Update wird nicht ausgeführt.\r\nBitte verwenden Sie ein unverändertes Firmware-Paket.",
      "The file name X begins with \"-\" and would be read as an option by a loader program; the "
      "update is not carried out.\r\nPlease use an unaltered firmware package."},
+    // Waits of the update run for the instrument.
+    // MSG_NO_BOOT_SWITCH_ANSWER
+    {"Das NAME hat den Wechsel in seinen Bootloader nicht bestätigt.\r\nSchalten Sie das NAME "
+     "aus und wieder ein und starten Sie das Update mit Ok erneut.",
+     "The NAME did not confirm the switch to its boot loader.\r\nSwitch the NAME off and on "
+     "again and restart the update with Ok."},
 }};
 
 }  // namespace

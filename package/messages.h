@@ -89,6 +89,8 @@ enum MessageId : int32_t {
   // File names a package gives and the ports loader programs are told.
   MSG_PACKAGE_FILE_OUTSIDE,
   MSG_PACKAGE_FILE_OPTION,
+  // Waits of the update run for the instrument.
+  MSG_NO_BOOT_SWITCH_ANSWER,
   kMessageCount
 };
 

@@ -458,6 +458,8 @@ void TUpdateForm::EnableProgrammingMenu() {
 }
 
 void TUpdateForm::CloseWindow() {
+  // The engine closes the window only when a run ends without success ("no instrument found").
+  EndAutoRun(1);
   // Deferred: the engine asks from deep inside an event handler that is still running.
   QMetaObject::invokeMethod(
       this, [this] { close(); }, Qt::QueuedConnection);

@@ -82,6 +82,9 @@ void UpdateEngine::LogLine(const std::string& text) {
 }
 
 void UpdateEngine::Send(const std::string& command, bool log) {
+  // A new command: its answers are awaited, whatever earlier commands got.
+  run_.PromptAwaited = true;
+  run_.AnswersTaken.clear();
   if (serial::TComPort* port = ActiveComPort()) {
     port->Write(command.c_str(), -1, false);
   }
@@ -123,6 +126,9 @@ bool UpdateEngine::UseFirstPortIfNone() {
 
 void UpdateEngine::BeginBootLoaderProgramming() {
   run_.Failed = false;
+  run_.Ended = false;
+  // The device row named by the menu or the bench boot loader stands for the identification.
+  run_.Identified = true;
   run_.HeldGreeting = 0;
   run_.AirPressureIndex = -1;
   StopGreetingTimer();
@@ -203,6 +209,10 @@ void UpdateEngine::StartRun() {
   // a second wake-up.
   run_.WakePhase = 0;
   run_.Failed = false;
+  run_.Ended = false;
+  run_.Identified = false;
+  run_.PromptAwaited = false;
+  run_.AnswersTaken.clear();
   run_.HeldGreeting = 0;
   StopGreetingTimer();
   Context = DownloadContext{};
@@ -298,6 +308,9 @@ void UpdateEngine::OnSerialNumber(const std::string& text) {
   StopResponseTimer();
   CloseOtherPorts();
   if (IdentifyDevice()) {
+    // No identification command is due any more: a repeated answer identifies nothing again.
+    run_.CommandIndex = 0;
+    run_.Identified = true;
     const int32_t kind = devices_.DeviceKind;
     events_.queue.PostEvent(kStartEvents[static_cast<size_t>(kind & 3)]);
     return;

@@ -59,8 +59,9 @@ class UpdateEngine {
   // Ends the run as a failure with a catalogue message (log and error box); OK starts anew.
   void RunFailed(messages::MessageId why);
   // Waits, bounded, for the instrument's next words: the new firmware's greeting after a
-  // programming, or the prompt that answers a switch to a loader.
-  void AwaitGreeting();
+  // programming, or the prompt that answers a switch to a loader or the clock command. When
+  // they do not come the run fails with why.
+  void AwaitGreeting(messages::MessageId why = messages::MSG_NO_GREETING);
   void RunFailedText(const std::string& text);
 
   // Programming from the boot loader, the further files, the failure report with its retry
@@ -141,6 +142,13 @@ class UpdateEngine {
   bool HoldGreeting(int32_t code);
   // A greeting that ends the wait for the instrument after programming.
   bool EndsGreetingWait(int32_t code) const;
+  // An answer counts once, for the command it answers: false (and a note in the debug log) for
+  // a repeat of the same code or an identification answer whose command is not the one due.
+  bool TakeAnswer(int32_t code, int32_t identRow);
+  // A prompt moves a step only when a command or a greeting awaits it (the search takes each).
+  bool TakePrompt();
+  // Sends the clock command and waits, bounded, for the instrument to answer it.
+  void SendClock(bool secondsMode);
   void OnPrompt(const core::EventRecord& record);
   void OnVersionCheckMain(const core::EventRecord& record);
   void OnVersionCheckKind3(const core::EventRecord& record);

@@ -131,6 +131,12 @@ int32_t ExternalLoaders::RunHexLoader(const std::string& fileName) {
   int32_t result;
   if (std::unique_ptr<THexLoad> loader = MakeM16Loader(); loader && loader->IsLoaded()) {
     result = RunLibraryJob(*loader, fileName);
+    if (result == kLibraryHung) {
+      // A call into the library that never returns cannot be ended: its worker keeps the
+      // loader object, which is left to it (the library stays loaded) so the run can go on.
+      static_cast<void>(loader.release());
+      result = kLaunchFailed;
+    }
   } else {
     std::vector<std::string> arguments{fileName};
     const std::vector<std::string> tail =
@@ -185,9 +191,17 @@ int32_t ExternalLoaders::RunLibraryJob(THexLoad& loader, const std::string& file
     return kLaunchFailed;
   }
   core::WindowSystem& windows = engine_.Events().windows;
+  // The library gets the deadline of a program.
+  const uint32_t deadline = windows.TickCount() + setup_.deadlineMs;
   while (loader.IsBusy()) {
+    const uint32_t now = windows.TickCount();
+    if (core::TickReached(now, deadline)) {
+      Log(messages::MSG_LOADER_TIMEOUT, {library, std::to_string(setup_.deadlineMs / 60000)});
+      return kLibraryHung;
+    }
     // The worker posts with every piece of progress, so the wait ends early to show it.
-    windows.WaitMessages(windows.TickCount() + 1000);
+    const uint32_t step = now + 1000;
+    windows.WaitMessages(core::TickReached(step, deadline) ? deadline : step);
     loader.DeliverProgress(view, engine_.Language());
   }
   loader.DeliverProgress(view, engine_.Language());

@@ -24,8 +24,8 @@ namespace update {
 class UpdateEngine;
 
 // The launchers' results besides a program's own exit code: 0 success, 1 nothing to do (no
-// main file). kLaunchFailed: the program could not be started, ran past its deadline, could not
-// be told the port, or the loader library reported a failed stage.
+// main file). kLaunchFailed: the program or the loader library's job could not be started, ran
+// past its deadline, could not be told the port, or the library reported a failed stage.
 inline constexpr int32_t kLaunchFailed = -1;
 
 // What the launchers take from their surroundings; tests replace each part.
@@ -92,6 +92,8 @@ class ExternalLoaders {
   float ExpectedLoaderTicks = 0;
 
  private:
+  // kLibraryHung: the job ran past the deadline and still holds the worker.
+  static constexpr int32_t kLibraryHung = -2;
   int32_t RunLibraryJob(THexLoad& loader, const std::string& fileName);
   // The program of that name in the program folder; empty, after saying why, when it cannot run.
   std::optional<LoaderProgram> FindProgram(const std::string& name);

@@ -4,6 +4,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "package/messages.h"
 
 namespace update {
 
@@ -55,8 +58,19 @@ struct RunState {
   // loader has returned (and is dropped when it failed).
   bool LoaderRunning = false;
   int32_t HeldGreeting = 0;
-  // Bounds the wait for the new firmware's greeting after a programming.
+  // Bounds the wait for the instrument's next words after a send or a programming, and what
+  // the run fails with when they do not come.
   int32_t GreetingTimer = 0;
+  messages::MessageId GreetingFailure = messages::MSG_NO_GREETING;
+  // A command the instrument answers with a prompt has gone out (or a greeting is due); a prompt
+  // outside the search that nothing awaits moves no step.
+  bool PromptAwaited = false;
+  // The answer codes already taken for the command last sent: the same code again is a repeat.
+  std::vector<int32_t> AnswersTaken;
+  // The identification went through in this run.
+  bool Identified = false;
+  // The run has reached its end (the success path): nothing it queued carries it on.
+  bool Ended = false;
 };
 
 }  // namespace update

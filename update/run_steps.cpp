@@ -62,10 +62,14 @@ void UpdateEngine::OnRunExternalLoader(const core::EventRecord&) {
 }
 
 void UpdateEngine::OnExternalLoaderDone(const core::EventRecord&) {
-  if (devices_.DeviceKind != 0 || devices_.StartMode != 0) return;
+  if (devices_.DeviceKind != 0 || devices_.StartMode != 0) {
+    // The instrument greets once it runs its new firmware.
+    AwaitGreeting();
+    return;
+  }
   Append(Message(messages::MSG_STORING, Language()));
   events_.wait.DelayTime(12000, false);
-  SetInstrumentClock(true);
+  SendClock(true);
 }
 
 void UpdateEngine::OnStartTerminal(const core::EventRecord&) {
@@ -118,6 +122,8 @@ void UpdateEngine::ProgramSecondary() {
 
 void UpdateEngine::RunLoader(const Msp430Call& call, int32_t failCode) {
   run_.HeldGreeting = 0;
+  // The new firmware may greet before the loader has returned: that greeting is held for it.
+  run_.PromptAwaited = true;
   run_.LoaderRunning = true;
   const bool programmed = paths_->RunMsp430(*this, call) != 0;
   run_.LoaderRunning = false;
@@ -130,8 +136,10 @@ void UpdateEngine::RunLoader(const Msp430Call& call, int32_t failCode) {
   if (held != 0) events_.queue.PostEvent(held);
 }
 
-void UpdateEngine::AwaitGreeting() {
+void UpdateEngine::AwaitGreeting(messages::MessageId why) {
   StopGreetingTimer();
+  run_.GreetingFailure = why;
+  run_.PromptAwaited = true;
   run_.GreetingTimer = events_.timers.TimerStart(kGreetingTimeoutMs);
 }
 
@@ -140,7 +148,7 @@ void UpdateEngine::StopGreetingTimer() {
 }
 
 void UpdateEngine::OnGreetingTimeout() {
-  RunFailed(messages::MSG_NO_GREETING);
+  RunFailed(run_.GreetingFailure);
 }
 
 void UpdateEngine::ProgrammingFailed(int32_t code) {
@@ -186,15 +194,27 @@ void UpdateEngine::SetInstrumentClock(bool secondsMode) {
   Send(text);
 }
 
+void UpdateEngine::SendClock(bool secondsMode) {
+  SetInstrumentClock(secondsMode);
+  AwaitGreeting();
+}
+
 void UpdateEngine::FinishRun(bool sendFinal) {
-  // A failed run never reaches the success message, also when it failed during the wait.
-  if (run_.Failed) return;
+  // A failed run never reaches the success message, also when it failed during the wait; an
+  // ended one reaches it once.
+  if (run_.Failed || run_.Ended) return;
+  // From here nothing the run queued carries it on, and none of its waits is still due.
+  run_.Ended = true;
+  StopGreetingTimer();
+  StopResponseTimer();
   events_.wait.DelayTime(3000, true);
   if (run_.Failed) return;
   if (devices_.StartMode == 2) {
     if (serial::TComPort* port = ActiveComPort()) port->LoadLastV24Parameter();
   }
   if (run_.AirPressureIndex != -1) {
+    // The upload carries the run on to its end.
+    run_.Ended = false;
     paths_->StartAirPressure(*this);
     return;
   }

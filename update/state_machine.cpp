@@ -18,12 +18,14 @@
 //                                                              multi-file hand-over, a failure
 //
 // Each prompt then moves the step on by one, as kAnswer920 does. After a failed identification
-// the rows from kThirdFile on do nothing, but the step still moves on. A failed run drops every
-// event that carries a run on until OK or the retry; a greeting that arrives while a loader holds
-// the line waits until the loader has returned.
+// the rows from kThirdFile on do nothing, but the step still moves on. A failed or ended run drops
+// every event that carries a run on until OK or the retry; a greeting that arrives while a loader
+// holds the line waits until the loader has returned. An answer counts once, for the command it
+// answers, and a prompt only where a command or a greeting awaits it.
 #include <algorithm>
 #include <cstdint>
 #include <iterator>
+#include <utility>
 
 #include "package/messages.h"
 #include "update/commands.h"
@@ -49,47 +51,56 @@ enum class EventKind : uint8_t {
   kGreeting,    // as kCarriesRun, and the new firmware's first words after a programming
 };
 
+// An answer's identRow: the identification row whose command it answers (it counts only while
+// that command is the one due), or any command (it counts once per command sent).
+constexpr int32_t kNotAnAnswer = -2;
+constexpr int32_t kAnyCommand = -1;
+// The rows whose commands the identification answers (CommandIndex while they are due).
+constexpr int32_t kFirstIdentAnswerRow = 1;
+constexpr int32_t kLastIdentAnswerRow = 4;
+
 struct UpdateEngine::Route {
   int32_t code;
   EventAction action;
   EventKind kind;
+  int32_t identRow;
 };
 
 const UpdateEngine::Route* UpdateEngine::RouteOf(int32_t code) {
   using K = EventKind;
   static constexpr Route kRoutes[] = {
-      {ev::kReceived, &UpdateEngine::OnReceived, K::kPlain},
-      {ev::kAnswerPcb, &UpdateEngine::OnPcbAnswer, K::kCarriesRun},
-      {ev::kAnswerPcbB, &UpdateEngine::OnPcbAnswer, K::kCarriesRun},
-      {ev::kAnswerPcbC, &UpdateEngine::OnPcbAnswer, K::kCarriesRun},
-      {ev::kAnswerDeviceNr, &UpdateEngine::OnDeviceNrAnswer, K::kCarriesRun},
-      {ev::kAnswerDeviceNrB, &UpdateEngine::OnDeviceNrAnswer, K::kCarriesRun},
-      {ev::kAnswerDeviceNrC, &UpdateEngine::OnDeviceNrAnswer, K::kCarriesRun},
-      {ev::kAnswerVersion, &UpdateEngine::OnVersionAnswer, K::kCarriesRun},
-      {ev::kAnswerVersionB, &UpdateEngine::OnVersionAnswer, K::kCarriesRun},
-      {ev::kAnswerVersionC, &UpdateEngine::OnVersionAnswer, K::kCarriesRun},
-      {ev::kAnswerSerial, &UpdateEngine::OnSerialAnswer, K::kCarriesRun},
-      {ev::kAnswerSerialB, &UpdateEngine::OnSerialAnswer, K::kCarriesRun},
-      {ev::kPrompt, &UpdateEngine::OnPrompt, K::kGreeting},
-      {ev::kMenuPrompt, &UpdateEngine::OnPrompt, K::kGreeting},
-      {ev::kVersionCheckMain, &UpdateEngine::OnVersionCheckMain, K::kCarriesRun},
-      {ev::kVersionCheckKind3, &UpdateEngine::OnVersionCheckKind3, K::kCarriesRun},
-      {ev::kProgramMsp430, &UpdateEngine::OnProgramMsp430, K::kCarriesRun},
-      {ev::kRepeatMsp430, &UpdateEngine::OnRepeatMsp430, K::kPlain},
-      {ev::kStartWinCe, &UpdateEngine::OnWinCe, K::kCarriesRun},
-      {ev::kRunExternalLoader, &UpdateEngine::OnRunExternalLoader, K::kCarriesRun},
-      {ev::kExternalLoaderDone, &UpdateEngine::OnExternalLoaderDone, K::kCarriesRun},
-      {ev::kSecondaryDecision, &UpdateEngine::OnSecondaryDecision, K::kCarriesRun},
-      {ev::kStartTerminal, &UpdateEngine::OnStartTerminal, K::kCarriesRun},
-      {ev::kBootFrame, &UpdateEngine::OnBootFrame, K::kCarriesRun},
-      {ev::kBootByte, &UpdateEngine::OnBootByte, K::kCarriesRun},
-      {ev::kProgrammingFailed, &UpdateEngine::OnProgrammingFailure, K::kPlain},
-      {ev::kSecondaryFailed, &UpdateEngine::OnProgrammingFailure, K::kPlain},
-      {ev::kAnswerProgrammedClock, &UpdateEngine::OnProgrammedClock, K::kGreeting},
-      {ev::kAnswerProgrammedEnd, &UpdateEngine::OnProgrammedEnd, K::kGreeting},
-      {ev::kAnswerVariant, &UpdateEngine::OnVariantAnswer, K::kCarriesRun},
-      {ev::kAnswerNoSecondary, &UpdateEngine::OnNoSecondaryAnswer, K::kPlain},
-      {ev::kAnswer920, &UpdateEngine::OnAnswer920, K::kCarriesRun},
+      {ev::kReceived, &UpdateEngine::OnReceived, K::kPlain, kNotAnAnswer},
+      {ev::kAnswerPcb, &UpdateEngine::OnPcbAnswer, K::kCarriesRun, 1},
+      {ev::kAnswerPcbB, &UpdateEngine::OnPcbAnswer, K::kCarriesRun, 1},
+      {ev::kAnswerPcbC, &UpdateEngine::OnPcbAnswer, K::kCarriesRun, 1},
+      {ev::kAnswerDeviceNr, &UpdateEngine::OnDeviceNrAnswer, K::kCarriesRun, 2},
+      {ev::kAnswerDeviceNrB, &UpdateEngine::OnDeviceNrAnswer, K::kCarriesRun, 2},
+      {ev::kAnswerDeviceNrC, &UpdateEngine::OnDeviceNrAnswer, K::kCarriesRun, 2},
+      {ev::kAnswerVersion, &UpdateEngine::OnVersionAnswer, K::kCarriesRun, 3},
+      {ev::kAnswerVersionB, &UpdateEngine::OnVersionAnswer, K::kCarriesRun, 3},
+      {ev::kAnswerVersionC, &UpdateEngine::OnVersionAnswer, K::kCarriesRun, 3},
+      {ev::kAnswerSerial, &UpdateEngine::OnSerialAnswer, K::kCarriesRun, 4},
+      {ev::kAnswerSerialB, &UpdateEngine::OnSerialAnswer, K::kCarriesRun, 4},
+      {ev::kPrompt, &UpdateEngine::OnPrompt, K::kGreeting, kNotAnAnswer},
+      {ev::kMenuPrompt, &UpdateEngine::OnPrompt, K::kGreeting, kNotAnAnswer},
+      {ev::kVersionCheckMain, &UpdateEngine::OnVersionCheckMain, K::kCarriesRun, kNotAnAnswer},
+      {ev::kVersionCheckKind3, &UpdateEngine::OnVersionCheckKind3, K::kCarriesRun, kNotAnAnswer},
+      {ev::kProgramMsp430, &UpdateEngine::OnProgramMsp430, K::kCarriesRun, kNotAnAnswer},
+      {ev::kRepeatMsp430, &UpdateEngine::OnRepeatMsp430, K::kPlain, kNotAnAnswer},
+      {ev::kStartWinCe, &UpdateEngine::OnWinCe, K::kCarriesRun, kNotAnAnswer},
+      {ev::kRunExternalLoader, &UpdateEngine::OnRunExternalLoader, K::kCarriesRun, kNotAnAnswer},
+      {ev::kExternalLoaderDone, &UpdateEngine::OnExternalLoaderDone, K::kCarriesRun, kNotAnAnswer},
+      {ev::kSecondaryDecision, &UpdateEngine::OnSecondaryDecision, K::kCarriesRun, kNotAnAnswer},
+      {ev::kStartTerminal, &UpdateEngine::OnStartTerminal, K::kCarriesRun, kNotAnAnswer},
+      {ev::kBootFrame, &UpdateEngine::OnBootFrame, K::kCarriesRun, kNotAnAnswer},
+      {ev::kBootByte, &UpdateEngine::OnBootByte, K::kCarriesRun, kNotAnAnswer},
+      {ev::kProgrammingFailed, &UpdateEngine::OnProgrammingFailure, K::kPlain, kNotAnAnswer},
+      {ev::kSecondaryFailed, &UpdateEngine::OnProgrammingFailure, K::kPlain, kNotAnAnswer},
+      {ev::kAnswerProgrammedClock, &UpdateEngine::OnProgrammedClock, K::kGreeting, kAnyCommand},
+      {ev::kAnswerProgrammedEnd, &UpdateEngine::OnProgrammedEnd, K::kGreeting, kAnyCommand},
+      {ev::kAnswerVariant, &UpdateEngine::OnVariantAnswer, K::kCarriesRun, kAnyCommand},
+      {ev::kAnswerNoSecondary, &UpdateEngine::OnNoSecondaryAnswer, K::kPlain, kNotAnAnswer},
+      {ev::kAnswer920, &UpdateEngine::OnAnswer920, K::kCarriesRun, kAnyCommand},
   };
   const Route* route = std::find_if(std::begin(kRoutes), std::end(kRoutes),
                                     [code](const Route& r) { return r.code == code; });
@@ -99,12 +110,14 @@ const UpdateEngine::Route* UpdateEngine::RouteOf(int32_t code) {
 bool UpdateEngine::HandleEvent(const core::EventRecord& record) {
   const Route* route = RouteOf(record.code);
   if (!route) return false;
-  // What still arrives for a failed run is dropped: only OK or the retry go on.
-  if (run_.Failed && route->kind != EventKind::kPlain) return true;
+  // What still arrives for a failed or ended run is dropped: only OK or the retry go on.
+  if ((run_.Failed || run_.Ended) && route->kind != EventKind::kPlain) return true;
   if (route->kind == EventKind::kGreeting) {
     if (HoldGreeting(record.code)) return true;
-    if (EndsGreetingWait(record.code)) StopGreetingTimer();
+    if (record.code == ev::kPrompt && !TakePrompt()) return true;
   }
+  if (route->identRow != kNotAnAnswer && !TakeAnswer(record.code, route->identRow)) return true;
+  if (route->kind == EventKind::kGreeting && EndsGreetingWait(record.code)) StopGreetingTimer();
   (this->*route->action)(record);
   return true;
 }
@@ -165,6 +178,8 @@ void UpdateEngine::RunThirdFile() {
   } else {
     run_.ExternalPending = true;
     view_.SetSecTimerRunning(true);
+    // The instrument greets once the third file's program has done its work.
+    AwaitGreeting();
   }
   Append(Message(messages::MSG_STORING, Language()));
   view_.SetProgress(1);
@@ -174,6 +189,29 @@ bool UpdateEngine::HoldGreeting(int32_t code) {
   if (!run_.LoaderRunning) return false;
   if (run_.HeldGreeting == 0) run_.HeldGreeting = code;
   return true;
+}
+
+bool UpdateEngine::TakePrompt() {
+  // While an identification command waits for its numbered answer a prompt answers nothing.
+  const bool identAnswerDue =
+      run_.CommandIndex >= kFirstIdentAnswerRow && run_.CommandIndex <= kLastIdentAnswerRow;
+  // Otherwise in the search the answer time-out bounds every step.
+  if (!identAnswerDue && (run_.ResponseTimer != 0 || std::exchange(run_.PromptAwaited, false))) {
+    return true;
+  }
+  LogLine("! ignored: no command awaits a prompt");
+  return false;
+}
+
+bool UpdateEngine::TakeAnswer(int32_t code, int32_t identRow) {
+  auto& taken = run_.AnswersTaken;
+  const bool due = identRow == kAnyCommand || identRow == run_.CommandIndex;
+  if (due && std::find(taken.begin(), taken.end(), code) == taken.end()) {
+    taken.push_back(code);
+    return true;
+  }
+  LogLine("I." + std::to_string(code) + " ignored: it answers no command awaiting it");
+  return false;
 }
 
 bool UpdateEngine::EndsGreetingWait(int32_t code) const {
@@ -200,6 +238,7 @@ void UpdateEngine::OnVersionCheck(int32_t stage) {
   ShowDurationEstimate(view_, Language(), stage, Context, run_.ForceSameVersion);
   if (MainOlder()) {
     Send(stage == 2 ? std::string(cmd::kBootDefault) : run_.BootCommand);
+    AwaitGreeting(messages::MSG_NO_BOOT_SWITCH_ANSWER);
   } else {
     MoveTo(SequenceStep::kTerminal);
     events_.queue.PostEvent(ev::kSecondaryDecision);
@@ -260,7 +299,7 @@ void UpdateEngine::OnWinCe(const core::EventRecord&) {
     MoveTo(SequenceStep::kSecondaryAfterMain);
     list.clear();
   }
-  SetInstrumentClock(false);
+  SendClock(false);
 }
 
 void UpdateEngine::OnSecondaryDecision(const core::EventRecord&) {
@@ -290,7 +329,7 @@ void UpdateEngine::OnProgrammedClock(const core::EventRecord& record) {
   }
   Append(Message(messages::MSG_STORING, Language()));
   events_.wait.DelayTime(1000, false);
-  SetInstrumentClock(true);
+  SendClock(true);
 }
 
 void UpdateEngine::OnProgrammedEnd(const core::EventRecord&) {
@@ -319,6 +358,12 @@ void UpdateEngine::RetryRun() {
   run_.Failed = false;
   if (run_.ExternalPending) {
     events_.queue.PostEvent(ev::kRunExternalLoader);
+    return;
+  }
+  // An instrument never identified has no programming path to take up: the run starts anew
+  // from the search.
+  if (!run_.Identified) {
+    StartRun();
     return;
   }
   MoveTo(SequenceStep::kThirdFile);

@@ -4,7 +4,9 @@
 // port must be free while it runs; afterwards the updater talks on the port again.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
 #include <signal.h>
+#include <chrono>
 
 #include <fstream>
 
@@ -43,12 +45,13 @@ struct LoaderRun {
   std::string state;   // the instrument's record
 };
 
-LoaderRun RunWithStandIn(const std::string& exits) {
-  // The instrument answers the switch to its loader with a prompt, which starts the program,
-  // and its end command after the success message with a prompt too: the finished run stays
-  // finished.
-  simtest::SimProcess sim("[identity]\nversion = 1.20\n[replies]\nA.1200 = prompt\n",
-                          {"--com", "2", "--silent-ports", "1", "--state", "state.json"});
+// The instrument answers the switch to its loader with a prompt, which starts the program,
+// and its end command after the success message with a prompt too: the finished run stays
+// finished.
+constexpr char kAnswersTheSwitch[] = "[identity]\nversion = 1.20\n[replies]\nA.1200 = prompt\n";
+
+LoaderRun RunWithStandIn(const std::string& exits, const std::string& profile = kAnswersTheSwitch) {
+  simtest::SimProcess sim(profile, {"--com", "2", "--silent-ports", "1", "--state", "state.json"});
   EXPECT_TRUE(sim.Ready()) << sim.Output();
   test::TempFolder folder;
   WriteKind0Package(folder);
@@ -84,6 +87,35 @@ TEST(ExternalLoaderEndToEnd, AProgramThatFailsEndsTheRunAsAFailure) {
   EXPECT_THAT(run.cli.output, HasSubstr("Abbruch !"));
   EXPECT_THAT(run.cli.output, Not(HasSubstr("erfolgreich")));
   EXPECT_THAT(run.state, HasSubstr(kMarker));
+}
+
+// The instrument leaves a send unanswered after which the run waits for it: the run ends as a
+// failure that says what to do, well before the console's own time limit.
+TEST(ExternalLoaderEndToEnd, AnUnansweredSendEndsTheRunAsAFailureInBoundedTime) {
+  struct Case {
+    const char* name;
+    std::string profile;
+    const char* message;
+  };
+  const Case cases[] = {
+      // The switch to the boot loader is refused ("?"): the program never runs.
+      {"switch refused", "[identity]\nversion = 1.20\n",
+       "hat den Wechsel in seinen Bootloader nicht bestätigt"},
+      {"switch unanswered", "[identity]\nversion = 1.20\n[replies]\nA.1200 = none\n",
+       "hat den Wechsel in seinen Bootloader nicht bestätigt"},
+      // After the program the clock command goes unanswered.
+      {"clock unanswered", std::string(kAnswersTheSwitch) + "A.1600 = none\n",
+       "nach der Programmierung nicht zurückgemeldet"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto start = std::chrono::steady_clock::now();
+    const LoaderRun run = RunWithStandIn("0", c.profile);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(40));
+    EXPECT_EQ(run.cli.exitCode, 1) << run.cli.output;
+    EXPECT_THAT(run.cli.output, HasSubstr(c.message));
+    EXPECT_THAT(run.cli.output, Not(HasSubstr("erfolgreich")));
+  }
 }
 
 }  // namespace

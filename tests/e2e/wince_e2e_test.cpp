@@ -143,5 +143,28 @@ TEST_F(WinCeEndToEnd, RefusedBlockEndsAsAFailure) {
   EXPECT_THAT(run.state, Not(HasSubstr("A.1203")));
 }
 
+// The clock command after the transfer goes unanswered: a failure in bounded time.
+TEST_F(WinCeEndToEnd, UnansweredClockEndsAsAFailure) {
+  const auto start = std::chrono::steady_clock::now();
+  const Transfer run = Run("[replies]\nA.1600 = none\n");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(40));
+  EXPECT_EQ(run.cli.exitCode, 1) << run.cli.output;
+  EXPECT_THAT(run.cli.output, HasSubstr("nach der Programmierung nicht zurückgemeldet"));
+  EXPECT_THAT(run.cli.output, Not(HasSubstr("erfolgreich")));
+  EXPECT_THAT(run.state, HasSubstr("A.1600#"));
+}
+
+// Every answer of the identification arrives twice: each counts once, and the run programs the
+// instrument as an undisturbed one does.
+TEST_F(WinCeEndToEnd, DoubledIdentificationAnswersCountOnce) {
+  const Transfer run = Run("[faults]\nduplicate = 1,2,3,4,5\n");
+  EXPECT_EQ(run.cli.exitCode, 0) << run.cli.output;
+  EXPECT_THAT(run.cli.output, HasSubstr("Download erfolgreich ausgeführt !"));
+  ExpectStored("Main.exe", package.main, 1);
+  // Each identification command once, then the transfer.
+  EXPECT_THAT(run.state, HasSubstr("\"A.1000\", \"A.2003\", \"A.2000\", \"A.2001\", "
+                                   "\"A.4001\", \"A.2100\", \"A.1000\", \"A.1300#38400\""));
+}
+
 }  // namespace
 }  // namespace e2e

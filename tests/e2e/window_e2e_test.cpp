@@ -122,5 +122,20 @@ TEST_F(WindowEndToEnd, AnAutomaticRunEndsTheProgramWithItsSuccess) {
   ExpectFlashEqualsImage();
 }
 
+// No instrument on any port: the window gives up ("program aborted") and the program ends as a
+// failure, never with the exit code of a success.
+TEST_F(WindowEndToEnd, AnAutomaticRunThatFindsNoInstrumentEndsTheProgramAsAFailure) {
+  test::TempFolder noPorts;
+  setenv("UPDATE_PORT_DIR", noPorts.Path().c_str(), 1);
+  setenv("UPDATE_AUTO_ANSWER", "yes", 1);
+  shell::QtWindowSystem windows;
+  shell::TUpdateForm form(windows, Options());
+  form.show();
+  QTimer::singleShot(0, &form, [&form] { form.StartAutoRun(); });
+  QTimer::singleShot(120000, &form, [] { QCoreApplication::exit(7); });  // a run that hangs
+  EXPECT_EQ(QCoreApplication::exec(), 1);
+  unsetenv("UPDATE_AUTO_ANSWER");
+}
+
 }  // namespace
 }  // namespace e2e

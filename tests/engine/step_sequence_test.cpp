@@ -48,6 +48,7 @@ TEST_P(PromptInStep, SendsStartsAndMovesOnAsTheSequenceSays) {
   engine->Context.ThirdFile = c.thirdFile;
   engine->Context.CurVer = 100;  // the main firmware is older than the offered one
   engine->Context.NewVer = 200;
+  Run().PromptAwaited = true;  // the step's command has gone out
 
   events.queue.PostEvent(update::ev::kPrompt);
   events.pump.PumpEvents();
@@ -178,6 +179,7 @@ TEST_P(PromptInSecondaryStep, EndsARunWithNothingLeftToProgram) {
   Start("");
   Run().ActivePort = 0;
   Run().UpdateStep = GetParam().step;
+  Run().PromptAwaited = true;
   events.queue.PostEvent(update::ev::kPrompt);
   events.pump.PumpEvents();
   ASSERT_TRUE(RunUntil([&] { return view.finished > 0; }, 10000));

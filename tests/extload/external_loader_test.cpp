@@ -6,7 +6,10 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
+#include <atomic>
+#include <thread>
 
 #include <deque>
 #include <map>
@@ -581,6 +584,26 @@ TEST_F(LibraryPath, AFailedStageIsAFailedProgrammingNamedInTheLog) {
   EXPECT_THAT(libraryCalls, ElementsAre("Init 1", "call"));
   EXPECT_THAT(view.log.back(), HasSubstr("M16Upd_Init"));
   EXPECT_EQ(portCalls, kHandedBack);
+}
+
+// A library call that never returns: the job is given up at the deadline, the port taken back,
+// and the run goes on to its failure.
+std::atomic<bool> programReleased{false};
+int32_t LibProgramHangs(const char16_t*, int32_t, void (*)(int32_t)) {
+  while (!programReleased.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return 1;
+}
+
+TEST_F(LibraryPath, AJobThatRunsPastItsDeadlineIsGivenUp) {
+  programReleased = false;
+  symbols["M16Upd_Program"] = reinterpret_cast<void*>(&LibProgramHangs);
+  setup.deadlineMs = 60 * 1000;
+  const uint32_t start = windows.TickCount();
+  EXPECT_EQ(Run(firmware), kLaunchFailed);
+  EXPECT_GE(windows.TickCount() - start, setup.deadlineMs);
+  EXPECT_THAT(view.log.back(), HasSubstr("had not finished after 1 minutes"));
+  EXPECT_EQ(portCalls, kHandedBack);
+  programReleased = true;  // the abandoned worker may end its job now
 }
 
 TEST_F(LibraryPath, ALibraryWithoutAnEntryPointIsReportedAndNotCalled) {

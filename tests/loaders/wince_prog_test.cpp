@@ -34,10 +34,10 @@ class WinCeTransfer : public msp430_test::LoaderRig {
   static constexpr const char* kReceiver = "[wince]\nreceiver = 1\n";
 
   // The instrument with its receiver and the profile's further lines (in its [wince] section
-  // unless they name another), running version 1.20.
+  // unless they name another), its start-up program at version 1.20.
   void Begin(const std::string& profileText = "") {
     Start(std::string(kReceiver) + profileText);
-    engine->Context.CurVer = 120;
+    engine->Context.StartupVer = 120;
   }
 
   std::string File(const std::string& name, size_t size, int seed) {
@@ -103,6 +103,68 @@ TEST_F(WinCeTransfer, MainFileInBlocksOf2000ThenTheLineReturnsToItsSpeed) {
   EXPECT_EQ(instrument->Seen().ignoredBytes, 0);
   ExpectCleanEnd();
   EXPECT_EQ(view.position, 0);
+}
+
+// The header's form is the start-up program's (answer 2011), whatever the main firmware's version.
+TEST_F(WinCeTransfer, HeaderFollowsTheStartUpProgramsVersion) {
+  struct Case {
+    int32_t startupVer;
+    int32_t curVer;
+    bool forced;
+    const char* head;
+  };
+  const Case cases[] = {
+      {105, 110, false, "A.1205"},
+      {106, 100, false, "A.1201"},
+      {120, 120, true, "A.1205"},
+  };
+  Begin();
+  File("Main.exe", 100, 2);
+  for (const Case& c : cases) {
+    engine->Context.StartupVer = c.startupVer;
+    engine->Context.CurVer = c.curVer;
+    const size_t before = Commands().size();
+    ASSERT_TRUE(Download("Main.exe", c.forced));
+    ASSERT_GT(Commands().size(), before + 2);
+    EXPECT_THAT(Commands()[before + 2], StartsWith(std::string(c.head) + "#Main.exe,"))
+        << c.startupVer << " " << c.curVer;
+  }
+}
+
+// Answers out of turn: a skip answer before any file is announced, and a prompt that arrives
+// twice for one command or block. Neither costs a file or ends the transfer early.
+TEST_F(WinCeTransfer, AnswerOutOfTurnSkipsNothingAndAcknowledgesNothing) {
+  struct Case {
+    const char* name;
+    const char* profile;
+    bool succeeds;
+  };
+  const Case cases[] = {
+      // The opener answered with 260 alone: the transfer never starts, and ends as a failure.
+      {"skip answer to the opener", "[replies]\nA.1000 = 260\n", false},
+      // Lines 1 A.1000, 2 A.1300, 3 the header; then the blocks.
+      {"switch answered twice", "[faults]\nduplicate = 2\n", true},
+      {"header answered twice", "[faults]\nduplicate = 3\n", true},
+      {"block answered twice", "[faults]\nduplicate = 4\n", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Begin(c.profile);
+    const std::string data = File("Main.exe", 4500, 1);
+    EXPECT_EQ(Download("Main.exe"), c.succeeds);
+    const std::vector<std::string> commands = Commands();
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), "A.1300#0"), 0);
+    if (c.succeeds) {
+      ExpectReceived("Main.exe", data);
+      EXPECT_THAT(CommandHeads(),
+                  ElementsAre("A.1000", "A.1300", "A.1201", "D.<2000 bytes>", "D.<2000 bytes>",
+                              "D.<500 bytes>", "A.1202", "A.1203", "A.1300"));
+    } else {
+      EXPECT_EQ(std::count(commands.begin(), commands.end(), "A.1203"), 0);
+      EXPECT_EQ(Received("Main.exe"), nullptr);
+    }
+    ExpectCleanEnd();
+  }
 }
 
 TEST_F(WinCeTransfer, FormerSpeedIsTheLinesNotTheRecords) {
