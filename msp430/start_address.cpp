@@ -20,12 +20,15 @@ bool IsHighBlock(std::span<const ImageBlock> image, int32_t index, int32_t first
   return !IsMarker(image[static_cast<size_t>(index)]);
 }
 
+// The word at address in the last block that holds it (a later block overwrites an earlier one in
+// the flash); else the reset vector found the same way.
 template <typename Block, typename Skip>
-std::optional<uint16_t> FindWord(std::span<const Block> image, int32_t lastBlock, uint32_t address,
-                                 Skip skip) {
-  for (int32_t i = 0; i <= lastBlock; ++i) {
-    if (skip(i)) continue;
-    if (auto word = WordAt(image[static_cast<size_t>(i)], address)) return word;
+std::optional<uint16_t> FindStart(std::span<const Block> image, int32_t lastBlock, Skip skip) {
+  for (const uint32_t address : {kStartWordAddress, kResetVectorAddress}) {
+    for (int32_t i = lastBlock; i >= 0; --i) {
+      if (skip(i)) continue;
+      if (auto word = WordAt(image[static_cast<size_t>(i)], address)) return word;
+    }
   }
   return std::nullopt;
 }
@@ -35,21 +38,12 @@ std::optional<uint16_t> FindWord(std::span<const Block> image, int32_t lastBlock
 std::optional<uint16_t> ClassicStartAddress(std::span<const ImageBlock> image, int32_t lastBlock,
                                             int32_t firstHigh) {
   if (lastBlock < 0 || static_cast<size_t>(lastBlock) >= image.size()) return std::nullopt;
-  const ImageBlock& last = image[static_cast<size_t>(lastBlock)];
-  const int n = DataCount(last);
-  if (n >= 4) return static_cast<uint16_t>(last.Data[n - 4] | last.Data[n - 3] << 8);
-  const auto high = [&](int32_t i) { return IsHighBlock(image, i, firstHigh); };
-  if (auto word = FindWord(image, lastBlock, kStartWordAddress, high)) return word;
-  return FindWord(image, lastBlock, kResetVectorAddress, high);
+  return FindStart(image, lastBlock, [&](int32_t i) { return IsHighBlock(image, i, firstHigh); });
 }
 
 std::optional<uint32_t> StartAddress54(std::span<const ImageBlock54> image, int32_t lastBlock) {
   if (lastBlock < 0 || static_cast<size_t>(lastBlock) >= image.size()) return std::nullopt;
-  if (auto word = WordAt(image[static_cast<size_t>(lastBlock)], kStartWordAddress)) return *word;
-  const auto none = [](int32_t) { return false; };
-  if (auto word = FindWord(image, lastBlock, kStartWordAddress, none)) return *word;
-  if (auto word = FindWord(image, lastBlock, kResetVectorAddress, none)) return *word;
-  return std::nullopt;
+  return FindStart(image, lastBlock, [](int32_t) { return false; });
 }
 
 }  // namespace msp430

@@ -23,8 +23,14 @@ TEST(StartAddress, WordAtFFFCElseResetVector) {
        "@FFFC\r\n34 12 00 11\r\n@1100\r\n31 40 00 0A\r\nq\r\n", 0x1234, 0x1234},
       {"no vectors, short last block", "@1100\r\n31 40 00 0A\r\n@2000\r\n11 22\r\nq\r\n",
        std::nullopt, std::nullopt},
-      // The classic sequence takes the last four bytes' first word whatever they are.
-      {"no vectors, long last block", "@1100\r\n31 40 00 0A\r\nq\r\n", 0x4031, std::nullopt},
+      {"no vectors, long last block", "@1100\r\n31 40 00 0A\r\nq\r\n", std::nullopt, std::nullopt},
+      // A block after the vector table: its last bytes are not the start word.
+      {"vector table, then more of its segment",
+       "@4000\r\n31 40\r\n@FFF8\r\nFF FF FF FF 34 12 00 40\r\n@FE00\r\n5C 5D 5E 5F 60 61\r\nq\r\n",
+       0x1234, 0x1234},
+      // The same address twice: the flash keeps the later one.
+      {"start word written twice",
+       "@FFFC\r\n11 11 00 11\r\n@1100\r\n31 40\r\n@FFFC\r\n34 12 00 11\r\nq\r\n", 0x1234, 0x1234},
       // 0x1FFFC is not 0xFFFC.
       {"vectors only above 64K", "@5C00\r\n31 40\r\n@1FFFC\r\n34 12 00 11\r\nq\r\n", std::nullopt,
        std::nullopt},
