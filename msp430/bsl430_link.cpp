@@ -41,6 +41,8 @@ bool T_BSL430::ReadImageFile(const std::string& fileName) {
     ShowBox(NoStartAddressMessage(fileName, LanguageIndex));
     return false;
   }
+  if (SetsVectorsBesideReset(Image, result.LastBlock, result.FirstHigh))
+    AppendLog(messages::Filled(messages::MSG_IMAGE_SETS_VECTORS, LanguageIndex, fileName));
   LastBlock = result.LastBlock;
   FirstHigh = result.FirstHigh;
   StartAddress = *start;

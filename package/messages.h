@@ -86,6 +86,8 @@ enum MessageId : int32_t {
   MSG_M16_STAGE_FAILED,
   // Further files and the air-pressure upload: the instrument fell silent.
   MSG_TRANSFER_NO_ANSWER,
+  // MSP430 images: vectors the next update's password must contain.
+  MSG_IMAGE_SETS_VECTORS,  // %1: the firmware file
   kMessageCount
 };
 

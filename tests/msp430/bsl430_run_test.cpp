@@ -69,7 +69,7 @@ TEST_P(ClassicRun, ProgramsTheImageAndStartsIt) {
 }
 
 const Section kCode{0x1100, Pattern(600, 1)};
-const Section kVectors = VectorTable(0xFFE0, 0x1234, 0x1100);
+const Section kVectors = VectorTableWithStart(0xFFE0, 0x1234, 0x1100);
 
 INSTANTIATE_TEST_SUITE_P(
     Versions, ClassicRun,
@@ -110,6 +110,19 @@ TEST_F(LoaderRig, Bsl110CallsThePatchBeforeEveryBlockCommand) {
   // loader, one starts the program.
   EXPECT_EQ(frames.at("rx_data_block"), 2 + 4);  // the patch's two blocks, then the image's
   EXPECT_EQ(frames.at("load_pc"), 1 + (4 + 1) + 4 + 1);
+}
+
+// An image that sets vectors besides reset is programmed, with a warning: the instrument's next
+// password is that table, of which it names only the reset vector.
+TEST_F(LoaderRig, ImageSettingOtherVectorsIsProgrammedWithAWarning) {
+  settings.LanguageIndex = 1;
+  Start(kBsl160);
+  WriteImage(kFirmware, {kCode, kVectors});
+  Identified(kFirmware, kClassicProcessor);
+  ProgramMainFirmware();
+  EXPECT_EQ(view.finished, 1);
+  EXPECT_TRUE(view.LogHas(messages::Filled(messages::MSG_IMAGE_SETS_VECTORS, 1, kFirmware)));
+  ExpectFlashEquals({kCode, kVectors});
 }
 
 // Runs of the loader itself (not through the path), so its error code can be read.

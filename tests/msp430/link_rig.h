@@ -31,7 +31,7 @@ class LinkRig : public ::testing::Test {
     context.BenchMode = true;  // the boot loader is waiting: no dialogue
     image = folder
                 .Write("image.txt",
-                       TiTxt({{0x1100, Pattern(64, 3)}, VectorTable(0xFFE0, 0x1100, 0x1100)}))
+                       TiTxt({{0x1100, Pattern(64, 3)}, VectorTable(0xFFE0, 0x1100)}))
                 .string();
   }
 
