@@ -110,10 +110,8 @@ INSTANTIATE_TEST_SUITE_P(
 // speed change, then this one) sets the memory offset; it is rejected once. The retry goes on
 // with the sweep where the first attempt would have.
 TEST(EraseEndToEnd, RejectedMemoryOffsetIsRetriedOnce) {
-  const std::vector<Section> image = {{0x1104, Pattern(200, 7)},
-                                      kVersion,
-                                      VectorTable(0xFFE0, 0x1104),
-                                      {0x10000, Pattern(100, 8)}};
+  const std::vector<Section> image = {
+      {0x1104, Pattern(200, 7)}, kVersion, VectorTable(0xFFE0, 0x1104), {0x10000, Pattern(100, 8)}};
   const Update update = RunUpdate(kClassic + "[bootloader_faults]\nnak = 4\n",
                                   ImagePackage{TiTxt(image), "149", "0x10200"});
   EXPECT_EQ(update.cli.exitCode, 0) << update.cli.output;

@@ -34,9 +34,7 @@ void PrintTo(const Layout& c, std::ostream* os) {
 
 // Image blocks carry at most 246 bytes: a section of 300 bytes at A is block A and block A + 246.
 const Layout kClassicLayouts[] = {
-    {"Block1InsideBlock0sSegment",
-     {{0x4010, Pattern(300, 1)}, VectorTable(0xFFE0, 0x4010)},
-     0},
+    {"Block1InsideBlock0sSegment", {{0x4010, Pattern(300, 1)}, VectorTable(0xFFE0, 0x4010)}, 0},
     {"Block1InTheNextSegment", {{0x41C0, Pattern(300, 2)}, VectorTable(0xFFE0, 0x41C0)}, 0},
     {"Block1AtASegmentStart", {{0x3F0A, Pattern(300, 3)}, VectorTable(0xFFE0, 0x3F0A)}, 0},
     {"VersionFirstThenCodeAt1104",
@@ -54,9 +52,7 @@ const Layout kClassicLayouts[] = {
 };
 
 const Layout kF5xxLayouts[] = {
-    {"Block1InsideBlock0sSegment",
-     {{0x6010, Pattern(300, 1)}, VectorTable(0xFF80, 0x6010)},
-     0},
+    {"Block1InsideBlock0sSegment", {{0x6010, Pattern(300, 1)}, VectorTable(0xFF80, 0x6010)}, 0},
     {"Block1InTheNextSegment", {{0x61C0, Pattern(300, 2)}, VectorTable(0xFF80, 0x61C0)}, 0},
     {"Block1AtASegmentStart", {{0x5F0A, Pattern(300, 3)}, VectorTable(0xFF80, 0x5F0A)}, 0},
     {"VersionFirstThenCodeAt5C04",
