@@ -4,7 +4,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::vector<msp430_test::Section> kImage = {
-      {0x5C00, msp430_test::Pattern(80, 4)}, msp430_test::VectorTable(0xFF80, 0x5C00, 0x5C00)};
+      {0x5C00, msp430_test::Pattern(80, 4)}, msp430_test::VectorTable(0xFF80, 0x5C00)};
   fuzz::Input input(data, size);
   fuzz::RunLoader<msp430::T_BSL_54XX_430, msp430_test::WillingF5xx>(input, kImage);
   return 0;

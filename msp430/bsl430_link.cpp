@@ -41,6 +41,8 @@ bool T_BSL430::ReadImageFile(const std::string& fileName) {
     ShowBox(NoStartAddressMessage(fileName, LanguageIndex));
     return false;
   }
+  if (SetsVectorsBesideReset(Image, result.LastBlock, result.FirstHigh))
+    AppendLog(messages::Filled(messages::MSG_IMAGE_SETS_VECTORS, LanguageIndex, fileName));
   LastBlock = result.LastBlock;
   FirstHigh = result.FirstHigh;
   StartAddress = *start;
@@ -112,8 +114,8 @@ bool T_BSL430::TakeAnswers() {
   return true;
 }
 
-// A reply frame answers a read, one byte every other write; a rejection answers either. With
-// an acknowledgement and a rejection in one read, the acknowledgement counts. Only an answer to
+// A reply frame answers a read, one byte every other write; a rejection answers either. Of an
+// acknowledgement and a rejection in one read, the one that came first counts. Only an answer to
 // a command, not to a synchronisation character, counts as progress for the retry rule.
 void T_BSL430::TakeAnswer(const BslScan& scan) {
   const bool frame = *Awaited == BslAnswer::Frame;
@@ -136,10 +138,13 @@ void T_BSL430::TakeAnswer(const BslScan& scan) {
 }
 
 // A synchronisation character and a skipped erase are retried as they are; every other step
-// gets a fresh synchronisation character first.
+// gets a fresh synchronisation character first. With the 1.10 patch loaded, a block command is
+// refused unless the frame just before it called the patch, so its retry calls the patch again.
 void T_BSL430::Retry(Step failed) {
   if (failed == &T_BSL430::ResendSync || failed == &T_BSL430::EraseNext) {
     Run(failed);
+  } else if (failed == &T_BSL430::ProgramBlock || failed == &T_BSL430::VerifyBlock) {
+    SyncOrPatchCall(failed);
   } else {
     SendSync(failed);
   }

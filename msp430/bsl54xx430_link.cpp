@@ -34,6 +34,8 @@ bool T_BSL_54XX_430::LoadImage(const std::string& fileName) {
   }
   LastBlock = result.LastBlock;
   if (!EraseStartKnown()) return false;
+  if (SetsVectorsBesideReset(Image54, LastBlock))
+    AppendLog(messages::Filled(messages::MSG_IMAGE_SETS_VECTORS, LanguageIndex, fileName));
   VectorFirst = result.VectorFirst;
   VectorCount = result.VectorCount;
   StartAddress = *start;

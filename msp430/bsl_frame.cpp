@@ -109,15 +109,14 @@ BslAnswer AnswerOf(const BslFrame& frame) {
 
 BslScan BslReceiver::Scan() {
   constexpr size_t kNone = SIZE_MAX;
-  size_t header = kNone, ack = kNone, nak = kNone;
+  size_t header = kNone, answer = kNone;
   for (size_t i = 0; i < buffer_.Count(); ++i) {
     const uint8_t b = buffer_[i];
     if (b == BSL_SYNC) {
       header = i;
       break;
     }
-    if (b == BSL_ACK) ack = i;
-    if (b == BSL_NAK || b == BSL_NAK2) nak = i;
+    if (answer == kNone && (b == BSL_ACK || b == BSL_NAK || b == BSL_NAK2)) answer = i;
   }
 
   BslScan scan;
@@ -134,18 +133,16 @@ BslScan BslReceiver::Scan() {
       (valid ? scan.Frame : scan.BadFrame) = true;
     }
   }
-  if (ack != kNone) {
-    buffer_.Remove(ack, 1);
-    scan.Ack = true;
-    // A rejection behind the acknowledgement is dropped unanswered: the step has moved on.
-    if (nak != kNone && nak > ack) {
-      buffer_.Remove(nak - 1, 1);
-      nak = kNone;
+  // The first answer byte answers the command; what follows it in the same read came after the
+  // answer and answers nothing (the boot loader answers each command once).
+  if (answer != kNone) {
+    (buffer_[answer] == BSL_ACK ? scan.Ack : scan.Nak) = true;
+    const size_t end = std::min(header, buffer_.Count());  // the frame, if any, is gone now
+    for (size_t i = end - 1; i > answer; --i) {
+      const uint8_t b = buffer_[i];
+      if (b == BSL_ACK || b == BSL_NAK || b == BSL_NAK2) buffer_.Remove(i, 1);
     }
-  }
-  if (nak != kNone) {
-    buffer_.Remove(nak, 1);
-    scan.Nak = true;
+    buffer_.Remove(answer, 1);
   }
   return scan;
 }

@@ -79,7 +79,7 @@ struct BslScan {
 
 // The received bytes of the classic link and how they are split into answers: only bytes in front
 // of the first 0x80 count as acknowledgements or rejections, so frame contents are never taken
-// for them.
+// for them, and of those only the first one found by a scan.
 class BslReceiver {
  public:
   static constexpr size_t kBufferSize = ReceiveBuffer::kSize;

@@ -1,5 +1,6 @@
 #include "msp430/loader_run.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 
@@ -103,6 +104,8 @@ int32_t Msp430Loader::Execute(int32_t bslMode, const std::string& fileName, bool
     // The log keeps the failed step and the advice beside the box.
     AppendLog(FailedStepText(StepCode, LanguageIndex));
     ShowError();
+  } else if (Greeted) {
+    host_.events.queue.PostEvent(ev::kPrompt);
   }
   return Failed ? 0 : 1;
 }
@@ -263,6 +266,19 @@ void Msp430Loader::Wait(int32_t milliseconds) {
 
 void Msp430Loader::AppendLog(const std::string& text) {
   host_.view.AppendLog(text);
+}
+
+void Msp430Loader::GreetingHeard(std::span<const uint8_t> bytes) {
+  Greeted = true;
+  // The line that holds the prompt, printable characters only.
+  const auto isEnd = [](uint8_t b) { return b == '\r' || b == '\n'; };
+  const auto prompt = std::find(bytes.begin(), bytes.end(), '!');
+  auto begin = prompt;
+  while (begin != bytes.begin() && !isEnd(*(begin - 1))) --begin;
+  std::string line;
+  for (auto it = begin; it != bytes.end() && !isEnd(*it); ++it)
+    if (*it >= 0x20 && *it < 0x7F) line += static_cast<char>(*it);
+  if (host_.logLine) host_.logLine(line + " <-");
 }
 
 std::string Msp430Loader::EntryCommand() const {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "core/event_queue.h"
@@ -108,6 +109,9 @@ class Msp430Loader {
   void Wait(int32_t milliseconds);
   void AppendLog(const std::string& text);
   void ShowBox(const std::string& text);
+  // The new firmware's greeting came while the loader still ran: it is logged, and the engine
+  // gets it once the run has ended (the loader took the bytes off the line).
+  void GreetingHeard(std::span<const uint8_t> bytes);
   std::string EntryCommand() const;
   std::string AltCommand() const;
 
@@ -125,6 +129,7 @@ class Msp430Loader {
   int32_t ProgressMax = 0;
   int32_t EntryPrompts = 0;
   int32_t DeadlineTimer = 0;  // the step deadline, in boot-loader mode
+  bool Greeted = false;       // the new firmware's greeting was taken by the loader
 
  private:
   // The response and deadline timers; the instrument's answers and the data-received event.

@@ -5,6 +5,11 @@
 
 namespace msp430 {
 
+bool HoldsPromptLine(std::span<const uint8_t> bytes) {
+  const auto prompt = std::find(bytes.begin(), bytes.end(), '!');
+  return std::any_of(prompt, bytes.end(), [](uint8_t b) { return b == '\r' || b == '\n'; });
+}
+
 size_t ReceiveBuffer::Append(std::span<const uint8_t> bytes) {
   const size_t taken = std::min(bytes.size(), FreeSpace());
   std::copy_n(bytes.begin(), taken, bytes_.begin() + count_);

@@ -9,6 +9,10 @@
 
 namespace msp430 {
 
+// The bytes hold a whole line of the instrument's command dialogue with its prompt ("!"), ended
+// by CR or LF: what the new firmware sends first once it runs.
+bool HoldsPromptLine(std::span<const uint8_t> bytes);
+
 class ReceiveBuffer {
  public:
   static constexpr size_t kSize = 1000;

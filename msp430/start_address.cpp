@@ -3,6 +3,8 @@
 namespace msp430 {
 namespace {
 
+constexpr uint16_t kErasedWord = 0xFFFF;
+
 template <typename Block>
 std::optional<uint16_t> WordAt(const Block& block, uint32_t address) {
   const int count = DataCount(block);
@@ -20,36 +22,62 @@ bool IsHighBlock(std::span<const ImageBlock> image, int32_t index, int32_t first
   return !IsMarker(image[static_cast<size_t>(index)]);
 }
 
+// The word at address in the last block that holds it (a later block overwrites an earlier one in
+// the flash).
 template <typename Block, typename Skip>
-std::optional<uint16_t> FindWord(std::span<const Block> image, int32_t lastBlock, uint32_t address,
-                                 Skip skip) {
-  for (int32_t i = 0; i <= lastBlock; ++i) {
+std::optional<uint16_t> LastWordAt(std::span<const Block> image, int32_t lastBlock,
+                                   uint32_t address, Skip skip) {
+  for (int32_t i = lastBlock; i >= 0; --i) {
     if (skip(i)) continue;
     if (auto word = WordAt(image[static_cast<size_t>(i)], address)) return word;
   }
   return std::nullopt;
 }
 
+// The start word, unless it is left erased as the vector tables of these instruments keep it;
+// else the reset vector.
+template <typename Block, typename Skip>
+std::optional<uint16_t> FindStart(std::span<const Block> image, int32_t lastBlock, Skip skip) {
+  const std::optional<uint16_t> start = LastWordAt(image, lastBlock, kStartWordAddress, skip);
+  if (start && *start != kErasedWord) return start;
+  return LastWordAt(image, lastBlock, kResetVectorAddress, skip);
+}
+
+template <typename Block, typename Skip>
+bool SetsVectors(std::span<const Block> image, int32_t lastBlock, Skip skip) {
+  if (lastBlock < 0 || static_cast<size_t>(lastBlock) >= image.size()) return false;
+  for (int32_t i = 0; i <= lastBlock; ++i) {
+    if (skip(i)) continue;
+    const Block& block = image[static_cast<size_t>(i)];
+    for (int j = 0; j < DataCount(block); ++j) {
+      const uint32_t address = block.Address + static_cast<uint32_t>(j);
+      if (address >= kVectorTableAddress && address < kResetVectorAddress && block.Data[j] != 0xFF)
+        return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
+
+bool SetsVectorsBesideReset(std::span<const ImageBlock> image, int32_t lastBlock,
+                            int32_t firstHigh) {
+  return SetsVectors(image, lastBlock, [&](int32_t i) { return IsHighBlock(image, i, firstHigh); });
+}
+
+bool SetsVectorsBesideReset(std::span<const ImageBlock54> image, int32_t lastBlock) {
+  return SetsVectors(image, lastBlock, [](int32_t) { return false; });
+}
 
 std::optional<uint16_t> ClassicStartAddress(std::span<const ImageBlock> image, int32_t lastBlock,
                                             int32_t firstHigh) {
   if (lastBlock < 0 || static_cast<size_t>(lastBlock) >= image.size()) return std::nullopt;
-  const ImageBlock& last = image[static_cast<size_t>(lastBlock)];
-  const int n = DataCount(last);
-  if (n >= 4) return static_cast<uint16_t>(last.Data[n - 4] | last.Data[n - 3] << 8);
-  const auto high = [&](int32_t i) { return IsHighBlock(image, i, firstHigh); };
-  if (auto word = FindWord(image, lastBlock, kStartWordAddress, high)) return word;
-  return FindWord(image, lastBlock, kResetVectorAddress, high);
+  return FindStart(image, lastBlock, [&](int32_t i) { return IsHighBlock(image, i, firstHigh); });
 }
 
 std::optional<uint32_t> StartAddress54(std::span<const ImageBlock54> image, int32_t lastBlock) {
   if (lastBlock < 0 || static_cast<size_t>(lastBlock) >= image.size()) return std::nullopt;
-  if (auto word = WordAt(image[static_cast<size_t>(lastBlock)], kStartWordAddress)) return *word;
-  const auto none = [](int32_t) { return false; };
-  if (auto word = FindWord(image, lastBlock, kStartWordAddress, none)) return *word;
-  if (auto word = FindWord(image, lastBlock, kResetVectorAddress, none)) return *word;
-  return std::nullopt;
+  return FindStart(image, lastBlock, [](int32_t) { return false; });
 }
 
 }  // namespace msp430

@@ -70,10 +70,11 @@ class StepChain : public Msp430Loader {
     Write(TxFrame->View(), AnswerOf(*TxFrame));
   }
 
-  // Nothing received before a write can answer it: what is left (a late or repeated answer) goes.
-  // The port is not emptied as well: its read waits when nothing has come. What it still holds
-  // comes in one read with the answer to this write, and only one answer counts.
+  // Nothing received before a write can answer it: what is left (a late or repeated answer) goes,
+  // with what the port holds unread (its read returns at once). A late answer that came during a
+  // wait or while a time-out was handled is never taken for the answer to this write.
   void Write(std::span<const uint8_t> bytes, Answer answer) {
+    TakeArrived();
     Rx.Clear();
     Awaited = answer;
     host_.port.Write(bytes.data(), static_cast<int32_t>(bytes.size()), false);
@@ -90,6 +91,13 @@ class StepChain : public Msp430Loader {
   // answer, a reply after its time-out) are dropped without effect.
   void ProcessReceived() final {
     if (!TakeArrived()) return;
+    // Once the program has been started, the new firmware's greeting confirms the start, also
+    // when the boot loader's acknowledgement of it was lost or comes too late.
+    if (StartSent && HoldsPromptLine(Rx.Pending())) {
+      GreetingHeard(Rx.Pending());
+      Finish();
+      return;
+    }
     while (Awaited && !Done) {
       if (!TakeAnswers()) return;  // the answer has not come, or not completely
     }
@@ -161,6 +169,7 @@ class StepChain : public Msp430Loader {
   void StartProgram() {
     const std::optional<Frame> frame = StartFrame();
     Wait(Link::kStartDelayMs);
+    StartSent = true;
     Send(frame, {step::kStart, &StepChain::Finish, nullptr, &StepChain::StartProgram});
   }
   virtual std::optional<Frame> StartFrame() const = 0;
@@ -180,6 +189,7 @@ class StepChain : public Msp430Loader {
   Step OnFailure = nullptr;
   FailureHistory<Step, Link::kHistorySlots> History;
 
+  bool StartSent = false;    // the jump to the new program has gone out
   bool VectorPhase = false;  // the vector segment has been erased
   int32_t EraseAddress = 0;  // where the sweep starts
   std::vector<uint32_t> EraseSegments;

@@ -256,6 +256,14 @@ constexpr std::array<Row, kMessageCount> kCatalogue = {{
      "aus und wieder ein und starten Sie das Update mit Ok erneut.",
      "The NAME did not confirm the switch to its boot loader.\r\nSwitch the NAME off and on "
      "again and restart the update with Ok."},
+    // MSP430 images: vectors the next update's password must contain.
+    // MSG_IMAGE_SETS_VECTORS (%1: the firmware file)
+    {"Warnung: Die Firmware-Datei %1 setzt außer dem Reset-Vektor weitere Interrupt-Vektoren. "
+     "Das nächste Update dieses Geräts gelingt nur, wenn das Gerät diese Vektoren als Passwort "
+     "meldet; sonst wird es beim Löschen abgewiesen.",
+     "Warning: the firmware file %1 sets interrupt vectors besides the reset vector. The next "
+     "update of this instrument works only if the instrument reports these vectors as its "
+     "password; otherwise it is refused at the erase."},
 }};
 
 }  // namespace

@@ -91,6 +91,8 @@ enum MessageId : int32_t {
   MSG_PACKAGE_FILE_OPTION,
   // Waits of the update run for the instrument.
   MSG_NO_BOOT_SWITCH_ANSWER,
+  // MSP430 images: vectors the next update's password must contain.
+  MSG_IMAGE_SETS_VECTORS,  // %1: the firmware file
   kMessageCount
 };
 

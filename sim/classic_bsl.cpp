@@ -67,13 +67,19 @@ void ClassicBsl::Answer1(uint8_t byte, int64_t atUs) {
   SendAnswer(m_.link, m_.profile.bootLoaderFaults, faults_, {byte}, atUs);
 }
 
+void ClassicBsl::AnswerSync(int64_t atUs) {
+  faults_ = {};
+  faults_.late = m_.profile.bootLoaderFaults.lateSync.count(++syncs_) > 0;
+  if (faults_.late) m_.link.Note("fault: synchronisation answered late", atUs);
+  Answer1(kAck, atUs);
+}
+
 void ClassicBsl::OnByte(uint8_t byte, int64_t nowUs) {
   if (started_) return;
   lastByteUs_ = nowUs;
   if (state_ == State::Sync) {
     if (byte != kSync) return;
-    faults_ = {};
-    Answer1(kAck, nowUs + kAnswerUs);
+    AnswerSync(nowUs + kAnswerUs);
     state_ = State::Frame;
     return;
   }
@@ -112,8 +118,7 @@ void ClassicBsl::OnStall(int64_t nowUs) {
   if (frame_.size() == 1) {
     // A lone 0x80 that nothing followed was a synchronisation character (its answer was lost).
     frame_.clear();
-    faults_ = {};
-    Answer1(kAck, nowUs + kAnswerUs);
+    AnswerSync(nowUs + kAnswerUs);
     return;
   }
   ++m_.record.badFrames;
@@ -131,6 +136,7 @@ void ClassicBsl::OnFrame(int64_t nowUs) {
   faults_ = FaultsFor(m_.profile.bootLoaderFaults, ++unit_);
   int64_t at = nowUs + kAnswerUs;
   if (sum != (bytes[n - 2] | bytes[n - 1] << 8) || bytes[2] < 4) {
+    patchArmed_ = false;
     ++m_.record.badFrames;
     m_.link.Note("frame refused: bad checksum or length", nowUs);
     Answer1(kNak, at);
@@ -143,13 +149,15 @@ void ClassicBsl::OnFrame(int64_t nowUs) {
             bytes[7],
             std::vector<uint8_t>(bytes.begin() + 8, bytes.end() - 2)};
   ++m_.record.frames[CommandName(f.command)];
+  // The patch covers the one command that follows it, also when that one goes unanswered or
+  // is refused: a retry needs the patch again.
+  armedForThis_ = patchArmed_;
+  patchArmed_ = false;
   if (faults_.silent) return m_.link.Note("fault: frame not answered", nowUs);
   if (faults_.nak) {
     m_.link.Note("fault: frame refused", nowUs);
     return Answer1(kNak, at);
   }
-  armedForThis_ = patchArmed_;  // the patch covers one command
-  patchArmed_ = false;
   std::vector<uint8_t> reply;
   int64_t busy = 0;
   Answer answer = Execute(f, nowUs, reply, busy);

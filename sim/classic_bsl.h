@@ -50,6 +50,8 @@ class ClassicBsl : public Mode {
   // The fault switch fail_sessions: this programming session is to fail.
   bool FailingSession() const;
   void Answer1(uint8_t byte, int64_t atUs);
+  // Acknowledges a synchronisation character, late when the fault switch late_sync says so.
+  void AnswerSync(int64_t atUs);
 
   Machine& m_;
   // Scheduled checks hold it weakly: they do nothing once the mode is gone.
@@ -61,6 +63,7 @@ class ClassicBsl : public Mode {
   int64_t lastByteUs_ = 0;
   bool stallWatched_ = false;
   int unit_ = 0;
+  int syncs_ = 0;  // synchronisation characters acknowledged
   UnitFaults faults_;
   bool unlocked_ = false;
   int offset_ = 0;

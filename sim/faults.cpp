@@ -11,11 +11,13 @@ UnitFaults FaultsFor(const FaultPlan& plan, int unit) {
   f.late = plan.late.count(unit) > 0;
   f.duplicate = plan.duplicate.count(unit) > 0;
   f.disconnect = plan.disconnect == unit;
+  f.lost = plan.lost.count(unit) > 0;
   return f;
 }
 
 void SendAnswer(Link& link, const FaultPlan& plan, const UnitFaults& faults,
                 const std::vector<uint8_t>& bytes, int64_t atUs) {
+  if (faults.lost) return;
   if (faults.late) atUs += int64_t{plan.lateMs} * 1000;
   if (faults.noise) link.Send(plan.noiseBytes, atUs);
   link.Send(bytes, atUs);

@@ -11,13 +11,13 @@ namespace sim {
 
 struct UnitFaults {
   bool silent = false, nak = false, badChecksum = false, noise = false, late = false;
-  bool duplicate = false, disconnect = false;
+  bool duplicate = false, disconnect = false, lost = false;
 };
 
 UnitFaults FaultsFor(const FaultPlan& plan, int unit);
 
-// Sends an answer with the unit's faults: noise in front, late by lateMs, twice, the line cut
-// after it.
+// Sends an answer with the unit's faults: noise in front, late by lateMs, twice, lost on the
+// way, the line cut after it.
 void SendAnswer(Link& link, const FaultPlan& plan, const UnitFaults& faults,
                 const std::vector<uint8_t>& bytes, int64_t atUs);
 

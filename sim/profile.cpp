@@ -154,6 +154,8 @@ void AddFaultKeys(std::map<std::string, Setter>& keys, const std::string& sectio
   keys[section + ".noise"] = Faults(plan, &FaultPlan::noise);
   keys[section + ".late"] = Faults(plan, &FaultPlan::late);
   keys[section + ".duplicate"] = Faults(plan, &FaultPlan::duplicate);
+  keys[section + ".lost"] = Faults(plan, &FaultPlan::lost);
+  keys[section + ".late_sync"] = Faults(plan, &FaultPlan::lateSync);
   keys[section + ".noise_bytes"] = [=](const std::string& v, Profile& p) {
     return ParseHexBytes(v, (p.*plan).noiseBytes) && !(p.*plan).noiseBytes.empty();
   };

@@ -30,6 +30,9 @@ struct FaultPlan {
   std::set<int> noise;        // noise bytes in front of the answer
   std::set<int> late;         // the answer comes lateMs later
   std::set<int> duplicate;    // the answer is sent twice, back to back
+  std::set<int> lost;         // carried out, but the answer never reaches the host
+  std::set<int> lateSync;     // classic boot loader: the answer to this synchronisation
+                              // character (counted from 1) comes lateMs later
   std::vector<uint8_t> noiseBytes = std::vector<uint8_t>(2, 0xAA);  // AA AA
   int lateMs = 6000;
   int disconnect = 0;  // the line goes away after the answer to this unit; 0 = never

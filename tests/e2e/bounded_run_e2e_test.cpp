@@ -24,7 +24,7 @@ using ::testing::Not;
 // The offered version 1.30 at 0xF000, a program at 0x1100 and its vector table.
 const std::vector<Section> kImage = {{0xF000, {'1', '.', '3', '0', 0, 0xFF}},
                                      {0x1100, Pattern(300, 1)},
-                                     VectorTable(0xFFE0, 0x1100, 0x1100)};
+                                     VectorTable(0xFFE0, 0x1100)};
 
 // Well above what each of these runs needs with UPDATE_TIME_SCALE=10 (a few seconds), and
 // below RunCli's own limit, so a run without an end shows as such.

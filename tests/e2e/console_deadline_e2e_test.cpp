@@ -26,7 +26,7 @@ TEST(ConsoleDeadlineEndToEnd, ARunStillGoingAtTheDeadlineEndsWithTheTimeoutCode)
   // UPDATE_TIME_SCALE=10, so a deadline of one second falls inside it.
   const std::vector<Section> image = {{0xF000, {'1', '.', '3', '0', 0, 0xFF}},
                                       {0x1100, Pattern(4000, 1)},
-                                      VectorTable(0xFFE0, 0x1100, 0x1100)};
+                                      VectorTable(0xFFE0, 0x1100)};
   simtest::SimProcess sim("[identity]\nversion = 1.20\n[bootloader]\ntarget = classic\n",
                           {"--com", "2"});
   ASSERT_TRUE(sim.Ready()) << sim.Output();

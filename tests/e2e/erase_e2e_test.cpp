@@ -72,26 +72,26 @@ INSTANTIATE_TEST_SUITE_P(
         // Code from 0x1104: the old start code at 0x1100 shares its segment.
         Case{"ClassicCodeAt1104",
              kClassic,
-             {kVersion, {0x1104, Pattern(300, 1)}, VectorTable(0xFFE0, 0x1104, 0x1104)},
+             {kVersion, {0x1104, Pattern(300, 1)}, VectorTable(0xFFE0, 0x1104)},
              "149",
              "",
              0x1100},
         Case{"ClassicSweepAboveFFFFOneLowBlock",
              kClassic,
-             {{0x1104, Pattern(200, 2)}, VectorTable(0xFFE0, 0x1104, 0x1104), kVersion},
+             {{0x1104, Pattern(200, 2)}, VectorTable(0xFFE0, 0x1104), kVersion},
              "149",
              "0x10400",
              0x1100},
         Case{"F5xxCodeAt5C04",
              kF5xx,
-             {kVersion, {0x5C04, Pattern(300, 3)}, VectorTable(0xFF80, 0x5C04, 0x5C04)},
+             {kVersion, {0x5C04, Pattern(300, 3)}, VectorTable(0xFF80, 0x5C04)},
              "5438",
              "",
              0x5C00},
         // Block 1, the section's continuation, lies in the next segment.
         Case{"F5xxCodeNearASegmentEnd",
              kF5xx,
-             {{0x5DC0, Pattern(300, 6)}, kVersion, VectorTable(0xFF80, 0x5DC0, 0x5DC0)},
+             {{0x5DC0, Pattern(300, 6)}, kVersion, VectorTable(0xFF80, 0x5DC0)},
              "5438",
              "",
              0x5C00},
@@ -99,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
              kF5xx,
              {kVersion,
               {0x5C00, Pattern(200, 4)},
-              VectorTable(0xFF80, 0x5C00, 0x5C00),
+              VectorTable(0xFF80, 0x5C00),
               {0x10000, Pattern(300, 5)}},
              "5438",
              "",
@@ -110,10 +110,8 @@ INSTANTIATE_TEST_SUITE_P(
 // speed change, then this one) sets the memory offset; it is rejected once. The retry goes on
 // with the sweep where the first attempt would have.
 TEST(EraseEndToEnd, RejectedMemoryOffsetIsRetriedOnce) {
-  const std::vector<Section> image = {{0x1104, Pattern(200, 7)},
-                                      kVersion,
-                                      VectorTable(0xFFE0, 0x1104, 0x1104),
-                                      {0x10000, Pattern(100, 8)}};
+  const std::vector<Section> image = {
+      {0x1104, Pattern(200, 7)}, kVersion, VectorTable(0xFFE0, 0x1104), {0x10000, Pattern(100, 8)}};
   const Update update = RunUpdate(kClassic + "[bootloader_faults]\nnak = 4\n",
                                   ImagePackage{TiTxt(image), "149", "0x10200"});
   EXPECT_EQ(update.cli.exitCode, 0) << update.cli.output;

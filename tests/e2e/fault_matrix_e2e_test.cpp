@@ -33,13 +33,11 @@ using ::testing::Not;
 //     15 vector erase, 16 vector write, 17-20 read back, 21 start
 const Section kVersion{0xF000, {'1', '.', '3', '0', 0, 0xFF}};
 const std::vector<Section> kClassicImage = {
-    kVersion, {0xF100, Pattern(300, 1)}, VectorTable(0xFFE0, 0xF100, 0xF100)};
-const std::vector<Section> kHighImage = {kVersion,
-                                         {0xF100, Pattern(300, 2)},
-                                         VectorTable(0xFFE0, 0xF100, 0xF100),
-                                         {0x10000, Pattern(64, 3)}};
+    kVersion, {0xF100, Pattern(300, 1)}, VectorTable(0xFFE0, 0xF100)};
+const std::vector<Section> kHighImage = {
+    kVersion, {0xF100, Pattern(300, 2)}, VectorTable(0xFFE0, 0xF100), {0x10000, Pattern(64, 3)}};
 const std::vector<Section> kF5xxImage = {
-    kVersion, {0xF100, Pattern(300, 4)}, VectorTable(0xFF80, 0xF100, 0xF100)};
+    kVersion, {0xF100, Pattern(300, 4)}, VectorTable(0xFF80, 0xF100)};
 
 enum class Target { Classic, Classic213, F5xx };
 enum class Outcome {

@@ -24,9 +24,14 @@ struct Update {
 };
 
 // The instrument (identity version 1.20 and profile) on COM2, COM1 silent; the package with the
-// image (and a patch file when given); update-cli run with --yes, ended after limitSeconds.
-inline Update RunUpdate(const std::string& profile, const ImagePackage& package,
-                        const std::string& patch = "", int limitSeconds = 120) {
+// image (and a patch file when given); update-cli run with --yes runs times against the same
+// instrument, each ended after limitSeconds. The result holds the last run; every run's in runs.
+struct Updates : Update {
+  std::vector<CliResult> runs;
+};
+
+inline Updates RunUpdates(const std::string& profile, const ImagePackage& package, int runs,
+                          const std::string& patch = "", int limitSeconds = 120) {
   // An instrument without a boot loader has no flash to dump.
   std::vector<std::string> args = {"--com", "2", "--silent-ports", "1", "--state", "state.json"};
   if (profile.find("target = none") == std::string::npos) {
@@ -37,12 +42,21 @@ inline Update RunUpdate(const std::string& profile, const ImagePackage& package,
   test::TempFolder folder;
   WritePackage(folder.Path(), package);
   if (!patch.empty()) folder.Write("Patch.TXT", patch);
-  Update update;
-  update.cli = RunCli(folder.Path(), sim.Folder(), {"--yes"}, limitSeconds);
+  Updates update;
+  for (int i = 0; i < runs; ++i) {
+    update.runs.push_back(RunCli(folder.Path(), sim.Folder(), {"--yes"}, limitSeconds));
+  }
+  if (!update.runs.empty()) update.cli = update.runs.back();
   sim.Stop(SIGTERM);
   update.state = simtest::ReadFile(sim.File("state.json"));
   simtest::ParseTiTxt(simtest::ReadFile(sim.File("flash.txt")), update.flash);
   return update;
+}
+
+// One update as above.
+inline Update RunUpdate(const std::string& profile, const ImagePackage& package,
+                        const std::string& patch = "", int limitSeconds = 120) {
+  return RunUpdates(profile, package, 1, patch, limitSeconds);
 }
 
 inline uint8_t FlashByte(const Update& update, uint32_t address) {

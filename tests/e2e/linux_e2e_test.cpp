@@ -205,7 +205,7 @@ TEST(LinuxEndToEnd, BootLoaderFailureNamesTheStepAndTheAdviceInBothLanguages) {
   using msp430_test::TiTxt;
   const std::vector<Section> image = {{0xF000, {'1', '.', '3', '0', 0, 0xFF}},
                                       {0x1100, Pattern(300, 1)},
-                                      msp430_test::VectorTable(0xFFE0, 0x1100, 0x1100)};
+                                      msp430_test::VectorTable(0xFFE0, 0x1100)};
   const struct {
     int language;
     std::vector<std::string> parts;

@@ -16,7 +16,7 @@ using ::testing::HasSubstr;
 
 // The offered version 1.30 at 0xF000 (the identification reads it from the first 1000 bytes).
 const Section kVersion{0xF000, {'1', '.', '3', '0', 0, 0xFF}};
-const Section kVectors = VectorTable(0xFFE0, 0x1100, 0x1100);
+const Section kVectors = VectorTable(0xFFE0, 0x1100);
 
 struct SuccessCase {
   const char* name;
@@ -85,7 +85,7 @@ INSTANTIATE_TEST_SUITE_P(
                     false},
         SuccessCase{"F5xxAt5C00VectorsLast",
                     kF5xx,
-                    {kVersion, {0x5C00, Pattern(600, 7)}, VectorTable(0xFF80, 0x5C00, 0x5C00)},
+                    {kVersion, {0x5C00, Pattern(600, 7)}, VectorTable(0xFF80, 0x5C00)},
                     "5438",
                     "",
                     false,
@@ -95,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
                     kF5xx,
                     {kVersion,
                      {0x5C00, Pattern(200, 8)},
-                     VectorTable(0xFF80, 0x5C00, 0x5C00),
+                     VectorTable(0xFF80, 0x5C00),
                      {0x10000, Pattern(400, 9)}},
                     "5438",
                     "0x10200",
@@ -106,7 +106,7 @@ INSTANTIATE_TEST_SUITE_P(
                     kF5xx,
                     {kVersion,
                      {0x5C00, Pattern(200, 10)},
-                     VectorTable(0xFF80, 0x5C00, 0x5C00),
+                     VectorTable(0xFF80, 0x5C00),
                      {0x12000, Pattern(100, 11)}},
                     "5438",
                     "0x12200",
@@ -115,12 +115,59 @@ INSTANTIATE_TEST_SUITE_P(
                     false},
         SuccessCase{"F5xxMarkedStaysAt9600",
                     kF5xx,
-                    {kVersion, {0x5C00, Pattern(200, 12)}, VectorTable(0xFF80, 0x5C00, 0x5C00)},
+                    {kVersion, {0x5C00, Pattern(200, 12)}, VectorTable(0xFF80, 0x5C00)},
                     "5438",
                     "",
                     true,
                     false,
                     false}),
+    [](const ::testing::TestParamInfo<SuccessCase>& info) { return info.param.name; });
+
+// The instrument keeps the image's vector table, and that table is the next update's password:
+// with every vector but reset left erased, the same instrument takes the next update too.
+class RepeatedUpdate : public ::testing::TestWithParam<SuccessCase> {};
+
+TEST_P(RepeatedUpdate, UpdatesTheSameInstrumentTwice) {
+  const SuccessCase& c = GetParam();
+  const std::string patch = c.patch ? TiTxt({{0x0220, Pattern(300, 0x40)}}) : "";
+  const Updates update = RunUpdates(
+      c.profile, ImagePackage{TiTxt(c.image), c.prozTyp, c.flashErase2, c.marked}, 2, patch);
+  ASSERT_EQ(update.runs.size(), 2u);
+  for (const CliResult& run : update.runs) {
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_THAT(run.output, HasSubstr("Download erfolgreich ausgeführt !"));
+    EXPECT_THAT(run.output, Not(HasSubstr("Interrupt-Vektoren")));  // no warning
+  }
+  ExpectFlashHolds(update, c.image);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Images, RepeatedUpdate,
+    ::testing::Values(SuccessCase{"Classic160",
+                                  kClassic + "1.60\n",
+                                  {kVersion, {0x1100, Pattern(700, 1)}, kVectors},
+                                  "149",
+                                  "",
+                                  false,
+                                  true,
+                                  false},
+                      SuccessCase{"Classic110WithPatch",
+                                  kClassic + "1.10\n",
+                                  {kVersion, {0x1100, Pattern(300, 2)}, kVectors},
+                                  "149",
+                                  "",
+                                  false,
+                                  false,
+                                  true},
+                      SuccessCase{
+                          "F5xx",
+                          kF5xx,
+                          {kVersion, {0x5C00, Pattern(600, 7)}, VectorTable(0xFF80, 0x5C00)},
+                          "5438",
+                          "",
+                          false,
+                          true,
+                          false}),
     [](const ::testing::TestParamInfo<SuccessCase>& info) { return info.param.name; });
 
 struct FailureCase {
@@ -164,7 +211,7 @@ INSTANTIATE_TEST_SUITE_P(
                     kClassicImage, "149", "Fehler im Bootloader !!"},
         FailureCase{"F5xxWrongPassword",
                     kF5xx + "[protocol]\npassword_word = 0x1234\n",
-                    {kVersion, {0x5C00, Pattern(200, 12)}, VectorTable(0xFF80, 0x5C00, 0x5C00)},
+                    {kVersion, {0x5C00, Pattern(200, 12)}, VectorTable(0xFF80, 0x5C00)},
                     "5438",
                     "Fehler im Bootloader !!"}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return info.param.name; });

@@ -86,9 +86,9 @@ void ExpectFlashHolds(const SimRun& run, const std::vector<Section>& image) {
 // Two bench rows: the classic instrument (row 0) and the F5xx one (row 1, which the F5xx boot
 // loader's "Q" selects). Each names its image as ProgDefFile.
 const std::vector<Section> kClassicImage = {
-    kVersion, {0x1100, Pattern(600, 21)}, VectorTable(0xFFE0, 0x1100, 0x1100)};
+    kVersion, {0x1100, Pattern(600, 21)}, VectorTable(0xFFE0, 0x1100)};
 const std::vector<Section> kF5xxImage = {
-    kVersion, {0x5C00, Pattern(600, 22)}, VectorTable(0xFF80, 0x5C00, 0x5C00)};
+    kVersion, {0x5C00, Pattern(600, 22)}, VectorTable(0xFF80, 0x5C00)};
 
 void WriteBenchPackage(const test::TempFolder& package) {
   WriteFolder(package.Path(), DeviceSection("31001", "BenchC.txt", "BenchC.txt", "149") +
@@ -167,7 +167,7 @@ TEST(MenuEndToEnd, FurtherFilesReachTheInstrument) {
   WriteFolder(package.Path(),
               DeviceSection("20363", "Demo340.txt,Data\\First.bin,second.bin", "", "149"));
   const std::vector<Section> image = {
-      kVersion, {0x1100, Pattern(300, 23)}, VectorTable(0xFFE0, 0x1100, 0x1100)};
+      kVersion, {0x1100, Pattern(300, 23)}, VectorTable(0xFFE0, 0x1100)};
   Write(package.Path() / "Demo340.txt", TiTxt(image));
   std::string first, second;
   for (int i = 0; i < 600; ++i) first += static_cast<char>(i * 13 + 5);
@@ -201,7 +201,7 @@ TEST(MenuEndToEnd, AirPressureValueAfterTheUpdate) {
     test::TempFolder package;
     WriteFolder(package.Path(), DeviceSection("28160", "Demo340.txt", "", "149"));
     const std::vector<Section> image = {
-        kVersion, {0x1100, Pattern(200, 24)}, VectorTable(0xFFE0, 0x1100, 0x1100)};
+        kVersion, {0x1100, Pattern(200, 24)}, VectorTable(0xFFE0, 0x1100)};
     Write(package.Path() / "Demo340.txt", TiTxt(image));
     const SimRun run = RunIn(package, std::string("[identity]\ndevice = 28160.000\nversion = 1.01\n"
                                                   "serial = ") +

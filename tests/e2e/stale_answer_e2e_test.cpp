@@ -64,9 +64,9 @@ TEST_P(StaleAnswerEndToEnd, RecoversAndProgramsTheImage) {
 const std::string kClassic = "[bootloader]\ntarget = classic\nversion = 1.60\n";
 const std::string kF5xx = "[bootloader]\ntarget = f5xx\n";
 const std::vector<Section> kClassicImage = {
-    kVersion, {0x1100, Pattern(700, 1)}, VectorTable(0xFFE0, 0x1100, 0x1100)};
+    kVersion, {0x1100, Pattern(700, 1)}, VectorTable(0xFFE0, 0x1100)};
 const std::vector<Section> kF5xxImage = {
-    kVersion, {0x5C00, Pattern(600, 2)}, VectorTable(0xFF80, 0x5C00, 0x5C00)};
+    kVersion, {0x5C00, Pattern(600, 2)}, VectorTable(0xFF80, 0x5C00)};
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, StaleAnswerEndToEnd,

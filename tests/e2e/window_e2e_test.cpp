@@ -71,7 +71,7 @@ class WindowEndToEnd : public ::testing::Test {
   test::TempFolder package;
   const std::vector<Section> image = {{0xF000, {'1', '.', '3', '0', 0, 0xFF}},
                                       {0x1100, Pattern(500, 3)},
-                                      VectorTable(0xFFE0, 0x1100, 0x1100)};
+                                      VectorTable(0xFFE0, 0x1100)};
   std::filesystem::path previous;
 };
 

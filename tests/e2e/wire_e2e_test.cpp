@@ -33,7 +33,7 @@ const std::string kGreetsForTheClock = "[protocol]\nafter_program = 30\n";
 std::string ClassicFirmware() {
   return TiTxt({{0xF000, {'1', '.', '3', '0', 0, 0xFF}},
                 {0x1100, Pattern(300, 1)},
-                VectorTable(0xFFE0, 0x1100, 0x1100)});
+                VectorTable(0xFFE0, 0x1100)});
 }
 
 size_t Occurrences(const std::string& text, const std::string& part) {

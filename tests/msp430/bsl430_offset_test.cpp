@@ -41,7 +41,7 @@ class ClassicOffset : public LinkRig {};
 TEST_F(ClassicOffset, RetriedOffsetCommandGoesOnWithTheSweep) {
   image = folder
               .Write("high.txt", TiTxt({{0x1100, Pattern(64, 3)},
-                                        VectorTable(0xFFE0, 0x1100, 0x1100),
+                                        VectorTable(0xFFE0, 0x1100),
                                         {0x10000, Pattern(32, 4)}}))
               .string();
   context.FlashErase2 = 0x10200;

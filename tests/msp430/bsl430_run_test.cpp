@@ -69,7 +69,7 @@ TEST_P(ClassicRun, ProgramsTheImageAndStartsIt) {
 }
 
 const Section kCode{0x1100, Pattern(600, 1)};
-const Section kVectors = VectorTable(0xFFE0, 0x1234, 0x1100);
+const Section kVectors = VectorTableWithStart(0xFFE0, 0x1234, 0x1100);
 
 INSTANTIATE_TEST_SUITE_P(
     Versions, ClassicRun,
@@ -81,6 +81,12 @@ INSTANTIATE_TEST_SUITE_P(
                     1,
                     nullptr},
         SuccessCase{"VectorTableLastIsStartedAtFFFC", kBsl160, {kCode, kVectors}, 0, 1, "0x1234"},
+        SuccessCase{"BlockBehindTheVectorTableIsStartedAtFFFC",
+                    kBsl160,
+                    {{0x4000, Pattern(300, 2)}, kVectors, {0xFE00, Pattern(64, 6)}},
+                    0,
+                    1,
+                    "0x1234"},
         SuccessCase{"Bsl110LoadsThePatch", kBsl110, {kCode, kVectors}, 0, 0, "0x1234"},
         SuccessCase{"Bsl213ReachesAbove64K",
                     kBsl213,
@@ -104,6 +110,85 @@ TEST_F(LoaderRig, Bsl110CallsThePatchBeforeEveryBlockCommand) {
   // loader, one starts the program.
   EXPECT_EQ(frames.at("rx_data_block"), 2 + 4);  // the patch's two blocks, then the image's
   EXPECT_EQ(frames.at("load_pc"), 1 + (4 + 1) + 4 + 1);
+}
+
+// An image that sets vectors besides reset is programmed, with a warning: the instrument's next
+// password is that table, of which it names only the reset vector.
+TEST_F(LoaderRig, ImageSettingOtherVectorsIsProgrammedWithAWarning) {
+  settings.LanguageIndex = 1;
+  Start(kBsl160);
+  WriteImage(kFirmware, {kCode, kVectors});
+  Identified(kFirmware, kClassicProcessor);
+  ProgramMainFirmware();
+  EXPECT_EQ(view.finished, 1);
+  EXPECT_TRUE(view.LogHas(messages::Filled(messages::MSG_IMAGE_SETS_VECTORS, 1, kFirmware)));
+  ExpectFlashEquals({kCode, kVectors});
+}
+
+// Answers the simulated boot loader holds back or leaves out, in a 1.10 run (the line stays at
+// 9600 baud, so the new firmware's greeting is heard while the loader still runs). Frame 135 is
+// the second block write, 145 the second read-back, 150 the start; each retry needs the patch
+// call again; without the start's acknowledgement the new firmware's greeting confirms the start.
+struct LateCase {
+  const char* name;
+  const char* faults;
+  int extraPatchCalls;
+};
+
+void PrintTo(const LateCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class ClassicLateAnswer : public LoaderRig, public ::testing::WithParamInterface<LateCase> {};
+
+TEST_P(ClassicLateAnswer, RunSucceeds) {
+  const LateCase& c = GetParam();
+  Start(kBsl110 + "[bootloader_faults]\nlate_ms = 8000\n" + c.faults);
+  const std::vector<Section> image = {kCode, VectorTable(0xFFE0, 0x1100)};
+  WriteImage(kFirmware, image);
+  folder.Write("Patch.TXT", TiTxt(kPatch));
+  Identified(kFirmware, kClassicProcessor);
+  ProgramMainFirmware();
+
+  EXPECT_TRUE(view.boxes.empty()) << view.boxes.front().text;
+  ASSERT_EQ(view.finished, 1);
+  EXPECT_TRUE(view.LogHas(std::string(messages::Text(messages::MSG_SUCCESS, 0)).substr(0, 20)));
+  ExpectFlashEquals(image);
+  ExpectCleanEnd();
+  const sim::Record& seen = instrument->Seen();
+  EXPECT_EQ(seen.programStarts, 1);
+  EXPECT_EQ(seen.Count("A.1121"), 1);  // the end command, after the new firmware's greeting
+  EXPECT_EQ(seen.frames.at("load_pc"), 1 + (4 + 1) + 4 + 1 + c.extraPatchCalls);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, ClassicLateAnswer,
+                         ::testing::Values(LateCase{"WriteUnanswered", "silent = 135\n", 1},
+                                           LateCase{"WriteRefused", "nak = 135\n", 1},
+                                           LateCase{"WriteAckLate", "late = 135\n", 1},
+                                           LateCase{"ReadBackUnanswered", "silent = 145\n", 1},
+                                           LateCase{"ReadBackLate", "late = 145\n", 1},
+                                           LateCase{"StartAckLost", "lost = 150\n", 0}),
+                         [](const ::testing::TestParamInfo<LateCase>& info) {
+                           return info.param.name;
+                         });
+
+// The answer to the synchronisation character in front of the first block write (the 124th)
+// comes after the retry's character has gone out. The boot loader took that second character
+// for the start of a frame (it waits 2 s for a frame's bytes) and refuses the block frame that
+// follows; a 0x80 among the block's data then counts as a synchronisation character and is
+// acknowledged behind the rejection. The rejection answers the block: it is written again.
+TEST_F(LoaderRig, LateSynchronisationAnswerIsNotTakenForTheBlocks) {
+  Start(ClassicProfile("1.60", "frame_timeout_ms = 2000\n") +
+        "[bootloader_faults]\nlate_sync = 124\n");
+  const std::vector<Section> image = {kCode, VectorTable(0xFFE0, 0x1100)};
+  WriteImage(kFirmware, image);
+  Identified(kFirmware, kClassicProcessor);
+  ProgramMainFirmware();
+  EXPECT_TRUE(view.boxes.empty()) << view.boxes.front().text;
+  ASSERT_EQ(view.finished, 1);
+  ExpectFlashEquals(image);
+  EXPECT_EQ(instrument->Seen().programStarts, 1);
+  EXPECT_EQ(instrument->Seen().frames.at("rx_data_block"), 4);  // each block taken once
 }
 
 // Runs of the loader itself (not through the path), so its error code can be read.

@@ -15,7 +15,7 @@ const std::string kF5xx =
     "[protocol]\npassword_groups = 2\n[bootloader]\ntarget = f5xx\nflash_end = 0x25BFF\n";
 
 const Section kCode{0x5C00, Pattern(700, 2)};
-const Section kVectors = VectorTable(0xFF80, 0x5C40, 0x5C00);
+const Section kVectors = VectorTableWithStart(0xFF80, 0x5C40, 0x5C00);
 
 struct SuccessCase {
   const char* name;

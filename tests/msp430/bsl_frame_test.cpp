@@ -91,14 +91,14 @@ struct ReceiveCase {
 
 TEST(BslReceiver, SplitsAcknowledgementsRejectionsAndFrames) {
   const BslScan none{}, ack{false, false, true, false}, nak{false, false, false, true},
-      ackNak{false, false, true, true}, frame{true, false, false, false},
-      frameAck{true, false, true, false}, bad{false, true, false, false};
+      frame{true, false, false, false}, frameAck{true, false, true, false},
+      bad{false, true, false, false};
   const std::string reply = kReply;
   const ReceiveCase cases[] = {
       {"single acknowledgement", {{"90", ack}}, ""},
       {"second rejection byte", {{"70", nak}}, ""},
       {"rejection behind the acknowledgement is dropped", {{"90 A0", ack}}, ""},
-      {"rejection in front of the acknowledgement still counts", {{"A0 90", ackNak}}, ""},
+      {"acknowledgement behind the rejection is dropped", {{"A0 90", nak}}, ""},
       {"frame in one read", {{kReply, frame}}, ""},
       {"frame split over two reads",
        {{"80 80 10 10 F1 49 00 00", none}, {reply.substr(24), frame}},

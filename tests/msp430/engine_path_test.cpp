@@ -69,8 +69,7 @@ TEST_F(LoaderRig, RunFromOkProgramsAClassicInstrument) {
 TEST_F(LoaderRig, RetryReachesAnF5xxWaitingInItsBootLoader) {
   // The first attempt learnt the password word; the instrument stayed in its boot loader.
   Start("[bootloader]\ntarget = f5xx\nstart_in_bootloader = 1\n");
-  const std::vector<Section> image = {{0x5C00, Pattern(300, 8)},
-                                      VectorTable(0xFF80, 0x5C00, 0x5C00)};
+  const std::vector<Section> image = {{0x5C00, Pattern(300, 8)}, VectorTable(0xFF80, 0x5C00)};
   WriteImage("f5.txt", image);
   Identified("f5.txt", msp430::kProcessorF5xx);
   engine->Context.BslPasswordWord = 0x5C00;
@@ -89,8 +88,7 @@ TEST_F(LoaderRig, RetryReachesAnF5xxWaitingInItsBootLoader) {
 
 TEST_F(LoaderRig, SecondaryProcessorIsProgrammedWithTheClassicLoader) {
   Start("[bootloader]\ntarget = classic\n");
-  const std::vector<Section> image = {{0x1100, Pattern(300, 6)},
-                                      VectorTable(0xFFE0, 0x1100, 0x1100)};
+  const std::vector<Section> image = {{0x1100, Pattern(300, 6)}, VectorTable(0xFFE0, 0x1100)};
   WriteImage("second.txt", image);
   Identified("main.txt", msp430::kProcessorF5xx);  // the main processor is an F5xx
   update::DownloadContext& context = engine->Context;

@@ -38,16 +38,21 @@ inline std::vector<uint8_t> Pattern(size_t count, uint8_t seed) {
   return bytes;
 }
 
-// An interrupt-vector table ending at 0xFFFF: all 0xFF but the word at 0xFFFC (where the loaders
-// start the program) and the reset vector.
-inline Section VectorTable(uint32_t first, uint16_t start, uint16_t reset) {
+// An interrupt-vector table ending at 0xFFFF as the instruments keep it: every vector erased
+// (0xFFFF) but the reset vector, so that the next update's password is known.
+inline Section VectorTable(uint32_t first, uint16_t reset) {
   std::vector<uint8_t> bytes(0x10000 - first, 0xFF);
-  const size_t n = bytes.size();
-  bytes[n - 4] = static_cast<uint8_t>(start);
-  bytes[n - 3] = static_cast<uint8_t>(start >> 8);
-  bytes[n - 2] = static_cast<uint8_t>(reset);
-  bytes[n - 1] = static_cast<uint8_t>(reset >> 8);
+  bytes[bytes.size() - 2] = static_cast<uint8_t>(reset);
+  bytes[bytes.size() - 1] = static_cast<uint8_t>(reset >> 8);
   return {first, bytes};
+}
+
+// The same with the word at 0xFFFC set (where the loaders start the program when it is there).
+inline Section VectorTableWithStart(uint32_t first, uint16_t start, uint16_t reset) {
+  Section table = VectorTable(first, reset);
+  table.bytes[table.bytes.size() - 4] = static_cast<uint8_t>(start);
+  table.bytes[table.bytes.size() - 3] = static_cast<uint8_t>(start >> 8);
+  return table;
 }
 
 // Later sections overwrite earlier ones, as the flash would (for tests that overlap, see there).

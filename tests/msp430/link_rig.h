@@ -29,10 +29,9 @@ class LinkRig : public ::testing::Test {
       events.pump.PumpEvents();
     });
     context.BenchMode = true;  // the boot loader is waiting: no dialogue
-    image = folder
-                .Write("image.txt",
-                       TiTxt({{0x1100, Pattern(64, 3)}, VectorTable(0xFFE0, 0x1100, 0x1100)}))
-                .string();
+    image =
+        folder.Write("image.txt", TiTxt({{0x1100, Pattern(64, 3)}, VectorTable(0xFFE0, 0x1100)}))
+            .string();
   }
 
   // The port answering by script; Host() then refers to it.

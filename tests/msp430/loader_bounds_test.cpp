@@ -25,10 +25,8 @@ void PrintTo(const BoundCase& c, std::ostream* os) {
 
 class BoundedRun : public LoaderRig, public ::testing::WithParamInterface<BoundCase> {};
 
-const std::vector<Section> kClassicImage = {{0x1100, Pattern(300, 4)},
-                                            VectorTable(0xFFE0, 0x1100, 0x1100)};
-const std::vector<Section> kF5xxImage = {{0x5C00, Pattern(300, 5)},
-                                         VectorTable(0xFF80, 0x5C00, 0x5C00)};
+const std::vector<Section> kClassicImage = {{0x1100, Pattern(300, 4)}, VectorTable(0xFFE0, 0x1100)};
+const std::vector<Section> kF5xxImage = {{0x5C00, Pattern(300, 5)}, VectorTable(0xFF80, 0x5C00)};
 
 TEST_P(BoundedRun, EndsAsAFailureInBoundedTime) {
   const BoundCase& c = GetParam();

@@ -24,8 +24,7 @@ TEST_P(GermanLocaleRun, BootLoaderVersionIsReadWithAPoint) {
   ASSERT_TRUE(german.Active()) << "no de_DE.UTF-8 locale: install locales-all";
   const VersionCase& c = GetParam();
   Start(std::string("[bootloader]\ntarget = classic\nversion = ") + c.version + "\n");
-  const std::vector<Section> image = {{0x1100, Pattern(300, 1)},
-                                      VectorTable(0xFFE0, 0x1100, 0x1100)};
+  const std::vector<Section> image = {{0x1100, Pattern(300, 1)}, VectorTable(0xFFE0, 0x1100)};
   WriteImage("firmware.txt", image);
   folder.Write("Patch.TXT", TiTxt({{0x0220, Pattern(300, 0x40)}}));
   Identified("firmware.txt", 0x149);

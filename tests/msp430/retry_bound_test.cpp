@@ -15,9 +15,7 @@ constexpr size_t kScriptEnd = 400;  // then the boot loader falls silent and the
 class ClassicRetryBound : public LinkRig {};
 
 TEST_F(ClassicRetryBound, StepsFailingByTurnsEndTheRun) {
-  image = folder
-              .Write("plain.txt",
-                     TiTxt({{0x1100, Pattern(64, 3)}, VectorTable(0xFFE0, 0x1100, 0x1100)}))
+  image = folder.Write("plain.txt", TiTxt({{0x1100, Pattern(64, 3)}, VectorTable(0xFFE0, 0x1100)}))
               .string();
   size_t syncs = 0;
   UseScript([&](size_t index, const std::vector<uint8_t>& written) -> std::vector<Chunk> {

@@ -71,8 +71,7 @@ class SplitAnswer : public LinkRig {
   WillingClassic classic;
   WillingF5xx f5xx;
   std::string f5xxImage =
-      folder
-          .Write("f5xx.txt", TiTxt({{0x5C00, Pattern(64, 4)}, VectorTable(0xFF80, 0x5C00, 0x5C00)}))
+      folder.Write("f5xx.txt", TiTxt({{0x5C00, Pattern(64, 4)}, VectorTable(0xFF80, 0x5C00)}))
           .string();
 };
 

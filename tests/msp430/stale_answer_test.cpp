@@ -75,10 +75,9 @@ class StaleAnswer : public LinkRig, public ::testing::WithParamInterface<Case> {
   // A run of the case's loader with its own image; 1 when it ended as a success.
   int32_t Run(const Case& c) {
     const bool classic = c.loader == Loader::Classic;
-    sections =
-        classic
-            ? std::vector<Section>{{0x1100, Pattern(300, 3)}, VectorTable(0xFFE0, 0x1100, 0x1100)}
-            : std::vector<Section>{{0x5C00, Pattern(300, 4)}, VectorTable(0xFF80, 0x5C00, 0x5C00)};
+    sections = classic
+                   ? std::vector<Section>{{0x1100, Pattern(300, 3)}, VectorTable(0xFFE0, 0x1100)}
+                   : std::vector<Section>{{0x5C00, Pattern(300, 4)}, VectorTable(0xFF80, 0x5C00)};
     image = folder.Write("stale.txt", TiTxt(sections)).string();
     if (classic) {
       UseScript(Faulty(classicMemory, c));

@@ -197,6 +197,22 @@ TEST(ClassicBsl, Version110NeedsItsPatchBeforeEveryBlockCommand) {
   EXPECT_EQ(rig.instrument->Seen().programStarts, 0);
 }
 
+// A block command uses the patch call up even when it goes unanswered or is refused by a fault
+// switch: its retry is refused until the patch has been called again.
+TEST(ClassicBsl, Version110RetryNeedsThePatchAgain) {
+  for (const char* fault : {"silent = 4\n", "nak = 4\n", "lost = 4\n"}) {
+    SCOPED_TRACE(fault);
+    Rig rig(std::string("version = 1.10\npatch_address = 0x0220\n[bootloader_faults]\n") + fault);
+    ASSERT_EQ(rig.Unlock(), kAck);                           // frame 1
+    EXPECT_EQ(rig.host->Write(0x0220, {0x30, 0x41}), kAck);  // 2: the patch into RAM
+    EXPECT_EQ(rig.host->LoadPc(0x0220), kAck);               // 3
+    EXPECT_NE(rig.host->Write(0x2000, {1, 2}), kAck);        // 4: the fault
+    EXPECT_EQ(rig.host->Write(0x2000, {1, 2}), kNak);
+    EXPECT_EQ(rig.host->LoadPc(0x0220), kAck);
+    EXPECT_EQ(rig.host->Write(0x2000, {1, 2}), kAck);
+  }
+}
+
 TEST(ClassicBsl, WrongPasswordBehaviours) {
   Rig later("wrong_password = nak_later\n");
   EXPECT_EQ(later.host->Password(VectorsWithReset(0x0E5A)), kAck);
@@ -234,6 +250,12 @@ TEST(ClassicBsl, FaultSwitchesCountFrames) {
   EXPECT_EQ(twice.host->Answer(&data), kFrame);  // the same reply again
   EXPECT_EQ(twice.host->Version(data), kFrame);
   EXPECT_EQ(twice.host->Answer(&data), kNone);
+
+  // Carried out, but the answer is lost.
+  Rig lost("[bootloader_faults]\nlost = 2\n");
+  ASSERT_EQ(lost.Unlock(), kAck);
+  EXPECT_EQ(lost.host->Erase(0x2000), kNone);
+  EXPECT_TRUE(lost.Flash().IsErased(0x2000, 0x200));
 
   Rig cut("[bootloader_faults]\ndisconnect = 1\n");
   EXPECT_EQ(cut.host->Version(data), kFrame);
