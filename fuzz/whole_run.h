@@ -315,7 +315,7 @@ inline const std::vector<Scenario>& Scenarios() {
   static const std::vector<Section> f5xx = {
       version, {0x5C00, Pattern(300, 8)}, {0xFFFE, {0x00, 0x5C}}};
   static const std::vector<Section> benchImage = {
-      version, {0x1100, Pattern(200, 21)}, VectorTable(0xFFE0, 0x1100, 0x1100)};
+      version, {0x1100, Pattern(200, 21)}, VectorTable(0xFFE0, 0x1100)};
   static const std::string winceMain = WinCeProgram(1500, "1.30");
   static const std::string hexText = "@F000\r\n31 2E 33 30 00\r\n@FFFE\r\n00 11\r\nq\r\n";
   static const std::string kMeter = "[identity]\nversion = 1.20\n";
