@@ -132,9 +132,9 @@ int32_t ExternalLoaders::RunHexLoader(const std::string& fileName) {
   if (std::unique_ptr<THexLoad> loader = MakeM16Loader(); loader && loader->IsLoaded()) {
     result = RunLibraryJob(*loader, fileName);
     if (result == kLibraryHung) {
-      // A call into the library that never returns cannot be ended: its worker keeps the
-      // loader object, which is left to it (the library stays loaded) so the run can go on.
-      static_cast<void>(loader.release());
+      // A call into the library that never returns cannot be ended: the loader is left to its
+      // worker, which ends it once the call returns, so the run can go on.
+      loader.release()->Abandon();
       result = kLaunchFailed;
     }
   } else {

@@ -106,7 +106,29 @@ THexLoad::THexLoad(core::WindowSystem& windows, std::unique_ptr<SharedLibrary> l
   if (!sleep_) sleep_ = SleepFor;
   if (!library_) return;
   entries_ = ResolveM16Entries(*library_);
-  worker_ = std::thread([this] { Execute(); });
+  worker_ = std::thread([this] {
+    Execute();
+    bool abandoned;
+    {
+      std::lock_guard lock(mutex_);
+      abandoned = abandoned_;
+    }
+    if (abandoned) delete this;  // nobody else holds it any more
+  });
+}
+
+void THexLoad::Abandon() {
+  // Under the lock, so that the worker neither posts nor deletes the object before it is its own.
+  std::lock_guard lock(mutex_);
+  abandoned_ = true;
+  terminate_ = true;
+  worker_.detach();
+  wake_.notify_all();
+}
+
+void THexLoad::Post() {
+  std::lock_guard lock(mutex_);
+  if (!abandoned_) windows_.PostMessage(kM16ProgressMessage, 0);
 }
 
 THexLoad::~THexLoad() {
@@ -153,7 +175,7 @@ void THexLoad::Execute() {
     }
     RunJob(fileName, portNumber);
     Busy.store(false, std::memory_order_release);
-    windows_.PostMessage(kM16ProgressMessage, 0);  // the window thread's poll ends now
+    Post();  // the window thread's poll ends now
   }
 }
 
@@ -223,7 +245,7 @@ void THexLoad::Hand(Note note) {
     std::lock_guard lock(notesMutex_);
     notes_.push_back(note);
   }
-  windows_.PostMessage(kM16ProgressMessage, 0);
+  Post();
 }
 
 void THexLoad::DeliverProgress(UpdateView& view, int32_t language) {

@@ -90,6 +90,10 @@ class THexLoad {
   // After a job: the stage whose call failed (or whose entry point is missing), kNone when the
   // job went through.
   M16Stage FailedStage() const { return failed_.load(std::memory_order_acquire); }
+  // Window thread, for a job whose call into the library does not return: hands the object to
+  // its worker, which deletes it (and unloads the library) once the call has returned. From then
+  // on the worker posts nothing to the window; the caller must not touch the object again.
+  void Abandon();
 
   // What the worker hands to the window thread.
   struct Note {
@@ -104,6 +108,8 @@ class THexLoad {
   bool Fail(M16Stage stage);
   void ProgressStep(int32_t step);
   void Hand(Note note);
+  // Posts kM16ProgressMessage unless the loader was abandoned.
+  void Post();
   static void ProgressCallback(int32_t percent);
 
   core::WindowSystem& windows_;
@@ -115,6 +121,7 @@ class THexLoad {
   std::condition_variable wake_;
   bool jobPending_ = false;
   bool terminate_ = false;
+  bool abandoned_ = false;
   std::array<char16_t, kM16FileNameUnits> FileName{};
   int32_t PortNumber = 0;
   std::atomic<bool> Busy{false};
