@@ -214,6 +214,9 @@ INSTANTIATE_TEST_SUITE_P(
                   Outcome::Recovers},
         FaultCase{"F5xxLateWriteStatus", Target::F5xx, Faults("late = 12\nlate_ms = 700"),
                   Outcome::Recovers},
+        // The unit is carried out but its answer is lost: the retried write must not be taken
+        // for a new block.
+        FaultCase{"ClassicWriteAckLost", Target::Classic, Faults("lost = 12"), Outcome::Recovers},
         // Answers twice.
         FaultCase{"ClassicDuplicateWriteAck", Target::Classic, Faults("duplicate = 12"),
                   Outcome::Recovers},
