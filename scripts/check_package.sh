@@ -13,34 +13,25 @@ sim_deb=$(ls "$build"/instrument-updater-sim_*.deb)
 echo "packages: $main_deb $sim_deb"
 
 status=0
-# package, then the files it must hold
-expect_files() {
-  local deb=$1
-  shift
-  local contents
-  contents=$(dpkg-deb --contents "$deb" | awk '{print $6}')
-  for file in "$@"; do
-    if ! grep -qx "\./$file" <<<"$contents"; then
-      echo "missing in $(basename "$deb"): /$file"
-      status=1
-    fi
-  done
-}
-# package, then files it must not hold
-refuse_files() {
-  local deb=$1
-  shift
+# holds|lacks, the package, then the files it must (not) hold
+check_files() {
+  local want=$1 deb=$2
+  shift 2
   local contents
   contents=$(dpkg-deb --contents "$deb" | awk '{print $6}')
   for file in "$@"; do
     if grep -qx "\./$file" <<<"$contents"; then
+      [ "$want" = holds ] && continue
       echo "$(basename "$deb") must not hold /$file"
-      status=1
+    else
+      [ "$want" = lacks ] && continue
+      echo "missing in $(basename "$deb"): /$file"
     fi
+    status=1
   done
 }
 
-expect_files "$main_deb" \
+check_files holds "$main_deb" \
   usr/bin/instrument-update usr/bin/instrument-update-cli \
   usr/share/applications/instrument-updater.desktop \
   usr/share/icons/hicolor/scalable/apps/instrument-updater.svg \
@@ -52,11 +43,11 @@ expect_files "$main_deb" \
   usr/share/doc/instrument-updater/copyright \
   usr/share/doc/instrument-updater/changelog.Debian.gz
 # The generic names of the build are not installed; the simulator has its own package.
-refuse_files "$main_deb" usr/bin/update usr/bin/update-cli usr/bin/instrument-sim
-expect_files "$sim_deb" usr/bin/instrument-sim usr/share/man/man1/instrument-sim.1.gz \
+check_files lacks "$main_deb" usr/bin/update usr/bin/update-cli usr/bin/instrument-sim
+check_files holds "$sim_deb" usr/bin/instrument-sim usr/share/man/man1/instrument-sim.1.gz \
   usr/share/doc/instrument-updater-sim/copyright \
   usr/share/doc/instrument-updater-sim/changelog.Debian.gz
-refuse_files "$sim_deb" usr/bin/instrument-update usr/bin/instrument-update-cli
+check_files lacks "$sim_deb" usr/bin/instrument-update usr/bin/instrument-update-cli
 [ $status -eq 0 ] || exit 1
 
 lintian --fail-on error "$main_deb" "$sim_deb"

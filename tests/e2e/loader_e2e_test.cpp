@@ -52,25 +52,36 @@ TEST_P(LoaderEndToEnd, ProgramsTheImageAndReportsSuccess) {
 const std::string kClassic = "[bootloader]\ntarget = classic\nversion = ";
 const std::string kF5xx = "[bootloader]\ntarget = f5xx\n";
 
+// Cases the repeated update takes up as well.
+const SuccessCase kClassic160{"Classic160SpeedChangeVectorsLast",
+                              kClassic + "1.60\n",
+                              {kVersion, {0x1100, Pattern(700, 1)}, kVectors},
+                              "149",
+                              "",
+                              false,
+                              true,
+                              false};
+const SuccessCase kClassic110WithPatch{"Classic110WithPatch",
+                                       kClassic + "1.10\n",
+                                       {kVersion, {0x1100, Pattern(300, 2)}, kVectors},
+                                       "149",
+                                       "",
+                                       false,
+                                       false,
+                                       true};
+const SuccessCase kF5xxAt5C00{"F5xxAt5C00VectorsLast",
+                              kF5xx,
+                              {kVersion, {0x5C00, Pattern(600, 7)}, VectorTable(0xFF80, 0x5C00)},
+                              "5438",
+                              "",
+                              false,
+                              true,
+                              false};
+
 INSTANTIATE_TEST_SUITE_P(
     Images, LoaderEndToEnd,
     ::testing::Values(
-        SuccessCase{"Classic160SpeedChangeVectorsLast",
-                    kClassic + "1.60\n",
-                    {kVersion, {0x1100, Pattern(700, 1)}, kVectors},
-                    "149",
-                    "",
-                    false,
-                    true,
-                    false},
-        SuccessCase{"Classic110WithPatch",
-                    kClassic + "1.10\n",
-                    {kVersion, {0x1100, Pattern(300, 2)}, kVectors},
-                    "149",
-                    "",
-                    false,
-                    false,
-                    true},
+        kClassic160, kClassic110WithPatch,
         SuccessCase{"Classic213AboveFFFF",
                     kClassic + "2.13\nchip_id = 0xF26F\nbaud_clock = 0x808C\nflash_end = 0x1FFFF\n",
                     {kVersion,
@@ -83,14 +94,7 @@ INSTANTIATE_TEST_SUITE_P(
                     false,
                     true,
                     false},
-        SuccessCase{"F5xxAt5C00VectorsLast",
-                    kF5xx,
-                    {kVersion, {0x5C00, Pattern(600, 7)}, VectorTable(0xFF80, 0x5C00)},
-                    "5438",
-                    "",
-                    false,
-                    true,
-                    false},
+        kF5xxAt5C00,
         SuccessCase{"F5xxAbove10000",
                     kF5xx,
                     {kVersion,
@@ -141,34 +145,11 @@ TEST_P(RepeatedUpdate, UpdatesTheSameInstrumentTwice) {
   ExpectFlashHolds(update, c.image);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Images, RepeatedUpdate,
-    ::testing::Values(SuccessCase{"Classic160",
-                                  kClassic + "1.60\n",
-                                  {kVersion, {0x1100, Pattern(700, 1)}, kVectors},
-                                  "149",
-                                  "",
-                                  false,
-                                  true,
-                                  false},
-                      SuccessCase{"Classic110WithPatch",
-                                  kClassic + "1.10\n",
-                                  {kVersion, {0x1100, Pattern(300, 2)}, kVectors},
-                                  "149",
-                                  "",
-                                  false,
-                                  false,
-                                  true},
-                      SuccessCase{
-                          "F5xx",
-                          kF5xx,
-                          {kVersion, {0x5C00, Pattern(600, 7)}, VectorTable(0xFF80, 0x5C00)},
-                          "5438",
-                          "",
-                          false,
-                          true,
-                          false}),
-    [](const ::testing::TestParamInfo<SuccessCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Images, RepeatedUpdate,
+                         ::testing::Values(kClassic160, kClassic110WithPatch, kF5xxAt5C00),
+                         [](const ::testing::TestParamInfo<SuccessCase>& info) {
+                           return info.param.name;
+                         });
 
 struct FailureCase {
   const char* name;
