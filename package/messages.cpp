@@ -264,6 +264,27 @@ constexpr std::array<Row, kMessageCount> kCatalogue = {{
      "Warning: the firmware file %1 sets interrupt vectors besides the reset vector. The next "
      "update of this instrument works only if the instrument reports these vectors as its "
      "password; otherwise it is refused at the erase."},
+    // MSG_NO_SERIAL_PORT
+    {"Das Programm findet keine serielle Schnittstelle. Schließen Sie das Gerät an (ein "
+     "USB-Adapter erscheint z. B. als %1) und versuchen Sie es erneut. Welche Schnittstellen "
+     "das Programm sieht, zeigt update-cli --list-ports.",
+     "The program finds no serial port. Connect the instrument (a USB adapter appears as, e.g., "
+     "%1) and try again. update-cli --list-ports lists the ports the program sees."},
+    // MSG_NO_PORT_PERMITTED
+    {"Ihr Benutzer darf keine der seriellen Schnittstellen öffnen.",
+     "Your user may open none of the serial ports."},
+    // MSG_PORT_BUSY
+    {"Die Schnittstelle wird von einem anderen Programm benutzt: %1. Beenden Sie dieses "
+     "Programm und versuchen Sie es erneut.",
+     "The port is in use by another program: %1. End that program and try again."},
+    // MSG_COM_PORT_ABSENT
+    {"Update.ini legt mit der Zeile Com=%2 die Schnittstelle %1 fest, die es auf diesem Rechner "
+     "nicht gibt. Schließen Sie das Gerät dort an, oder korrigieren Sie die Zeile Com= in "
+     "Update.ini (leer: alle Schnittstellen werden durchsucht). Welche Schnittstellen es gibt, "
+     "zeigt update-cli --list-ports.",
+     "Update.ini fixes the port %1 with the line Com=%2, and this machine has no such port. "
+     "Connect the instrument there, or correct the line Com= in Update.ini (empty: all ports "
+     "are searched). update-cli --list-ports lists the ports there are."},
 }};
 
 }  // namespace

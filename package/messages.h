@@ -93,6 +93,11 @@ enum MessageId : int32_t {
   MSG_NO_BOOT_SWITCH_ANSWER,
   // MSP430 images: vectors the next update's password must contain.
   MSG_IMAGE_SETS_VECTORS,  // %1: the firmware file
+  // Serial ports a run cannot use, found before the search.
+  MSG_NO_SERIAL_PORT,     // %1: examples of port names
+  MSG_NO_PORT_PERMITTED,  // followed by the permission hint
+  MSG_PORT_BUSY,          // %1: the ports with their devices
+  MSG_COM_PORT_ABSENT,    // %1: the port with its device, %2: its number in Update.ini
   kMessageCount
 };
 

@@ -181,12 +181,16 @@ int ListPorts() {
   return kExitSuccess;
 }
 
+void SayNotAPort(const std::string& choice) {
+  std::printf("update-cli: %s is not a serial port of this machine (see --list-ports)\n",
+              choice.c_str());
+}
+
 // --port: the one port to use, as Com= would fix it.
 bool ChoosePort(const std::string& choice, package::Settings& settings) {
   const std::optional<int> index = serial::PortIndexOfChoice(choice);
   if (!index) {
-    std::printf("update-cli: %s is not a serial port of this machine (see --list-ports)\n",
-                choice.c_str());
+    SayNotAPort(choice);
     return false;
   }
   settings.ComGiven = 1;
@@ -254,15 +258,12 @@ int main(int argc, char* argv[]) {
                                  view.ShowError(caption, text);
                                });
   update::PortTable& ports = session.Ports();
-  const std::string hint = ports.PermissionHint(settings.LanguageIndex);
-  if (settings.ComGiven && ports.PortDenied(settings.ComIndex)) {
-    std::printf("update-cli: %s\n",
-                update::PermissionHint({settings.ComIndex}, settings.LanguageIndex).c_str());
+  if (!options.port.empty() && !ports.PortPresent(settings.ComIndex)) {
+    SayNotAPort(options.port);  // a COM name this machine does not have
     return kExitNotStarted;
   }
-  if (!settings.ComGiven && ports.PortCount == 0) {
-    std::puts("update-cli: no usable serial port");
-    if (!hint.empty()) std::printf("update-cli: %s\n", hint.c_str());
+  if (const std::string problem = session.PortProblem(); !problem.empty()) {
+    view.ShowError(messages::Text(messages::CAPTION_ERROR, settings.LanguageIndex), problem);
     return kExitNotStarted;
   }
   view.SetStatusPanel(0, session.OpenPorts());

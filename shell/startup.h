@@ -9,9 +9,6 @@
 
 namespace shell {
 
-// The program's exit code when a package file could not be read.
-inline constexpr int kStartupFailed = 2;
-
 // Reads Update.ini (settings folder, else workingFolder) and ProgDevice.ini (workingFolder). On
 // failure the error box has been shown and nothing is returned.
 std::optional<FormOptions> ReadStartupFiles(const std::filesystem::path& workingFolder,

@@ -134,8 +134,19 @@ TUpdateForm::TUpdateForm(core::WindowSystem& windows, FormOptions options)
   ShowStartText();
   TranslateWindow();
   QCoreApplication::instance()->installEventFilter(this);
+  OpenPortsOrSayWhy();
+}
+
+bool TUpdateForm::OpenPortsOrSayWhy() {
+  if (const std::string problem = session_->PortProblem(); !problem.empty()) {
+    StatusPanels[0]->clear();
+    AppendLog(problem);
+    return false;
+  }
   StatusPanels[0]->setText(QString::fromStdString(session_->OpenPorts()));
   for (const std::string& note : session_->PortNotes()) AppendLog(note);
+  portsOpen_ = true;
+  return true;
 }
 
 TUpdateForm::~TUpdateForm() {
@@ -482,6 +493,17 @@ void TUpdateForm::EndAutoRun(int exitCode) {
 }
 
 void TUpdateForm::OkBitBtnClick() {
+  if (!portsOpen_) {
+    // No port could be used at start: look again (an adapter may have been plugged in), and
+    // say at once why not instead of searching.
+    session_->RetakeInventory();
+    if (!OpenPortsOrSayWhy()) {
+      const int32_t language = options_.settings.LanguageIndex;
+      ShowError(messages::Text(messages::CAPTION_ERROR, language), session_->PortProblem());
+      EndAutoRun(kStartupFailed);
+      return;
+    }
+  }
   // The language cannot change once a run has begun.
   Sprache->setEnabled(false);
   session_->PressOk();

@@ -38,6 +38,10 @@ class QToolButton;
 
 namespace shell {
 
+// The program's exit code when it cannot start a run: a package file could not be read, or no
+// serial port can be used.
+inline constexpr int kStartupFailed = 2;
+
 struct FormOptions {
   // The folder of the executable as started: firmware files are listed from here.
   std::filesystem::path programFolder;
@@ -180,6 +184,8 @@ class TUpdateForm : public QMainWindow, public update::UpdateView {
   // A file of the package folder, else of the program's folder, else of the executable's own.
   std::filesystem::path FindBeside(const std::string& name) const;
   void EndAutoRun(int exitCode);
+  // Opens the run's port(s), or logs why none can be used; true when they are open.
+  bool OpenPortsOrSayWhy();
 
   FormOptions options_;
   FirmwareScan firmware_;
@@ -192,6 +198,7 @@ class TUpdateForm : public QMainWindow, public update::UpdateView {
   static constexpr int kStatusPaintMs = 50;
   std::chrono::steady_clock::time_point statusPainted_;
   bool autoRunning_ = false;
+  bool portsOpen_ = false;
 };
 
 }  // namespace shell

@@ -40,6 +40,11 @@ UpdateSession::~UpdateSession() {
   ports_.CloseAll();
 }
 
+std::string UpdateSession::PortProblem() const {
+  return update::PortProblem(ports_.Facts(settings_.ComGiven != 0, settings_.ComIndex),
+                             settings_.LanguageIndex);
+}
+
 std::string UpdateSession::OpenPorts() {
   return ports_.OpenPorts(settings_.ComGiven != 0, settings_.ComIndex);
 }

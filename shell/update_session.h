@@ -29,6 +29,11 @@ class UpdateSession {
   UpdateSession(const UpdateSession&) = delete;
   UpdateSession& operator=(const UpdateSession&) = delete;
 
+  // Why a run cannot use a port (no port, none permitted, the fixed one missing or busy), in
+  // the run's language; empty when OpenPorts can open one.
+  std::string PortProblem() const;
+  // Takes the port inventory again (a port may have been plugged in or freed since the start).
+  void RetakeInventory() { ports_.TakeInventory(); }
   // Opens the port Update.ini fixes, or every usable port; returns the text of status panel 0.
   std::string OpenPorts();
   // For the log after OpenPorts: the device file of each opened port, then the fix for ports

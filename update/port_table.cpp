@@ -76,20 +76,22 @@ void PortTable::TakeInventory() {
   const serial::PortInventory& inventory = updateCom_->PortList();
   DeniedPorts.assign(inventory.DeniedList.begin(),
                      inventory.DeniedList.begin() + inventory.DeniedCount);
+  PresentPorts.assign(inventory.DeviceList.begin(),
+                      inventory.DeviceList.begin() + inventory.DeviceCount);
 }
 
-bool PortTable::PortDenied(int comIndex) const {
-  return std::find(DeniedPorts.begin(), DeniedPorts.end(), comIndex) != DeniedPorts.end();
+bool PortTable::PortPresent(int comIndex) const {
+  return std::find(PresentPorts.begin(), PresentPorts.end(), comIndex) != PresentPorts.end();
 }
 
-std::string PermissionHint(const std::vector<int>& deniedPorts, int language) {
-  if (deniedPorts.empty()) return {};
-  std::string ports;
-  for (int index : deniedPorts) {
-    if (!ports.empty()) ports += ", ";
-    ports += serial::PortDisplayName(index) + " (" + serial::PortDevicePath(index) + ")";
-  }
-  return messages::Filled(messages::MSG_PORT_NOT_PERMITTED, language, ports);
+PortFacts PortTable::Facts(bool comGiven, int comIndex) const {
+  PortFacts facts;
+  facts.comGiven = comGiven;
+  facts.comIndex = comIndex;
+  facts.present = PresentPorts;
+  for (int number : UsablePortNumbers) facts.usable.push_back(number - 1);
+  facts.denied = DeniedPorts;
+  return facts;
 }
 
 std::string PortTable::PermissionHint(int language) const {

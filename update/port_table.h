@@ -9,12 +9,9 @@
 
 #include "core/window_system.h"
 #include "serial/com_port.h"
+#include "update/port_check.h"
 
 namespace update {
-
-// The fix for ports (0-based) that exist but may not be opened by this user, naming them with
-// their devices; empty for none.
-std::string PermissionHint(const std::vector<int>& deniedPorts, int language);
 
 class PortTable {
  public:
@@ -56,8 +53,10 @@ class PortTable {
   std::vector<std::string> DeviceLines(int language) const;
   // The fix for ports that exist but may not be opened by this user; empty when there are none.
   std::string PermissionHint(int language) const;
-  // Whether the inventory found the port (0-based) present but not permitted.
-  bool PortDenied(int comIndex) const;
+  // Whether the inventory found the port (0-based) at all.
+  bool PortPresent(int comIndex) const;
+  // The inventory's findings for PortProblem, with the port Update.ini fixes (if any).
+  PortFacts Facts(bool comGiven, int comIndex) const;
 
   // Entry i, or null.
   serial::TComPort* Entry(int i) const;
@@ -72,6 +71,8 @@ class PortTable {
   bool ComGiven = false;
   // The 0-based indexes of the ports present but not permitted, from the inventory.
   std::vector<int> DeniedPorts;
+  // The 0-based indexes of every port present (usable, busy or not permitted).
+  std::vector<int> PresentPorts;
 
  private:
   void OpenFurtherPorts();

@@ -10,6 +10,7 @@ namespace e2e {
 namespace {
 
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 struct UpdateRun {
   CliResult cli;
@@ -60,7 +61,8 @@ TEST(CliEndToEnd, NothingToProgramFinishesWithSuccess) {
   EXPECT_THAT(run.state, HasSubstr("\"A.1121\""));
 }
 
-TEST(CliEndToEnd, NoInstrumentEndsAfterTheSecondSearch) {
+// No port at all: said at once with the fix, nothing searched.
+TEST(CliEndToEnd, NoSerialPortEndsAtOnceWithTheFix) {
   simtest::SimProcess sim("[identity]\n", {"--com", "3", "--silent-ports", "1,2"});
   ASSERT_TRUE(sim.Ready());
   sim.Stop(SIGTERM);  // the links are gone: no usable port at all
@@ -68,7 +70,9 @@ TEST(CliEndToEnd, NoInstrumentEndsAfterTheSecondSearch) {
   WritePackage(package.Path(), "1.30");
   const CliResult cli = RunCli(package.Path(), sim.Folder(), {});
   EXPECT_EQ(cli.exitCode, 2) << cli.output;
-  EXPECT_THAT(cli.output, HasSubstr("no usable serial port"));
+  EXPECT_THAT(cli.output, HasSubstr("[Fehler] Das Programm findet keine serielle Schnittstelle"));
+  EXPECT_THAT(cli.output, HasSubstr("update-cli --list-ports"));
+  EXPECT_THAT(cli.output, Not(HasSubstr("[status 0]")));
 }
 
 }  // namespace

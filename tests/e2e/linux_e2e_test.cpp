@@ -132,8 +132,8 @@ TEST_F(NotPermitted, ThePortOnlyOrChosenGivesTheDialoutHintAndExitTwo) {
     int exitCode;
     const char* line;
   } cases[] = {
-      {"the only port", {}, 2, "update-cli: no usable serial port"},
-      {"the chosen port", {"--port", "COM1"}, 2, "update-cli: Keine Berechtigung"},
+      {"the only port", {}, 2, "[Fehler] Ihr Benutzer darf keine der seriellen Schnittstellen"},
+      {"the chosen port", {"--port", "COM1"}, 2, "[Fehler] Keine Berechtigung"},
       {"the list", {"--list-ports"}, 0, "  not permitted"},
   };
   for (const auto& c : cases) {

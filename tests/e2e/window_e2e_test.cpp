@@ -19,6 +19,7 @@
 #include "shell/update_form.h"
 #include "tests/e2e/cli_process.h"
 #include "tests/msp430/firmware_image.h"
+#include "tests/serial/pty_fixture.h"
 #include "tests/sim/sim_process.h"
 #include "tests/sim/ti_txt.h"
 #include "tests/support/qt_app.h"
@@ -83,7 +84,7 @@ TEST_F(WindowEndToEnd, OkProgramsTheInstrument) {
     EXPECT_EQ(form.StatusPanels[0]->text().toStdString(), "[Com1] [2] [3]");
     QTest::mouseClick(form.OkBitBtn, Qt::LeftButton);
     const auto done = [&] {
-      return form.windowTitle().contains("Download") &&
+      return form.windowTitle() == "Update [beendet]" &&
              form.UpdateMemo->toPlainText().contains("erfolgreich");
     };
     const uint32_t end = windows.TickCount() + 120000;
@@ -92,6 +93,7 @@ TEST_F(WindowEndToEnd, OkProgramsTheInstrument) {
     }
     const std::string log = form.UpdateMemo->toPlainText().toStdString();
     EXPECT_THAT(log, ::testing::HasSubstr("Download erfolgreich ausgeführt !")) << log;
+    EXPECT_EQ(form.windowTitle().toStdString(), "Update [beendet]");  // the task bar's text
     EXPECT_THAT(log, ::testing::HasSubstr("COM 3"));
     EXPECT_EQ(form.SWStaticText->text().toStdString(), "1.30");
     EXPECT_EQ(form.StatusPanels[1]->text().toStdString(), "Com3");
@@ -122,11 +124,12 @@ TEST_F(WindowEndToEnd, AnAutomaticRunEndsTheProgramWithItsSuccess) {
   ExpectFlashEqualsImage();
 }
 
-// No instrument on any port: the window gives up ("program aborted") and the program ends as a
-// failure, never with the exit code of a success.
+// No instrument on the one port: the window gives up ("program aborted") and the program ends
+// as a failure, never with the exit code of a success.
 TEST_F(WindowEndToEnd, AnAutomaticRunThatFindsNoInstrumentEndsTheProgramAsAFailure) {
-  test::TempFolder noPorts;
-  setenv("UPDATE_PORT_DIR", noPorts.Path().c_str(), 1);
+  ptytest::PortDir silent;
+  silent.Add(1);
+  setenv("UPDATE_PORT_DIR", silent.Path().c_str(), 1);
   setenv("UPDATE_AUTO_ANSWER", "yes", 1);
   shell::QtWindowSystem windows;
   shell::TUpdateForm form(windows, Options());

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
@@ -87,15 +88,35 @@ TEST_F(FormPortsTest, AFixedPortIsTheOnlyPortOpened) {
   EXPECT_GT(other.Open(nullptr, 0, false), 0);  // COM1 was left alone
 }
 
-TEST_F(FormPortsTest, WithoutUsablePortsTheFailedOpenIsReported) {
+// No port at start: the window says so in its log at once, without a box or a port panel, and
+// OK looks again instead of searching: still none gives the box, a port plugged in meanwhile
+// is opened.
+TEST_F(FormPortsTest, WithoutAPortTheWindowSaysSoAndOkLooksAgain) {
   setenv("UPDATE_AUTO_ANSWER", "yes", 1);  // the box answers itself and is logged to stderr
   ::testing::internal::CaptureStderr();
   TUpdateForm form(windows, Options());
-  const std::string logged = ::testing::internal::GetCapturedStderr();
-  unsetenv("UPDATE_AUTO_ANSWER");
-  EXPECT_NE(logged.find("COM1 konnte nicht geöffnet werden!"), std::string::npos) << logged;
-  EXPECT_EQ(form.StatusPanels[0]->text().toStdString(), "[Com1]");
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(form.StatusPanels[0]->text().toStdString(), "");
+  EXPECT_NE(form.UpdateMemo->toPlainText().toStdString().find("keine serielle Schnittstelle"),
+            std::string::npos);
+
+  ::testing::internal::CaptureStderr();
+  form.OkBitBtnClick();
+  const std::string box = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(box.find("[Fehler] Das Programm findet keine serielle Schnittstelle"),
+            std::string::npos)
+      << box;
   EXPECT_EQ(form.Ports().PortCount, 0);
+
+  dir.Add(2);
+  ::testing::internal::CaptureStderr();
+  form.OkBitBtnClick();
+  const std::string afterPlugging = ::testing::internal::GetCapturedStderr();
+  unsetenv("UPDATE_AUTO_ANSWER");
+  EXPECT_EQ(afterPlugging.find("serielle Schnittstelle"), std::string::npos) << afterPlugging;
+  EXPECT_EQ(form.StatusPanels[0]->text().toStdString(), "[Com2]");
+  EXPECT_EQ(form.Ports().PortCount, 1);
+  form.close();
 }
 
 }  // namespace

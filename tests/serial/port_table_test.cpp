@@ -1,6 +1,10 @@
 // The table of open ports over pty fixtures: all usable ports or the fixed one, the status
 // text, port lookup, broadcast and shutdown.
+#include <fcntl.h>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <limits>
 
@@ -124,6 +128,63 @@ TEST_F(PortTableTest, DiscardReceivedDropsWhatWaitsOnThatPortOnly) {
   EXPECT_EQ(table->Entry(0)->Read(buffer, 250), 0);
   ASSERT_EQ(table->Entry(1)->Read(buffer, 250), 10);
   EXPECT_EQ(std::string(buffer, 10), "I.2000#7\r\n");
+}
+
+// What stops a run before any search, and the fix, in both languages. The fixed port decides
+// alone; without one, a single usable port is enough.
+TEST(PortProblem, SaysWhatStopsARunAndHowToFixIt) {
+  using ::testing::HasSubstr;
+  struct Case {
+    const char* what;
+    PortFacts facts;
+    int language;
+    std::vector<std::string> says;  // empty: the run may go on
+  } cases[] = {
+      {"no port", {false, 0, {}, {}, {}}, 0, {"keine serielle Schnittstelle", "--list-ports"}},
+      {"no port", {false, 0, {}, {}, {}}, 1, {"finds no serial port", "--list-ports"}},
+      {"none permitted",
+       {false, 0, {0, 4}, {}, {0, 4}},
+       1,
+       {"may open none", "COM1 (", "COM5 (", "dialout"}},
+      {"none permitted", {false, 0, {0}, {}, {0}}, 0, {"darf keine", "dialout"}},
+      {"all busy", {false, 0, {1}, {}, {}}, 1, {"in use by another program: COM2 ("}},
+      {"one usable among refused", {false, 0, {0, 2}, {2}, {0}}, 1, {}},
+      {"fixed port missing", {true, 4, {0}, {0}, {}}, 0, {"Com=5", "COM5 (", "Update.ini"}},
+      {"fixed port missing", {true, 4, {0}, {0}, {}}, 1, {"the line Com=5", "--list-ports"}},
+      {"fixed port refused", {true, 0, {0, 2}, {2}, {0}}, 1, {"COM1 (", "dialout"}},
+      {"fixed port busy", {true, 1, {1}, {}, {}}, 0, {"anderen Programm benutzt: COM2 ("}},
+      {"fixed port usable", {true, 2, {2}, {2}, {}}, 1, {}},
+      {"fixed port far out",
+       {true, std::numeric_limits<int>::max(), {}, {}, {}},
+       1,
+       {"Com=2147483648"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.what) + (c.language == 0 ? " (German)" : " (English)"));
+    const std::string text = PortProblem(c.facts, c.language);
+    if (c.says.empty()) {
+      EXPECT_EQ(text, "");
+    }
+    for (const std::string& part : c.says) EXPECT_THAT(text, HasSubstr(part));
+  }
+}
+
+// The inventory behind those facts: a port held by another program is present but not usable,
+// a port of no entry is absent.
+TEST_F(PortTableTest, TheInventoryTellsUsableBusyAndMissingPorts) {
+  AddPorts({1, 2});
+  const int held = open(dir[2].SlavePath().c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
+  Table().TakeInventory();
+  close(held);
+  const PortFacts facts = table->Facts(true, 1);
+  EXPECT_EQ(facts.present, (std::vector<int>{0, 1}));
+  EXPECT_EQ(facts.usable, (std::vector<int>{0}));
+  EXPECT_TRUE(table->PortPresent(1));
+  EXPECT_FALSE(table->PortPresent(2));
+  EXPECT_THAT(PortProblem(facts, 1), ::testing::HasSubstr("in use by another program"));
+  EXPECT_EQ(PortProblem(table->Facts(false, 0), 1), "");
 }
 
 }  // namespace
