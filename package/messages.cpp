@@ -264,6 +264,14 @@ constexpr std::array<Row, kMessageCount> kCatalogue = {{
      "Warning: the firmware file %1 sets interrupt vectors besides the reset vector. The next "
      "update of this instrument works only if the instrument reports these vectors as its "
      "password; otherwise it is refused at the erase."},
+    // The window's choice of the package folder when it is started without one.
+    // CAPTION_CHOOSE_PACKAGE
+    {"Firmware-Paket wählen", "Choose the firmware package"},
+    // MSG_CHOSEN_FOLDER_NO_PACKAGE
+    {"Die Datei %1 fehlt; gesucht in: %2\r\nWählen Sie den Ordner des Firmware-Pakets (er "
+     "enthält Update.ini und ProgDevice.ini) oder brechen Sie ab, um das Programm zu beenden.",
+     "The file %1 is missing; searched in: %2\r\nChoose the folder of the firmware package (it "
+     "holds Update.ini and ProgDevice.ini), or cancel to end the program."},
 }};
 
 }  // namespace

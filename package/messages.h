@@ -93,6 +93,9 @@ enum MessageId : int32_t {
   MSG_NO_BOOT_SWITCH_ANSWER,
   // MSP430 images: vectors the next update's password must contain.
   MSG_IMAGE_SETS_VECTORS,  // %1: the firmware file
+  // The window's choice of the package folder when it is started without one.
+  CAPTION_CHOOSE_PACKAGE,
+  MSG_CHOSEN_FOLDER_NO_PACKAGE,  // %1: the file's name, %2: the folders searched
   kMessageCount
 };
 
