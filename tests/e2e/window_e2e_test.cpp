@@ -83,7 +83,7 @@ TEST_F(WindowEndToEnd, OkProgramsTheInstrument) {
     EXPECT_EQ(form.StatusPanels[0]->text().toStdString(), "[Com1] [2] [3]");
     QTest::mouseClick(form.OkBitBtn, Qt::LeftButton);
     const auto done = [&] {
-      return form.windowTitle().contains("Download") &&
+      return form.windowTitle() == QStringLiteral("Update [beendet]") &&
              form.UpdateMemo->toPlainText().contains("erfolgreich");
     };
     const uint32_t end = windows.TickCount() + 120000;
@@ -91,6 +91,7 @@ TEST_F(WindowEndToEnd, OkProgramsTheInstrument) {
       windows.WaitMessages(windows.TickCount() + 100);
     }
     const std::string log = form.UpdateMemo->toPlainText().toStdString();
+    EXPECT_EQ(form.windowTitle().toStdString(), "Update [beendet]");
     EXPECT_THAT(log, ::testing::HasSubstr("Download erfolgreich ausgeführt !")) << log;
     EXPECT_THAT(log, ::testing::HasSubstr("COM 3"));
     EXPECT_EQ(form.SWStaticText->text().toStdString(), "1.30");
