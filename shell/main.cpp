@@ -9,6 +9,9 @@
 //   UPDATE_AUTO_RUN=1          OK is pressed once the window is shown; the program ends with the
 //                              run (exit code 0 after success, 1 after a failure).
 //   UPDATE_SCREENSHOT=FILE     a picture of the window once it is shown, then the program ends.
+//   UPDATE_SCREENSHOT_DIR=DIR  pictures of the window in DIR: start.png once it is shown (before
+//                              an automatic run presses OK), programming.png once the run's
+//                              title shows 40 % or more, end.png when the automatic run ends.
 #include <QApplication>
 #include <QMessageBox>
 #include <QTimer>
@@ -75,7 +78,16 @@ int main(int argc, char* argv[]) {
         form.close();
       });
     }
-    if (const char* autoRun = std::getenv("UPDATE_AUTO_RUN"); autoRun && *autoRun == '1') {
+    const char* autoRun = std::getenv("UPDATE_AUTO_RUN");
+    const bool running = autoRun && *autoRun == '1';
+    if (const char* pictures = std::getenv("UPDATE_SCREENSHOT_DIR"); pictures && *pictures) {
+      form.SavePicturesIn(std::filesystem::path(pictures));
+      // The start picture once the window has been laid out and painted; OK only after it.
+      QTimer::singleShot(300, &form, [&form, running] {
+        form.TakePicture("start.png");
+        if (running) form.StartAutoRun();
+      });
+    } else if (running) {
       QTimer::singleShot(0, &form, [&form] { form.StartAutoRun(); });
     }
     return app.exec();
