@@ -140,7 +140,8 @@ TEST(StartUp, WithoutAPackageTheWindowAsksForItsFolderAndRemembersIt) {
   EXPECT_EQ(chosen.exitCode, 0) << chosen.errors.toStdString();
   EXPECT_TRUE(chosen.windowShown);
   EXPECT_TRUE(chosen.errors.contains(QString::fromUtf8("folder dialog [Firmware-Paket wählen] ") +
-                                     Text(home.Path()) + " -> " + Text(package.Path())))
+                                     Text(fs::canonical(home.Path())) + " -> " +
+                                     Text(package.Path())))
       << chosen.errors.toStdString();
   EXPECT_FALSE(chosen.errors.contains("message box")) << chosen.errors.toStdString();
 
@@ -155,7 +156,7 @@ TEST(StartUp, WithoutAPackageTheWindowAsksForItsFolderAndRemembersIt) {
   const ProgramRun lost = StartIn(home, {}, {kept});
   EXPECT_EQ(lost.exitCode, 2) << lost.errors.toStdString();
   EXPECT_FALSE(lost.windowShown);
-  EXPECT_TRUE(lost.errors.contains("] " + Text(package.Path()) + " -> Cancel"))
+  EXPECT_TRUE(lost.errors.contains("] " + Text(fs::canonical(package.Path())) + " -> Cancel"))
       << lost.errors.toStdString();
 }
 
@@ -167,7 +168,7 @@ TEST(StartUp, AFolderDialogThatFindsNoPackageEndsWhenCancelled) {
   EXPECT_EQ(cancelled.exitCode, 2) << cancelled.errors.toStdString();
   EXPECT_FALSE(cancelled.windowShown);
   EXPECT_TRUE(cancelled.errors.contains("folder dialog [Choose the firmware package] " +
-                                        Text(home.Path()) + " -> Cancel"))
+                                        Text(fs::canonical(home.Path())) + " -> Cancel"))
       << cancelled.errors.toStdString();
   EXPECT_FALSE(cancelled.errors.contains("message box")) << cancelled.errors.toStdString();
 
@@ -178,9 +179,9 @@ TEST(StartUp, AFolderDialogThatFindsNoPackageEndsWhenCancelled) {
       StartIn(home, {}, {{"LANG", "en_GB.UTF-8"}, {"UPDATE_AUTO_FOLDER", Text(empty.Path())}});
   EXPECT_EQ(wrong.exitCode, 2) << wrong.errors.toStdString();
   EXPECT_FALSE(wrong.windowShown);
-  const QString box =
-      "message box [Error] The file Update.ini is missing; searched in: " + Text(empty.Path()) +
-      "\nChoose the folder of the firmware package";
+  const QString box = "message box [Error] The file Update.ini is missing; searched in: " +
+                      Text(fs::canonical(empty.Path())) +
+                      "\nChoose the folder of the firmware package";
   EXPECT_TRUE(wrong.errors.contains(box)) << wrong.errors.toStdString();
   EXPECT_TRUE(wrong.errors.indexOf(box) <
               wrong.errors.indexOf("] " + Text(empty.Path()) + " -> Cancel"))
