@@ -285,6 +285,14 @@ constexpr std::array<Row, kMessageCount> kCatalogue = {{
      "Update.ini fixes the port %1 with the line Com=%2, and this machine has no such port. "
      "Connect the instrument there, or correct the line Com= in Update.ini (empty: all ports "
      "are searched). update-cli --list-ports lists the ports there are."},
+    // The window's choice of the package folder when it is started without one.
+    // CAPTION_CHOOSE_PACKAGE
+    {"Firmware-Paket wählen", "Choose the firmware package"},
+    // MSG_CHOSEN_FOLDER_NO_PACKAGE
+    {"Die Datei %1 fehlt; gesucht in: %2\r\nWählen Sie den Ordner des Firmware-Pakets (er "
+     "enthält Update.ini und ProgDevice.ini) oder brechen Sie ab, um das Programm zu beenden.",
+     "The file %1 is missing; searched in: %2\r\nChoose the folder of the firmware package (it "
+     "holds Update.ini and ProgDevice.ini), or cancel to end the program."},
 }};
 
 }  // namespace

@@ -98,6 +98,9 @@ enum MessageId : int32_t {
   MSG_NO_PORT_PERMITTED,  // followed by the permission hint
   MSG_PORT_BUSY,          // %1: the ports with their devices
   MSG_COM_PORT_ABSENT,    // %1: the port with its device, %2: its number in Update.ini
+  // The window's choice of the package folder when it is started without one.
+  CAPTION_CHOOSE_PACKAGE,
+  MSG_CHOSEN_FOLDER_NO_PACKAGE,  // %1: the file's name, %2: the folders searched
   kMessageCount
 };
 

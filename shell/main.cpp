@@ -1,8 +1,17 @@
 // Program entry of the updater window. Its one option, --package DIR, names the firmware package
-// to work on (else the working folder). Automation: UPDATE_SCREENSHOT saves a picture of the
-// window and ends; UPDATE_AUTO_ANSWER answers message boxes (see shell/message_box.h);
-// UPDATE_AUTO_RUN=1 presses OK once the window is shown and ends the program with the run (exit
-// code 0 after success, 1 after a failure).
+// to work on; without it the window opens on the working folder when that holds a package, else
+// on the package folder that worked last time, else on one the user chooses in a folder dialog
+// (cancel ends the program with exit code 2).
+//
+// Automation (tests, scripts, the documentation's pictures), by environment variables:
+//   UPDATE_AUTO_ANSWER=yes|no  message boxes answer themselves (see shell/message_box.h).
+//   UPDATE_AUTO_FOLDER=DIR     the folder dialog chooses DIR (see shell/package_choice.h).
+//   UPDATE_AUTO_RUN=1          OK is pressed once the window is shown; the program ends with the
+//                              run (exit code 0 after success, 1 after a failure).
+//   UPDATE_SCREENSHOT=FILE     a picture of the window once it is shown, then the program ends.
+//   UPDATE_SCREENSHOT_DIR=DIR  pictures of the window in DIR: start.png once it is shown (before
+//                              an automatic run presses OK), programming.png once the run's
+//                              title shows 40 % or more, end.png when the automatic run ends.
 #include <QApplication>
 #include <QMessageBox>
 #include <QTimer>
@@ -12,9 +21,6 @@
 #include <optional>
 #include <string>
 
-#include "package/messages.h"
-#include "shell/message_box.h"
-#include "shell/package_folder.h"
 #include "shell/program_folder.h"
 #include "shell/qt_window_system.h"
 #include "shell/startup.h"
@@ -56,22 +62,12 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationName(QStringLiteral("Update"));
   shell::QtWindowSystem windows;
   try {
-    const std::string package = PackageOption(QCoreApplication::arguments());
-    if (!package.empty()) {
-      if (const std::string failure = shell::EnterPackageFolder(package); !failure.empty()) {
-        const int language = shell::DesktopLanguage();
-        shell::ShowMessageBox(nullptr, update::BoxIcon::Error, update::BoxButtons::Ok,
-                              messages::Text(messages::CAPTION_ERROR, language), failure);
-        return shell::kStartupFailed;
-      }
-    }
     // Package files are read from the working folder; firmware files are listed from the
-    // program's folder when it lives in a package, else from the working folder.
-    const std::filesystem::path working = std::filesystem::current_path();
-    std::optional<shell::FormOptions> options = shell::ReadStartupFiles(
-        working, shell::FirmwareFolder(shell::ProgramFolder(argc > 0 ? argv[0] : ""), working,
-                                       !package.empty()));
-    if (!options) return shell::kStartupFailed;  // the reader has shown why
+    // program's folder when it lives in a package, else from the package.
+    std::optional<shell::FormOptions> options =
+        shell::OpenPackage(PackageOption(QCoreApplication::arguments()),
+                           shell::ProgramFolder(argc > 0 ? argv[0] : ""));
+    if (!options) return shell::kStartupFailed;  // the user cancelled, or a box has said why
     shell::TUpdateForm form(windows, std::move(*options));
     form.show();
     // UPDATE_SCREENSHOT=FILE: save a picture of the window once it is shown, then end (the demo
@@ -82,7 +78,16 @@ int main(int argc, char* argv[]) {
         form.close();
       });
     }
-    if (const char* autoRun = std::getenv("UPDATE_AUTO_RUN"); autoRun && *autoRun == '1') {
+    const char* autoRun = std::getenv("UPDATE_AUTO_RUN");
+    const bool running = autoRun && *autoRun == '1';
+    if (const char* pictures = std::getenv("UPDATE_SCREENSHOT_DIR"); pictures && *pictures) {
+      form.SavePicturesIn(std::filesystem::path(pictures));
+      // The start picture once the window has been laid out and painted; OK only after it.
+      QTimer::singleShot(300, &form, [&form, running] {
+        form.TakePicture("start.png");
+        if (running) form.StartAutoRun();
+      });
+    } else if (running) {
       QTimer::singleShot(0, &form, [&form] { form.StartAutoRun(); });
     }
     return app.exec();

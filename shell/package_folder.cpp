@@ -39,18 +39,28 @@ int DesktopLanguage() {
   return 1;
 }
 
-std::string StartupErrorText(std::string_view text, const fs::path& workingFolder, int language) {
+bool HoldsPackage(const fs::path& folder) {
+  std::error_code error;
+  if (const std::string settings = package::SettingsFolder(folder); !settings.empty()) {
+    if (fs::is_regular_file(fs::path(settings) / kSettingsFileName, error)) return true;
+  }
+  return fs::is_regular_file(folder / kSettingsFileName, error);
+}
+
+std::string StartupErrorText(std::string_view text, const fs::path& workingFolder, int language,
+                             PackageSource source) {
+  const messages::MessageId missing = source == PackageSource::Chosen
+                                          ? messages::MSG_CHOSEN_FOLDER_NO_PACKAGE
+                                          : messages::MSG_PACKAGE_FILE_MISSING;
   if (text == messages::kConfigFile1Missing) {
     std::string folders = workingFolder.string();
     if (const std::string settings = package::SettingsFolder(workingFolder); !settings.empty()) {
       folders = settings + ", " + folders;
     }
-    return messages::Filled(messages::MSG_PACKAGE_FILE_MISSING, language, kSettingsFileName,
-                            folders);
+    return messages::Filled(missing, language, kSettingsFileName, folders);
   }
   if (text == messages::kConfigFile2Missing) {
-    return messages::Filled(messages::MSG_PACKAGE_FILE_MISSING, language, kDeviceFileName,
-                            workingFolder.string());
+    return messages::Filled(missing, language, kDeviceFileName, workingFolder.string());
   }
   return std::string(text);
 }

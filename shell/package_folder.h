@@ -20,10 +20,20 @@ std::filesystem::path FirmwareFolder(const std::filesystem::path& programFolder,
 // The language before Update.ini is read: 0 (German) under a German desktop locale, else 1.
 int DesktopLanguage();
 
+// True when the folder holds a package's Update.ini (there, or in its settings folder): the
+// window then opens on it rather than asking for a package folder.
+bool HoldsPackage(const std::filesystem::path& folder);
+
+// Where the package of a start came from; it decides what a missing file's text advises.
+enum class PackageSource {
+  Named,   // the working folder or --package: start elsewhere or name the folder
+  Chosen,  // picked in the window's folder dialog: choose another folder or cancel
+};
+
 // An error of the package file readers, in the language: a missing Update.ini or
 // ProgDevice.ini is named with the folders searched and what to do; other texts stay as they
 // are.
 std::string StartupErrorText(std::string_view text, const std::filesystem::path& workingFolder,
-                             int language);
+                             int language, PackageSource source = PackageSource::Named);
 
 }  // namespace shell

@@ -5,19 +5,21 @@
 
 #include "package/messages.h"
 #include "shell/message_box.h"
-#include "shell/package_folder.h"
+#include "shell/package_choice.h"
 
 namespace shell {
 namespace {
 
+namespace fs = std::filesystem;
+
 // Error boxes go up at once (there is no window yet); notes wait for the log.
 class StartupReport : public package::FileReport {
  public:
-  StartupReport(std::vector<std::string>& notes, std::filesystem::path workingFolder)
-      : notes_(notes), workingFolder_(std::move(workingFolder)) {}
+  StartupReport(std::vector<std::string>& notes, fs::path workingFolder, PackageSource source)
+      : notes_(notes), workingFolder_(std::move(workingFolder)), source_(source) {}
 
   void ShowError(std::string_view caption, std::string_view text) override {
-    const std::string shown = StartupErrorText(text, workingFolder_, language);
+    const std::string shown = StartupErrorText(text, workingFolder_, language, source_);
     if (shown != text) caption = messages::Text(messages::CAPTION_ERROR, language);
     ShowMessageBox(nullptr, update::BoxIcon::Error, update::BoxButtons::Ok, caption, shown);
   }
@@ -27,20 +29,70 @@ class StartupReport : public package::FileReport {
 
  private:
   std::vector<std::string>& notes_;
-  std::filesystem::path workingFolder_;
+  fs::path workingFolder_;
+  PackageSource source_;
 };
+
+void ShowStartupError(const std::string& text) {
+  const int language = DesktopLanguage();
+  ShowMessageBox(nullptr, update::BoxIcon::Error, update::BoxButtons::Ok,
+                 messages::Text(messages::CAPTION_ERROR, language), text);
+}
+
+// Enters folder and reads its package; the firmware comes from the package too.
+std::optional<FormOptions> OpenFolder(const fs::path& folder, const fs::path& programFolder,
+                                      PackageSource source) {
+  if (const std::string failure = EnterPackageFolder(folder.string()); !failure.empty()) {
+    ShowStartupError(failure);
+    return std::nullopt;
+  }
+  const fs::path working = fs::current_path();
+  return ReadStartupFiles(working, FirmwareFolder(programFolder, working, true), source);
+}
+
+std::optional<FormOptions> FindPackage(const std::string& packageOption,
+                                       const fs::path& programFolder) {
+  if (!packageOption.empty()) {
+    return OpenFolder(packageOption, programFolder, PackageSource::Named);
+  }
+  const fs::path working = fs::current_path();
+  if (HoldsPackage(working)) {
+    return ReadStartupFiles(working, FirmwareFolder(programFolder, working, false));
+  }
+  const fs::path remembered = RememberedPackageFolder();
+  std::error_code error;
+  if (!remembered.empty() && HoldsPackage(remembered)) {
+    if (auto options = OpenFolder(remembered, programFolder, PackageSource::Chosen)) {
+      return options;
+    }
+  }
+  fs::path start =
+      !remembered.empty() && fs::is_directory(remembered, error) ? remembered : working;
+  while (const std::optional<fs::path> chosen = ChoosePackageFolder(start, DesktopLanguage())) {
+    if (auto options = OpenFolder(*chosen, programFolder, PackageSource::Chosen)) return options;
+    start = *chosen;
+  }
+  return std::nullopt;
+}
 
 }  // namespace
 
-std::optional<FormOptions> ReadStartupFiles(const std::filesystem::path& workingFolder,
-                                            const std::filesystem::path& programFolder) {
+std::optional<FormOptions> ReadStartupFiles(const fs::path& workingFolder,
+                                            const fs::path& programFolder, PackageSource source) {
   FormOptions options;
   options.programFolder = programFolder;
   options.workingFolder = workingFolder;
-  StartupReport report(options.startupNotes, workingFolder);
+  StartupReport report(options.startupNotes, workingFolder, source);
   if (package::ReadSettings(workingFolder, options.settings, report) != 0) return std::nullopt;
   report.language = options.settings.LanguageIndex;
   if (package::ReadDeviceFile(workingFolder, options.devices, report) != 0) return std::nullopt;
+  return options;
+}
+
+std::optional<FormOptions> OpenPackage(const std::string& packageOption,
+                                       const fs::path& programFolder) {
+  std::optional<FormOptions> options = FindPackage(packageOption, programFolder);
+  if (options) RememberPackageFolder(options->workingFolder);
   return options;
 }
 

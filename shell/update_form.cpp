@@ -25,11 +25,14 @@
 #include <QUrl>
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <optional>
 
 #include "core/event_codes.h"
 #include "package/messages.h"
 #include "shell/message_box.h"
 #include "shell/time_scale.h"
+#include "shell/window_picture.h"
 #include "translation/qt_translate.h"
 #include "update/display.h"
 #include "update/port_search.h"
@@ -422,6 +425,12 @@ void TUpdateForm::RepaintStatusBar() {
 void TUpdateForm::SetApplicationTitle(std::string_view title) {
   // On a Linux desktop the window's title is what the task bar shows.
   setWindowTitle(ToDisplayText(title));
+  if (!pictureFolder_.empty() && !programmingPictured_) {
+    if (const std::optional<double> percent = TitlePercent(title); percent && *percent >= 40) {
+      programmingPictured_ = true;
+      TakePicture("programming.png");
+    }
+  }
 }
 
 void TUpdateForm::SetProgress(int32_t position) {
@@ -485,9 +494,25 @@ void TUpdateForm::StartAutoRun() {
   OkBitBtnClick();
 }
 
+void TUpdateForm::SavePicturesIn(std::filesystem::path folder) {
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);  // a failure is reported per picture
+  pictureFolder_ = std::move(folder);
+}
+
+void TUpdateForm::TakePicture(const char* name) {
+  if (pictureFolder_.empty()) return;
+  const std::filesystem::path file = pictureFolder_ / name;
+  if (!SaveWindowPicture(*this, file)) {
+    std::fprintf(stderr, "picture of the window not saved: %s\n", file.string().c_str());
+  }
+}
+
 void TUpdateForm::EndAutoRun(int exitCode) {
   if (!autoRunning_) return;
   autoRunning_ = false;
+  // Now, while the window still shows the run's end: the program ends with the next pass.
+  TakePicture("end.png");
   QMetaObject::invokeMethod(
       this, [exitCode] { QCoreApplication::exit(exitCode); }, Qt::QueuedConnection);
 }

@@ -92,6 +92,11 @@ class TUpdateForm : public QMainWindow, public update::UpdateView {
   // Automation: presses OK and ends the program when the run ends, with exit code 0 after its
   // success message and 1 when OK is offered again (a failure).
   void StartAutoRun();
+  // Automation for the documentation: pictures of the window (see SaveWindowPicture) go to
+  // folder: programming.png once the title first shows 40 % or more, end.png when an automatic
+  // run ends, before the program ends; TakePicture saves one at any other moment.
+  void SavePicturesIn(std::filesystem::path folder);
+  void TakePicture(const char* name);
   void SecTimerTimer();
 
   // Menu commands and key combinations.
@@ -199,6 +204,8 @@ class TUpdateForm : public QMainWindow, public update::UpdateView {
   std::chrono::steady_clock::time_point statusPainted_;
   bool autoRunning_ = false;
   bool portsOpen_ = false;
+  std::filesystem::path pictureFolder_;  // empty: no pictures
+  bool programmingPictured_ = false;
 };
 
 }  // namespace shell

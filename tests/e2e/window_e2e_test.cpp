@@ -6,9 +6,11 @@
 #include <signal.h>
 #include <stdlib.h>
 
+#include <QImage>
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -84,7 +86,7 @@ TEST_F(WindowEndToEnd, OkProgramsTheInstrument) {
     EXPECT_EQ(form.StatusPanels[0]->text().toStdString(), "[Com1] [2] [3]");
     QTest::mouseClick(form.OkBitBtn, Qt::LeftButton);
     const auto done = [&] {
-      return form.windowTitle() == "Update [beendet]" &&
+      return form.windowTitle() == QStringLiteral("Update [beendet]") &&
              form.UpdateMemo->toPlainText().contains("erfolgreich");
     };
     const uint32_t end = windows.TickCount() + 120000;
@@ -92,8 +94,8 @@ TEST_F(WindowEndToEnd, OkProgramsTheInstrument) {
       windows.WaitMessages(windows.TickCount() + 100);
     }
     const std::string log = form.UpdateMemo->toPlainText().toStdString();
+    EXPECT_EQ(form.windowTitle().toStdString(), "Update [beendet]");
     EXPECT_THAT(log, ::testing::HasSubstr("Download erfolgreich ausgeführt !")) << log;
-    EXPECT_EQ(form.windowTitle().toStdString(), "Update [beendet]");  // the task bar's text
     EXPECT_THAT(log, ::testing::HasSubstr("COM 3"));
     EXPECT_EQ(form.SWStaticText->text().toStdString(), "1.30");
     EXPECT_EQ(form.StatusPanels[1]->text().toStdString(), "Com3");
@@ -138,6 +140,46 @@ TEST_F(WindowEndToEnd, AnAutomaticRunThatFindsNoInstrumentEndsTheProgramAsAFailu
   QTimer::singleShot(120000, &form, [] { QCoreApplication::exit(7); });  // a run that hangs
   EXPECT_EQ(QCoreApplication::exec(), 1);
   unsetenv("UPDATE_AUTO_ANSWER");
+}
+
+// The pictures of the documentation: the program itself, offscreen, saves its window at the start,
+// while programming and at the end of an automatic run, and the run still ends with its success.
+TEST_F(WindowEndToEnd, TheProgramPicturesItsRunAtTheStartWhileProgrammingAndAtTheEnd) {
+  test::TempFolder pictures;
+  test::TempFolder settings;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("QT_QPA_PLATFORM", "offscreen");
+  environment.insert("UPDATE_AUTO_ANSWER", "yes");
+  environment.insert("UPDATE_AUTO_RUN", "1");
+  environment.insert("UPDATE_SCREENSHOT_DIR", QString::fromStdString(pictures.Path().string()));
+  environment.insert("XDG_CONFIG_HOME", QString::fromStdString(settings.Path().string()));
+  // The title's percentage is read with a point under a German desktop too.
+  environment.remove("LC_ALL");
+  environment.remove("LC_NUMERIC");
+  environment.insert("LANG", "de_DE.UTF-8");
+  QProcess program;
+  program.setProcessEnvironment(environment);
+  program.setWorkingDirectory(QString::fromStdString(package.Path().string()));
+  program.start(QStringLiteral(UPDATER_BUILD_DIR "/shell/update"));
+  if (!program.waitForFinished(60000)) {
+    program.kill();
+    program.waitForFinished();
+    FAIL() << "the program did not end";
+  }
+  EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
+  std::map<std::string, QImage> shown;
+  for (const char* moment : {"start", "programming", "end"}) {
+    SCOPED_TRACE(moment);
+    const QImage picture(QString::fromStdString((pictures.Path() / moment).string() + ".png"));
+    ASSERT_FALSE(picture.isNull());
+    EXPECT_GE(picture.width(), 400);
+    EXPECT_GE(picture.height(), 300);
+    shown[moment] = picture;
+  }
+  // Three moments, not one picture three times.
+  EXPECT_NE(shown["start"], shown["programming"]);
+  EXPECT_NE(shown["programming"], shown["end"]);
+  ExpectFlashEqualsImage();
 }
 
 }  // namespace

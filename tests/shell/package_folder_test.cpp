@@ -47,6 +47,7 @@ TEST(PackageFolder, MissingFilesAreNamedWithTheFoldersSearched) {
     std::string_view original;
     int language;
     std::vector<std::string> parts;
+    shell::PackageSource source = shell::PackageSource::Named;
   } cases[] = {
       {messages::kConfigFile1Missing,
        0,
@@ -56,13 +57,25 @@ TEST(PackageFolder, MissingFilesAreNamedWithTheFoldersSearched) {
        {"The file Update.ini is missing; searched in: /srv/package", "--package FOLDER"}},
       {messages::kConfigFile2Missing, 0, {"Die Datei ProgDevice.ini fehlt; gesucht in: /srv/"}},
       {messages::kConfigFile2Missing, 1, {"The file ProgDevice.ini is missing"}},
+      // A folder picked in the window's dialog: choose another one, or cancel.
+      {messages::kConfigFile1Missing,
+       0,
+       {"Die Datei Update.ini fehlt; gesucht in: /srv/package", "Wählen Sie den Ordner"},
+       shell::PackageSource::Chosen},
+      {messages::kConfigFile2Missing,
+       1,
+       {"The file ProgDevice.ini is missing; searched in: /srv/package", "or cancel"},
+       shell::PackageSource::Chosen},
       // Other reports of the readers stay as they are.
       {"Update.ini, line 3: ...", 1, {"Update.ini, line 3: ..."}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.original) + " / " + std::to_string(c.language));
-    const std::string text = shell::StartupErrorText(c.original, folder, c.language);
+    const std::string text = shell::StartupErrorText(c.original, folder, c.language, c.source);
     for (const std::string& part : c.parts) EXPECT_THAT(text, HasSubstr(part));
+    if (c.source == shell::PackageSource::Chosen) {
+      EXPECT_THAT(text, ::testing::Not(HasSubstr("--package")));
+    }
   }
 }
 
