@@ -93,6 +93,46 @@ enum MessageId : int32_t {
   MSG_NO_BOOT_SWITCH_ANSWER,
   // MSP430 images: vectors the next update's password must contain.
   MSG_IMAGE_SETS_VECTORS,  // %1: the firmware file
+  // Texts of each front-end in the run's language: buttons, captions, the console program's own
+  // lines and labels, its port list, and the notes on Update.ini and ProgDevice.ini.
+  BUTTON_OK,
+  BUTTON_YES,
+  BUTTON_NO,
+  MSG_UNKNOWN_ERROR,
+  MSG_PORT_NOT_OPENED,    // %1: "COM3"
+  MSG_PORT_LINE_REFUSED,  // %1: "COM3", %2: the system's reason
+  CLI_LABEL_DEVICE,       // the bracketed tag of the device fields
+  CLI_LABEL_NAME,
+  CLI_LABEL_SERIAL,
+  CLI_LABEL_PCB,
+  CLI_LABEL_VERSION,
+  CLI_LABEL_TITLE,
+  CLI_LABEL_ANSWER,
+  CLI_COMPLETED,
+  CLI_NOT_COMPLETED,  // %1: why
+  CLI_STOPPED,        // %1: why
+  CLI_TRYING_AGAIN,
+  CLI_NO_END,  // %1: seconds
+  CLI_PACKAGE_UNREADABLE,
+  CLI_NOT_A_PORT,         // %1: what --port named
+  CLI_TRACE_NOT_WRITTEN,  // %1: the file, %2: the system's reason
+  LIST_NO_PORTS,
+  LIST_USABLE,
+  LIST_BUSY,
+  LIST_NOT_PERMITTED,
+  LIST_SERIAL_NUMBER,
+  NOTE_LANGUAGE,          // %1: the value
+  NOTE_BAUD_ENTRY,        // %1: the line, %2: the entry
+  NOTE_BAUD_TOO_MANY,     // %1: the line, %2: how many are tried
+  NOTE_BAUD_NONE,         // %1: the line
+  NOTE_COM,               // %1: the line, %2: the value
+  NOTE_CLIPPED,           // %1: "Update.ini, Zeile 3", %2: the key
+  NOTE_CLIPPED_LENGTH,    // %1: the longest length
+  NOTE_UNREAD_LINES,      // %1: the file, %2: how many lines are read
+  NOTE_START_MODE,        // %1: "ProgDevice.ini, Zeile 3", %2: the value
+  NOTE_SECTIONS_IGNORED,  // %1: how many, %2: how many are used
+  NOTE_NO_INSTRUMENT,
+  NOTE_FILE_LINE,  // %1: the file, %2: the line number
   kMessageCount
 };
 
@@ -107,6 +147,11 @@ std::string_view Text(MessageId id, int32_t language);
 // The text with its placeholders %1 and %2 replaced by first and second.
 std::string Filled(MessageId id, int32_t language, std::string_view first,
                    std::string_view second = {});
+
+// text as the console program shows it: every phrase of the catalogue (either language) that
+// speaks of the window's File menu or its OK button is replaced by what the console program does
+// instead. Texts the window shows as they are.
+std::string ForConsole(std::string_view text);
 
 // Texts that exist in one language only.
 inline constexpr std::string_view kConfigFile1Missing =

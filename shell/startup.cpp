@@ -40,7 +40,8 @@ std::optional<FormOptions> ReadStartupFiles(const std::filesystem::path& working
   StartupReport report(options.startupNotes, workingFolder);
   if (package::ReadSettings(workingFolder, options.settings, report) != 0) return std::nullopt;
   report.language = options.settings.LanguageIndex;
-  if (package::ReadDeviceFile(workingFolder, options.devices, report) != 0) return std::nullopt;
+  if (package::ReadDeviceFile(workingFolder, options.devices, report,
+                              options.settings.LanguageIndex) != 0) return std::nullopt;
   return options;
 }
 

@@ -80,6 +80,10 @@ TEST(LinuxEndToEnd, PortOptionUsesThatPortOnly) {
     EXPECT_THAT(run.cli.output, Not(HasSubstr("[Com")));
     EXPECT_THAT(run.cli.output, Not(HasSubstr("COM1")));
     EXPECT_THAT(run.cli.output, HasSubstr("Download erfolgreich ausgeführt !"));
+    // The console has no File menu: it says that it ends, in the package's language.
+    EXPECT_THAT(run.cli.output, Not(HasSubstr("Datei/Beenden")));
+    EXPECT_THAT(run.cli.output, HasSubstr("    Das Programm endet jetzt.\n"));
+    EXPECT_THAT(run.cli.output, HasSubstr("\nupdate-cli: das Update ist abgeschlossen\n"));
   }
 }
 
@@ -92,7 +96,8 @@ TEST(LinuxEndToEnd, PortOptionThatNamesNoPortDoesNotStart) {
     WritePackage(package.Path(), "1.30");
     const CliResult run = RunCli(package.Path(), ports.Path(), {"--port", option});
     EXPECT_EQ(run.exitCode, 2) << run.output;
-    EXPECT_THAT(run.output, HasSubstr(option + " is not a serial port of this machine"));
+    EXPECT_THAT(run.output,
+                HasSubstr(option + " ist keine serielle Schnittstelle dieses Rechners"));
   }
 }
 
