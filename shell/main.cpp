@@ -4,13 +4,13 @@
 // UPDATE_AUTO_RUN=1 presses OK once the window is shown and ends the program with the run (exit
 // code 0 after success, 1 after a failure).
 #include <QApplication>
-#include <QMessageBox>
 #include <QTimer>
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "package/messages.h"
 #include "shell/message_box.h"
@@ -32,15 +32,19 @@ class UpdaterApplication : public QApplication {
     } catch (const std::exception& error) {
       Fail(error.what());
     } catch (...) {
-      Fail("Unknown error");
+      Fail(messages::Text(messages::MSG_UNKNOWN_ERROR, language));
     }
     return false;
   }
 
-  static void Fail(const char* what) {
-    QMessageBox::critical(nullptr, QStringLiteral("Error"), QString::fromUtf8(what));
+  static void Fail(std::string_view what) {
+    shell::ShowMessageBox(nullptr, language, update::BoxIcon::Error, update::BoxButtons::Ok,
+                          messages::Text(messages::CAPTION_ERROR, language), what);
     QCoreApplication::exit(3);
   }
+
+  // The language of the error box: the desktop's until Update.ini gives the run's.
+  static inline int32_t language = 1;
 };
 
 // The folder after --package, or an empty text without the option.
@@ -55,12 +59,13 @@ int main(int argc, char* argv[]) {
   UpdaterApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Update"));
   shell::QtWindowSystem windows;
+  UpdaterApplication::language = shell::DesktopLanguage();
   try {
     const std::string package = PackageOption(QCoreApplication::arguments());
     if (!package.empty()) {
       if (const std::string failure = shell::EnterPackageFolder(package); !failure.empty()) {
-        const int language = shell::DesktopLanguage();
-        shell::ShowMessageBox(nullptr, update::BoxIcon::Error, update::BoxButtons::Ok,
+        const int32_t language = UpdaterApplication::language;
+        shell::ShowMessageBox(nullptr, language, update::BoxIcon::Error, update::BoxButtons::Ok,
                               messages::Text(messages::CAPTION_ERROR, language), failure);
         return shell::kStartupFailed;
       }
@@ -72,6 +77,7 @@ int main(int argc, char* argv[]) {
         working, shell::FirmwareFolder(shell::ProgramFolder(argc > 0 ? argv[0] : ""), working,
                                        !package.empty()));
     if (!options) return shell::kStartupFailed;  // the reader has shown why
+    UpdaterApplication::language = options->settings.LanguageIndex;
     shell::TUpdateForm form(windows, std::move(*options));
     form.show();
     // UPDATE_SCREENSHOT=FILE: save a picture of the window once it is shown, then end (the demo

@@ -19,7 +19,8 @@ class StartupReport : public package::FileReport {
   void ShowError(std::string_view caption, std::string_view text) override {
     const std::string shown = StartupErrorText(text, workingFolder_, language);
     if (shown != text) caption = messages::Text(messages::CAPTION_ERROR, language);
-    ShowMessageBox(nullptr, update::BoxIcon::Error, update::BoxButtons::Ok, caption, shown);
+    ShowMessageBox(nullptr, language, update::BoxIcon::Error, update::BoxButtons::Ok, caption,
+                   shown);
   }
   void Note(std::string_view text) override { notes_.emplace_back(text); }
 
@@ -41,7 +42,8 @@ std::optional<FormOptions> ReadStartupFiles(const std::filesystem::path& working
   if (package::ReadSettings(workingFolder, options.settings, report) != 0) return std::nullopt;
   report.language = options.settings.LanguageIndex;
   if (package::ReadDeviceFile(workingFolder, options.devices, report,
-                              options.settings.LanguageIndex) != 0) return std::nullopt;
+                              options.settings.LanguageIndex) != 0)
+    return std::nullopt;
   return options;
 }
 

@@ -431,7 +431,7 @@ int32_t TUpdateForm::ProgressMax() const {
 
 update::BoxAnswer TUpdateForm::ShowMessage(update::BoxIcon icon, update::BoxButtons buttons,
                                            std::string_view caption, std::string_view text) {
-  return ShowMessageBox(this, icon, buttons, caption, text);
+  return ShowMessageBox(this, options_.settings.LanguageIndex, icon, buttons, caption, text);
 }
 
 void TUpdateForm::SetOkEnabled(bool enabled) {

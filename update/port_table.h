@@ -64,6 +64,7 @@ class PortTable {
   serial::TComPort& UpdateCom() { return *updateCom_; }
   // The error box of every port of the table (see BeginRun).
   void SetErrorBox(serial::ErrorBox box);
+  // The language of the ports' dialog and error boxes.
   void SetLanguage(int language);
 
   int PortCount = 0;
@@ -74,6 +75,8 @@ class PortTable {
   std::vector<int> DeniedPorts;
 
  private:
+  // The ports' error texts from the catalogue in the table's language.
+  serial::PortErrorTexts ErrorTexts() const;
   void OpenFurtherPorts();
   void AddEntry(serial::TComPort* port, std::string panelName);
   void GateErrors(serial::TComPort& port);
