@@ -370,6 +370,11 @@ constexpr std::array<Row, kMessageCount> kCatalogue = {{
      "ProgDevice.ini describes no instrument. Please use an unaltered firmware package."},
     // NOTE_FILE_LINE
     {"%1, Zeile %2", "%1, line %2"},
+    // MSG_SETTINGS_NOT_SAVED
+    {"%1 konnte nicht gespeichert werden (%2). Die Einstellung gilt bis zum Ende des Programms.",
+     "Cannot save %1 (%2). The setting lasts until the program ends."},
+    // MSG_SETTINGS_MISSING
+    {"die Datei fehlt", "the file is missing"},
 }};
 
 // The phrases of the window's texts that speak of its menu or its OK button, and what the

@@ -132,7 +132,9 @@ enum MessageId : int32_t {
   NOTE_START_MODE,        // %1: "ProgDevice.ini, Zeile 3", %2: the value
   NOTE_SECTIONS_IGNORED,  // %1: how many, %2: how many are used
   NOTE_NO_INSTRUMENT,
-  NOTE_FILE_LINE,  // %1: the file, %2: the line number
+  NOTE_FILE_LINE,          // %1: the file, %2: the line number
+  MSG_SETTINGS_NOT_SAVED,  // %1: the file, %2: why
+  MSG_SETTINGS_MISSING,
   kMessageCount
 };
 

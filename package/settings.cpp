@@ -194,9 +194,15 @@ int32_t ReadSettings(const std::filesystem::path& workingFolder, Settings& setti
 
 int32_t WriteSettings(const std::filesystem::path& workingFolder, const Settings& settings,
                       FileReport& report) {
+  const std::string_view caption = messages::Text(messages::CAPTION_ERROR, settings.LanguageIndex);
   std::optional<IniLines> lines = LoadSettingsLines(workingFolder);
   if (!lines) {
-    report.ShowError(messages::kConfigFileCaption, messages::kConfigFile1Missing);
+    // The program goes on with the setting; only the file is gone.
+    report.ShowError(
+        caption,
+        messages::Filled(messages::MSG_SETTINGS_NOT_SAVED, settings.LanguageIndex,
+                         SavePath(workingFolder).string(),
+                         messages::Text(messages::MSG_SETTINGS_MISSING, settings.LanguageIndex)));
     return -1;
   }
   const char digit = settings.LanguageIndex == 1 ? '1' : '0';
@@ -216,10 +222,8 @@ int32_t WriteSettings(const std::filesystem::path& workingFolder, const Settings
   const std::filesystem::path path = SavePath(workingFolder);
   const std::string failure = SaveIniLinesAtomically(path, *lines);
   if (failure.empty()) return 0;
-  const bool english = settings.LanguageIndex == 1;
-  report.ShowError(messages::Text(messages::CAPTION_ERROR, settings.LanguageIndex),
-                   (english ? "Cannot save " : "Speichern nicht möglich: ") + path.string() + " (" +
-                       failure + ")");
+  report.ShowError(caption, messages::Filled(messages::MSG_SETTINGS_NOT_SAVED,
+                                             settings.LanguageIndex, path.string(), failure));
   return -1;
 }
 

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <tuple>
 #include <vector>
 
 #include "package/ini_lines.h"
@@ -398,14 +399,24 @@ TEST(WriteSettings, FailedSaveLeavesTheOldFileWhole) {
   EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path()), fs::directory_iterator()), 1);
 }
 
-TEST(WriteSettings, MissingFileShowsTheBox) {
+// The file went away while the program ran: the box says so in the run's language (the program
+// goes on, so it does not say that it ends).
+TEST(WriteSettings, MissingFileShowsTheBoxInTheLanguage) {
   NoSettingsFolder noFolder;
   test::TempFolder folder;
-  test::RecordingReport report;
-  EXPECT_EQ(WriteSettings(folder.Path(), Settings{}, report), -1);
-  ASSERT_EQ(report.boxes.size(), 1u);
-  EXPECT_EQ(report.boxes[0].text, messages::kConfigFile1Missing);
-  EXPECT_FALSE(fs::exists(folder.Path() / "Update.ini"));
+  const std::string file = (folder.Path() / "Update.ini").string();
+  for (const auto& [language, caption, text] :
+       {std::tuple{0, "Fehler", file + " konnte nicht gespeichert werden (die Datei fehlt)."},
+        std::tuple{1, "Error", "Cannot save " + file + " (the file is missing)."}}) {
+    test::RecordingReport report;
+    Settings settings;
+    settings.LanguageIndex = language;
+    EXPECT_EQ(WriteSettings(folder.Path(), settings, report), -1);
+    ASSERT_EQ(report.boxes.size(), 1u);
+    EXPECT_EQ(report.boxes[0].caption, caption);
+    EXPECT_EQ(report.boxes[0].text.substr(0, text.size()), text);
+    EXPECT_FALSE(fs::exists(folder.Path() / "Update.ini"));
+  }
 }
 
 }  // namespace
