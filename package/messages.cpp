@@ -375,6 +375,15 @@ constexpr std::array<Row, kMessageCount> kCatalogue = {{
      "Cannot save %1 (%2). The setting lasts until the program ends."},
     // MSG_SETTINGS_MISSING
     {"die Datei fehlt", "the file is missing"},
+    // MSG_NOT_A_FOLDER
+    {"%1: kein Ordner. Nennen Sie mit --package den Ordner des Firmware-Pakets.",
+     "%1: not a folder. Name the folder of the firmware package with --package."},
+    // MSG_FIRMWARE_LIST_FULL
+    {"Die Liste der Firmware-Dateien ist voll (%1 Dateien): %2 wird nicht aufgeführt.",
+     "Firmware file list full (%1 files): %2 is not listed."},
+    // MSG_DOWNLOAD_LIST_FULL
+    {"Die Download-Liste ist voll: %1 wird nicht übertragen.",
+     "Download list full: %1 is not sent."},
 }};
 
 // The phrases of the window's texts that speak of its menu or its OK button, and what the

@@ -135,6 +135,9 @@ enum MessageId : int32_t {
   NOTE_FILE_LINE,          // %1: the file, %2: the line number
   MSG_SETTINGS_NOT_SAVED,  // %1: the file, %2: why
   MSG_SETTINGS_MISSING,
+  MSG_NOT_A_FOLDER,        // %1: the folder
+  MSG_FIRMWARE_LIST_FULL,  // %1: how many files, %2: the file left out
+  MSG_DOWNLOAD_LIST_FULL,  // %1: the file left out
   kMessageCount
 };
 

@@ -226,7 +226,9 @@ int main(int argc, char* argv[]) {
   }
   if (options.listPorts) return ListPorts();
   if (!options.package.empty()) {
-    if (const std::string failure = shell::EnterPackageFolder(options.package); !failure.empty()) {
+    if (const std::string failure =
+            shell::EnterPackageFolder(options.package, shell::DesktopLanguage());
+        !failure.empty()) {
       std::printf("update-cli: %s\n", failure.c_str());
       return kExitNotStarted;
     }
@@ -251,7 +253,7 @@ int main(int argc, char* argv[]) {
   const shell::FirmwareScan firmware = shell::ScanPackageFirmware(
       shell::FirmwareFolder(shell::ProgramFolder(argc > 0 ? argv[0] : ""), workingFolder,
                             !options.package.empty()),
-      devices);
+      devices, settings.LanguageIndex);
 
   const int32_t language = settings.LanguageIndex;
   shell::ConsoleView view(stdout, options.yes, language);

@@ -63,7 +63,9 @@ int main(int argc, char* argv[]) {
   try {
     const std::string package = PackageOption(QCoreApplication::arguments());
     if (!package.empty()) {
-      if (const std::string failure = shell::EnterPackageFolder(package); !failure.empty()) {
+      if (const std::string failure =
+              shell::EnterPackageFolder(package, UpdaterApplication::language);
+          !failure.empty()) {
         const int32_t language = UpdaterApplication::language;
         shell::ShowMessageBox(nullptr, language, update::BoxIcon::Error, update::BoxButtons::Ok,
                               messages::Text(messages::CAPTION_ERROR, language), failure);

@@ -122,7 +122,8 @@ TUpdateForm::TUpdateForm(core::WindowSystem& windows, FormOptions options)
   const int32_t language = options_.settings.LanguageIndex;
   Deutsch->setChecked(language == 0);
   Englisch->setChecked(language == 1);
-  firmware_ = ScanPackageFirmware(options_.programFolder, options_.devices);
+  firmware_ = ScanPackageFirmware(options_.programFolder, options_.devices,
+                                  options_.settings.LanguageIndex);
   ApplyFirmwareScan();
   serial::ErrorBox portErrorBox =
       options_.portErrorBox ? options_.portErrorBox
