@@ -10,7 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   folder.Write("ProgDevice.ini", {reinterpret_cast<const char*>(data), size});
   fuzz::NullReport report;
   package::DeviceDescription description;
-  package::ReadDeviceFile(folder.Path(), description, report);
+  package::ReadDeviceFile(folder.Path(), description, report, 1);
   if (description.DeviceTable.size() > package::DeviceDescription::kMaxEntries) fuzz::Fail();
   for (int32_t language : {0, 1, 2}) {
     (void)description.StartTextIn(language).size();

@@ -40,7 +40,8 @@ std::string BlockValue(const Block& block, std::string_view key, int& line) {
 
 class SectionReader {
  public:
-  SectionReader(const Block& block, FileReport& report) : block_(block), report_(report) {}
+  SectionReader(const Block& block, int32_t language, FileReport& report)
+      : block_(block), language_(language), report_(report) {}
 
   // The value of key cut to a field of width bytes (NUL included), as UTF-8.
   std::string Field(std::string_view key, size_t width) {
@@ -59,7 +60,7 @@ class SectionReader {
     if (const size_t at = value.find("\\r\\n"); at != std::string::npos) {
       value.replace(at, std::string::npos, "\r\n");
     }
-    ClipValue(value, 63, kFileName, line, key, report_);
+    ClipValue(value, 63, kFileName, line, key, language_, report_);
     return core::Cp1252ToUtf8(value);
   }
   int32_t StartMode() {
@@ -69,15 +70,16 @@ class SectionReader {
       const int32_t mode = value[0] - '1';
       return mode >= 5 ? mode - 5 : mode;
     }
-    report_.Note(std::string(kFileName) + ", line " + std::to_string(line) + ": DevStartCmd \"" +
-                 core::Cp1252ToUtf8(value) +
-                 "\" does not start with a digit 1 to 9; mode 0 is used");
+    report_.Note(messages::Filled(
+        messages::NOTE_START_MODE, language_,
+        messages::Filled(messages::NOTE_FILE_LINE, language_, kFileName, std::to_string(line)),
+        core::Cp1252ToUtf8(value)));
     return 0;
   }
   std::string Raw(std::string_view key, size_t width) {
     int line = 0;
     std::string value = BlockValue(block_, key, line);
-    ClipValue(value, width - 1, kFileName, line, key, report_);
+    ClipValue(value, width - 1, kFileName, line, key, language_, report_);
     return value;
   }
   int32_t Hex(std::string_view key) {
@@ -87,6 +89,7 @@ class SectionReader {
 
  private:
   const Block& block_;
+  int32_t language_;
   FileReport& report_;
 };
 
@@ -112,8 +115,8 @@ DeviceEntry ReadEntry(SectionReader& section) {
 
 class DeviceFileReader {
  public:
-  DeviceFileReader(DeviceDescription& description, FileReport& report)
-      : description_(description), report_(report) {}
+  DeviceFileReader(DeviceDescription& description, int32_t language, FileReport& report)
+      : description_(description), language_(language), report_(report) {}
 
   void Take(const Block& block) {
     if (block.size() >= kDeviceSectionMinLines) {
@@ -125,12 +128,12 @@ class DeviceFileReader {
 
   void Finish() {
     if (ignored_ > 0) {
-      report_.Note(std::string(kFileName) + ": " + std::to_string(ignored_) +
-                   " device sections beyond the first " +
-                   std::to_string(DeviceDescription::kMaxEntries) + " are ignored");
+      report_.Note(messages::Filled(messages::NOTE_SECTIONS_IGNORED, language_,
+                                    std::to_string(ignored_),
+                                    std::to_string(DeviceDescription::kMaxEntries)));
     }
     if (description_.DeviceTable.empty()) {
-      report_.Note(std::string(kFileName) + " describes no instrument");
+      report_.Note(messages::Text(messages::NOTE_NO_INSTRUMENT, language_));
     }
     const std::string& file =
         description_.DeviceTable.empty() ? std::string() : description_.DeviceTable[0].ProgFile2;
@@ -148,13 +151,13 @@ class DeviceFileReader {
       ++ignored_;
       return;
     }
-    SectionReader section(block, report_);
+    SectionReader section(block, language_, report_);
     description_.StartMode = section.StartMode();
     description_.DeviceTable.push_back(ReadEntry(section));
   }
 
   void TextSection(const Block& block) {
-    SectionReader section(block, report_);
+    SectionReader section(block, language_, report_);
     constexpr size_t width = DeviceDescription::kTextWidth;
     description_.StartText = {section.Field("StarttextD", width),
                               section.Field("StarttextE", width)};
@@ -163,6 +166,7 @@ class DeviceFileReader {
   }
 
   DeviceDescription& description_;
+  int32_t language_;
   FileReport& report_;
   int ignored_ = 0;
 };
@@ -170,15 +174,15 @@ class DeviceFileReader {
 }  // namespace
 
 int32_t ReadDeviceFile(const std::filesystem::path& workingFolder, DeviceDescription& description,
-                       FileReport& report) {
+                       FileReport& report, int32_t language) {
   const std::optional<IniLines> lines = LoadIniLines(workingFolder / kFileName);
   if (!lines) {
     report.ShowError(messages::kConfigFileCaption, messages::kConfigFile2Missing);
     return -1;
   }
   description = DeviceDescription{};
-  NoteUnreadLines(*lines, kFileName, report);
-  DeviceFileReader reader(description, report);
+  NoteUnreadLines(*lines, kFileName, language, report);
+  DeviceFileReader reader(description, language, report);
   // A block runs up to the next empty line; a line of blanks only counts as empty, as it looks.
   Block block;
   const size_t readLines = lines->size() - (HasUnreadLines(*lines) ? 1 : 0);

@@ -55,9 +55,10 @@ struct DeviceDescription {
 };
 
 // Reads ProgDevice.ini from workingFolder into description. 0, or -1 after the error box
-// "Konfigurationsdatei 2 ..." when it cannot be read. Clipped or refused input is noted in the log.
+// "Konfigurationsdatei 2 ..." when it cannot be read. Clipped or refused input is noted in the log,
+// in language (Update.ini's).
 int32_t ReadDeviceFile(const std::filesystem::path& workingFolder, DeviceDescription& description,
-                       FileReport& report);
+                       FileReport& report, int32_t language);
 
 // ProgDefFile of the first entry whose ProzTyp is processorType; empty when none is.
 std::string DefaultFileForProcessor(const DeviceDescription& description, int32_t processorType);

@@ -1,5 +1,6 @@
 #include "package/messages.h"
 
+#include <algorithm>
 #include <array>
 
 namespace messages {
@@ -21,9 +22,9 @@ constexpr std::array<Row, kMessageCount> kCatalogue = {{
     {"Bestätigen Sie dies danach mit dem Ok-Button!\r\n", "Confirm with the Ok-button!\r\n"},
     // MSG_SUCCESS
     {"--------------------\r\nDownload erfolgreich ausgeführt !\r\n\r\nTrennen Sie das NAME von "
-     "der Schnittstelle COM X.\r\n\r\nBeenden Sie das Windows-Programm unter Datei/Beenden.",
+     "der Schnittstelle COM X.\r\n\r\nBeenden Sie das Programm unter Datei/Beenden.",
      "--------------------\r\nDownload successfully completed !\r\n\r\nDisconnect the NAME from "
-     "the COM X port.\r\n\r\nExit the Windows program under File/Exit."},
+     "the COM X port.\r\n\r\nExit the program under File/Exit."},
     // MSG_WRONG_DOWNLOAD
     {"Der Download ist für ein NAME !\r\nSie haben ein falsches Gerät angeschlossen oder "
      "verwenden ein falsches Downloadprogramm.",
@@ -42,10 +43,11 @@ constexpr std::array<Row, kMessageCount> kCatalogue = {{
     {"Kein NAME gefunden !!\r\nProgramm wird abgebrochen !!",
      "No NAME found !!\r\nProgram is aborted !!"},
     // MSG_TRANSMIT_RETRY
+    // (a question: it offers Yes and No, not OK)
     {"Übertragungsfehler !!\r\nIst das Gerät auch richtig angeschlossen und eingeschalten "
-     "?\rAutomatische Suche wiederholen mit Ok",
+     "?\rAutomatische Suche wiederholen?",
      "Transmit error !!\r\nIs the meter correctly connected an switched on?\rRepeat automatic "
-     "search with Ok"},
+     "search?"},
     // MSG_WRONG_DEVICE
     {"Falsches Gerät angeschlossen !!", "Wrong device connected !!"},
     // MSG_INVALID_VERSION
@@ -65,10 +67,10 @@ constexpr std::array<Row, kMessageCount> kCatalogue = {{
     {"\r\nNAME wird programmiert !!\r\n\r\n", "\r\nProgramming NAME !!\r\n\r\n"},
     // MSG_TERM_ABORT
     {"Programmierung abgebrochen !\r\nTrennen Sie das NAME vom Steckernetzteil und der "
-     "Schnittstelle COM X.\r\nBeenden Sie das Windows-Programm unter Datei/Beenden und starten "
-     "Sie das Programm erneut für eine Neuprogrammierung.",
-     "Programming abort !\r\nDisconnect the NAME from power supply unit and COM X.\r\nClose the "
-     "window program with File/Exit and start the program for a new download"},
+     "Schnittstelle COM X.\r\nBeenden Sie das Programm unter Datei/Beenden und starten Sie das "
+     "Programm erneut für eine Neuprogrammierung.",
+     "Programming abort !\r\nDisconnect the NAME from power supply unit and COM X.\r\nExit the "
+     "program under File/Exit and start the program again for a new download."},
     // MSG_TERM_TRANSMIT
     {"Fehler in der Datenübertragung !!\r\n", "Transmit error !!\r\n"},
     // MSG_TERM_PREPARING
@@ -77,10 +79,10 @@ constexpr std::array<Row, kMessageCount> kCatalogue = {{
     // MSG_TERM_SUCCESS
     {"--------------------\r\nProgramm erfolgreich überspielt !\r\n\r\nTrennen Sie das NAME vom "
      "Steckernetzteil und der Schnittstelle COM X.\r\n\r\nStecken Sie danach das Netzteil wieder "
-     "an und starten Sie das NAME\r\nBeenden Sie das Windows-Programm unter Datei/Beenden.",
+     "an und starten Sie das NAME\r\nBeenden Sie das Programm unter Datei/Beenden.",
      "--------------------\r\nProgram successfully programmed !\r\n\r\nDisconnect the NAME from "
      "power supply unit and COM X.\r\n\r\nConnect the NAME with the power supply unit and start "
-     "the NAME\r\nClose the window program with File/Exit."},
+     "the NAME\r\nExit the program under File/Exit."},
     // MSG_BOOTLOADER_ERROR
     {"Fehler im Bootloader !!  Programmierung wurde abgebrochen.",
      "Error in bootloader !!  Programming abort."},
@@ -293,9 +295,170 @@ constexpr std::array<Row, kMessageCount> kCatalogue = {{
      "enthält Update.ini und ProgDevice.ini) oder brechen Sie ab, um das Programm zu beenden.",
      "The file %1 is missing; searched in: %2\r\nChoose the folder of the firmware package (it "
      "holds Update.ini and ProgDevice.ini), or cancel to end the program."},
+    // Texts of each front-end in the run's language.
+    // BUTTON_OK
+    {"OK", "OK"},
+    // BUTTON_YES
+    {"&Ja", "&Yes"},
+    // BUTTON_NO
+    {"&Nein", "&No"},
+    // MSG_UNKNOWN_ERROR
+    {"Unbekannter Fehler. Das Programm wird beendet; starten Sie es erneut.",
+     "Unknown error. The program ends; start it again."},
+    // MSG_PORT_NOT_OPENED
+    {"%1 konnte nicht geöffnet werden!", "Cannot open %1!"},
+    // MSG_PORT_LINE_REFUSED
+    {"%1: Schnittstelle lässt sich nicht einstellen (%2)", "%1: line settings refused (%2)"},
+    // CLI_LABEL_DEVICE
+    {"Gerät", "device"},
+    // CLI_LABEL_NAME
+    {"Name", "name"},
+    // CLI_LABEL_SERIAL
+    {"Seriennummer", "serial number"},
+    // CLI_LABEL_PCB
+    {"Platinennummer", "PCB number"},
+    // CLI_LABEL_VERSION
+    {"Version", "version"},
+    // CLI_LABEL_TITLE
+    {"Titel", "title"},
+    // CLI_LABEL_ANSWER
+    {"Antwort", "answer"},
+    // CLI_COMPLETED
+    {"das Update ist abgeschlossen", "update completed"},
+    // CLI_NOT_COMPLETED
+    {"das Update wurde nicht abgeschlossen: %1", "the update did not complete: %1"},
+    // CLI_STOPPED
+    {"beendet: %1", "stopped: %1"},
+    // CLI_TRYING_AGAIN
+    {"neuer Versuch (--retry)", "trying again (--retry)"},
+    // CLI_NO_END
+    {"nach %1 Sekunden kein Ende: das Programm gibt auf. Schalten Sie das Gerät aus und wieder "
+     "ein und starten Sie das Programm erneut (länger mit --timeout).",
+     "no end after %1 seconds: giving up. Switch the instrument off and on again and run the "
+     "program again (longer with --timeout)."},
+    // CLI_PACKAGE_UNREADABLE
+    {"die Dateien des Firmware-Pakets ließen sich nicht lesen",
+     "the package files could not be read"},
+    // CLI_NOT_A_PORT
+    {"%1 ist keine serielle Schnittstelle dieses Rechners (siehe --list-ports)",
+     "%1 is not a serial port of this machine (see --list-ports)"},
+    // CLI_TRACE_NOT_WRITTEN
+    {"die Protokolldatei %1 lässt sich nicht schreiben: %2",
+     "the trace file %1 cannot be written: %2"},
+    // LIST_NO_PORTS
+    {"Keine seriellen Schnittstellen gefunden.", "No serial ports found."},
+    // LIST_USABLE
+    {"nutzbar", "usable"},
+    // LIST_BUSY
+    {"belegt", "busy"},
+    // LIST_NOT_PERMITTED
+    {"keine Berechtigung", "not permitted"},
+    // LIST_SERIAL_NUMBER
+    {"Seriennummer ", "serial number "},
+    // NOTE_LANGUAGE
+    {"Update.ini: Language=\"%1\" ist weder 0 noch 1; es gilt Deutsch. Tragen Sie Language=0 "
+     "(Deutsch) oder Language=1 (Englisch) ein.",
+     "Update.ini: Language=\"%1\" is neither 0 nor 1; German is used. Enter Language=0 "
+     "(German) or Language=1 (English)."},
+    // NOTE_BAUD_ENTRY
+    {"%1: der Baud-Eintrag \"%2\" ist keine Baudraten-Nummer (0 bis 7) und wird übergangen. "
+     "Tragen Sie Nummern von 0 bis 7 ein, durch Kommas getrennt.",
+     "%1: the Baud entry \"%2\" is not a baud rate number (0 to 7) and is skipped. Enter numbers "
+     "from 0 to 7, separated by commas."},
+    // NOTE_BAUD_TOO_MANY
+    {"%1: mehr als %2 Baud-Einträge; nur die ersten %2 werden versucht. Kürzen Sie die Liste.",
+     "%1: more than %2 Baud entries; only the first %2 are tried. Shorten the list."},
+    // NOTE_BAUD_NONE
+    {"%1: kein nutzbarer Baud-Eintrag; die Standardliste wird versucht. Tragen Sie Nummern von 0 "
+     "bis 7 ein, durch Kommas getrennt.",
+     "%1: no usable Baud entry; the default list is tried. Enter numbers from 0 to 7, separated "
+     "by commas."},
+    // NOTE_COM
+    {"%1: Com=\"%2\" ist keine Schnittstellennummer (1 bis 256); die Schnittstellen werden "
+     "durchsucht. Tragen Sie eine Nummer von 1 bis 256 ein oder lassen Sie Com leer.",
+     "%1: Com=\"%2\" is not a port number (1 to 256); the ports are searched. Enter a number "
+     "from 1 to 256 or leave Com empty."},
+    // NOTE_CLIPPED
+    {"%1: der Wert von \"%2\" ist zu lang und wurde gekürzt",
+     "%1: the value of \"%2\" is too long and was cut"},
+    // NOTE_CLIPPED_LENGTH
+    {" (höchstens %1 Zeichen). Kürzen Sie ihn.", " (%1 characters at most). Shorten it."},
+    // NOTE_UNREAD_LINES
+    {"%1: mehr als %2 Zeilen; die Zeilen danach werden nicht gelesen. Verwenden Sie ein "
+     "unverändertes Firmware-Paket.",
+     "%1: more than %2 lines; the lines after them are not read. Please use an unaltered "
+     "firmware package."},
+    // NOTE_START_MODE
+    {"%1: DevStartCmd=\"%2\" beginnt nicht mit einer Ziffer 1 bis 9; es gilt Modus 0.",
+     "%1: DevStartCmd=\"%2\" does not start with a digit 1 to 9; mode 0 is used."},
+    // NOTE_SECTIONS_IGNORED
+    {"ProgDevice.ini: %1 Geräteabschnitte nach den ersten %2 werden übergangen.",
+     "ProgDevice.ini: %1 device sections beyond the first %2 are ignored."},
+    // NOTE_NO_INSTRUMENT
+    {"ProgDevice.ini beschreibt kein Gerät. Verwenden Sie ein unverändertes Firmware-Paket.",
+     "ProgDevice.ini describes no instrument. Please use an unaltered firmware package."},
+    // NOTE_FILE_LINE
+    {"%1, Zeile %2", "%1, line %2"},
+    // MSG_SETTINGS_NOT_SAVED
+    {"%1 konnte nicht gespeichert werden (%2). Die Einstellung gilt bis zum Ende des Programms.",
+     "Cannot save %1 (%2). The setting lasts until the program ends."},
+    // MSG_SETTINGS_MISSING
+    {"die Datei fehlt", "the file is missing"},
+    // MSG_NOT_A_FOLDER
+    {"%1: kein Ordner. Nennen Sie mit --package den Ordner des Firmware-Pakets.",
+     "%1: not a folder. Name the folder of the firmware package with --package."},
+    // MSG_FIRMWARE_LIST_FULL
+    {"Die Liste der Firmware-Dateien ist voll (%1 Dateien): %2 wird nicht aufgeführt.",
+     "Firmware file list full (%1 files): %2 is not listed."},
+    // MSG_DOWNLOAD_LIST_FULL
+    {"Die Download-Liste ist voll: %1 wird nicht übertragen.",
+     "Download list full: %1 is not sent."},
+}};
+
+// The phrases of the window's texts that speak of its menu or its OK button, and what the
+// console program says instead (it has neither: it goes on by itself or ends). Longer phrases
+// come before the shorter ones they contain.
+struct ConsolePhrase {
+  std::string_view window;
+  std::string_view console;
+};
+constexpr std::array<ConsolePhrase, 10> kConsolePhrases = {{
+    {"Beenden Sie das Programm unter Datei/Beenden und starten Sie das Programm erneut für eine "
+     "Neuprogrammierung.",
+     "Starten Sie das Programm danach erneut für eine Neuprogrammierung."},
+    {"Exit the program under File/Exit and start the program again for a new download.",
+     "Then start the program again for a new download."},
+    {"Beenden Sie das Programm unter Datei/Beenden.", "Das Programm endet jetzt."},
+    {"Exit the program under File/Exit.", "The program ends now."},
+    {"Bestätigen Sie dies danach mit dem Ok-Button!",
+     "Das Programm wartet jetzt einige Sekunden auf das Gerät."},
+    {"Confirm with the Ok-button!", "The program now waits a few seconds for the instrument."},
+    {"Automatische Suche wiederholen mit Ok", "Die automatische Suche wird wiederholt."},
+    {"Repeat automatic search with Ok", "The automatic search is repeated."},
+    {"starten Sie das Update mit Ok erneut", "starten Sie das Programm erneut"},
+    {"restart the update with Ok", "run the program again"},
 }};
 
 }  // namespace
+
+std::string ForConsole(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  size_t i = 0;
+  while (i < text.size()) {
+    const std::string_view rest = text.substr(i);
+    const auto phrase =
+        std::find_if(kConsolePhrases.begin(), kConsolePhrases.end(),
+                     [rest](const ConsolePhrase& p) { return rest.starts_with(p.window); });
+    if (phrase != kConsolePhrases.end()) {
+      out += phrase->console;
+      i += phrase->window.size();
+    } else {
+      out += text[i++];
+    }
+  }
+  return out;
+}
 
 std::string_view Text(MessageId id, int32_t language) {
   if (id < 0 || id >= kMessageCount) return {};

@@ -101,6 +101,51 @@ enum MessageId : int32_t {
   // The window's choice of the package folder when it is started without one.
   CAPTION_CHOOSE_PACKAGE,
   MSG_CHOSEN_FOLDER_NO_PACKAGE,  // %1: the file's name, %2: the folders searched
+  // Texts of each front-end in the run's language: buttons, captions, the console program's own
+  // lines and labels, its port list, and the notes on Update.ini and ProgDevice.ini.
+  BUTTON_OK,
+  BUTTON_YES,
+  BUTTON_NO,
+  MSG_UNKNOWN_ERROR,
+  MSG_PORT_NOT_OPENED,    // %1: "COM3"
+  MSG_PORT_LINE_REFUSED,  // %1: "COM3", %2: the system's reason
+  CLI_LABEL_DEVICE,       // the bracketed tag of the device fields
+  CLI_LABEL_NAME,
+  CLI_LABEL_SERIAL,
+  CLI_LABEL_PCB,
+  CLI_LABEL_VERSION,
+  CLI_LABEL_TITLE,
+  CLI_LABEL_ANSWER,
+  CLI_COMPLETED,
+  CLI_NOT_COMPLETED,  // %1: why
+  CLI_STOPPED,        // %1: why
+  CLI_TRYING_AGAIN,
+  CLI_NO_END,  // %1: seconds
+  CLI_PACKAGE_UNREADABLE,
+  CLI_NOT_A_PORT,         // %1: what --port named
+  CLI_TRACE_NOT_WRITTEN,  // %1: the file, %2: the system's reason
+  LIST_NO_PORTS,
+  LIST_USABLE,
+  LIST_BUSY,
+  LIST_NOT_PERMITTED,
+  LIST_SERIAL_NUMBER,
+  NOTE_LANGUAGE,          // %1: the value
+  NOTE_BAUD_ENTRY,        // %1: the line, %2: the entry
+  NOTE_BAUD_TOO_MANY,     // %1: the line, %2: how many are tried
+  NOTE_BAUD_NONE,         // %1: the line
+  NOTE_COM,               // %1: the line, %2: the value
+  NOTE_CLIPPED,           // %1: "Update.ini, Zeile 3", %2: the key
+  NOTE_CLIPPED_LENGTH,    // %1: the longest length
+  NOTE_UNREAD_LINES,      // %1: the file, %2: how many lines are read
+  NOTE_START_MODE,        // %1: "ProgDevice.ini, Zeile 3", %2: the value
+  NOTE_SECTIONS_IGNORED,  // %1: how many, %2: how many are used
+  NOTE_NO_INSTRUMENT,
+  NOTE_FILE_LINE,          // %1: the file, %2: the line number
+  MSG_SETTINGS_NOT_SAVED,  // %1: the file, %2: why
+  MSG_SETTINGS_MISSING,
+  MSG_NOT_A_FOLDER,        // %1: the folder
+  MSG_FIRMWARE_LIST_FULL,  // %1: how many files, %2: the file left out
+  MSG_DOWNLOAD_LIST_FULL,  // %1: the file left out
   kMessageCount
 };
 
@@ -115,6 +160,11 @@ std::string_view Text(MessageId id, int32_t language);
 // The text with its placeholders %1 and %2 replaced by first and second.
 std::string Filled(MessageId id, int32_t language, std::string_view first,
                    std::string_view second = {});
+
+// text as the console program shows it: every phrase of the catalogue (either language) that
+// speaks of the window's File menu or its OK button is replaced by what the console program does
+// instead. Texts the window shows as they are.
+std::string ForConsole(std::string_view text);
 
 // Texts that exist in one language only.
 inline constexpr std::string_view kConfigFile1Missing =

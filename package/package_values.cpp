@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <limits>
+#include <string>
+
+#include "package/messages.h"
 
 namespace package {
 
@@ -39,18 +42,20 @@ int32_t LeadingHex(std::string_view text) {
 }
 
 void ClipValue(std::string& value, size_t maxLength, std::string_view file, int line,
-               std::string_view key, FileReport& report) {
+               std::string_view key, int32_t language, FileReport& report) {
   if (value.size() <= maxLength) return;
   value.resize(maxLength);
-  report.Note(std::string(file) + ", line " + std::to_string(line) + ": the value of \"" +
-              std::string(key) + "\" is longer than " + std::to_string(maxLength) +
-              " characters and was cut");
+  const std::string where =
+      messages::Filled(messages::NOTE_FILE_LINE, language, file, std::to_string(line));
+  report.Note(messages::Filled(messages::NOTE_CLIPPED, language, where, key) +
+              messages::Filled(messages::NOTE_CLIPPED_LENGTH, language, std::to_string(maxLength)));
 }
 
-void NoteUnreadLines(const IniLines& lines, std::string_view file, FileReport& report) {
+void NoteUnreadLines(const IniLines& lines, std::string_view file, int32_t language,
+                     FileReport& report) {
   if (!HasUnreadLines(lines)) return;
-  report.Note(std::string(file) + ": more than " + std::to_string(kMaxIniLines) +
-              " lines; the lines after them are not read");
+  report.Note(
+      messages::Filled(messages::NOTE_UNREAD_LINES, language, file, std::to_string(kMaxIniLines)));
 }
 
 PackageNameFault CheckPackageFileName(std::string_view name) {

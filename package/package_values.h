@@ -23,11 +23,13 @@ int32_t LeadingHex(std::string_view text);
 enum class PackageNameFault { kNone, kOutside, kOption };
 PackageNameFault CheckPackageFileName(std::string_view name);
 
-// Says in the log that file has more lines than were read, when it has.
-void NoteUnreadLines(const IniLines& lines, std::string_view file, FileReport& report);
+// Says in the log (in language) that file has more lines than were read, when it has.
+void NoteUnreadLines(const IniLines& lines, std::string_view file, int32_t language,
+                     FileReport& report);
 
-// Cuts value to maxLength characters and says so in the log, naming file, line and key.
+// Cuts value to maxLength characters and says so in the log in language, naming file, line and
+// key.
 void ClipValue(std::string& value, size_t maxLength, std::string_view file, int line,
-               std::string_view key, FileReport& report);
+               std::string_view key, int32_t language, FileReport& report);
 
 }  // namespace package

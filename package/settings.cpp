@@ -55,23 +55,44 @@ std::optional<IniLines> LoadSettingsLines(const std::filesystem::path& workingFo
   return lines;
 }
 
-// The 8-bit value of the first line with key, cut to the longest value the settings take.
-std::string ReadValue(const IniLines& lines, std::string_view key, FileReport& report) {
+// The 8-bit value of the first line with key and its line number (0 without one), cut to the
+// longest value the settings take.
+struct Entry {
+  std::string value;
+  int line = 0;
+};
+Entry ReadValue(const IniLines& lines, std::string_view key, int32_t language, FileReport& report) {
   const int index = FindKey(lines, key);
   if (index < 0) return {};
-  std::string value(*KeyValue(lines[static_cast<size_t>(index)].text, key));
-  ClipValue(value, Settings::kMaxValueLength, kFileName, index + 1, key, report);
-  return value;
+  Entry entry{std::string(*KeyValue(lines[static_cast<size_t>(index)].text, key)), index + 1};
+  ClipValue(entry.value, Settings::kMaxValueLength, kFileName, entry.line, key, language, report);
+  return entry;
 }
 
-int32_t LanguageFrom(const std::string& value, FileReport& report) {
-  if (value.size() >= 1 && (value[0] == '0' || value[0] == '1')) return value[0] - '0';
-  report.Note(std::string(kFileName) + ": Language \"" + core::Cp1252ToUtf8(value) +
-              "\" is neither 0 nor 1; German is used");
+// "Update.ini, Zeile 3" in the language of the notes.
+std::string Where(const Entry& entry, int32_t language) {
+  return messages::Filled(messages::NOTE_FILE_LINE, language, kFileName,
+                          std::to_string(entry.line));
+}
+
+// The language of the file decides the language of every other note on it. A value that is
+// neither 0 nor 1 is noted in German, the language it falls back to.
+int32_t ReadLanguage(const IniLines& lines, FileReport& report) {
+  const int index = FindKey(lines, "Language");
+  const std::string_view raw = index < 0
+                                   ? std::string_view()
+                                   : *KeyValue(lines[static_cast<size_t>(index)].text, "Language");
+  const int32_t language = !raw.empty() && raw[0] == '1' ? 1 : 0;
+  const Entry entry = ReadValue(lines, "Language", language, report);
+  if (entry.value.size() >= 1 && (entry.value[0] == '0' || entry.value[0] == '1')) {
+    return entry.value[0] - '0';
+  }
+  report.Note(messages::Filled(messages::NOTE_LANGUAGE, 0, core::Cp1252ToUtf8(entry.value)));
   return 0;
 }
 
-void ReadBaudList(const std::string& value, Settings& settings, FileReport& report) {
+void ReadBaudList(const Entry& entry, int32_t language, Settings& settings, FileReport& report) {
+  const std::string& value = entry.value;
   settings.BaudCount = 0;
   size_t start = 0;
   while (!value.empty() && start <= value.size()) {
@@ -80,34 +101,34 @@ void ReadBaudList(const std::string& value, Settings& settings, FileReport& repo
     start = comma + 1;
     const int32_t baud = LeadingInt(piece);
     if (baud < 0 || baud > kHighestBaudTag) {
-      report.Note(std::string(kFileName) + ": Baud entry \"" + core::Cp1252ToUtf8(piece) +
-                  "\" is not a baud rate number (0 to 7) and is skipped");
+      report.Note(messages::Filled(messages::NOTE_BAUD_ENTRY, language, Where(entry, language),
+                                   core::Cp1252ToUtf8(piece)));
       continue;
     }
     if (settings.BaudCount == Settings::kMaxBaudEntries) {
-      report.Note(std::string(kFileName) + ": more than " +
-                  std::to_string(Settings::kMaxBaudEntries) +
-                  " Baud entries; only the first are tried");
+      report.Note(messages::Filled(messages::NOTE_BAUD_TOO_MANY, language, Where(entry, language),
+                                   std::to_string(Settings::kMaxBaudEntries)));
       break;
     }
     settings.BaudSearchList[static_cast<size_t>(settings.BaudCount++)] = baud;
   }
   if (settings.BaudCount > 0) return;
-  if (!value.empty()) report.Note(std::string(kFileName) + ": no usable Baud entry; default list");
+  if (!value.empty()) {
+    report.Note(messages::Filled(messages::NOTE_BAUD_NONE, language, Where(entry, language)));
+  }
   for (int32_t baud : kDefaultBaudList) {
     settings.BaudSearchList[static_cast<size_t>(settings.BaudCount++)] = baud;
   }
 }
 
 // A port number from 1 to 256 fixes the port; anything else leaves the search to find it.
-void ReadComPort(const std::string& value, Settings& settings, FileReport& report) {
+void ReadComPort(const Entry& entry, int32_t language, Settings& settings, FileReport& report) {
   settings.ComGiven = 0;
-  if (value.empty()) return;
-  const int32_t number = LeadingInt(value);
+  if (entry.value.empty()) return;
+  const int32_t number = LeadingInt(entry.value);
   if (number < 1 || number > Settings::kHighestComNumber) {
-    report.Note(std::string(kFileName) + ": Com \"" + core::Cp1252ToUtf8(value) +
-                "\" is not a port number (1 to " + std::to_string(Settings::kHighestComNumber) +
-                "); the ports are searched");
+    report.Note(messages::Filled(messages::NOTE_COM, language, Where(entry, language),
+                                 core::Cp1252ToUtf8(entry.value)));
     return;
   }
   settings.ComGiven = 1;
@@ -162,19 +183,26 @@ int32_t ReadSettings(const std::filesystem::path& workingFolder, Settings& setti
     report.ShowError(messages::kConfigFileCaption, messages::kConfigFile1Missing);
     return -1;
   }
-  NoteUnreadLines(*lines, kFileName, report);
-  settings.LanguageIndex = LanguageFrom(ReadValue(*lines, "Language", report), report);
-  settings.Version = core::Cp1252ToUtf8(ReadValue(*lines, "Version", report));
-  ReadBaudList(ReadValue(*lines, "Baud", report), settings, report);
-  ReadComPort(ReadValue(*lines, "Com", report), settings, report);
+  const int32_t language = ReadLanguage(*lines, report);
+  settings.LanguageIndex = language;
+  NoteUnreadLines(*lines, kFileName, language, report);
+  settings.Version = core::Cp1252ToUtf8(ReadValue(*lines, "Version", language, report).value);
+  ReadBaudList(ReadValue(*lines, "Baud", language, report), language, settings, report);
+  ReadComPort(ReadValue(*lines, "Com", language, report), language, settings, report);
   return 0;
 }
 
 int32_t WriteSettings(const std::filesystem::path& workingFolder, const Settings& settings,
                       FileReport& report) {
+  const std::string_view caption = messages::Text(messages::CAPTION_ERROR, settings.LanguageIndex);
   std::optional<IniLines> lines = LoadSettingsLines(workingFolder);
   if (!lines) {
-    report.ShowError(messages::kConfigFileCaption, messages::kConfigFile1Missing);
+    // The program goes on with the setting; only the file is gone.
+    report.ShowError(
+        caption,
+        messages::Filled(messages::MSG_SETTINGS_NOT_SAVED, settings.LanguageIndex,
+                         SavePath(workingFolder).string(),
+                         messages::Text(messages::MSG_SETTINGS_MISSING, settings.LanguageIndex)));
     return -1;
   }
   const char digit = settings.LanguageIndex == 1 ? '1' : '0';
@@ -194,10 +222,8 @@ int32_t WriteSettings(const std::filesystem::path& workingFolder, const Settings
   const std::filesystem::path path = SavePath(workingFolder);
   const std::string failure = SaveIniLinesAtomically(path, *lines);
   if (failure.empty()) return 0;
-  const bool english = settings.LanguageIndex == 1;
-  report.ShowError(messages::Text(messages::CAPTION_ERROR, settings.LanguageIndex),
-                   (english ? "Cannot save " : "Speichern nicht möglich: ") + path.string() + " (" +
-                       failure + ")");
+  report.ShowError(caption, messages::Filled(messages::MSG_SETTINGS_NOT_SAVED,
+                                             settings.LanguageIndex, path.string(), failure));
   return -1;
 }
 

@@ -67,6 +67,7 @@ for option in $(grep -o -- '--[a-z-]*' <<<"$help" | sort -u); do
 done
 "$scratch/root/usr/bin/instrument-sim" --help >/dev/null
 mkdir "$scratch/ports"
-listing=$(UPDATE_PORT_DIR="$scratch/ports" "$cli" --list-ports)
+# The list speaks the desktop's language: English here.
+listing=$(LC_ALL=C UPDATE_PORT_DIR="$scratch/ports" "$cli" --list-ports)
 [ "$listing" = "No serial ports found." ] || { echo "unexpected port list: $listing"; exit 1; }
 echo "packages checked"

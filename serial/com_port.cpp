@@ -18,6 +18,19 @@ void PrintError(const std::string& caption, const std::string& text) {
   std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
 }
 
+// text with %1 and %2 replaced by port and reason.
+std::string Filled(const std::string& text, const std::string& port, const std::string& reason) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 1 < text.size() && (text[i + 1] == '1' || text[i + 1] == '2')) {
+      out += text[++i] == '1' ? port : reason;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 TComPort::TComPort(Inventory inventory) : errorBox_(PrintError), frame_(kTxBufferSize) {
@@ -33,7 +46,7 @@ void TComPort::SetErrorBox(ErrorBox box) {
 }
 
 void TComPort::ShowError(const std::string& text) {
-  errorBox_(Language == 0 ? "Fehler" : "Error", text);
+  errorBox_(errorTexts_.caption, text);
 }
 
 bool TComPort::DeviceLost() const {
@@ -77,9 +90,7 @@ PortHandle TComPort::Open(core::WindowSystem* ownerWindow, int32_t port, bool sh
   ownerWindow_ = ownerWindow;
   if (!OpenDevice(copy.Schnittstelle)) {
     if (showError) {
-      const std::string name = PortDisplayName(comIndex_);
-      ShowError(Language == 0 ? name + " konnte nicht geöffnet werden!"
-                              : "Cannot open " + name + "! ");
+      ShowError(Filled(errorTexts_.notOpened, PortDisplayName(comIndex_), ""));
     }
     return kInvalidHandle;
   }
@@ -203,12 +214,8 @@ bool TComPort::ApplyLine(const LineConfig& config) {
   current_ = config;
   discardNull_ = config.DiscardNull;
   if (status.Ok()) return true;
-  const std::string cause =
-      std::string(" (") + status.step + ": " + posix::OsErrorText(status.error) + ")";
-  ShowError(
-      PortDisplayName(comIndex_) +
-      (Language == 0 ? ": Schnittstelle lässt sich nicht einstellen" : ": line settings refused") +
-      cause);
+  const std::string cause = std::string(status.step) + ": " + posix::OsErrorText(status.error);
+  ShowError(Filled(errorTexts_.lineRefused, PortDisplayName(comIndex_), cause));
   return false;
 }
 

@@ -45,6 +45,15 @@ using ErrorBox = std::function<void(const std::string& caption, const std::strin
 using SettingsDialog = std::function<int(const TDlgParameter& flags, V24ParameterTag& record,
                                          const PortInventory& ports, int language)>;
 
+// The texts of the port's error boxes in the user's language; the owner takes them from its
+// catalogue. %1 stands for the port ("COM3"), %2 for the system's reason. Until then the port
+// speaks German, the program's default language.
+struct PortErrorTexts {
+  std::string caption = "Fehler";
+  std::string notOpened = "%1 konnte nicht geöffnet werden!";
+  std::string lineRefused = "%1: Schnittstelle lässt sich nicht einstellen (%2)";
+};
+
 class TComPort {
  public:
   static constexpr size_t kTxBufferSize = 32768;
@@ -58,7 +67,9 @@ class TComPort {
   TComPort(const TComPort&) = delete;
   TComPort& operator=(const TComPort&) = delete;
 
+  // The language of the settings dialog.
   void SetLanguage(int language) { Language = language; }
+  void SetErrorTexts(PortErrorTexts texts) { errorTexts_ = std::move(texts); }
   void SetErrorBox(ErrorBox box);
 
   // port: index (0 = COM1) or -1 for the record's Schnittstelle. Returns the handle,
@@ -135,7 +146,7 @@ class TComPort {
   int Language = 0;
 
  protected:
-  // Shows the error box with the caption of the port's language.
+  // Shows the error box with the caption of the port's error texts.
   void ShowError(const std::string& text);
 
  private:
@@ -143,6 +154,7 @@ class TComPort {
   bool ApplyLine(const LineConfig& config);
 
   ErrorBox errorBox_;
+  PortErrorTexts errorTexts_;
   PortInventory inventory_;
   std::unique_ptr<posix::PosixLine> line_;
   RxQueue rx_;

@@ -5,22 +5,22 @@
 namespace serial {
 namespace {
 
-const char* StateName(PortState state) {
+std::string_view StateName(PortState state, const ListingWords& words) {
   switch (state) {
     case PortState::Usable:
-      return "usable";
+      return words.usable;
     case PortState::Busy:
-      return "busy";
+      return words.busy;
     case PortState::NotPermitted:
-      return "not permitted";
+      break;
   }
-  return "";
+  return words.notPermitted;
 }
 
-std::string UsbText(const UsbIdentity& usb) {
+std::string UsbText(const UsbIdentity& usb, const ListingWords& words) {
   std::string text = "USB " + usb.vendorId + ":" + usb.productId;
-  const std::pair<const char*, const std::string*> parts[] = {
-      {"", &usb.maker}, {"", &usb.product}, {"serial number ", &usb.serialNumber}};
+  const std::pair<std::string_view, const std::string*> parts[] = {
+      {"", &usb.maker}, {"", &usb.product}, {words.serialNumber, &usb.serialNumber}};
   for (const auto& [label, value] : parts) {
     if (!value->empty()) text += ", " + std::string(label) + *value;
   }
@@ -44,11 +44,11 @@ std::vector<PortListing> DescribePorts(const PortInventory& inventory) {
   return ports;
 }
 
-std::string ListingLine(const PortListing& port) {
+std::string ListingLine(const PortListing& port, const ListingWords& words) {
   std::string line = PortDisplayName(port.index);
   line.resize(std::max<size_t>(line.size() + 2, 8), ' ');
-  line += port.device + "  " + StateName(port.state);
-  if (port.usb) line += "  " + UsbText(*port.usb);
+  line += port.device + "  " + std::string(StateName(port.state, words));
+  if (port.usb) line += "  " + UsbText(*port.usb, words);
   return line;
 }
 

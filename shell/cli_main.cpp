@@ -164,33 +164,44 @@ class ConsoleReport : public package::FileReport {
   std::filesystem::path workingFolder_;
 };
 
-// --list-ports: every port present, then the fix for those this user may not open.
+// One of the program's own lines, "update-cli: " and the text.
+void Say(const std::string& text) {
+  std::printf("update-cli: %s\n", text.c_str());
+}
+
+// --list-ports: every port present, then the fix for those this user may not open, in the
+// desktop's language (no package is read).
 int ListPorts() {
+  const int language = shell::DesktopLanguage();
   serial::PortInventory inventory;
   inventory.Take();
   const std::vector<serial::PortListing> ports = serial::DescribePorts(inventory);
-  if (ports.empty()) std::puts("No serial ports found.");
+  if (ports.empty())
+    std::puts(std::string(messages::Text(messages::LIST_NO_PORTS, language)).c_str());
+  const serial::ListingWords words{messages::Text(messages::LIST_USABLE, language),
+                                   messages::Text(messages::LIST_BUSY, language),
+                                   messages::Text(messages::LIST_NOT_PERMITTED, language),
+                                   messages::Text(messages::LIST_SERIAL_NUMBER, language)};
   for (const serial::PortListing& port : ports) {
-    std::puts(serial::ListingLine(port).c_str());
+    std::puts(serial::ListingLine(port, words).c_str());
   }
   const std::string hint =
       update::PermissionHint(std::vector<int>(inventory.DeniedList.begin(),
                                               inventory.DeniedList.begin() + inventory.DeniedCount),
-                             shell::DesktopLanguage());
+                             language);
   if (!hint.empty()) std::puts(hint.c_str());
   return kExitSuccess;
 }
 
-void SayNotAPort(const std::string& choice) {
-  std::printf("update-cli: %s is not a serial port of this machine (see --list-ports)\n",
-              choice.c_str());
+void SayNotAPort(const std::string& choice, int32_t language) {
+  Say(messages::Filled(messages::CLI_NOT_A_PORT, language, choice));
 }
 
 // --port: the one port to use, as Com= would fix it.
 bool ChoosePort(const std::string& choice, package::Settings& settings) {
   const std::optional<int> index = serial::PortIndexOfChoice(choice);
   if (!index) {
-    SayNotAPort(choice);
+    SayNotAPort(choice, settings.LanguageIndex);
     return false;
   }
   settings.ComGiven = 1;
@@ -212,14 +223,16 @@ int main(int argc, char* argv[]) {
   if (!options.traceFile.empty()) {
     trace = std::fopen(options.traceFile.c_str(), "w");
     if (!trace) {
-      std::printf("update-cli: the trace file %s cannot be written: %s\n",
-                  options.traceFile.c_str(), std::strerror(errno));
+      Say(messages::Filled(messages::CLI_TRACE_NOT_WRITTEN, shell::DesktopLanguage(),
+                           options.traceFile, std::strerror(errno)));
       return kExitNotStarted;
     }
   }
   if (options.listPorts) return ListPorts();
   if (!options.package.empty()) {
-    if (const std::string failure = shell::EnterPackageFolder(options.package); !failure.empty()) {
+    if (const std::string failure =
+            shell::EnterPackageFolder(options.package, shell::DesktopLanguage());
+        !failure.empty()) {
       std::printf("update-cli: %s\n", failure.c_str());
       return kExitNotStarted;
     }
@@ -231,12 +244,12 @@ int main(int argc, char* argv[]) {
   package::Settings settings;
   package::DeviceDescription devices;
   if (package::ReadSettings(workingFolder, settings, report) != 0) {
-    std::puts("update-cli: the package files could not be read");
+    Say(std::string(messages::Text(messages::CLI_PACKAGE_UNREADABLE, report.language)));
     return kExitNotStarted;
   }
   report.language = settings.LanguageIndex;
-  if (package::ReadDeviceFile(workingFolder, devices, report) != 0) {
-    std::puts("update-cli: the package files could not be read");
+  if (package::ReadDeviceFile(workingFolder, devices, report, settings.LanguageIndex) != 0) {
+    Say(std::string(messages::Text(messages::CLI_PACKAGE_UNREADABLE, report.language)));
     return kExitNotStarted;
   }
   if (!options.port.empty() && !ChoosePort(options.port, settings)) return kExitNotStarted;
@@ -244,9 +257,10 @@ int main(int argc, char* argv[]) {
   const shell::FirmwareScan firmware = shell::ScanPackageFirmware(
       shell::FirmwareFolder(shell::ProgramFolder(argc > 0 ? argv[0] : ""), workingFolder,
                             !options.package.empty()),
-      devices);
+      devices, settings.LanguageIndex);
 
-  shell::ConsoleView view(stdout, options.yes);
+  const int32_t language = settings.LanguageIndex;
+  shell::ConsoleView view(stdout, options.yes, language);
   view.SetTrace(trace);
   for (const std::string& line : firmware.log) view.AppendLog(line);
   update::DownloadContext empty;
@@ -259,7 +273,7 @@ int main(int argc, char* argv[]) {
                                });
   update::PortTable& ports = session.Ports();
   if (!options.port.empty() && !ports.PortPresent(settings.ComIndex)) {
-    SayNotAPort(options.port);  // a COM name this machine does not have
+    SayNotAPort(options.port, settings.LanguageIndex);  // a COM name this machine does not have
     return kExitNotStarted;
   }
   if (const std::string problem = session.PortProblem(); !problem.empty()) {
@@ -281,15 +295,16 @@ int main(int argc, char* argv[]) {
     shell::ConsoleView& view;
     core::WindowTimer& pressAgain;
     int retriesLeft;
+    int32_t language;
     bool ended = false;
-  } end{view, *pressAgain, options.retries};
+  } end{view, *pressAgain, options.retries, language};
   view.SetOnEnd(
       [](void* context) {
         auto& e = *static_cast<RunEnd*>(context);
         if (e.view.Result() == shell::ConsoleView::Outcome::Failed && e.retriesLeft > 0) {
           --e.retriesLeft;
           e.view.Resume();
-          std::puts("update-cli: pressing OK again");
+          Say(std::string(messages::Text(messages::CLI_TRYING_AGAIN, e.language)));
           e.pressAgain.SetEnabled(true);
           return;
         }
@@ -302,7 +317,7 @@ int main(int argc, char* argv[]) {
   std::unique_ptr<core::WindowTimer> deadline = windows.CreateTimer();
   deadline->SetInterval(DeadlineMs(options.timeoutSeconds));
   deadline->SetHandler([&](core::WindowTimer&) {
-    std::printf("update-cli: no end after %d seconds: giving up\n", options.timeoutSeconds);
+    Say(messages::Filled(messages::CLI_NO_END, language, std::to_string(options.timeoutSeconds)));
     std::fflush(stdout);
     ports.CloseAll();
     if (trace) std::fflush(trace);  // _Exit flushes no stream: keep the trace of a hung run
@@ -316,13 +331,13 @@ int main(int argc, char* argv[]) {
 
   switch (view.Result()) {
     case shell::ConsoleView::Outcome::Success:
-      std::puts("update-cli: update completed");
+      Say(std::string(messages::Text(messages::CLI_COMPLETED, language)));
       return kExitSuccess;
     case shell::ConsoleView::Outcome::Closed:
-      std::printf("update-cli: stopped: %s\n", view.Reason().c_str());
+      Say(messages::Filled(messages::CLI_STOPPED, language, view.Reason()));
       return kExitNotStarted;
     default:
-      std::printf("update-cli: the update did not complete: %s\n", view.Reason().c_str());
+      Say(messages::Filled(messages::CLI_NOT_COMPLETED, language, view.Reason()));
       return kExitFailed;
   }
 }

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "package/messages.h"
+
 namespace shell {
 namespace {
 
@@ -22,18 +24,23 @@ std::string Flatten(std::string_view text, std::string_view indent) {
   return out;
 }
 
-const char* FieldName(update::DeviceField field) {
+messages::MessageId FieldLabel(update::DeviceField field) {
   switch (field) {
     case update::DeviceField::Name:
-      return "name";
+      return messages::CLI_LABEL_NAME;
     case update::DeviceField::Serial:
-      return "serial number";
+      return messages::CLI_LABEL_SERIAL;
     case update::DeviceField::Pcb:
-      return "PCB number";
+      return messages::CLI_LABEL_PCB;
     case update::DeviceField::Software:
-      return "version";
+      break;
   }
-  return "";
+  return messages::CLI_LABEL_VERSION;
+}
+
+// "[label] " in the language.
+std::string Tag(messages::MessageId label, int32_t language) {
+  return "[" + std::string(messages::Text(label, language)) + "] ";
 }
 
 // The text on one line, for the closing line of a run.
@@ -49,7 +56,7 @@ std::string OneLine(std::string_view text) {
 
 void ConsoleView::Line(std::string_view prefix, std::string_view text) {
   std::fprintf(out_, "%.*s%s\n", static_cast<int>(prefix.size()), prefix.data(),
-               Flatten(text, "    ").c_str());
+               Flatten(messages::ForConsole(text), "    ").c_str());
   std::fflush(out_);
 }
 
@@ -62,12 +69,14 @@ void ConsoleView::AppendLog(std::string_view text) {
     std::fprintf(trace_, "%.*s\n", static_cast<int>(entry.size()), entry.data());
     std::fflush(trace_);
   }
-  if (!text.empty()) reason_ = OneLine(text);
+  if (!text.empty()) reason_ = OneLine(messages::ForConsole(text));
 }
 
 void ConsoleView::SetDeviceField(update::DeviceField field, std::string_view text) {
   if (text.empty()) return;
-  Line(std::string("[device] ") + FieldName(field) + ": ", text);
+  Line(Tag(messages::CLI_LABEL_DEVICE, language_) +
+           std::string(messages::Text(FieldLabel(field), language_)) + ": ",
+       text);
 }
 
 bool ConsoleView::NewTenth(std::string_view text) {
@@ -94,7 +103,8 @@ void ConsoleView::SetApplicationTitle(std::string_view title) {
   if (title == title_) return;
   title_ = title;
   // A percentage in the title repeats status panel 4.
-  if (title.find('%') == std::string_view::npos) Line("[title] ", title);
+  if (title.find('%') == std::string_view::npos)
+    Line(Tag(messages::CLI_LABEL_TITLE, language_), title);
 }
 
 void ConsoleView::SetProgress(int32_t position) {
@@ -104,10 +114,17 @@ void ConsoleView::SetProgress(int32_t position) {
 
 update::BoxAnswer ConsoleView::ShowMessage(update::BoxIcon icon, update::BoxButtons buttons,
                                            std::string_view caption, std::string_view text) {
-  Line("[" + std::string(caption) + "] ", text);
-  if (icon == update::BoxIcon::Error) reason_ = OneLine(text);
+  // The window shows a hint box again on each search; here it answers itself, and the same
+  // lines once more would only repeat themselves.
+  const bool repeated = icon == update::BoxIcon::Information && text == lastInfo_;
+  if (icon == update::BoxIcon::Information) lastInfo_ = text;
+  if (!repeated) Line("[" + std::string(caption) + "] ", text);
+  if (icon == update::BoxIcon::Error) reason_ = OneLine(messages::ForConsole(text));
   if (buttons == update::BoxButtons::Ok) return update::BoxAnswer::Ok;
-  Line("[answer] ", answerYes_ ? "Yes" : "No");
+  std::string answer(
+      messages::Text(answerYes_ ? messages::BUTTON_YES : messages::BUTTON_NO, language_));
+  std::erase(answer, '&');
+  Line(Tag(messages::CLI_LABEL_ANSWER, language_), answer);
   return answerYes_ ? update::BoxAnswer::Yes : update::BoxAnswer::No;
 }
 

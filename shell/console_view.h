@@ -1,7 +1,9 @@
 // The update sequence on a terminal: log entries, status-panel changes and progress as plain
 // lines; message boxes printed, questions answered by a fixed choice. It also tells when a run
 // has ended, the way a user would see it in the window: the success message, OK offered again
-// after a refusal or a failure, or the program closing.
+// after a refusal or a failure, or the program closing. Texts that speak of the window's menu or
+// OK button are printed as the console program's (messages::ForConsole); its labels are in the
+// run's language.
 #pragma once
 
 #include <cstdint>
@@ -16,7 +18,8 @@ class ConsoleView : public update::UpdateView {
  public:
   enum class Outcome { Running, Success, Failed, Closed };
 
-  ConsoleView(std::FILE* out, bool answerYes) : out_(out), answerYes_(answerYes) {}
+  ConsoleView(std::FILE* out, bool answerYes, int32_t language)
+      : out_(out), answerYes_(answerYes), language_(language) {}
 
   void AppendLog(std::string_view text) override;
   void ClearLog() override {}
@@ -65,12 +68,14 @@ class ConsoleView : public update::UpdateView {
   std::FILE* out_;
   std::FILE* trace_ = nullptr;
   bool answerYes_;
+  int32_t language_;
   int32_t progress_ = 0;
   int32_t progressMax_ = 40;
   std::string title_;
   std::string panels_[kStatusPanels];
   int tenth_ = -1;  // the last tenth of a percentage printed in status panel 4
   std::string reason_;
+  std::string lastInfo_;  // the last information box printed
   Outcome outcome_ = Outcome::Running;
   void (*onEnd_)(void*) = nullptr;
   void* endContext_ = nullptr;

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <system_error>
 
+#include "package/messages.h"
+
 namespace shell {
 namespace {
 
@@ -31,10 +33,10 @@ std::vector<std::string> RegularFiles(const std::filesystem::path& folder) {
   return names;
 }
 
-void Accept(FirmwareScan& scan, const std::string& name) {
+void Accept(FirmwareScan& scan, const std::string& name, int32_t language) {
   if (scan.files.size() >= FirmwareScan::kCapacity) {
-    scan.log.push_back("Firmware file list full (" + std::to_string(FirmwareScan::kCapacity) +
-                       " files): " + name + " is not listed");
+    scan.log.push_back(messages::Filled(messages::MSG_FIRMWARE_LIST_FULL, language,
+                                        std::to_string(FirmwareScan::kCapacity), name));
     return;
   }
   scan.files.push_back(name);
@@ -44,14 +46,14 @@ void Accept(FirmwareScan& scan, const std::string& name) {
 }  // namespace
 
 FirmwareScan ScanFirmwareFiles(const std::filesystem::path& folder,
-                               const std::vector<std::string>& progFile2) {
+                               const std::vector<std::string>& progFile2, int32_t language) {
   FirmwareScan scan;
   const std::vector<std::string> names = RegularFiles(folder);
   auto entry = [&](size_t k) { return k < progFile2.size() ? progFile2[k] : std::string(); };
 
   for (const std::string& name : names) {
     if (!HasExtension(name, "mot") || Contains(name, "EEP")) continue;
-    Accept(scan, name);
+    Accept(scan, name, language);
     // Each accepted ".mot" file sets the submenu's visibility again: the last one decides.
     scan.programmingMenuVisible = Contains(name, entry(0));
     for (size_t k = 0; k < scan.deviceItemsEnabled.size(); ++k) {
@@ -62,7 +64,7 @@ FirmwareScan ScanFirmwareFiles(const std::filesystem::path& folder,
     for (const std::string& name : names) {
       if (!HasExtension(name, extension)) continue;
       if (Contains(name, "EEP") || Contains(name, "Version")) continue;
-      Accept(scan, name);
+      Accept(scan, name, language);
       for (size_t k = 0; k < 4; ++k) {
         if (Contains(name, entry(k))) scan.benchEnabled = true;
       }
@@ -72,13 +74,13 @@ FirmwareScan ScanFirmwareFiles(const std::filesystem::path& folder,
 }
 
 FirmwareScan ScanPackageFirmware(const std::filesystem::path& folder,
-                                 const package::DeviceDescription& devices) {
+                                 const package::DeviceDescription& devices, int32_t language) {
   std::vector<std::string> progFile2;
   for (const package::DeviceEntry& entry : devices.DeviceTable) {
     if (progFile2.size() == 4) break;
     progFile2.push_back(entry.ProgFile2);
   }
-  return ScanFirmwareFiles(folder, progFile2);
+  return ScanFirmwareFiles(folder, progFile2, language);
 }
 
 }  // namespace shell

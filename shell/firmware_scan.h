@@ -25,11 +25,11 @@ struct FirmwareScan {
 // Scans folder for "*.mot", "*.txt", "*.exe", "*.dll", "*.hex" in this order (names of one
 // pattern sorted; the extension compared without regard to case, as the packages come from
 // Windows). progFile2 holds ProgFile2 of device entries 0 to 3 (fewer when the description has
-// fewer); an empty ProgFile2 is never contained in a name.
+// fewer); an empty ProgFile2 is never contained in a name. The log is in language.
 FirmwareScan ScanFirmwareFiles(const std::filesystem::path& folder,
-                               const std::vector<std::string>& progFile2);
+                               const std::vector<std::string>& progFile2, int32_t language);
 // ScanFirmwareFiles with ProgFile2 of the description's entries 0 to 3.
 FirmwareScan ScanPackageFirmware(const std::filesystem::path& folder,
-                                 const package::DeviceDescription& devices);
+                                 const package::DeviceDescription& devices, int32_t language);
 
 }  // namespace shell

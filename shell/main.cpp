@@ -13,14 +13,17 @@
 //                              an automatic run presses OK), programming.png once the run's
 //                              title shows 40 % or more, end.png when the automatic run ends.
 #include <QApplication>
-#include <QMessageBox>
 #include <QTimer>
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
+#include "package/messages.h"
+#include "shell/message_box.h"
+#include "shell/package_folder.h"
 #include "shell/program_folder.h"
 #include "shell/qt_window_system.h"
 #include "shell/startup.h"
@@ -38,15 +41,19 @@ class UpdaterApplication : public QApplication {
     } catch (const std::exception& error) {
       Fail(error.what());
     } catch (...) {
-      Fail("Unknown error");
+      Fail(messages::Text(messages::MSG_UNKNOWN_ERROR, language));
     }
     return false;
   }
 
-  static void Fail(const char* what) {
-    QMessageBox::critical(nullptr, QStringLiteral("Error"), QString::fromUtf8(what));
+  static void Fail(std::string_view what) {
+    shell::ShowMessageBox(nullptr, language, update::BoxIcon::Error, update::BoxButtons::Ok,
+                          messages::Text(messages::CAPTION_ERROR, language), what);
     QCoreApplication::exit(3);
   }
+
+  // The language of the error box: the desktop's until Update.ini gives the run's.
+  static inline int32_t language = 1;
 };
 
 // The folder after --package, or an empty text without the option.
@@ -61,6 +68,7 @@ int main(int argc, char* argv[]) {
   UpdaterApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Update"));
   shell::QtWindowSystem windows;
+  UpdaterApplication::language = shell::DesktopLanguage();
   try {
     // Package files are read from the working folder; firmware files are listed from the
     // program's folder when it lives in a package, else from the package.
@@ -68,6 +76,7 @@ int main(int argc, char* argv[]) {
         shell::OpenPackage(PackageOption(QCoreApplication::arguments()),
                            shell::ProgramFolder(argc > 0 ? argv[0] : ""));
     if (!options) return shell::kStartupFailed;  // the user cancelled, or a box has said why
+    UpdaterApplication::language = options->settings.LanguageIndex;
     shell::TUpdateForm form(windows, std::move(*options));
     form.show();
     // UPDATE_SCREENSHOT=FILE: save a picture of the window once it is shown, then end (the demo

@@ -6,6 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
+
+#include "package/messages.h"
 
 namespace shell {
 namespace {
@@ -41,12 +44,22 @@ QString ToDisplayText(std::string_view text) {
   return display;
 }
 
-update::BoxAnswer ShowMessageBox(QWidget* parent, update::BoxIcon icon, update::BoxButtons buttons,
-                                 std::string_view caption, std::string_view text) {
+update::BoxAnswer ShowMessageBox(QWidget* parent, int32_t language, update::BoxIcon icon,
+                                 update::BoxButtons buttons, std::string_view caption,
+                                 std::string_view text) {
   const QMessageBox::StandardButtons choice = buttons == update::BoxButtons::YesNo
                                                   ? QMessageBox::Yes | QMessageBox::No
                                                   : QMessageBox::StandardButtons(QMessageBox::Ok);
   QMessageBox box(IconOf(icon), ToDisplayText(caption), ToDisplayText(text), choice, parent);
+  // Qt labels its standard buttons in English unless a translation of Qt is loaded: the
+  // catalogue labels them in the run's language.
+  for (const auto& [button, label] : {std::pair{QMessageBox::Ok, messages::BUTTON_OK},
+                                      std::pair{QMessageBox::Yes, messages::BUTTON_YES},
+                                      std::pair{QMessageBox::No, messages::BUTTON_NO}}) {
+    if (QAbstractButton* shown = box.button(button)) {
+      shown->setText(ToDisplayText(messages::Text(label, language)));
+    }
+  }
   if (const QMessageBox::StandardButton automatic = AutoAnswer(buttons);
       automatic != QMessageBox::NoButton) {
     QTimer::singleShot(0, &box, [&box, automatic] { box.button(automatic)->click(); });

@@ -16,9 +16,11 @@ constexpr char kSettingsFileName[] = "Update.ini";
 
 }  // namespace
 
-std::string EnterPackageFolder(const std::string& folder) {
+std::string EnterPackageFolder(const std::string& folder, int language) {
   std::error_code error;
-  if (!fs::is_directory(folder, error)) return folder + ": not a folder";
+  if (!fs::is_directory(folder, error)) {
+    return messages::Filled(messages::MSG_NOT_A_FOLDER, language, folder);
+  }
   fs::current_path(folder, error);
   return error ? folder + ": " + error.message() : std::string();
 }

@@ -11,7 +11,7 @@
 namespace shell {
 
 // --package DIR: DIR becomes the working folder. Empty on success, else why it cannot.
-std::string EnterPackageFolder(const std::string& folder);
+std::string EnterPackageFolder(const std::string& folder, int language);
 
 // The folder whose firmware files are listed (see above).
 std::filesystem::path FirmwareFolder(const std::filesystem::path& programFolder,

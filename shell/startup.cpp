@@ -21,7 +21,8 @@ class StartupReport : public package::FileReport {
   void ShowError(std::string_view caption, std::string_view text) override {
     const std::string shown = StartupErrorText(text, workingFolder_, language, source_);
     if (shown != text) caption = messages::Text(messages::CAPTION_ERROR, language);
-    ShowMessageBox(nullptr, update::BoxIcon::Error, update::BoxButtons::Ok, caption, shown);
+    ShowMessageBox(nullptr, language, update::BoxIcon::Error, update::BoxButtons::Ok, caption,
+                   shown);
   }
   void Note(std::string_view text) override { notes_.emplace_back(text); }
 
@@ -35,14 +36,15 @@ class StartupReport : public package::FileReport {
 
 void ShowStartupError(const std::string& text) {
   const int language = DesktopLanguage();
-  ShowMessageBox(nullptr, update::BoxIcon::Error, update::BoxButtons::Ok,
+  ShowMessageBox(nullptr, language, update::BoxIcon::Error, update::BoxButtons::Ok,
                  messages::Text(messages::CAPTION_ERROR, language), text);
 }
 
 // Enters folder and reads its package; the firmware comes from the package too.
 std::optional<FormOptions> OpenFolder(const fs::path& folder, const fs::path& programFolder,
                                       PackageSource source) {
-  if (const std::string failure = EnterPackageFolder(folder.string()); !failure.empty()) {
+  if (const std::string failure = EnterPackageFolder(folder.string(), DesktopLanguage());
+      !failure.empty()) {
     ShowStartupError(failure);
     return std::nullopt;
   }
@@ -85,7 +87,9 @@ std::optional<FormOptions> ReadStartupFiles(const fs::path& workingFolder,
   StartupReport report(options.startupNotes, workingFolder, source);
   if (package::ReadSettings(workingFolder, options.settings, report) != 0) return std::nullopt;
   report.language = options.settings.LanguageIndex;
-  if (package::ReadDeviceFile(workingFolder, options.devices, report) != 0) return std::nullopt;
+  if (package::ReadDeviceFile(workingFolder, options.devices, report,
+                              options.settings.LanguageIndex) != 0)
+    return std::nullopt;
   return options;
 }
 

@@ -125,7 +125,8 @@ TUpdateForm::TUpdateForm(core::WindowSystem& windows, FormOptions options)
   const int32_t language = options_.settings.LanguageIndex;
   Deutsch->setChecked(language == 0);
   Englisch->setChecked(language == 1);
-  firmware_ = ScanPackageFirmware(options_.programFolder, options_.devices);
+  firmware_ = ScanPackageFirmware(options_.programFolder, options_.devices,
+                                  options_.settings.LanguageIndex);
   ApplyFirmwareScan();
   serial::ErrorBox portErrorBox =
       options_.portErrorBox ? options_.portErrorBox
@@ -451,7 +452,7 @@ int32_t TUpdateForm::ProgressMax() const {
 
 update::BoxAnswer TUpdateForm::ShowMessage(update::BoxIcon icon, update::BoxButtons buttons,
                                            std::string_view caption, std::string_view text) {
-  return ShowMessageBox(this, icon, buttons, caption, text);
+  return ShowMessageBox(this, options_.settings.LanguageIndex, icon, buttons, caption, text);
 }
 
 void TUpdateForm::SetOkEnabled(bool enabled) {

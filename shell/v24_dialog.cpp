@@ -232,7 +232,7 @@ bool TV24_Dialog::ReadTimeout(QComboBox* box, QLabel* label, int32_t& value) {
   }
   const std::string message = std::string(messages::In(messages::kTimeoutNotNumber, language_)) +
                               label->text().remove(u'&').toStdString() + " = \"" + text + "\"";
-  ShowMessageBox(this, update::BoxIcon::Error, update::BoxButtons::Ok,
+  ShowMessageBox(this, language_, update::BoxIcon::Error, update::BoxButtons::Ok,
                  messages::Text(messages::CAPTION_ERROR, language_), message);
   box->setFocus();
   return false;

@@ -175,7 +175,7 @@ void UpdateEngine::FillContext(int32_t entry) {
     }
     for (const std::string& name : expanded) {
       if (Context.DownloadList.size() >= DownloadContext::kListCapacity) {
-        view_.AppendLog("Download list full: " + name + " is not sent");
+        view_.AppendLog(messages::Filled(messages::MSG_DOWNLOAD_LIST_FULL, Language(), name));
         continue;
       }
       std::string clipped;

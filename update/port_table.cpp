@@ -66,6 +66,14 @@ void PortTable::BeginRun(std::function<void(const std::string&)> log) {
 void PortTable::SetLanguage(int language) {
   language_ = language;
   updateCom_->SetLanguage(language);
+  updateCom_->SetErrorTexts(ErrorTexts());
+  for (auto& port : further_) port->SetErrorTexts(ErrorTexts());
+}
+
+serial::PortErrorTexts PortTable::ErrorTexts() const {
+  return {std::string(messages::Text(messages::CAPTION_ERROR, language_)),
+          std::string(messages::Text(messages::MSG_PORT_NOT_OPENED, language_)),
+          std::string(messages::Text(messages::MSG_PORT_LINE_REFUSED, language_))};
 }
 
 void PortTable::TakeInventory() {
@@ -144,6 +152,7 @@ void PortTable::OpenFurtherPorts() {
     serial::TComPort* port = further_.back().get();
     GateErrors(*port);
     port->SetLanguage(language_);
+    port->SetErrorTexts(ErrorTexts());
     AddEntry(port, "[" + std::to_string(UsablePortNumbers[i]) + "]");
     port->Open(&ownerWindow_, updateCom_->Get_UseableV24(i), true);
     port->SaveV24Parameter(&line);

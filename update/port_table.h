@@ -63,6 +63,7 @@ class PortTable {
   serial::TComPort& UpdateCom() { return *updateCom_; }
   // The error box of every port of the table (see BeginRun).
   void SetErrorBox(serial::ErrorBox box);
+  // The language of the ports' dialog and error boxes.
   void SetLanguage(int language);
 
   int PortCount = 0;
@@ -75,6 +76,8 @@ class PortTable {
   std::vector<int> PresentPorts;
 
  private:
+  // The ports' error texts from the catalogue in the table's language.
+  serial::PortErrorTexts ErrorTexts() const;
   void OpenFurtherPorts();
   void AddEntry(serial::TComPort* port, std::string panelName);
   void GateErrors(serial::TComPort& port);

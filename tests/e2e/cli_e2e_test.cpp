@@ -36,12 +36,13 @@ TEST(CliEndToEnd, SameVersionDeclinedEndsWithTheEndCommand) {
   const UpdateRun run = UpdateWith("[identity]\nversion = 1.30\n", "1.30", {"--no"});
   EXPECT_EQ(run.cli.exitCode, 1) << run.cli.output;
   EXPECT_THAT(run.cli.output, HasSubstr("ist schon im Gerät"));
-  EXPECT_THAT(run.cli.output, HasSubstr("[answer] No"));
+  EXPECT_THAT(run.cli.output, HasSubstr("[Antwort] Nein"));
   EXPECT_THAT(run.state, HasSubstr("\"A.1121\""));
   // The last line gives the reason.
   EXPECT_THAT(
       run.cli.output,
-      HasSubstr("update-cli: the update did not complete: Das Gerät wurde nicht verändert."));
+      HasSubstr(
+          "update-cli: das Update wurde nicht abgeschlossen: Das Gerät wurde nicht verändert."));
 }
 
 TEST(CliEndToEnd, NewerInstrumentIsRefused) {

@@ -39,8 +39,9 @@ TEST(ConsoleDeadlineEndToEnd, ARunStillGoingAtTheDeadlineEndsWithTheTimeoutCode)
   sim.Stop(SIGTERM);
 
   EXPECT_EQ(cli.exitCode, 3) << cli.output;
-  EXPECT_THAT(cli.output, HasSubstr("no end after 1 seconds: giving up"));
-  EXPECT_THAT(cli.output, Not(HasSubstr("update completed")));
+  EXPECT_THAT(cli.output,
+              HasSubstr("update-cli: nach 1 Sekunden kein Ende: das Programm gibt auf."));
+  EXPECT_THAT(cli.output, Not(HasSubstr("das Update ist abgeschlossen")));
   EXPECT_GE(elapsed, std::chrono::seconds(1));
   EXPECT_LT(elapsed, std::chrono::seconds(20)) << cli.output;
 }

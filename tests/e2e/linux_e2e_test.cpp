@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <utility>
 
 #include "tests/e2e/image_update.h"
 #include "tests/serial/pty_fixture.h"
@@ -28,25 +29,37 @@ fs::path ProgramOnly(const test::TempFolder& folder) {
   return bin;
 }
 
+// The list speaks the desktop's language: no package is read for it.
 TEST(LinuxEndToEnd, ListPortsShowsEachPortOfTheFolderWithItsDevice) {
-  ptytest::PortDir ports;
-  ptytest::Pty& com2 = ports.Add(2);
-  ptytest::Pty& com7 = ports.Add(7);
-  test::TempFolder folder;
-  const CliResult run = RunCli(ProgramOnly(folder), ports.Path(), {"--list-ports"});
-  EXPECT_EQ(run.exitCode, 0) << run.output;
-  EXPECT_THAT(run.output, AllOf(HasSubstr("COM2    " + com2.SlavePath() + "  usable"),
-                                HasSubstr("COM7    " + com7.SlavePath() + "  usable")));
-  EXPECT_THAT(run.output, Not(HasSubstr("COM1 ")));
-  EXPECT_THAT(run.output, Not(HasSubstr("dialout")));
+  for (const auto& [locale, usable] :
+       {std::pair{"LANG=C", "usable"}, std::pair{"LANG=de_DE.UTF-8", "nutzbar"}}) {
+    SCOPED_TRACE(locale);
+    ptytest::PortDir ports;
+    ptytest::Pty& com2 = ports.Add(2);
+    ptytest::Pty& com7 = ports.Add(7);
+    test::TempFolder folder;
+    const CliResult run =
+        RunCli(ProgramOnly(folder), ports.Path(), {"--list-ports"}, 120, {locale});
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_THAT(run.output, AllOf(HasSubstr("COM2    " + com2.SlavePath() + "  " + usable),
+                                  HasSubstr("COM7    " + com7.SlavePath() + "  " + usable)));
+    EXPECT_THAT(run.output, Not(HasSubstr("COM1 ")));
+    EXPECT_THAT(run.output, Not(HasSubstr("dialout")));
+  }
 }
 
 TEST(LinuxEndToEnd, ListPortsOfAnEmptyFolderIsACleanEmptyList) {
-  test::TempFolder folder;
-  fs::create_directories(folder.Path() / "ports");
-  const CliResult run = RunCli(ProgramOnly(folder), folder.Path() / "ports", {"--list-ports"});
-  EXPECT_EQ(run.exitCode, 0) << run.output;
-  EXPECT_EQ(run.output, "No serial ports found.\n");
+  for (const auto& [locale, list] :
+       {std::pair{"LANG=C", "No serial ports found.\n"},
+        std::pair{"LANG=de_DE.UTF-8", "Keine seriellen Schnittstellen gefunden.\n"}}) {
+    SCOPED_TRACE(locale);
+    test::TempFolder folder;
+    fs::create_directories(folder.Path() / "ports");
+    const CliResult run =
+        RunCli(ProgramOnly(folder), folder.Path() / "ports", {"--list-ports"}, 120, {locale});
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(run.output, list);
+  }
 }
 
 // The instrument on COM2 behind a silent COM1.
@@ -80,6 +93,10 @@ TEST(LinuxEndToEnd, PortOptionUsesThatPortOnly) {
     EXPECT_THAT(run.cli.output, Not(HasSubstr("[Com")));
     EXPECT_THAT(run.cli.output, Not(HasSubstr("COM1")));
     EXPECT_THAT(run.cli.output, HasSubstr("Download erfolgreich ausgeführt !"));
+    // The console has no File menu: it says that it ends, in the package's language.
+    EXPECT_THAT(run.cli.output, Not(HasSubstr("Datei/Beenden")));
+    EXPECT_THAT(run.cli.output, HasSubstr("    Das Programm endet jetzt.\n"));
+    EXPECT_THAT(run.cli.output, HasSubstr("\nupdate-cli: das Update ist abgeschlossen\n"));
   }
 }
 
@@ -92,7 +109,8 @@ TEST(LinuxEndToEnd, PortOptionThatNamesNoPortDoesNotStart) {
     WritePackage(package.Path(), "1.30");
     const CliResult run = RunCli(package.Path(), ports.Path(), {"--port", option});
     EXPECT_EQ(run.exitCode, 2) << run.output;
-    EXPECT_THAT(run.output, HasSubstr(option + " is not a serial port of this machine"));
+    EXPECT_THAT(run.output,
+                HasSubstr(option + " ist keine serielle Schnittstelle dieses Rechners"));
   }
 }
 

@@ -51,12 +51,12 @@ const StartCase kCases[] = {
      "fixes the port COM5"},
 };
 
-// A package in language whose Update.ini fixes com.
-void WriteStartPackage(const fs::path& folder, int language, const std::string& com) {
+// A package in language whose Update.ini has the case's Com= and Baud= lines.
+void WriteStartPackage(const fs::path& folder, int language, const StartCase& c) {
   WritePackage(folder, "1.30");
   std::ofstream(folder / "Update.ini", std::ios::binary)
-      << "[Update]\r\nLanguage=" << language << "\r\nVersion=1.00\r\nBaud=2,3\r\nCom=" << com
-      << "\r\n";
+      << "[Update]\r\nLanguage=" << language << "\r\nVersion=1.00\r\nBaud=" << c.baud
+      << "\r\nCom=" << c.com << "\r\n";
 }
 
 TEST(StartUp, UpdateCliSaysAtOnceWhatStopsARun) {
@@ -67,7 +67,7 @@ TEST(StartUp, UpdateCliSaysAtOnceWhatStopsARun) {
       for (int number : c.ports) ports.Add(number);
       test::TempFolder package;
       if (c.package) {
-        WriteStartPackage(package.Path(), language, c.com);
+        WriteStartPackage(package.Path(), language, c);
       } else {
         fs::create_symlink(UPDATE_CLI_PATH, package.Path() / "update-cli");
       }
@@ -81,8 +81,9 @@ TEST(StartUp, UpdateCliSaysAtOnceWhatStopsARun) {
   }
 }
 
-// The window opens on a package whose run cannot start: OK says why at once (a box, logged to
-// standard error by the automatic answer) and the automatic run ends with the start-up code.
+// The window opens on a package whose run cannot start and says why in its log; OK says it
+// again at once in an error box (logged to standard error by the automatic answer), and the
+// automatic run ends with the start-up code.
 TEST(StartUp, TheWindowSaysAtOnceWhatStopsARun) {
   test::App();
   const fs::path previous = fs::current_path();
@@ -93,7 +94,7 @@ TEST(StartUp, TheWindowSaysAtOnceWhatStopsARun) {
       ptytest::PortDir ports;
       for (int number : c.ports) ports.Add(number);
       test::TempFolder package;
-      WriteStartPackage(package.Path(), language, c.com);
+      WriteStartPackage(package.Path(), language, c);
       fs::current_path(package.Path());
       setenv("UPDATE_PORT_DIR", ports.Path().c_str(), 1);
       setenv("UPDATE_AUTO_ANSWER", "yes", 1);
@@ -113,7 +114,7 @@ TEST(StartUp, TheWindowSaysAtOnceWhatStopsARun) {
         form.close();
       }
       const std::string boxes = ::testing::internal::GetCapturedStderr();
-      EXPECT_THAT(boxes, HasSubstr(language == 0 ? c.german : c.english));
+      EXPECT_THAT(boxes, HasSubstr(language == 0 ? "[Fehler]" : "[Error]"));
       unsetenv("UPDATE_AUTO_ANSWER");
       unsetenv("UPDATE_PORT_DIR");
       fs::current_path(previous);

@@ -14,7 +14,7 @@ DeviceDescription Read(const std::string& text, test::RecordingReport& report) {
   test::TempFolder folder;
   test::WritePackageFile(folder, "ProgDevice.ini", text);
   DeviceDescription description;
-  EXPECT_EQ(ReadDeviceFile(folder.Path(), description, report), 0);
+  EXPECT_EQ(ReadDeviceFile(folder.Path(), description, report, 1), 0);
   EXPECT_TRUE(report.boxes.empty());
   return description;
 }
@@ -154,7 +154,8 @@ TEST(ReadDeviceFile, OverlongInputIsClippedAndNoted) {
   EXPECT_EQ(d.StartMode, 1);
   EXPECT_EQ(d.StartTextIn(0), std::string(799, 'a'));
   ASSERT_EQ(report.notes.size(), 2u);
-  EXPECT_NE(report.notes[0].find("\"StarttextD\" is longer than 799"), std::string::npos)
+  EXPECT_NE(report.notes[0].find("\"StarttextD\" is too long and was cut (799 characters at most)"),
+            std::string::npos)
       << report.notes[0];
   EXPECT_NE(report.notes[1].find("46 device sections beyond the first 255"), std::string::npos)
       << report.notes[1];
@@ -194,7 +195,7 @@ TEST(ReadDeviceFile, MissingFileShowsTheBox) {
   test::TempFolder folder;
   test::RecordingReport report;
   DeviceDescription description;
-  EXPECT_EQ(ReadDeviceFile(folder.Path(), description, report), -1);
+  EXPECT_EQ(ReadDeviceFile(folder.Path(), description, report, 1), -1);
   ASSERT_EQ(report.boxes.size(), 1u);
   EXPECT_EQ(report.boxes[0].caption, "Error");
   EXPECT_EQ(report.boxes[0].text, "Konfigurationsdatei 2 nicht vorhanden!!Programm wird beendet");

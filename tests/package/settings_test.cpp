@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <tuple>
 #include <vector>
 
 #include "package/ini_lines.h"
@@ -163,8 +165,55 @@ TEST(ReadSettings, ComTakesPortNumbersFrom1To256Only) {
       EXPECT_TRUE(report.notes.empty());
     } else {
       ASSERT_EQ(report.notes.size(), 1u);
-      EXPECT_NE(report.notes[0].find(std::string("Com \"") + c.com + "\""), std::string::npos);
+      EXPECT_NE(report.notes[0].find(std::string("Update.ini, Zeile 2: Com=\"") + c.com + "\""),
+                std::string::npos)
+          << report.notes[0];
     }
+  }
+}
+
+// Each note says where to correct the file, in the file's own language (read first, wherever its
+// line stands); a Language value that is neither 0 nor 1 is noted in German, the language used.
+TEST(ReadSettings, NotesSayWhereToCorrectInTheFilesLanguage) {
+  struct Case {
+    const char* what;
+    std::string file;
+    std::string note;
+  };
+  const Case cases[] = {
+      {"Language neither 0 nor 1", "Version=1\r\nLanguage=7\r\n",
+       "Update.ini: Language=\"7\" ist weder 0 noch 1; es gilt Deutsch. Tragen Sie Language=0 "
+       "(Deutsch) oder Language=1 (Englisch) ein."},
+      {"Baud entry, English after the Baud line", "Baud=3,9\r\nLanguage=1\r\n",
+       "Update.ini, line 1: the Baud entry \"9\" is not a baud rate number (0 to 7) and is "
+       "skipped. Enter numbers from 0 to 7, separated by commas."},
+      {"Baud entry, German", "Language=0\r\nBaud=3,9\r\n",
+       "Update.ini, Zeile 2: der Baud-Eintrag \"9\" ist keine Baudraten-Nummer (0 bis 7)"},
+      {"no usable Baud entry", "Language=1\r\n\r\nBaud=8\r\n",
+       "Update.ini, line 3: no usable Baud entry; the default list is tried."},
+      {"too many Baud entries", "Language=0\r\nBaud=1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,2\r\n",
+       "Update.ini, Zeile 2: mehr als 17 Baud-Einträge; nur die ersten 17 werden versucht."},
+      {"Com", "Language=1\r\nCom=x\r\n",
+       "Update.ini, line 2: Com=\"x\" is not a port number (1 to 256); the ports are searched. "
+       "Enter a number from 1 to 256 or leave Com empty."},
+      {"a value cut, English", "Language=1\r\nVersion=" + std::string(300, 'v') + "\r\n",
+       "Update.ini, line 2: the value of \"Version\" is too long and was cut (255 characters at "
+       "most). Shorten it."},
+      {"a value cut, German", "Language=0\r\nVersion=" + std::string(300, 'v') + "\r\n",
+       "Update.ini, Zeile 2: der Wert von \"Version\" ist zu lang und wurde gekürzt (höchstens "
+       "255 Zeichen). Kürzen Sie ihn."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    NoSettingsFolder noFolder;
+    test::TempFolder folder;
+    test::WritePackageFile(folder, "Update.ini", c.file);
+    test::RecordingReport report;
+    Settings settings;
+    ASSERT_EQ(ReadSettings(folder.Path(), settings, report), 0);
+    EXPECT_TRUE(std::any_of(report.notes.begin(), report.notes.end(),
+                            [&c](const std::string& note) { return note.starts_with(c.note); }))
+        << testing::PrintToString(report.notes);
   }
 }
 
@@ -350,14 +399,24 @@ TEST(WriteSettings, FailedSaveLeavesTheOldFileWhole) {
   EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path()), fs::directory_iterator()), 1);
 }
 
-TEST(WriteSettings, MissingFileShowsTheBox) {
+// The file went away while the program ran: the box says so in the run's language (the program
+// goes on, so it does not say that it ends).
+TEST(WriteSettings, MissingFileShowsTheBoxInTheLanguage) {
   NoSettingsFolder noFolder;
   test::TempFolder folder;
-  test::RecordingReport report;
-  EXPECT_EQ(WriteSettings(folder.Path(), Settings{}, report), -1);
-  ASSERT_EQ(report.boxes.size(), 1u);
-  EXPECT_EQ(report.boxes[0].text, messages::kConfigFile1Missing);
-  EXPECT_FALSE(fs::exists(folder.Path() / "Update.ini"));
+  const std::string file = (folder.Path() / "Update.ini").string();
+  for (const auto& [language, caption, text] :
+       {std::tuple{0, "Fehler", file + " konnte nicht gespeichert werden (die Datei fehlt)."},
+        std::tuple{1, "Error", "Cannot save " + file + " (the file is missing)."}}) {
+    test::RecordingReport report;
+    Settings settings;
+    settings.LanguageIndex = language;
+    EXPECT_EQ(WriteSettings(folder.Path(), settings, report), -1);
+    ASSERT_EQ(report.boxes.size(), 1u);
+    EXPECT_EQ(report.boxes[0].caption, caption);
+    EXPECT_EQ(report.boxes[0].text.substr(0, text.size()), text);
+    EXPECT_FALSE(fs::exists(folder.Path() / "Update.ini"));
+  }
 }
 
 }  // namespace

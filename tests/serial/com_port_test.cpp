@@ -60,16 +60,17 @@ TEST_F(ComPortTest, OpenTwiceReturnsNullAndKeepsThePortOpen) {
 }
 
 TEST_F(ComPortTest, FailedOpenShowsTheBoxInTheLanguageAndStaysClosed) {
+  const PortErrorTexts english{"Error", "Cannot open %1!", "%1: line settings refused (%2)"};
   struct Case {
-    int language;
+    PortErrorTexts texts;
     bool showError;
     const char* box;
-  } cases[] = {{0, true, "COM9 konnte nicht geöffnet werden!"},
-               {1, true, "Cannot open COM9! "},
-               {0, false, nullptr}};
+  } cases[] = {{{}, true, "COM9 konnte nicht geöffnet werden!"},
+               {english, true, "Cannot open COM9!"},
+               {{}, false, nullptr}};
   for (const Case& c : cases) {
     boxes.clear();
-    port.SetLanguage(c.language);
+    port.SetErrorTexts(c.texts);
     EXPECT_EQ(port.Open(&windows, 8, c.showError), kInvalidHandle);
     if (c.box) {
       EXPECT_EQ(boxes, std::vector<std::string>{c.box});

@@ -14,6 +14,8 @@ namespace {
 
 using ::testing::HasSubstr;
 
+const serial::ListingWords kWords{"usable", "busy", "not permitted", "serial number "};
+
 TEST(PortChoice, NamesAPortByComNumberOrDevice) {
   ptytest::PortDir ports;
   ptytest::Pty& com3 = ports.Add(3);
@@ -70,10 +72,10 @@ TEST(PortListing, ShowsEachPresentPortWithItsDeviceAndState) {
   EXPECT_EQ(listing[0].index, 0);
   EXPECT_EQ(listing[0].state, serial::PortState::Usable);
   EXPECT_FALSE(listing[0].usb);  // a pty is not on USB
-  EXPECT_EQ(serial::ListingLine(listing[0]), "COM1    " + free.SlavePath() + "  usable");
+  EXPECT_EQ(serial::ListingLine(listing[0], kWords), "COM1    " + free.SlavePath() + "  usable");
   EXPECT_EQ(listing[1].index, 3);
   EXPECT_EQ(listing[1].state, serial::PortState::Busy);
-  EXPECT_THAT(serial::ListingLine(listing[1]), HasSubstr(held.SlavePath() + "  busy"));
+  EXPECT_THAT(serial::ListingLine(listing[1], kWords), HasSubstr(held.SlavePath() + "  busy"));
 }
 
 TEST(PortListing, UsbDetailsOnOneLine) {
@@ -82,10 +84,11 @@ TEST(PortListing, UsbDetailsOnOneLine) {
   port.device = "/dev/ttyUSB0";
   port.state = serial::PortState::NotPermitted;
   port.usb = serial::UsbIdentity{"0403", "6001", "Maker", "Cable", "A1B2"};
-  EXPECT_EQ(serial::ListingLine(port),
+  EXPECT_EQ(serial::ListingLine(port, kWords),
             "COM33   /dev/ttyUSB0  not permitted  USB 0403:6001, Maker, Cable, serial number A1B2");
   port.usb = serial::UsbIdentity{"1a86", "7523", "", "", ""};
-  EXPECT_EQ(serial::ListingLine(port), "COM33   /dev/ttyUSB0  not permitted  USB 1a86:7523");
+  EXPECT_EQ(serial::ListingLine(port, kWords),
+            "COM33   /dev/ttyUSB0  not permitted  USB 1a86:7523");
 }
 
 TEST(PortListing, NoUsbIdentityForWhatIsNoCharacterDevice) {

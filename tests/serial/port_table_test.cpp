@@ -90,15 +90,18 @@ TEST_F(PortTableTest, AFixedPortThatCannotOpenIsReported) {
   AddPorts({1});
   struct Case {
     int comIndex;
+    int language;
     const char* panel;
     const char* box;
-  } cases[] = {{8, "Com9", "COM9 konnte nicht geöffnet werden!"},
-               {std::numeric_limits<int>::max(), "Com2147483648",
+  } cases[] = {{8, 0, "Com9", "COM9 konnte nicht geöffnet werden!"},
+               {8, 1, "Com9", "Cannot open COM9!"},
+               {std::numeric_limits<int>::max(), 0, "Com2147483648",
                 "COM2147483648 konnte nicht geöffnet werden!"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.panel);
     table.reset();
     boxes.clear();
+    Table().SetLanguage(c.language);
     Table().TakeInventory();
     EXPECT_EQ(table->OpenPorts(true, c.comIndex), c.panel);
     EXPECT_EQ(boxes, std::vector<std::string>{c.box});

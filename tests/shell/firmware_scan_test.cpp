@@ -59,7 +59,7 @@ TEST(FirmwareScan, ListsAndMenuRules) {
   for (const ScanCase& c : cases) {
     test::TempFolder folder;
     for (const std::string& name : c.files) folder.Write(name, "x");
-    const FirmwareScan scan = ScanFirmwareFiles(folder.Path(), c.progFile2);
+    const FirmwareScan scan = ScanFirmwareFiles(folder.Path(), c.progFile2, 1);
     EXPECT_EQ(scan.files, c.expectedFiles) << c.what;
     EXPECT_EQ(scan.listNames, c.expectedList) << c.what;
     EXPECT_EQ(scan.programmingMenuVisible, c.menuVisible) << c.what;
@@ -72,18 +72,20 @@ TEST(FirmwareScan, LastMotFileDecidesTheSubmenu) {
   test::TempFolder folder;
   folder.Write("A_Multi480e.mot", "x");
   folder.Write("B_Other.mot", "x");
-  EXPECT_FALSE(ScanFirmwareFiles(folder.Path(), {"Multi480e"}).programmingMenuVisible);
+  EXPECT_FALSE(ScanFirmwareFiles(folder.Path(), {"Multi480e"}, 1).programmingMenuVisible);
   folder.Write("C_Multi480e.mot", "x");
-  EXPECT_TRUE(ScanFirmwareFiles(folder.Path(), {"Multi480e"}).programmingMenuVisible);
+  EXPECT_TRUE(ScanFirmwareFiles(folder.Path(), {"Multi480e"}, 1).programmingMenuVisible);
 }
 
 TEST(FirmwareScan, FilesBeyondTheCapacityAreNamedInTheLog) {
   test::TempFolder folder;
   for (int i = 0; i < 165; ++i) folder.Write("f" + std::to_string(1000 + i) + ".txt", "x");
-  const FirmwareScan scan = ScanFirmwareFiles(folder.Path(), {});
+  const FirmwareScan scan = ScanFirmwareFiles(folder.Path(), {}, 0);
   EXPECT_EQ(scan.files.size(), FirmwareScan::kCapacity);
   ASSERT_EQ(scan.log.size(), 5u);
-  EXPECT_NE(scan.log[0].find("f1160.txt"), std::string::npos);
+  EXPECT_EQ(scan.log[0],
+            "Die Liste der Firmware-Dateien ist voll (160 Dateien): f1160.txt wird nicht "
+            "aufgeführt.");
 }
 
 }  // namespace

@@ -31,11 +31,11 @@ TEST(PackageFolder, EnteringAFolderThatIsNoneFailsWithTheReason) {
   const fs::path before = fs::current_path();
   test::TempFolder folder;
   const fs::path file = folder.Write("Update.ini", "");
-  EXPECT_THAT(shell::EnterPackageFolder(file.string()), HasSubstr("not a folder"));
-  EXPECT_THAT(shell::EnterPackageFolder((folder.Path() / "none").string()),
-              HasSubstr("not a folder"));
+  EXPECT_THAT(shell::EnterPackageFolder(file.string(), 1), HasSubstr(": not a folder. Name the"));
+  EXPECT_THAT(shell::EnterPackageFolder((folder.Path() / "none").string(), 0),
+              HasSubstr(": kein Ordner. Nennen Sie mit --package"));
   EXPECT_EQ(fs::current_path(), before);
-  EXPECT_EQ(shell::EnterPackageFolder(folder.Path().string()), "");
+  EXPECT_EQ(shell::EnterPackageFolder(folder.Path().string(), 0), "");
   EXPECT_EQ(fs::current_path(), fs::canonical(folder.Path()));
   fs::current_path(before);
 }

@@ -208,7 +208,9 @@ TEST(StartUp, PackageOptionNamesThePackageFolder) {
   test::TempFolder another;
   const ProgramRun wrong = StartIn(another, {"--package", "/no/such/folder"});
   EXPECT_EQ(wrong.exitCode, 2);
-  EXPECT_TRUE(wrong.errors.contains("/no/such/folder: not a folder")) << wrong.errors.toStdString();
+  EXPECT_TRUE(
+      wrong.errors.contains("[Fehler] /no/such/folder: kein Ordner. Nennen Sie mit --package"))
+      << wrong.errors.toStdString();
   EXPECT_FALSE(wrong.windowShown);
 }
 

@@ -163,8 +163,9 @@ TEST(UpdateForm, LanguageAndStartTextFromThePackage) {
       {"1", false, QStringLiteral("Connect the device to COM 1.\nThen Ok.")},
       // The note about the stray value follows the start text.
       {"7", true,
-       QString::fromUtf8("Schließen Sie das Gerät an COM 1 an.\nDann Ok.\nUpdate.ini: Language "
-                         "\"7\" is neither 0 nor 1; German is used")},
+       QString::fromUtf8("Schließen Sie das Gerät an COM 1 an.\nDann Ok.\nUpdate.ini: "
+                         "Language=\"7\" ist weder 0 noch 1; es gilt Deutsch. Tragen Sie "
+                         "Language=0 (Deutsch) oder Language=1 (Englisch) ein.")},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.language);

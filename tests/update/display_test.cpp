@@ -35,8 +35,7 @@ TEST(ExpandMessage, Placeholders) {
       {"empty name, German default, COM 3", std::string(messages::Text(messages::MSG_SUCCESS, 0)),
        0, Named(""), 2,
        "--------------------\r\nDownload erfolgreich ausgeführt !\r\n\r\nTrennen Sie das Gerät "
-       "von der Schnittstelle COM 3.\r\n\r\nBeenden Sie das Windows-Programm unter "
-       "Datei/Beenden."},
+       "von der Schnittstelle COM 3.\r\n\r\nBeenden Sie das Programm unter Datei/Beenden."},
       {"English default name", "Programming NAME !!", 1, Named(""), 0, "Programming device !!"},
       {"a stray language is German", "NAME", 7, Named(""), 0, "Gerät"},
       {"several placeholders, each twice", "DATEI/NAME an COM X\\rDATEI NAME COM X", 0,
