@@ -14,6 +14,7 @@
 #include "package/device_file.h"
 #include "package/messages.h"
 #include "package/settings.h"
+#include "update/display.h"
 #include "update/download_context.h"
 #include "update/port_table.h"
 #include "update/programming_paths.h"
@@ -152,7 +153,7 @@ class UpdateEngine {
   void OnPrompt(const core::EventRecord& record);
   void OnVersionCheckMain(const core::EventRecord& record);
   void OnVersionCheckKind3(const core::EventRecord& record);
-  void OnVersionCheck(int32_t stage);
+  void OnVersionCheck(VersionCheckStage stage);
   void OnProgramMsp430(const core::EventRecord& record);
   void OnRepeatMsp430(const core::EventRecord& record);
   void OnWinCe(const core::EventRecord& record);

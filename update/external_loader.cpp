@@ -106,7 +106,7 @@ int32_t ExternalLoaders::Run(const std::string& fileName) {
   using Launcher = int32_t (ExternalLoaders::*)(const std::string&);
   static constexpr Launcher kLoaderLaunchers[] = {&ExternalLoaders::RunHexLoader,
                                                   &ExternalLoaders::RunPic32Loader};
-  const int32_t index = engine_.Devices().DeviceKind / 2;
+  const int32_t index = static_cast<int32_t>(engine_.Devices().DeviceKind) / 2;
   if (index < 0 || index >= static_cast<int32_t>(std::size(kLoaderLaunchers))) {
     const int32_t language = engine_.Language();
     engine_.View().AppendLog(
@@ -301,7 +301,8 @@ void ExternalLoaders::TakeBackPort(int32_t result, bool startMode2Line) {
   serial::TComPort* port = engine_.ActiveComPort();
   if (!port) return;
   port->Open(&engine_.Events().windows, engine_.State().ActiveComIndex, true);
-  if (startMode2Line && engine_.Devices().StartMode == 2 && result == 0) {
+  if (startMode2Line && engine_.Devices().StartMode == package::StartVariant::kSensor &&
+      result == 0) {
     port->ChangeV24Parameter(serial::B__9600, serial::S_2, serial::NoParity, true);
   } else {
     // Opening forgets the line saved with SaveLastV24Parameter and sets the port's recorded

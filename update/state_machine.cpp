@@ -164,7 +164,8 @@ void UpdateEngine::StepOn() {
 }
 
 void UpdateEngine::RestartSteps() {
-  MoveTo(devices_.StartMode == 1 ? SequenceStep::kIdentify : SequenceStep::kOpenDialogue);
+  MoveTo(devices_.StartMode == package::StartVariant::kDirectIdent ? SequenceStep::kIdentify
+                                                                   : SequenceStep::kOpenDialogue);
 }
 
 void UpdateEngine::RunThirdFile() {
@@ -225,19 +226,20 @@ void UpdateEngine::OnPrompt(const core::EventRecord&) {
 }
 
 void UpdateEngine::OnVersionCheckMain(const core::EventRecord&) {
-  OnVersionCheck(0);
+  OnVersionCheck(VersionCheckStage::kMain);
 }
 
 void UpdateEngine::OnVersionCheckKind3(const core::EventRecord&) {
-  OnVersionCheck(2);
+  OnVersionCheck(VersionCheckStage::kLongTransfer);
 }
 
-void UpdateEngine::OnVersionCheck(int32_t stage) {
+void UpdateEngine::OnVersionCheck(VersionCheckStage stage) {
   view_.SetSecTimerRunning(false);
   view_.SetProgress(0);
   ShowDurationEstimate(view_, Language(), stage, Context, run_.ForceSameVersion);
   if (MainOlder()) {
-    Send(stage == 2 ? std::string(cmd::kBootDefault) : run_.BootCommand);
+    Send(stage == VersionCheckStage::kLongTransfer ? std::string(cmd::kBootDefault)
+                                                   : run_.BootCommand);
     AwaitGreeting(messages::MSG_NO_BOOT_SWITCH_ANSWER);
   } else {
     MoveTo(SequenceStep::kTerminal);
@@ -247,7 +249,8 @@ void UpdateEngine::OnVersionCheck(int32_t stage) {
 
 void UpdateEngine::OnProgramMsp430(const core::EventRecord&) {
   MoveTo(SequenceStep::kSecondaryAfterMain);
-  ShowDurationEstimate(view_, Language(), 1, Context, run_.ForceSameVersion);
+  ShowDurationEstimate(view_, Language(), VersionCheckStage::kMsp430, Context,
+                       run_.ForceSameVersion);
   if (!MainOlder()) {
     events_.queue.PostEvent(ev::kSecondaryDecision);
     return;
@@ -263,7 +266,8 @@ void UpdateEngine::OnRepeatMsp430(const core::EventRecord&) {
   view_.SetOkEnabled(false);
   Context.BenchMode = true;
   MoveTo(SequenceStep::kSecondaryAfterMain);
-  ShowDurationEstimate(view_, Language(), 1, Context, run_.ForceSameVersion);
+  ShowDurationEstimate(view_, Language(), VersionCheckStage::kMsp430, Context,
+                       run_.ForceSameVersion);
   const Msp430Call call{Msp430Job::kRepeat, run_.BslMode, Context.MainFile, 1, 0};
   RunLoader(call, ev::kProgrammingFailed);
   if (run_.Failed) return;
@@ -274,7 +278,8 @@ void UpdateEngine::OnRepeatMsp430(const core::EventRecord&) {
 
 void UpdateEngine::OnWinCe(const core::EventRecord&) {
   MoveTo(SequenceStep::kSecondaryAfterMain);
-  ShowDurationEstimate(view_, Language(), 2, Context, run_.ForceSameVersion);
+  ShowDurationEstimate(view_, Language(), VersionCheckStage::kLongTransfer, Context,
+                       run_.ForceSameVersion);
   run_.WinCEDone = true;
   auto& list = Context.DownloadList;
   const size_t first = static_cast<size_t>(std::max(run_.StartupFirst, 0));
@@ -322,8 +327,8 @@ void UpdateEngine::OnSecondaryDecision(const core::EventRecord&) {
 }
 
 void UpdateEngine::OnProgrammedClock(const core::EventRecord& record) {
-  // With StartMode 2 the clock answer ends the run as the end answer does.
-  if (devices_.StartMode == 2) {
+  // A sensor instrument's clock answer ends the run as the end answer does.
+  if (devices_.StartMode == package::StartVariant::kSensor) {
     OnProgrammedEnd(record);
     return;
   }
@@ -367,7 +372,7 @@ void UpdateEngine::RetryRun() {
     return;
   }
   MoveTo(SequenceStep::kThirdFile);
-  events_.queue.PostEvent(kRetryEvents[static_cast<size_t>(devices_.DeviceKind & 3)]);
+  events_.queue.PostEvent(kRetryEvents[package::KindRow(devices_.DeviceKind)]);
 }
 
 void UpdateEngine::EndAsFailed() {

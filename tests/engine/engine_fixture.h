@@ -59,8 +59,8 @@ class EngineFixture : public ::testing::Test {
     entry.SWKenn2 = "@F000\r\n";
     entry.ProzTyp = 0x149;
     devices.DeviceTable.push_back(entry);
-    devices.DeviceKind = 1;
-    devices.StartMode = devices.SavedStartMode = 1;
+    devices.DeviceKind = package::DeviceKindId::kMsp430;
+    devices.StartMode = devices.SavedStartMode = package::StartVariant::kDirectIdent;
     devices.AbortText = {"Abbruch\r\nGerät aus- und einschalten\r\nEnde", "Abort\r\nCycle\r\nEnd"};
     folder.Write("pH3310.txt", FirmwareText("1.30"));
   }

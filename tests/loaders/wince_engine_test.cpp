@@ -32,7 +32,7 @@ class WinCeEngine : public msp430_test::LoaderRig {
   void SetUp() override {
     Start("");
     engine->SetPaths(&transfer);
-    devices.DeviceKind = 2;
+    devices.DeviceKind = package::DeviceKindId::kWinCe;
   }
   void StartWinCe() {
     events.queue.PostEvent(update::ev::kStartWinCe);

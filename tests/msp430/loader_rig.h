@@ -40,7 +40,7 @@ class LoaderRig : public ::testing::Test {
   LoaderRig() : events(windows) {
     previous_ = std::filesystem::current_path();
     std::filesystem::current_path(folder.Path());
-    devices.DeviceKind = 1;
+    devices.DeviceKind = package::DeviceKindId::kMsp430;
     devices.AbortText = {"Abbruch", "Abort"};
   }
   ~LoaderRig() override { std::filesystem::current_path(previous_); }

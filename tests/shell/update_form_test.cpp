@@ -175,7 +175,7 @@ TEST(UpdateForm, LanguageAndStartTextFromThePackage) {
     EXPECT_EQ(form.Deutsch->isChecked(), c.german);
     EXPECT_EQ(form.Englisch->isChecked(), !c.german);
     EXPECT_EQ(form.UpdateMemo->toPlainText(), c.log);
-    EXPECT_EQ(form.Devices().DeviceKind, 1);
+    EXPECT_EQ(form.Devices().DeviceKind, package::DeviceKindId::kMsp430);
   }
 }
 
