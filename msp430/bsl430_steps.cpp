@@ -96,7 +96,7 @@ void T_BSL430::OnVersion(std::span<const uint8_t> frame) {
 
 void T_BSL430::ReloadImageForChip(int32_t chip) {
   std::string file = host_.defaultFileForProcessor ? host_.defaultFileForProcessor(chip) : "";
-  if (file.size() < 5) return;
+  if (!update::FileNamed(file)) return;
   if (file.back() == '@') {
     host_.MarkSecondFile();
     file.pop_back();

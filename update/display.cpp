@@ -105,7 +105,7 @@ void ShowDurationEstimate(UpdateView& view, int32_t language, VersionCheckStage 
   if (stage == VersionCheckStage::kLongTransfer) minutes = 15;
   const bool secondaryOlder = Older(context.CurVer2, context.NewVer2, forceSameVersion);
   if (secondaryOlder) minutes += 1;
-  if (context.ThirdFile.size() > 3) minutes += 2;
+  if (ThirdFileNamed(context.ThirdFile)) minutes += 2;
   if (secondaryOlder && context.CurVer2 > 200) minutes += 35;
 
   view.ClearLog();

@@ -121,7 +121,7 @@ int32_t ExternalLoaders::Run(const std::string& fileName) {
 int32_t ExternalLoaders::RunHexLoader(const std::string& fileName) {
   UpdateView& view = engine_.View();
   view.SetWaitPanelVisible(false);
-  if (engine_.Context.MainFile.size() < 5) return 1;
+  if (!FileNamed(engine_.Context.MainFile)) return 1;
   if (!HandOverPort()) return kLaunchFailed;
   std::error_code error;
   const uintmax_t size = std::filesystem::file_size(fileName, error);
@@ -155,7 +155,7 @@ int32_t ExternalLoaders::RunHexLoader(const std::string& fileName) {
 int32_t ExternalLoaders::RunPic32Loader(const std::string& fileName) {
   UpdateView& view = engine_.View();
   view.SetWaitPanelVisible(false);
-  if (engine_.Context.MainFile.size() < 5) return 1;
+  if (!FileNamed(engine_.Context.MainFile)) return 1;
   const std::optional<LoaderProgram> program = FindProgram(kPic32Name);
   if (!program) return kLaunchFailed;
   const int32_t comIndex = engine_.State().ActiveComIndex;

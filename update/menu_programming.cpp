@@ -133,7 +133,7 @@ void MenuProgramming::ProgramBenchFamily() {
   // says.
   if (engine_.State().BenchAnswerChar == kF5xxAnswer && engine_.State().BootLoaderSeen)
     context.ProzTyp = kProcessorF5xx;
-  context.MainFile = context.ProgDefFile.size() > 4 ? context.ProgDefFile : kBenchFile;
+  context.MainFile = FileNamed(context.ProgDefFile) ? context.ProgDefFile : kBenchFile;
   const Msp430Call call{Msp430Job::kMain, engine_.State().BslMode, context.MainFile, 0, 0};
   phase_ = Phase::kLoading;
   const int32_t result = engine_.Paths().RunMsp430(engine_, call);

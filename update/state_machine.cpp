@@ -169,7 +169,7 @@ void UpdateEngine::RestartSteps() {
 }
 
 void UpdateEngine::RunThirdFile() {
-  if (Context.ThirdFile.size() <= 3) {
+  if (!ThirdFileNamed(Context.ThirdFile)) {
     MoveTo(SequenceStep::kExternalLoader);
     return;
   }
@@ -314,7 +314,7 @@ void UpdateEngine::OnSecondaryDecision(const core::EventRecord&) {
   }
   // Here equal versions never count as older.
   if (run_.Reply262Seen || run_.BootLoaderSeen || run_.VersionPlaceholder ||
-      Context.CurVer2 >= Context.NewVer2 || Context.SecondFile.size() <= 4) {
+      Context.CurVer2 >= Context.NewVer2 || !FileNamed(Context.SecondFile)) {
     if (Context.ListCount() > 0) {
       paths_->StartMultiFile(*this);
       MoveTo(SequenceStep::kEnded);
