@@ -134,7 +134,8 @@ void MenuProgramming::ProgramBenchFamily() {
   if (engine_.State().BenchAnswerChar == kF5xxAnswer && engine_.State().BootLoaderSeen)
     context.ProzTyp = kProcessorF5xx;
   context.MainFile = FileNamed(context.ProgDefFile) ? context.ProgDefFile : kBenchFile;
-  const Msp430Call call{Msp430Job::kMain, engine_.State().BslMode, context.MainFile, 0, 0};
+  const Msp430Call call{Msp430Job::kMain, engine_.State().BslMode, context.MainFile,
+                        /*syncFirst=*/false, /*altEntry=*/false};
   phase_ = Phase::kLoading;
   const int32_t result = engine_.Paths().RunMsp430(engine_, call);
   phase_ = Phase::kBench;

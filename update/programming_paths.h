@@ -21,10 +21,11 @@ enum class Msp430Job {
 
 struct Msp430Call {
   Msp430Job job;
-  int32_t mode;        // BslMode, or 1 for the secondary processor
-  std::string file;    // MainFile or SecondFile
-  int32_t option;      // third argument: 1
-  int32_t sensorFlag;  // SensorPresent, 0, or the secondary option
+  int32_t bslMode;   // BslMode, or 1 for the secondary processor
+  std::string file;  // MainFile or SecondFile
+  bool syncFirst;    // the boot loader is synchronised before its version is asked
+  bool altEntry;     // the entry prompt is answered with the alternative command (an instrument
+                     // with its sensor present), else with the default password
 };
 
 class ProgrammingPaths {

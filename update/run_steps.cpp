@@ -116,8 +116,8 @@ void UpdateEngine::ProgramSecondary() {
   Context.BenchMode = false;
   Context.NoSensorContinue = Context.CurVer2 == 0 && !run_.BootLoaderSeen;
   events_.wait.DelayTime(3000, true);
-  const int32_t option = (run_.WinCEDone || !Context.NoSensorContinue) ? 1 : 0;
-  const Msp430Call call{Msp430Job::kSecondary, 1, Context.SecondFile, 1, option};
+  const bool altEntry = run_.WinCEDone || !Context.NoSensorContinue;
+  const Msp430Call call{Msp430Job::kSecondary, 1, Context.SecondFile, /*syncFirst=*/true, altEntry};
   RunLoader(call, ev::kSecondaryFailed);
 }
 

@@ -255,8 +255,8 @@ void UpdateEngine::OnProgramMsp430(const core::EventRecord&) {
     events_.queue.PostEvent(ev::kSecondaryDecision);
     return;
   }
-  const Msp430Call call{Msp430Job::kMain, run_.BslMode, Context.MainFile, 1,
-                        run_.SensorPresent ? 1 : 0};
+  const Msp430Call call{Msp430Job::kMain, run_.BslMode, Context.MainFile, /*syncFirst=*/true,
+                        /*altEntry=*/run_.SensorPresent};
   RunLoader(call, ev::kProgrammingFailed);
 }
 
@@ -268,7 +268,8 @@ void UpdateEngine::OnRepeatMsp430(const core::EventRecord&) {
   MoveTo(SequenceStep::kSecondaryAfterMain);
   ShowDurationEstimate(view_, Language(), VersionCheckStage::kMsp430, Context,
                        run_.ForceSameVersion);
-  const Msp430Call call{Msp430Job::kRepeat, run_.BslMode, Context.MainFile, 1, 0};
+  const Msp430Call call{Msp430Job::kRepeat, run_.BslMode, Context.MainFile, /*syncFirst=*/true,
+                        /*altEntry=*/false};
   RunLoader(call, ev::kProgrammingFailed);
   if (run_.Failed) return;
   Append(Message(messages::MSG_STORING, Language()));

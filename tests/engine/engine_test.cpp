@@ -49,7 +49,7 @@ TEST_F(EngineFixture, FindsTheInstrumentOnTheThirdPortAt9600AndIdentifiesIt) {
   ASSERT_EQ(paths.msp430.size(), 1u);
   EXPECT_EQ(paths.msp430[0].job, update::Msp430Job::kMain);
   EXPECT_EQ(paths.msp430[0].file, "pH3310.txt");
-  EXPECT_EQ(paths.msp430[0].sensorFlag, 1);
+  EXPECT_TRUE(paths.msp430[0].altEntry);
   EXPECT_TRUE(view.boxes.empty());
 }
 
