@@ -65,6 +65,10 @@ struct DeviceEntry {
   int32_t ProzTyp = 0;      // hexadecimal: 5438 is 0x5438
 };
 
+// The ProzTyp of the F5xx family: programmed by the F5xx boot loader (main firmware and its
+// retry).
+inline constexpr int32_t kProcessorF5xx = 0x5438;
+
 struct DeviceDescription {
   static constexpr size_t kMaxEntries = 255;
   static constexpr size_t kTextWidth = 800;
