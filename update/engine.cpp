@@ -58,7 +58,7 @@ void UpdateEngine::Install() {
 }
 
 void UpdateEngine::SetPaths(ProgrammingPaths* paths) {
-  paths_ = paths ? paths : &defaultPaths_;
+  paths_ = paths;
 }
 
 int32_t UpdateEngine::Language() const {

@@ -37,8 +37,7 @@ class UpdateEngine {
 
   // Puts the state machine on the event chain (first handler) and resets the run fields.
   void Install();
-  // The programming paths of the device kinds; without them (null) every path logs that it is
-  // not available, and a run that needs one ends as a failure.
+  // The programming paths of the device kinds, with every loader plugged in; set before Install.
   void SetPaths(ProgrammingPaths* paths);
 
   core::EventRecord HandleUpdateEvent(core::EventQueue& sender, core::EventRecord record);
@@ -218,8 +217,7 @@ class UpdateEngine {
   package::DeviceDescription& devices_;
   PortTable& ports_;
   ReplyParser replies_;
-  ProgrammingPaths defaultPaths_;
-  ProgrammingPaths* paths_ = &defaultPaths_;
+  ProgrammingPaths* paths_ = nullptr;
   std::unique_ptr<ProgrammingFlows> flows_;
 };
 

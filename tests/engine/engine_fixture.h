@@ -18,6 +18,7 @@
 #include "tests/support/recording_view.h"
 #include "tests/support/run_state_access.h"
 #include "tests/support/sim_port.h"
+#include "tests/support/stand_in_paths.h"
 #include "tests/support/temp_folder.h"
 #include "update/engine.h"
 
@@ -35,7 +36,7 @@ inline std::string FirmwareText(const std::string& version) {
 }
 
 // Records the programming paths the engine reaches and answers them as told.
-struct RecordingPaths : update::ProgrammingPaths {
+struct RecordingPaths : WithoutOtherLoaders<update::ProgrammingPaths> {
   std::vector<update::Msp430Call> msp430;
   int32_t result = 1;
   int32_t RunMsp430(update::UpdateEngine&, const update::Msp430Call& call) override {
