@@ -453,11 +453,10 @@ inline std::string RunWhole(const uint8_t* data, size_t size) {
   std::copy(scenario.bauds.begin(), scenario.bauds.end(), settings.BaudSearchList.begin());
   package::DeviceDescription devices;
   devices.DeviceTable = scenario.rows;
-  devices.StartMode = devices.SavedStartMode = scenario.startMode;
+  devices.StartMode = devices.SavedStartMode =
+      static_cast<package::StartVariant>(scenario.startMode);
   const std::string& mainFile = scenario.rows.front().ProgFile2;
-  devices.DeviceKind = (mainFile.find(".txt") != std::string::npos ? 1 : 0) |
-                       (mainFile.find(".exe") != std::string::npos ? 2 : 0) |
-                       (mainFile.find(".hex") != std::string::npos ? 3 : 0);
+  devices.DeviceKind = package::DeviceKindOf(mainFile);
   devices.AbortText = {"Abbruch\r\nGerät aus- und einschalten", "Abort\r\nSwitch off and on"};
 
   std::vector<std::string> errors;

@@ -1,7 +1,7 @@
 // The programming paths of the update engine with every loader plugged in: the MSP430 boot
-// loaders and, each in its own section, the Basic-Loader terminal, the WinCE transfer, the
-// external loader programs and the programming from the boot loader. A path whose loader is not
-// built keeps the default of update::ProgrammingPaths, which ends the run as a failure.
+// loaders and, each in its own section, the Basic-Loader terminal, the WinCE transfer and the
+// external loader programs. The programming from the boot loader, the further files, the retry
+// and the air-pressure upload keep the engine's own flows.
 #pragma once
 
 #include <memory>
@@ -38,10 +38,6 @@ class LoaderPaths : public msp430::Msp430Paths {
   }
   // Where the programs are and how they are started; the defaults are the system's.
   update::ExternalLoaderSetup ExternalLoaderSetup;
-
-  // --- Programming from the boot loader, further files, retry, air pressure ---
-
-  // ---
 
  private:
   std::unique_ptr<TTermProg> terminal_;

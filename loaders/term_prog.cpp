@@ -119,7 +119,7 @@ bool TTermProg::Handle(const core::EventRecord& record) {
   }
   if (record.kind != core::EVK_EVENT) return false;
   switch (record.code) {
-    case term::kReceived:
+    case update::ev::kReceived:
       ReceiveAndMatch();
       return true;
     case term::kErasing:
@@ -139,7 +139,7 @@ bool TTermProg::Handle(const core::EventRecord& record) {
       Append(Message(messages::MSG_TERM_TRANSMIT, host_->language));
       Abort();
       return true;
-    case term::kAbortAnswer:
+    case update::ev::kAnswerTermAbort:
       Abort();
       return true;
     default:

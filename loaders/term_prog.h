@@ -12,6 +12,7 @@
 
 #include "core/event_core.h"
 #include "serial/com_port.h"
+#include "update/event_codes.h"
 #include "update/update_view.h"
 
 namespace loaders {
@@ -29,9 +30,6 @@ inline constexpr int32_t kDefect = 108;
 inline constexpr int32_t kReadySeg0 = 110;
 inline constexpr int32_t kReadySeg1 = 111;
 inline constexpr int32_t kErasing = 112;
-// A numbered answer 2 of the instrument: the transfer is aborted.
-inline constexpr int32_t kAbortAnswer = 2;
-inline constexpr int32_t kReceived = 10000;
 }  // namespace term
 
 // The texts the boot loader announces and the event each posts, in the order they are tried.

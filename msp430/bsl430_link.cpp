@@ -31,8 +31,7 @@ bool T_BSL430::ReadImageFile(const std::string& fileName) {
   // never written again: the instrument would lose its reset vector and its password.
   if (result.FirstHigh > 0 && IsMarker(Image[static_cast<size_t>(result.LastBlock)])) {
     ShowBox(ImageFileLead(fileName, LanguageIndex) +
-            (LanguageIndex == 1 ? "data above 0xFFFF but no interrupt vector table."
-                                : "Daten über 0xFFFF, aber keine Interrupt-Vektortabelle."));
+            std::string(messages::Text(messages::MSG_IMAGE_NO_VECTOR_TABLE, LanguageIndex)));
     return false;
   }
   const std::optional<uint16_t> start =

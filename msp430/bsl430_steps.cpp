@@ -13,9 +13,6 @@
 namespace msp430 {
 namespace {
 
-constexpr int32_t kVectorSegment = 0xFE00;
-constexpr uint16_t kVectorErase = 0xFFFF;  // an address inside the vector segment
-constexpr int32_t kHighStart = 0x10000;
 constexpr uint32_t kInfoSegment = 0x1080;  // erased with every sweep
 constexpr uint32_t kSkipBelow = 0x1200;    // segments below that may refuse the erase
 constexpr uint16_t kBootLoaderRestart = 0x0C22;
@@ -32,8 +29,8 @@ uint8_t FrameByte(std::span<const uint8_t> frame, size_t i) {
   return i < frame.size() ? frame[i] : 0;
 }
 
-int32_t BlockEnd(const ImageBlock& block) {
-  return block.Address + DataCount(block);
+uint32_t BlockEnd(const ImageBlock& block) {
+  return block.Address + static_cast<uint32_t>(DataCount(block));
 }
 
 // The reply's data equal the block's data: same count, same bytes. A shorter reply proves
@@ -54,7 +51,7 @@ std::vector<uint32_t> T_BSL430::PlanEraseSweep() const {
   for (int32_t i = 0; i <= LastBlock; ++i) {
     const ImageBlock& block = Image[static_cast<size_t>(i)];
     high = (high || i == FirstHigh) && !IsMarker(block);
-    const uint32_t offset = high ? static_cast<uint32_t>(kHighStart) : 0;
+    const uint32_t offset = high ? kHighStart : 0;
     data.push_back({block.Address + offset, static_cast<uint32_t>(DataCount(block))});
   }
   const uint32_t bottom = data.size() > 1 ? data[1].Address : data[0].Address + data[0].Count;
@@ -96,7 +93,7 @@ void T_BSL430::OnVersion(std::span<const uint8_t> frame) {
 
 void T_BSL430::ReloadImageForChip(int32_t chip) {
   std::string file = host_.defaultFileForProcessor ? host_.defaultFileForProcessor(chip) : "";
-  if (file.size() < 5) return;
+  if (!update::FileNamed(file)) return;
   if (file.back() == '@') {
     host_.MarkSecondFile();
     file.pop_back();
@@ -249,7 +246,7 @@ void T_BSL430::EraseStep() {
     return;
   }
   const uint32_t address = EraseSegments[EraseIndex];
-  const bool high = address >= static_cast<uint32_t>(kHighStart);
+  const bool high = address >= kHighStart;
   if (high != OffsetActive) {
     ChangeMemOffset(high ? 1 : 0, &T_BSL430::OnEraseOffset);
     return;
@@ -291,7 +288,7 @@ void T_BSL430::EraseNext() {
 
 // The vector segment, just before its first block; a retry erases it again and nothing else.
 void T_BSL430::EraseVectorSegment() {
-  Send(EraseSegmentFrame(kVectorErase),
+  Send(EraseSegmentFrame(static_cast<uint16_t>(kVectorEraseAddress)),
        {step::kVectorErase, &T_BSL430::OnVectorErased, nullptr, &T_BSL430::EraseVectorSegment});
 }
 

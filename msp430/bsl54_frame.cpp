@@ -6,8 +6,6 @@
 namespace msp430 {
 namespace {
 
-constexpr uint32_t kAddressLimit = 0x1000000;
-
 uint8_t Byte(uint32_t value, int index) {
   return static_cast<uint8_t>((value >> (8 * index)) & 0xFF);
 }

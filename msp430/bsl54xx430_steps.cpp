@@ -9,22 +9,19 @@ namespace {
 
 using T = T_BSL_54XX_430;
 
-constexpr int32_t kVectorSegment = 0xFE00;
-constexpr uint32_t kVectorErase = 0xFFFF;  // an address inside the vector segment
-constexpr int32_t kHighStart = 0x10000;
 // Where the device identifier is read from, and its length.
 constexpr uint32_t kDeviceIdAddress = 0x1A04;
 constexpr uint16_t kDeviceIdSize = 4;
 
-int32_t BlockEnd(const ImageBlock54& block) {
-  return static_cast<int32_t>(block.Address) + DataCount(block);
+uint32_t BlockEnd(const ImageBlock54& block) {
+  return block.Address + static_cast<uint32_t>(DataCount(block));
 }
 
 }  // namespace
 
 int32_t T_BSL_54XX_430::BlockOneAddress() const {
   if (LastBlock >= 1) return static_cast<int32_t>(Image54[1].Address);
-  return BlockEnd(Image54[0]);
+  return static_cast<int32_t>(BlockEnd(Image54[0]));
 }
 
 std::vector<uint32_t> T_BSL_54XX_430::PlanEraseSweep() const {
@@ -93,7 +90,7 @@ void T_BSL_54XX_430::EraseNext54() {
 
 // The vector segment, just before its first block; a retry erases it again and nothing else.
 void T_BSL_54XX_430::EraseVectorSegment54() {
-  Send(EraseSegmentFrame54(kVectorErase),
+  Send(EraseSegmentFrame54(kVectorEraseAddress),
        {step::kVectorErase, &T::OnVectorErased54, nullptr, &T::EraseVectorSegment54});
 }
 

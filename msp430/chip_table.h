@@ -8,10 +8,11 @@
 #include <cstdint>
 #include <string_view>
 
+#include "package/device_file.h"
+
 namespace msp430 {
 
-// The F5xx family: programmed by the F5xx boot loader (main firmware and its retry).
-inline constexpr int32_t kProcessorF5xx = 0x5438;
+using package::kProcessorF5xx;
 
 // The password word (the reset vector) an instrument is entered with when it does not name its
 // own: the usual one, and the one of parts with memory above 0xFFFF.

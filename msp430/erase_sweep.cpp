@@ -5,6 +5,8 @@
 #include <functional>
 #include <set>
 
+#include "package/messages.h"
+
 namespace msp430 {
 namespace {
 
@@ -56,21 +58,12 @@ uint32_t SweepStart(int32_t bslMode, int32_t flashErase2, int32_t flashErase3) {
 
 std::string EraseStartError(uint32_t start, const FlashLayout& flash, int32_t language) {
   if (start <= flash.Top) return {};
-  char text[320];
-  if (language == 1) {
-    std::snprintf(text, sizeof text,
-                  "Erase address 0x%X (FlashErase2/FlashErase3 of the device file) lies beyond the "
-                  "processor's flash (at most 0x%X). Nothing has been erased; please correct the "
-                  "device file.",
-                  start, flash.Top);
-  } else {
-    std::snprintf(text, sizeof text,
-                  "Löschadresse 0x%X (FlashErase2/FlashErase3 der Gerätedatei) liegt außerhalb des "
-                  "Flash-Speichers des Prozessors (höchstens 0x%X). Es wurde nichts gelöscht; "
-                  "bitte die Gerätedatei korrigieren.",
-                  start, flash.Top);
-  }
-  return text;
+  const auto hex = [](uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%X", value);
+    return std::string(text);
+  };
+  return messages::Filled(messages::MSG_ERASE_BEYOND_FLASH, language, hex(start), hex(flash.Top));
 }
 
 }  // namespace msp430

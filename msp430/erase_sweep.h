@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "msp430/image_reader.h"
+
 namespace msp430 {
 
 // A stretch of image data at its full address.
@@ -27,7 +29,7 @@ struct FlashLayout {
   uint32_t Top = 0;
   uint32_t InfoSegment = 0x80;
   uint32_t MainSegment = 0x200;
-  uint32_t VectorSegment = 0xFE00;
+  uint32_t VectorSegment = kVectorSegment;
 };
 
 // Classic parts: information memory 0x1000-0x10FF, main memory from 0x1100; with the memory offset

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "core/text.h"
+#include "package/messages.h"
 
 namespace msp430 {
 
@@ -67,49 +68,37 @@ std::string CharacterText(uint8_t c) {
   return text;
 }
 
-std::string Reason(const ImageError& error, bool english) {
-  const std::string limit = std::to_string(error.Limit);
+std::string Reason(const ImageError& error, int32_t language) {
+  using messages::Filled;
+  using messages::MessageId;
+  const auto plain = [language](MessageId id) { return std::string(messages::Text(id, language)); };
   switch (error.Kind) {
     case ImageErrorKind::None:
       return "";
     case ImageErrorKind::Unreadable:
-      return english ? "cannot be read." : "kann nicht gelesen werden.";
+      return plain(messages::MSG_IMAGE_UNREADABLE);
     case ImageErrorKind::TooLarge:
-      return english ? "is larger than " + limit + " bytes."
-                     : "ist größer als " + limit + " Bytes.";
+      return Filled(messages::MSG_IMAGE_TOO_LARGE, language, std::to_string(error.Limit));
     case ImageErrorKind::NoData:
-      return english ? "contains no data." : "enthält keine Daten.";
+      return plain(messages::MSG_IMAGE_NO_DATA);
     case ImageErrorKind::DataBeforeAddress:
-      return english ? "data before the first address line (@)."
-                     : "Daten vor der ersten Adresszeile (@).";
+      return plain(messages::MSG_IMAGE_DATA_BEFORE_ADDRESS);
     case ImageErrorKind::BadCharacter:
-      return english ? CharacterText(error.Character) + " is not a hexadecimal digit."
-                     : CharacterText(error.Character) + " ist keine Hexadezimalziffer.";
+      return Filled(messages::MSG_IMAGE_BAD_CHARACTER, language, CharacterText(error.Character));
     case ImageErrorKind::BadByte:
-      return english ? "a byte is not written as two hexadecimal digits."
-                     : "ein Byte ist nicht mit zwei Hexadezimalziffern geschrieben.";
+      return plain(messages::MSG_IMAGE_BAD_BYTE);
     case ImageErrorKind::LineTooLong:
-      return english ? "more than 16 bytes in one line." : "mehr als 16 Bytes in einer Zeile.";
+      return plain(messages::MSG_IMAGE_LINE_TOO_LONG);
     case ImageErrorKind::BadAddress:
-      return english ? "the address line holds no valid hexadecimal address."
-                     : "die Adresszeile enthält keine gültige Hexadezimaladresse.";
+      return plain(messages::MSG_IMAGE_BAD_ADDRESS);
     case ImageErrorKind::AddressOutOfRange:
-      return english ? "address outside the memory the boot loader reaches (below " +
-                           Hex(error.Limit) + ")."
-                     : "Adresse außerhalb des Speichers, den der Bootloader erreicht (unter " +
-                           Hex(error.Limit) + ").";
+      return Filled(messages::MSG_IMAGE_ADDRESS_OUT_OF_RANGE, language, Hex(error.Limit));
     case ImageErrorKind::OutOfOrder:
-      return english ? "data below 0x10000 after data above 0xFFFF; the sections must be in "
-                       "ascending order."
-                     : "Daten unter 0x10000 nach Daten über 0xFFFF; die Abschnitte müssen "
-                       "aufsteigend geordnet sein.";
+      return plain(messages::MSG_IMAGE_OUT_OF_ORDER);
     case ImageErrorKind::OddBlock:
-      return english ? "odd number of bytes inside a section; the boot loader writes whole words."
-                     : "ungerade Anzahl Bytes innerhalb eines Abschnitts; der Bootloader schreibt "
-                       "nur ganze Wörter.";
+      return plain(messages::MSG_IMAGE_ODD_BLOCK);
     case ImageErrorKind::TooManyBlocks:
-      return english ? "more blocks than the table holds (" + limit + ")."
-                     : "mehr Blöcke, als die Tabelle fasst (" + limit + ").";
+      return Filled(messages::MSG_IMAGE_TOO_MANY_BLOCKS, language, std::to_string(error.Limit));
   }
   return "";
 }
@@ -131,25 +120,21 @@ ImageReadResult ReadPatchFile(std::span<ImageBlock> table, const std::string& fi
 }
 
 std::string ImageFileLead(const std::string& fileName, int32_t languageIndex) {
-  const bool english = languageIndex == 1;
-  return (english ? "Firmware file \"" : "Firmware-Datei \"") + fileName + "\": ";
+  return messages::Filled(messages::MSG_IMAGE_FILE_LEAD, languageIndex, fileName);
 }
 
 std::string NoStartAddressMessage(const std::string& fileName, int32_t languageIndex) {
   return ImageFileLead(fileName, languageIndex) +
-         (languageIndex == 1
-              ? "no start address in the image (no word at 0xFFFC, no reset vector)."
-              : "keine Startadresse im Abbild (kein Wort bei 0xFFFC, kein Reset-Vektor).");
+         std::string(messages::Text(messages::MSG_IMAGE_NO_START_ADDRESS, languageIndex));
 }
 
 std::string ImageErrorMessage(const ImageError& error, int32_t languageIndex) {
   if (error.Kind == ImageErrorKind::None) return "";
-  const bool english = languageIndex == 1;
-  std::string text = english ? "Firmware file \"" : "Firmware-Datei \"";
-  text += error.File + "\"";
-  if (error.Line > 0) text += (english ? ", line " : ", Zeile ") + std::to_string(error.Line);
-  text += error.Line > 0 ? ": " : " ";
-  return text + Reason(error, english);
+  const std::string lead =
+      error.Line > 0 ? messages::Filled(messages::MSG_IMAGE_FILE_LINE, languageIndex, error.File,
+                                        std::to_string(error.Line))
+                     : messages::Filled(messages::MSG_IMAGE_FILE_NAMED, languageIndex, error.File);
+  return lead + Reason(error, languageIndex);
 }
 
 }  // namespace msp430

@@ -8,8 +8,6 @@ namespace {
 
 constexpr int kLinesPerBlock = 15;
 constexpr int kBytesPerLine = 16;
-constexpr uint32_t kHighStart = 0x10000;
-constexpr uint32_t kVectorSegment = 0xFE00;
 
 enum class Close { Open, ByAddressLine, ByLineCount, BySplit, ByEnd };
 
@@ -282,7 +280,6 @@ ImageReadResult ReadImage(std::string_view text, std::span<ImageBlock> table) {
 }
 
 Image54ReadResult ReadImage54(std::string_view text, std::span<ImageBlock54> table) {
-  constexpr uint32_t kAddressLimit = 0x1000000;  // addresses go out as three bytes
   std::fill(table.begin(), table.end(), ImageBlock54{});
   Image54ReadResult result;
   std::vector<RawBlock> raw;

@@ -12,6 +12,12 @@
 
 namespace msp430 {
 
+// The memory map the image reader, the erase plan and the loaders share.
+inline constexpr uint32_t kVectorSegment = 0xFE00;       // the segment of the interrupt vectors
+inline constexpr uint32_t kVectorEraseAddress = 0xFFFF;  // an address inside the vector segment
+inline constexpr uint32_t kHighStart = 0x10000;          // the first address above 16 bits
+inline constexpr uint32_t kAddressLimit = 0x1000000;     // F5xx addresses go out as three bytes
+
 inline constexpr size_t kBlockDataSize = 246;
 
 // Classic block: the stored address is the low 16 bits of the start address; blocks from

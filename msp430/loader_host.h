@@ -7,13 +7,12 @@
 #include <string>
 
 #include "core/event_core.h"
+#include "package/device_file.h"
 #include "serial/com_port.h"
 #include "update/download_context.h"
 #include "update/update_view.h"
 
 namespace msp430 {
-
-inline constexpr int32_t kStartModeKeepLine = 2;
 
 struct LoaderHost {
   core::EventCore& events;
@@ -21,9 +20,9 @@ struct LoaderHost {
   update::DownloadContext& context;
   update::UpdateView& view;
   int32_t languageIndex = 0;
-  // StartMode of the device description: kStartModeKeepLine leaves the line at 9600 baud 8N2
+  // StartMode of the device description: a sensor instrument's line stays at 9600 baud 8N2
   // after a success.
-  int32_t startMode = 0;
+  package::StartVariant startMode = package::StartVariant::kOpenDialogue;
   // Commands sent in the dialogue, for the debug log; may be empty.
   std::function<void(const std::string&)> logLine;
   // The firmware file of the device entry for a processor type (classic image reload once the

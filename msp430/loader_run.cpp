@@ -120,7 +120,7 @@ void Msp430Loader::WaitUntilDone() {
 }
 
 void Msp430Loader::RestoreLine() {
-  if (host_.startMode == kStartModeKeepLine && !Failed) {
+  if (host_.startMode == package::StartVariant::kSensor && !Failed) {
     host_.port.ChangeV24Parameter(serial::B__9600, serial::S_2, serial::NoParity, true);
   } else {
     host_.port.LoadLastV24Parameter();

@@ -31,7 +31,7 @@ int32_t RunMsp430Loader(update::UpdateEngine& engine, const update::Msp430Call& 
                           return package::DefaultFileForProcessor(engine.Devices(), processorType);
                         }};
   std::unique_ptr<Msp430Loader> loader = MakeLoader(host, call.job, engine.Context.ProzTyp);
-  return loader->Execute(call.mode, call.file, call.option != 0, call.sensorFlag != 0);
+  return loader->Execute(call.bslMode, call.file, call.syncFirst, call.altEntry);
 }
 
 }  // namespace msp430

@@ -18,7 +18,7 @@ std::unique_ptr<Msp430Loader> MakeLoader(const LoaderHost& host, update::Msp430J
 // Runs one job on the engine's active port; non-zero on success.
 int32_t RunMsp430Loader(update::UpdateEngine& engine, const update::Msp430Call& call);
 
-// Programming paths with the MSP430 loaders plugged in; the other paths keep their defaults.
+// The MSP430 part of the programming paths; loaders::LoaderPaths adds the other loaders.
 class Msp430Paths : public update::ProgrammingPaths {
  public:
   int32_t RunMsp430(update::UpdateEngine& engine, const update::Msp430Call& call) override {

@@ -63,18 +63,18 @@ class SectionReader {
     ClipValue(value, 63, kFileName, line, key, language_, report_);
     return core::Cp1252ToUtf8(value);
   }
-  int32_t StartMode() {
+  StartVariant StartMode() {
     int line = 0;
     const std::string value = BlockValue(block_, "DevStartCmd", line);
     if (!value.empty() && value[0] >= '1' && value[0] <= '9') {
       const int32_t mode = value[0] - '1';
-      return mode >= 5 ? mode - 5 : mode;
+      return static_cast<StartVariant>(mode >= 5 ? mode - 5 : mode);
     }
     report_.Note(messages::Filled(
         messages::NOTE_START_MODE, language_,
         messages::Filled(messages::NOTE_FILE_LINE, language_, kFileName, std::to_string(line)),
         core::Cp1252ToUtf8(value)));
-    return 0;
+    return StartVariant::kOpenDialogue;
   }
   std::string Raw(std::string_view key, size_t width) {
     int line = 0;
@@ -137,11 +137,7 @@ class DeviceFileReader {
     }
     const std::string& file =
         description_.DeviceTable.empty() ? std::string() : description_.DeviceTable[0].ProgFile2;
-    int32_t kind = 0;
-    if (file.find(".txt") != std::string::npos) kind |= 1;
-    if (file.find(".exe") != std::string::npos) kind |= 2;
-    if (file.find(".hex") != std::string::npos) kind |= 3;
-    description_.DeviceKind = kind;
+    description_.DeviceKind = DeviceKindOf(file);
     description_.SavedStartMode = description_.StartMode;
   }
 
@@ -198,6 +194,14 @@ int32_t ReadDeviceFile(const std::filesystem::path& workingFolder, DeviceDescrip
   reader.Take(block);
   reader.Finish();
   return 0;
+}
+
+DeviceKindId DeviceKindOf(const std::string& fileName) {
+  int32_t kind = 0;
+  if (fileName.find(".txt") != std::string::npos) kind |= 1;
+  if (fileName.find(".exe") != std::string::npos) kind |= 2;
+  if (fileName.find(".hex") != std::string::npos) kind |= 3;
+  return static_cast<DeviceKindId>(kind);
 }
 
 std::string DefaultFileForProcessor(const DeviceDescription& description, int32_t processorType) {

@@ -12,6 +12,40 @@
 
 namespace package {
 
+// The variant of the update sequence the first character of DevStartCmd selects. The file holds
+// a digit; reading it gives 0 to 4 (a digit 6 to 9 counts as 1 to 4).
+enum class StartVariant : int32_t {
+  kOpenDialogue = 0,      // the search probes with the end command; the run opens the dialogue
+  kDirectIdent = 1,       // the search probes with the open command; the run identifies at once
+  kSensor = 2,            // meter with a digital sensor: after programming the line returns to
+                          // 9600 baud 8N2 and the clock answer ends the run
+  kSensorBootChoice = 3,  // as kSensor; the identification chooses the boot command and then
+                          // continues the run as kSensor
+  kUnassigned = 4,        // digits 5 and 9: no variant of its own (probes as kOpenDialogue)
+};
+
+// The sensor instruments: their identity answers carry the meter and the sensor.
+constexpr bool IsSensorVariant(StartVariant variant) {
+  return variant == StartVariant::kSensor || variant == StartVariant::kSensorBootChoice;
+}
+
+// The programming path of a package, from the endings ProgFile2 names: the or of 1 for ".txt",
+// 2 for ".exe" and 3 for ".hex". The tables by device kind have a row each.
+enum class DeviceKindId : int32_t {
+  kHexLoad = 0,  // none of the endings: the boot command, then the HEXLoad program
+  kMsp430 = 1,   // ".txt": the MSP430 boot loader
+  kWinCe = 2,    // ".exe": the WinCE transfer
+  kPic32 = 3,    // ".hex", or ".txt" with ".exe": the PIC32 loader program
+};
+
+// Row of a table by device kind.
+constexpr size_t KindRow(DeviceKindId kind) {
+  return static_cast<size_t>(kind) & 3;
+}
+
+// The device kind of a main firmware file name, by its endings.
+DeviceKindId DeviceKindOf(const std::string& fileName);
+
 // One device section. Texts are UTF-8; each was cut to its field width (NUL included) on reading.
 struct DeviceEntry {
   std::string DeviceNrDef;  // 12; five characters get ".000" appended
@@ -31,6 +65,10 @@ struct DeviceEntry {
   int32_t ProzTyp = 0;      // hexadecimal: 5438 is 0x5438
 };
 
+// The ProzTyp of the F5xx family: programmed by the F5xx boot loader (main firmware and its
+// retry).
+inline constexpr int32_t kProcessorF5xx = 0x5438;
+
 struct DeviceDescription {
   static constexpr size_t kMaxEntries = 255;
   static constexpr size_t kTextWidth = 800;
@@ -40,10 +78,10 @@ struct DeviceDescription {
 
   // From the first character of DevStartCmd; the last device section decides. Selects variants
   // of the update sequence; the identification restores it from SavedStartMode on every run.
-  int32_t StartMode = 0;
-  int32_t SavedStartMode = 0;
-  // Programming path, from ProgFile2 of the first entry: 1 ".txt", 2 ".exe", 3 ".hex" (or-ed).
-  int32_t DeviceKind = 0;
+  StartVariant StartMode = StartVariant::kOpenDialogue;
+  StartVariant SavedStartMode = StartVariant::kOpenDialogue;
+  // Programming path, from ProgFile2 of the first entry.
+  DeviceKindId DeviceKind = DeviceKindId::kHexLoad;
   std::array<std::string, 2> StartText;  // [language]: StarttextD, StarttextE
   std::array<std::string, 2> AbortText;  // AbbruchtextD, AbbruchtextE
 

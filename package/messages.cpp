@@ -413,6 +413,56 @@ constexpr std::array<Row, kMessageCount> kCatalogue = {{
     // MSG_DOWNLOAD_LIST_FULL
     {"Die Download-Liste ist voll: %1 wird nicht übertragen.",
      "Download list full: %1 is not sent."},
+    // MSP430 images and erase plans that cannot be programmed.
+    // MSG_IMAGE_FILE_LEAD
+    {"Firmware-Datei \"%1\": ", "Firmware file \"%1\": "},
+    // MSG_IMAGE_FILE_NAMED
+    {"Firmware-Datei \"%1\" ", "Firmware file \"%1\" "},
+    // MSG_IMAGE_FILE_LINE
+    {"Firmware-Datei \"%1\", Zeile %2: ", "Firmware file \"%1\", line %2: "},
+    // MSG_IMAGE_UNREADABLE
+    {"kann nicht gelesen werden.", "cannot be read."},
+    // MSG_IMAGE_TOO_LARGE
+    {"ist größer als %1 Bytes.", "is larger than %1 bytes."},
+    // MSG_IMAGE_NO_DATA
+    {"enthält keine Daten.", "contains no data."},
+    // MSG_IMAGE_DATA_BEFORE_ADDRESS
+    {"Daten vor der ersten Adresszeile (@).", "data before the first address line (@)."},
+    // MSG_IMAGE_BAD_CHARACTER
+    {"%1 ist keine Hexadezimalziffer.", "%1 is not a hexadecimal digit."},
+    // MSG_IMAGE_BAD_BYTE
+    {"ein Byte ist nicht mit zwei Hexadezimalziffern geschrieben.",
+     "a byte is not written as two hexadecimal digits."},
+    // MSG_IMAGE_LINE_TOO_LONG
+    {"mehr als 16 Bytes in einer Zeile.", "more than 16 bytes in one line."},
+    // MSG_IMAGE_BAD_ADDRESS
+    {"die Adresszeile enthält keine gültige Hexadezimaladresse.",
+     "the address line holds no valid hexadecimal address."},
+    // MSG_IMAGE_ADDRESS_OUT_OF_RANGE
+    {"Adresse außerhalb des Speichers, den der Bootloader erreicht (unter %1).",
+     "address outside the memory the boot loader reaches (below %1)."},
+    // MSG_IMAGE_OUT_OF_ORDER
+    {"Daten unter 0x10000 nach Daten über 0xFFFF; die Abschnitte müssen aufsteigend geordnet "
+     "sein.",
+     "data below 0x10000 after data above 0xFFFF; the sections must be in ascending order."},
+    // MSG_IMAGE_ODD_BLOCK
+    {"ungerade Anzahl Bytes innerhalb eines Abschnitts; der Bootloader schreibt nur ganze "
+     "Wörter.",
+     "odd number of bytes inside a section; the boot loader writes whole words."},
+    // MSG_IMAGE_TOO_MANY_BLOCKS
+    {"mehr Blöcke, als die Tabelle fasst (%1).", "more blocks than the table holds (%1)."},
+    // MSG_IMAGE_NO_START_ADDRESS
+    {"keine Startadresse im Abbild (kein Wort bei 0xFFFC, kein Reset-Vektor).",
+     "no start address in the image (no word at 0xFFFC, no reset vector)."},
+    // MSG_IMAGE_NO_VECTOR_TABLE
+    {"Daten über 0xFFFF, aber keine Interrupt-Vektortabelle.",
+     "data above 0xFFFF but no interrupt vector table."},
+    // MSG_ERASE_BEYOND_FLASH
+    {"Löschadresse %1 (FlashErase2/FlashErase3 der Gerätedatei) liegt außerhalb des "
+     "Flash-Speichers des Prozessors (höchstens %2). Es wurde nichts gelöscht; bitte die "
+     "Gerätedatei korrigieren.",
+     "Erase address %1 (FlashErase2/FlashErase3 of the device file) lies beyond the processor's "
+     "flash (at most %2). Nothing has been erased; please correct the device file."},
 }};
 
 // The phrases of the window's texts that speak of its menu or its OK button, and what the

@@ -146,6 +146,25 @@ enum MessageId : int32_t {
   MSG_NOT_A_FOLDER,        // %1: the folder
   MSG_FIRMWARE_LIST_FULL,  // %1: how many files, %2: the file left out
   MSG_DOWNLOAD_LIST_FULL,  // %1: the file left out
+  // MSP430 images and erase plans that cannot be programmed.
+  MSG_IMAGE_FILE_LEAD,   // %1: the firmware file
+  MSG_IMAGE_FILE_NAMED,  // %1: the firmware file (a reason follows without a line)
+  MSG_IMAGE_FILE_LINE,   // %1: the firmware file, %2: the line
+  MSG_IMAGE_UNREADABLE,
+  MSG_IMAGE_TOO_LARGE,  // %1: the limit in bytes
+  MSG_IMAGE_NO_DATA,
+  MSG_IMAGE_DATA_BEFORE_ADDRESS,
+  MSG_IMAGE_BAD_CHARACTER,  // %1: the character
+  MSG_IMAGE_BAD_BYTE,
+  MSG_IMAGE_LINE_TOO_LONG,
+  MSG_IMAGE_BAD_ADDRESS,
+  MSG_IMAGE_ADDRESS_OUT_OF_RANGE,  // %1: the limit
+  MSG_IMAGE_OUT_OF_ORDER,
+  MSG_IMAGE_ODD_BLOCK,
+  MSG_IMAGE_TOO_MANY_BLOCKS,  // %1: the table's size
+  MSG_IMAGE_NO_START_ADDRESS,
+  MSG_IMAGE_NO_VECTOR_TABLE,
+  MSG_ERASE_BEYOND_FLASH,  // %1: the erase address, %2: the flash's top
   kMessageCount
 };
 

@@ -73,8 +73,8 @@ bool TComPort::OpenDevice(int32_t port) {
     comIndex_ = candidate;
     const std::optional<PortDevice> device = PortDeviceOf(candidate);
     if (!device) continue;
-    posix::OpenResult result = posix::OpenExclusive(*device);
-    if (result.outcome == posix::OpenOutcome::Opened) {
+    os::OpenResult result = os::OpenExclusive(*device);
+    if (result.outcome == os::OpenOutcome::Opened) {
       line_ = std::move(result.line);
       return true;
     }
@@ -204,7 +204,7 @@ void TComPort::Reset_SetAktiv() {
 }
 
 bool TComPort::ApplyLine(const LineConfig& config) {
-  const posix::LineStatus status = line_->Apply(config);
+  const os::LineStatus status = line_->Apply(config);
   // Another line setting ends the exchange under way (a boot loader's run ends with one).
   if (reader_) {
     // A refused setting may have left the line at another speed: its pace is not known then.
@@ -214,7 +214,7 @@ bool TComPort::ApplyLine(const LineConfig& config) {
   current_ = config;
   discardNull_ = config.DiscardNull;
   if (status.Ok()) return true;
-  const std::string cause = std::string(status.step) + ": " + posix::OsErrorText(status.error);
+  const std::string cause = std::string(status.step) + ": " + os::OsErrorText(status.error);
   ShowError(Filled(errorTexts_.lineRefused, PortDisplayName(comIndex_), cause));
   return false;
 }

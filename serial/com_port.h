@@ -18,8 +18,8 @@
 
 namespace serial {
 
-namespace posix {
-class PosixLine;
+namespace os {
+class SystemLine;
 }
 class TV24Read_Thread;
 class TV24Write_Thread;
@@ -156,7 +156,7 @@ class TComPort {
   ErrorBox errorBox_;
   PortErrorTexts errorTexts_;
   PortInventory inventory_;
-  std::unique_ptr<posix::PosixLine> line_;
+  std::unique_ptr<os::SystemLine> line_;
   RxQueue rx_;
   std::unique_ptr<TV24Read_Thread> reader_;
   std::unique_ptr<TV24Write_Thread> writer_;

@@ -15,19 +15,19 @@ void PortInventory::Take() {
   for (int k = 0; k < kMaxPorts; ++k) {
     const std::optional<PortDevice> device = PortDeviceOf(k);
     if (!device) continue;
-    switch (posix::OpenExclusive(*device).outcome) {
-      case posix::OpenOutcome::Opened:  // the line closes when the result goes
+    switch (os::OpenExclusive(*device).outcome) {
+      case os::OpenOutcome::Opened:  // the line closes when the result goes
         UseableList[UseableCount++] = k;
         DeviceList[DeviceCount++] = k;
         break;
-      case posix::OpenOutcome::Busy:
+      case os::OpenOutcome::Busy:
         DeviceList[DeviceCount++] = k;
         break;
-      case posix::OpenOutcome::Denied:
+      case os::OpenOutcome::Denied:
         DeniedList[DeniedCount++] = k;
         DeviceList[DeviceCount++] = k;
         break;
-      case posix::OpenOutcome::Absent:
+      case os::OpenOutcome::Absent:
         break;
     }
   }

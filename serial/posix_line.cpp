@@ -14,7 +14,7 @@
 #include <cerrno>
 #include <cstring>
 
-namespace serial::posix {
+namespace serial::os {
 namespace {
 
 // Keeps descriptors 0-2 free of ports, so a valid port handle is never 0 ("null").
@@ -163,27 +163,27 @@ void WakeObject::Drain() {
 
 // ---- the line ----
 
-struct PosixLine::Saved {
+struct SystemLine::Saved {
   termios original{};
   bool haveTermios = false;
   int modemBits = 0;
   bool haveModemBits = false;
 };
 
-PosixLine::PosixLine(int fd) : fd_(fd), pty_(IsPtySlave(fd)), saved_(std::make_unique<Saved>()) {}
+SystemLine::SystemLine(int fd) : fd_(fd), pty_(IsPtySlave(fd)), saved_(std::make_unique<Saved>()) {}
 
-PosixLine::~PosixLine() {
+SystemLine::~SystemLine() {
   ioctl(fd_, TIOCNXCL);
   flock(fd_, LOCK_UN);
   close(fd_);
 }
 
-void PosixLine::SaveOriginal() {
+void SystemLine::SaveOriginal() {
   saved_->haveTermios = tcgetattr(fd_, &saved_->original) == 0;
   saved_->haveModemBits = ioctl(fd_, TIOCMGET, &saved_->modemBits) == 0;
 }
 
-void PosixLine::RestoreOriginal() {
+void SystemLine::RestoreOriginal() {
   if (saved_->haveTermios) tcsetattr(fd_, TCSANOW, &saved_->original);
   if (saved_->haveModemBits) {
     const int lines = TIOCM_DTR | TIOCM_RTS;
@@ -192,7 +192,7 @@ void PosixLine::RestoreOriginal() {
   }
 }
 
-LineStatus PosixLine::Apply(const LineConfig& config) {
+LineStatus SystemLine::Apply(const LineConfig& config) {
   termios t{};
   if (tcgetattr(fd_, &t) != 0) return {errno, "tcgetattr"};
   ToTermios(config, t);
@@ -208,7 +208,7 @@ LineStatus PosixLine::Apply(const LineConfig& config) {
   return ApplyModemLines(config);
 }
 
-LineStatus PosixLine::ApplyModemLines(const LineConfig& config) {
+LineStatus SystemLine::ApplyModemLines(const LineConfig& config) {
   int error = ModemBits(fd_, config.DtrOn ? TIOCMBIS : TIOCMBIC, TIOCM_DTR);
   if (error == 0 && !config.RtsHandshake) {
     error = ModemBits(fd_, config.RtsOn ? TIOCMBIS : TIOCMBIC, TIOCM_RTS);
@@ -218,7 +218,7 @@ LineStatus PosixLine::ApplyModemLines(const LineConfig& config) {
   return {error, "modem lines"};
 }
 
-WaitResult PosixLine::Wait(bool forData, WakeObject& wake, int timeoutMs) {
+WaitResult SystemLine::Wait(bool forData, WakeObject& wake, int timeoutMs) {
   pollfd fds[2] = {{wake.Handle(), POLLIN, 0}, {fd_, POLLIN, 0}};
   const int r = poll(fds, forData ? 2 : 1, timeoutMs);
   if (r <= 0) return WaitResult::Timeout;  // EINTR counts as a pass without an event
@@ -231,7 +231,7 @@ WaitResult PosixLine::Wait(bool forData, WakeObject& wake, int timeoutMs) {
   return WaitResult::Timeout;
 }
 
-ReadResult PosixLine::ReadSome(void* buffer, size_t n) {
+ReadResult SystemLine::ReadSome(void* buffer, size_t n) {
   ReadResult result;
   while (result.count < n) {
     const size_t asked = n - result.count;
@@ -252,7 +252,7 @@ ReadResult PosixLine::ReadSome(void* buffer, size_t n) {
   return result;
 }
 
-WriteResult PosixLine::WriteUntil(const uint8_t* data, size_t n, Clock::time_point deadline) {
+WriteResult SystemLine::WriteUntil(const uint8_t* data, size_t n, Clock::time_point deadline) {
   WriteResult result;
   while (result.written < n) {
     const ssize_t w = write(fd_, data + result.written, n - result.written);
@@ -276,7 +276,7 @@ WriteResult PosixLine::WriteUntil(const uint8_t* data, size_t n, Clock::time_poi
   return result;
 }
 
-bool PosixLine::ReadErrorCounts(ErrorCounts& counts) {
+bool SystemLine::ReadErrorCounts(ErrorCounts& counts) {
   serial_icounter_struct icount{};
   if (ioctl(fd_, TIOCGICOUNT, &icount) != 0) return false;
   counts.frame = static_cast<uint32_t>(icount.frame);
@@ -286,7 +286,7 @@ bool PosixLine::ReadErrorCounts(ErrorCounts& counts) {
   return true;
 }
 
-void PosixLine::EndBreak() {
+void SystemLine::EndBreak() {
   ioctl(fd_, TIOCCBRK);
 }
 
@@ -331,8 +331,8 @@ OpenResult OpenExclusive(const PortDevice& device) {
   }
   ioctl(fd, TIOCEXCL);
   result.outcome = OpenOutcome::Opened;
-  result.line = std::make_unique<PosixLine>(fd);
+  result.line = std::make_unique<SystemLine>(fd);
   return result;
 }
 
-}  // namespace serial::posix
+}  // namespace serial::os

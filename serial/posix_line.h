@@ -12,7 +12,7 @@
 #include "serial/line_config.h"
 #include "serial/port_names.h"
 
-namespace serial::posix {
+namespace serial::os {
 
 using Clock = std::chrono::steady_clock;
 
@@ -40,7 +40,7 @@ class FileHandle {
 
 FileHandle OpenRecordFile(const std::string& path, bool create);
 
-// Wakes a thread that waits in PosixLine::Wait (Close, space freed in the receive queue).
+// Wakes a thread that waits in SystemLine::Wait (Close, space freed in the receive queue).
 class WakeObject {
  public:
   WakeObject();
@@ -77,12 +77,12 @@ struct ErrorCounts {
   uint32_t frame = 0, overrun = 0, parity = 0, brk = 0;
 };
 
-class PosixLine {
+class SystemLine {
  public:
-  explicit PosixLine(int fd);
-  ~PosixLine();  // releases the lock and closes
-  PosixLine(const PosixLine&) = delete;
-  PosixLine& operator=(const PosixLine&) = delete;
+  explicit SystemLine(int fd);
+  ~SystemLine();  // releases the lock and closes
+  SystemLine(const SystemLine&) = delete;
+  SystemLine& operator=(const SystemLine&) = delete;
 
   int Handle() const { return fd_; }
   // A pseudo-terminal keeps speed and stop bits but not parity or character size, and has no
@@ -118,11 +118,11 @@ enum class OpenOutcome { Opened, Busy, Denied, Absent };
 
 struct OpenResult {
   OpenOutcome outcome = OpenOutcome::Absent;
-  std::unique_ptr<PosixLine> line;
+  std::unique_ptr<SystemLine> line;
   int error = 0;
 };
 
 // Opens a device exclusively: flock (a lock held elsewhere means present but busy) and TIOCEXCL.
 OpenResult OpenExclusive(const PortDevice& device);
 
-}  // namespace serial::posix
+}  // namespace serial::os

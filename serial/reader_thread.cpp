@@ -7,8 +7,8 @@
 
 namespace serial {
 
-TV24Read_Thread::TV24Read_Thread(core::WindowSystem* ownerWindow, posix::PosixLine& line,
-                                 RxQueue& rx, int comNumber, const std::atomic<bool>& discardNull)
+TV24Read_Thread::TV24Read_Thread(core::WindowSystem* ownerWindow, os::SystemLine& line, RxQueue& rx,
+                                 int comNumber, const std::atomic<bool>& discardNull)
     : ownerWindow_(ownerWindow),
       line_(line),
       rx_(rx),
@@ -99,11 +99,11 @@ void TV24Read_Thread::Execute() {
     // Passes without a line event matter only while an arrival is carried or the driver keeps
     // error counters to look at; otherwise the thread sleeps until something happens.
     const int timeoutMs = carried_ || (haveCounters_ && !lost_) ? kPassMs : -1;
-    const posix::WaitResult wait = line_.Wait(forData, wake_, timeoutMs);
+    const os::WaitResult wait = line_.Wait(forData, wake_, timeoutMs);
     if (terminated_) break;
     LineEvent event;
-    if (wait == posix::WaitResult::Readable || wait == posix::WaitResult::Hangup) Drain(event);
-    if (wait == posix::WaitResult::Hangup && !lost_) {
+    if (wait == os::WaitResult::Readable || wait == os::WaitResult::Hangup) Drain(event);
+    if (wait == os::WaitResult::Hangup && !lost_) {
       lost_ = true;
       rx_.SetGone();
       event.error = true;  // an error event without a flag: WM_V24_ERROR, once
@@ -127,7 +127,7 @@ void TV24Read_Thread::Drain(LineEvent& event) {
   for (;;) {
     const size_t room = std::min(rx_.Free(), sizeof chunk);
     if (room == 0) return;
-    const posix::ReadResult read = line_.ReadSome(chunk, room);
+    const os::ReadResult read = line_.ReadSome(chunk, room);
     size_t kept = read.count;
     if (discardNull_) kept = std::remove(chunk, chunk + read.count, uint8_t{0}) - chunk;
     if (kept > 0) {
@@ -146,7 +146,7 @@ void TV24Read_Thread::Drain(LineEvent& event) {
 
 void TV24Read_Thread::CheckErrorCounters(LineEvent& event) {
   if (!haveCounters_) return;
-  posix::ErrorCounts now;
+  os::ErrorCounts now;
   if (!line_.ReadErrorCounts(now)) return;
   event.frame = now.frame != counters_.frame;
   event.overrun = now.overrun != counters_.overrun;

@@ -31,8 +31,8 @@ class TV24Read_Thread {
   static constexpr int kPauseMaxMs = 10;
 
   // Created suspended; Start lets it run.
-  TV24Read_Thread(core::WindowSystem* ownerWindow, posix::PosixLine& line, RxQueue& rx,
-                  int comNumber, const std::atomic<bool>& discardNull);
+  TV24Read_Thread(core::WindowSystem* ownerWindow, os::SystemLine& line, RxQueue& rx, int comNumber,
+                  const std::atomic<bool>& discardNull);
   ~TV24Read_Thread();
   TV24Read_Thread(const TV24Read_Thread&) = delete;
   TV24Read_Thread& operator=(const TV24Read_Thread&) = delete;
@@ -80,7 +80,7 @@ class TV24Read_Thread {
   uint32_t Tick() const;
 
   core::WindowSystem* ownerWindow_;
-  posix::PosixLine& line_;
+  os::SystemLine& line_;
   RxQueue& rx_;
   const int comNumber_;
   const std::atomic<bool>& discardNull_;
@@ -93,7 +93,7 @@ class TV24Read_Thread {
   std::atomic<uint64_t> passes_{0};
   std::atomic<bool> terminated_{false};
   std::atomic<bool> lost_{false};
-  posix::WakeObject wake_;
+  os::WakeObject wake_;
   std::thread thread_;
 
   // Thread-local state of the notification rules.
@@ -102,7 +102,7 @@ class TV24Read_Thread {
   uint32_t stamp_ = 0;    // tick at which it started
   bool carried_ = false;  // an unannounced arrival is carried into later passes
   bool haveCounters_ = false;
-  posix::ErrorCounts counters_;
+  os::ErrorCounts counters_;
 };
 
 }  // namespace serial

@@ -25,7 +25,7 @@ void TV24Parameter::SetParameter(const V24ParameterTag* record) {
 }
 
 int TV24Parameter::LoadDatei(const std::string& file, V24ParameterTag* record) {
-  posix::FileHandle handle = posix::OpenRecordFile(file, false);
+  os::FileHandle handle = os::OpenRecordFile(file, false);
   if (!handle.Valid()) {
     // Missing or held elsewhere: leave a file with the values in force.
     SaveDatei(file, record);
@@ -39,7 +39,7 @@ int TV24Parameter::LoadDatei(const std::string& file, V24ParameterTag* record) {
 }
 
 int TV24Parameter::SaveDatei(const std::string& file, const V24ParameterTag* record) {
-  posix::FileHandle handle = posix::OpenRecordFile(file, true);
+  os::FileHandle handle = os::OpenRecordFile(file, true);
   if (!handle.Valid()) return -10;
   // A longer file keeps its bytes after the record.
   return handle.WriteAt(record, sizeof *record) ? 0 : -10;

@@ -14,7 +14,7 @@
 #include "core/win_text.h"
 #include "serial/posix_line.h"
 
-namespace serial::posix {
+namespace serial::os {
 namespace {
 
 // The longest a waiting read lasts before it is started again.
@@ -127,7 +127,7 @@ void WakeObject::Drain() {
 
 // ---- the line ----
 
-struct PosixLine::Saved {
+struct SystemLine::Saved {
   DCB original{};
   bool haveDcb = false;
   COMMTIMEOUTS originalTimeouts{};
@@ -162,9 +162,9 @@ struct PosixLine::Saved {
   ErrorCounts errors;
 };
 
-PosixLine::PosixLine(int fd) : fd_(fd), pty_(false), saved_(std::make_unique<Saved>()) {}
+SystemLine::SystemLine(int fd) : fd_(fd), pty_(false), saved_(std::make_unique<Saved>()) {}
 
-PosixLine::~PosixLine() {
+SystemLine::~SystemLine() {
   const HANDLE port = AsHandle(fd_);
   // An overlapped operation must end before its OVERLAPPED goes away (the pending wait was
   // started by the reader thread: cancel it from here too).
@@ -176,18 +176,18 @@ PosixLine::~PosixLine() {
   CloseHandle(port);
 }
 
-void PosixLine::SaveOriginal() {
+void SystemLine::SaveOriginal() {
   saved_->original.DCBlength = sizeof(DCB);
   saved_->haveDcb = GetCommState(AsHandle(fd_), &saved_->original) != 0;
   saved_->haveTimeouts = GetCommTimeouts(AsHandle(fd_), &saved_->originalTimeouts) != 0;
 }
 
-void PosixLine::RestoreOriginal() {
+void SystemLine::RestoreOriginal() {
   if (saved_->haveDcb) SetCommState(AsHandle(fd_), &saved_->original);
   if (saved_->haveTimeouts) SetCommTimeouts(AsHandle(fd_), &saved_->originalTimeouts);
 }
 
-LineStatus PosixLine::Apply(const LineConfig& config) {
+LineStatus SystemLine::Apply(const LineConfig& config) {
   const HANDLE port = AsHandle(fd_);
   DCB dcb{};
   dcb.DCBlength = sizeof dcb;
@@ -263,7 +263,7 @@ bool QueuedBytes(HANDLE port, std::mutex& mutex, ErrorCounts& counts, DWORD& que
 
 }  // namespace
 
-WaitResult PosixLine::Wait(bool forData, WakeObject& wake, int timeoutMs) {
+WaitResult SystemLine::Wait(bool forData, WakeObject& wake, int timeoutMs) {
   const HANDLE port = AsHandle(fd_);
   const DWORD timeout = timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs);
   if (!forData) {
@@ -295,7 +295,7 @@ WaitResult PosixLine::Wait(bool forData, WakeObject& wake, int timeoutMs) {
   return s.haveEarly ? WaitResult::Readable : WaitResult::Timeout;
 }
 
-ReadResult PosixLine::ReadSome(void* buffer, size_t n) {
+ReadResult SystemLine::ReadSome(void* buffer, size_t n) {
   ReadResult result;
   const HANDLE port = AsHandle(fd_);
   Saved& s = *saved_;
@@ -328,7 +328,7 @@ ReadResult PosixLine::ReadSome(void* buffer, size_t n) {
   return result;
 }
 
-WriteResult PosixLine::WriteUntil(const uint8_t* data, size_t n, Clock::time_point deadline) {
+WriteResult SystemLine::WriteUntil(const uint8_t* data, size_t n, Clock::time_point deadline) {
   WriteResult result;
   const HANDLE port = AsHandle(fd_);
   Overlapped op;
@@ -358,7 +358,7 @@ WriteResult PosixLine::WriteUntil(const uint8_t* data, size_t n, Clock::time_poi
   return result;
 }
 
-bool PosixLine::ReadErrorCounts(ErrorCounts& counts) {
+bool SystemLine::ReadErrorCounts(ErrorCounts& counts) {
   DWORD queued = 0;
   if (!QueuedBytes(AsHandle(fd_), saved_->errorsMutex, saved_->errors, queued)) return false;
   std::lock_guard lock(saved_->errorsMutex);
@@ -366,7 +366,7 @@ bool PosixLine::ReadErrorCounts(ErrorCounts& counts) {
   return true;
 }
 
-void PosixLine::EndBreak() {
+void SystemLine::EndBreak() {
   ClearCommBreak(AsHandle(fd_));
 }
 
@@ -393,8 +393,8 @@ OpenResult OpenExclusive(const PortDevice& device) {
     return result;
   }
   result.outcome = OpenOutcome::Opened;
-  result.line = std::make_unique<PosixLine>(AsInt(port));
+  result.line = std::make_unique<SystemLine>(AsInt(port));
   return result;
 }
 
-}  // namespace serial::posix
+}  // namespace serial::os

@@ -4,7 +4,7 @@
 
 namespace serial {
 
-TV24Write_Thread::TV24Write_Thread(posix::PosixLine& line, int comNumber, int32_t txTimeOutMs)
+TV24Write_Thread::TV24Write_Thread(os::SystemLine& line, int comNumber, int32_t txTimeOutMs)
     : line_(line), comNumber_(comNumber), txTimeOutMs_(txTimeOutMs) {
   thread_ = std::thread([this] { Execute(); });
 }
@@ -47,8 +47,8 @@ int32_t TV24Write_Thread::Queue(const uint8_t* frame, uint32_t n, bool async) {
 size_t TV24Write_Thread::WriteOut() {
   // A write ends when every byte is out or after (byte count + TXTimeOut) ms.
   const auto deadline =
-      posix::Clock::now() + std::chrono::milliseconds(int64_t{TxCount_} + int64_t{txTimeOutMs_});
-  const posix::WriteResult result = line_.WriteUntil(TxBuffer_.data(), TxCount_, deadline);
+      os::Clock::now() + std::chrono::milliseconds(int64_t{TxCount_} + int64_t{txTimeOutMs_});
+  const os::WriteResult result = line_.WriteUntil(TxBuffer_.data(), TxCount_, deadline);
   if (result.written < TxCount_) txError_ = true;
   return result.written;
 }

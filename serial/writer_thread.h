@@ -21,7 +21,7 @@ class TV24Write_Thread {
   static constexpr size_t kTxBufferSize = 32768;
 
   // txTimeOutMs: the constant part of the write time-out (the record's TXTimeOut).
-  TV24Write_Thread(posix::PosixLine& line, int comNumber, int32_t txTimeOutMs);
+  TV24Write_Thread(os::SystemLine& line, int comNumber, int32_t txTimeOutMs);
   ~TV24Write_Thread();
   TV24Write_Thread(const TV24Write_Thread&) = delete;
   TV24Write_Thread& operator=(const TV24Write_Thread&) = delete;
@@ -43,7 +43,7 @@ class TV24Write_Thread {
   size_t WriteOut();
   int32_t SyncWrite();
 
-  posix::PosixLine& line_;
+  os::SystemLine& line_;
   const int comNumber_;
   const int32_t txTimeOutMs_;
 

@@ -554,8 +554,7 @@ void TUpdateForm::Beenden() {
 }
 
 std::string TUpdateForm::ManualName() const {
-  const int32_t startMode = options_.devices.StartMode;
-  const int index = (startMode == 2 || startMode == 3 ? 1 : 0) +
+  const int index = (package::IsSensorVariant(options_.devices.StartMode) ? 1 : 0) +
                     2 * messages::LanguageRow(options_.settings.LanguageIndex);
   return kManuals[index];
 }

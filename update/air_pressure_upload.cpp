@@ -54,8 +54,7 @@ core::EventRecord AirPressureUpload::AirPressureHandler(core::EventQueue&,
   }
   if (record.kind != core::EVK_EVENT || record.code != ev::kPrompt) return record;
   engine_.Events().timers.TimerRestart(promptTimer_);
-  const std::string endCommand =
-      cmd::kExitCommands[static_cast<size_t>(engine_.Devices().DeviceKind & 3)];
+  const std::string endCommand = cmd::kExitCommands[package::KindRow(engine_.Devices().DeviceKind)];
   switch (const int32_t index = engine_.State().AirPressureIndex) {
     case kValueSent:
       engine_.Send(endCommand);

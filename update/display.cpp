@@ -98,14 +98,14 @@ std::string ReplaceFirstX(std::string_view text, std::string_view value) {
   return out;
 }
 
-void ShowDurationEstimate(UpdateView& view, int32_t language, int32_t stage,
+void ShowDurationEstimate(UpdateView& view, int32_t language, VersionCheckStage stage,
                           const DownloadContext& context, bool forceSameVersion) {
   int32_t minutes = 0;
   if (Older(context.CurVer, context.NewVer, forceSameVersion)) minutes = 2;
-  if (stage == 2) minutes = 15;
+  if (stage == VersionCheckStage::kLongTransfer) minutes = 15;
   const bool secondaryOlder = Older(context.CurVer2, context.NewVer2, forceSameVersion);
   if (secondaryOlder) minutes += 1;
-  if (context.ThirdFile.size() > 3) minutes += 2;
+  if (ThirdFileNamed(context.ThirdFile)) minutes += 2;
   if (secondaryOlder && context.CurVer2 > 200) minutes += 35;
 
   view.ClearLog();

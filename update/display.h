@@ -40,9 +40,16 @@ void TitleTimerTimer(UpdateView& view, int32_t language, int32_t& loaderTicks,
 // file or a port name).
 std::string ReplaceFirstX(std::string_view text, std::string_view value);
 
-// Empties the log and shows how many minutes the download may take. stage 2 is a run whose main
-// transfer takes long (15 minutes instead of 2).
-void ShowDurationEstimate(UpdateView& view, int32_t language, int32_t stage,
+// The stage of a run that checks the versions before the main programming.
+enum class VersionCheckStage {
+  kMain,          // the main path: the run's boot command, then the further steps
+  kMsp430,        // the MSP430 boot loader and its retry
+  kLongTransfer,  // the PIC32 loader program (with the default boot command) and the WinCE
+                  // transfer, whose main transfer takes up to 15 minutes
+};
+
+// Empties the log and shows how many minutes the download may take.
+void ShowDurationEstimate(UpdateView& view, int32_t language, VersionCheckStage stage,
                           const DownloadContext& context, bool forceSameVersion);
 
 }  // namespace update

@@ -10,6 +10,16 @@
 
 namespace update {
 
+// A file field of a device entry names a file: the shortest name with an ending ("a.txt") has
+// five characters; a shorter text (empty, "-", "0") stands for "no file".
+inline bool FileNamed(const std::string& name) {
+  return name.size() >= 5;
+}
+// The third file (ProgFile1) is taken from four characters on, one fewer than the other files.
+inline bool ThirdFileNamed(const std::string& name) {
+  return name.size() >= 4;
+}
+
 // The name part of the instrument's start-up program in the download list.
 inline constexpr const char* kStartupProgramFile = "StelvoStartUp.exe";
 

@@ -58,7 +58,7 @@ void UpdateEngine::Install() {
 }
 
 void UpdateEngine::SetPaths(ProgrammingPaths* paths) {
-  paths_ = paths ? paths : &defaultPaths_;
+  paths_ = paths;
 }
 
 int32_t UpdateEngine::Language() const {
@@ -230,9 +230,9 @@ void UpdateEngine::StartRun() {
 void UpdateEngine::OnResponseTimeout() {
   if (run_.WakePhase == 3) {
     // The second wake-up of the boot-loader attempt; device kinds 2 and 3 have none.
-    const int32_t kind = devices_.DeviceKind;
-    if (kind == 0 || kind == 1) {
-      const auto& wake = kWakeSequences[static_cast<size_t>(kind) + 3];
+    const package::DeviceKindId kind = devices_.DeviceKind;
+    if (kind == package::DeviceKindId::kHexLoad || kind == package::DeviceKindId::kMsp430) {
+      const auto& wake = kWakeSequences[package::KindRow(kind) + 3];
       ports_.BroadcastWrite(wake.bytes, wake.length, false);
     }
     run_.WakePhase = 4;
@@ -270,7 +270,7 @@ void UpdateEngine::OnDeviceNrAnswer(const core::EventRecord& record) {
 
 void UpdateEngine::OnVersionAnswer(const core::EventRecord& record) {
   const std::string text = AnswerText(record);
-  if (record.code == ev::kAnswerVersionC && devices_.DeviceKind == 2) {
+  if (record.code == ev::kAnswerVersionC && devices_.DeviceKind == package::DeviceKindId::kWinCe) {
     Context.StartupVer = VersionHundredths(text);
     return;
   }
@@ -311,14 +311,13 @@ void UpdateEngine::OnSerialNumber(const std::string& text) {
     // No identification command is due any more: a repeated answer identifies nothing again.
     run_.CommandIndex = 0;
     run_.Identified = true;
-    const int32_t kind = devices_.DeviceKind;
-    events_.queue.PostEvent(kStartEvents[static_cast<size_t>(kind & 3)]);
+    events_.queue.PostEvent(kStartEvents[package::KindRow(devices_.DeviceKind)]);
     return;
   }
   ClearDeviceTexts(view_);
   run_.IdentFailed = true;
   view_.SetOkEnabled(true);
-  Send(cmd::kExitCommands[static_cast<size_t>(devices_.DeviceKind & 3)]);
+  Send(cmd::kExitCommands[package::KindRow(devices_.DeviceKind)]);
   run_.CommandIndex = 0;
 }
 

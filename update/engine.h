@@ -14,6 +14,7 @@
 #include "package/device_file.h"
 #include "package/messages.h"
 #include "package/settings.h"
+#include "update/display.h"
 #include "update/download_context.h"
 #include "update/port_table.h"
 #include "update/programming_paths.h"
@@ -36,8 +37,7 @@ class UpdateEngine {
 
   // Puts the state machine on the event chain (first handler) and resets the run fields.
   void Install();
-  // The programming paths of the device kinds; without them (null) every path logs that it is
-  // not available, and a run that needs one ends as a failure.
+  // The programming paths of the device kinds, with every loader plugged in; set before Install.
   void SetPaths(ProgrammingPaths* paths);
 
   core::EventRecord HandleUpdateEvent(core::EventQueue& sender, core::EventRecord record);
@@ -152,7 +152,7 @@ class UpdateEngine {
   void OnPrompt(const core::EventRecord& record);
   void OnVersionCheckMain(const core::EventRecord& record);
   void OnVersionCheckKind3(const core::EventRecord& record);
-  void OnVersionCheck(int32_t stage);
+  void OnVersionCheck(VersionCheckStage stage);
   void OnProgramMsp430(const core::EventRecord& record);
   void OnRepeatMsp430(const core::EventRecord& record);
   void OnWinCe(const core::EventRecord& record);
@@ -217,8 +217,7 @@ class UpdateEngine {
   package::DeviceDescription& devices_;
   PortTable& ports_;
   ReplyParser replies_;
-  ProgrammingPaths defaultPaths_;
-  ProgrammingPaths* paths_ = &defaultPaths_;
+  ProgrammingPaths* paths_ = nullptr;
   std::unique_ptr<ProgrammingFlows> flows_;
 };
 

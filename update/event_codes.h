@@ -26,6 +26,7 @@ inline constexpr int32_t kAnswerNoSecondary = 262;
 inline constexpr int32_t kAnswer920 = 920;
 inline constexpr int32_t kAnswerPassword = 80;
 inline constexpr int32_t kAnswerPasswordB = 81;
+// A numbered answer 2 during the Basic-Loader transfer: the instrument aborted it.
 inline constexpr int32_t kAnswerTermAbort = 2;
 // Answers of the WinCE file transfer: skip the announced file; a block arrived damaged (carries
 // "2" to ask for it again, anything else ends the transfer).

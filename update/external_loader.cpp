@@ -106,7 +106,7 @@ int32_t ExternalLoaders::Run(const std::string& fileName) {
   using Launcher = int32_t (ExternalLoaders::*)(const std::string&);
   static constexpr Launcher kLoaderLaunchers[] = {&ExternalLoaders::RunHexLoader,
                                                   &ExternalLoaders::RunPic32Loader};
-  const int32_t index = engine_.Devices().DeviceKind / 2;
+  const int32_t index = static_cast<int32_t>(engine_.Devices().DeviceKind) / 2;
   if (index < 0 || index >= static_cast<int32_t>(std::size(kLoaderLaunchers))) {
     const int32_t language = engine_.Language();
     engine_.View().AppendLog(
@@ -121,7 +121,7 @@ int32_t ExternalLoaders::Run(const std::string& fileName) {
 int32_t ExternalLoaders::RunHexLoader(const std::string& fileName) {
   UpdateView& view = engine_.View();
   view.SetWaitPanelVisible(false);
-  if (engine_.Context.MainFile.size() < 5) return 1;
+  if (!FileNamed(engine_.Context.MainFile)) return 1;
   if (!HandOverPort()) return kLaunchFailed;
   std::error_code error;
   const uintmax_t size = std::filesystem::file_size(fileName, error);
@@ -155,7 +155,7 @@ int32_t ExternalLoaders::RunHexLoader(const std::string& fileName) {
 int32_t ExternalLoaders::RunPic32Loader(const std::string& fileName) {
   UpdateView& view = engine_.View();
   view.SetWaitPanelVisible(false);
-  if (engine_.Context.MainFile.size() < 5) return 1;
+  if (!FileNamed(engine_.Context.MainFile)) return 1;
   const std::optional<LoaderProgram> program = FindProgram(kPic32Name);
   if (!program) return kLaunchFailed;
   const int32_t comIndex = engine_.State().ActiveComIndex;
@@ -301,7 +301,8 @@ void ExternalLoaders::TakeBackPort(int32_t result, bool startMode2Line) {
   serial::TComPort* port = engine_.ActiveComPort();
   if (!port) return;
   port->Open(&engine_.Events().windows, engine_.State().ActiveComIndex, true);
-  if (startMode2Line && engine_.Devices().StartMode == 2 && result == 0) {
+  if (startMode2Line && engine_.Devices().StartMode == package::StartVariant::kSensor &&
+      result == 0) {
     port->ChangeV24Parameter(serial::B__9600, serial::S_2, serial::NoParity, true);
   } else {
     // Opening forgets the line saved with SaveLastV24Parameter and sets the port's recorded

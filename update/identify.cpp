@@ -103,7 +103,7 @@ bool UpdateEngine::IdentifyDevice() {
 
   bool hasSensor = true;
   size_t rememberedLength = 8;
-  const bool sensorMode = devices_.StartMode == 2 || devices_.StartMode == 3;
+  const bool sensorMode = package::IsSensorVariant(devices_.StartMode);
   if (sensorMode) AdjustSensorIdentity(hasSensor, rememberedLength);
 
   int32_t entry = SelectDeviceEntry(rememberedLength);
@@ -195,9 +195,7 @@ void UpdateEngine::FillContext(int32_t entry) {
   const auto& table = devices_.DeviceTable;
   const size_t loaderRow = run_.BenchAnswerChar + entry == 0x90 ? 0 : 1;
   Context.ProgDefFile = loaderRow < table.size() ? table[loaderRow].ProgDefFile : std::string();
-  devices_.DeviceKind = (Contains(Context.MainFile, ".txt") ? 1 : 0) |
-                        (Contains(Context.MainFile, ".exe") ? 2 : 0) |
-                        (Contains(Context.MainFile, ".hex") ? 3 : 0);
+  devices_.DeviceKind = package::DeviceKindOf(Context.MainFile);
 }
 
 bool UpdateEngine::FileNamesInsidePackage() {
@@ -250,8 +248,8 @@ bool UpdateEngine::FinishSensorIdentity(bool hasSensor) {
   }
   DropBeforeComma(Context.SerialNumber);
   Context.SecondFileMarked = Context.MainFileMarked;
-  if (devices_.StartMode == 3) {
-    devices_.StartMode = 2;
+  if (devices_.StartMode == package::StartVariant::kSensorBootChoice) {
+    devices_.StartMode = package::StartVariant::kSensor;
     run_.BslMode = 1;
     run_.BootCommand = Context.NoSensorContinue ? cmd::kBootNoSensor : cmd::kBootSensor;
   }

@@ -13,7 +13,6 @@ namespace update {
 namespace {
 
 // The processor type of the instruments whose boot loader is the F5xx one.
-constexpr int32_t kProcessorF5xx = 0x5438;
 // The bench family's answer byte from an F5xx boot loader.
 constexpr uint8_t kF5xxAnswer = 'Q';
 // With more than one device row the menu does not know which instrument it programs.
@@ -132,9 +131,10 @@ void MenuProgramming::ProgramBenchFamily() {
   // An F5xx boot loader answers the wake-up with "Q": its loader is needed, whatever the row
   // says.
   if (engine_.State().BenchAnswerChar == kF5xxAnswer && engine_.State().BootLoaderSeen)
-    context.ProzTyp = kProcessorF5xx;
-  context.MainFile = context.ProgDefFile.size() > 4 ? context.ProgDefFile : kBenchFile;
-  const Msp430Call call{Msp430Job::kMain, engine_.State().BslMode, context.MainFile, 0, 0};
+    context.ProzTyp = package::kProcessorF5xx;
+  context.MainFile = FileNamed(context.ProgDefFile) ? context.ProgDefFile : kBenchFile;
+  const Msp430Call call{Msp430Job::kMain, engine_.State().BslMode, context.MainFile,
+                        /*syncFirst=*/false, /*altEntry=*/false};
   phase_ = Phase::kLoading;
   const int32_t result = engine_.Paths().RunMsp430(engine_, call);
   phase_ = Phase::kBench;

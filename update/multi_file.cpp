@@ -116,7 +116,7 @@ void MultiFileTransfer::SendBlock() {
 
 void MultiFileTransfer::Fail(const std::string& why) {
   End();
-  engine_.Send(cmd::kExitCommands[static_cast<size_t>(engine_.Devices().DeviceKind & 3)]);
+  engine_.Send(cmd::kExitCommands[package::KindRow(engine_.Devices().DeviceKind)]);
   engine_.RunFailedText(why);
 }
 

@@ -41,7 +41,7 @@ void UpdateEngine::NormalAttempt() {
   ports_.BroadcastWrite(cmd::kEmptyLine, -1, false);
   events_.wait.DelayTime(500, true);
   const size_t mode = static_cast<size_t>(devices_.StartMode);
-  // A start mode without a probe of its own greets like mode 0.
+  // A start variant without a probe of its own greets like kOpenDialogue.
   const char* probe =
       mode < cmd::kProbeCommands.size() ? cmd::kProbeCommands[mode] : cmd::kProbeCommands[0];
   ports_.BroadcastWrite(probe, -1, false);
@@ -54,7 +54,7 @@ void UpdateEngine::BootLoaderAttempt() {
   serial::V24ParameterTag* record = ports_.UpdateCom().GetV24Parameter();
   record->StopBits = serial::S_1;
   serial::BaudTag baud = serial::B_38400;
-  if (devices_.DeviceKind == 1) {
+  if (devices_.DeviceKind == package::DeviceKindId::kMsp430) {
     record->Paritaet = serial::Even;
     baud = serial::B__9600;
   }
@@ -68,9 +68,10 @@ void UpdateEngine::BootLoaderAttempt() {
   }
   events_.wait.DelayTime(200, false);
   StopResponseTimer();
-  if (devices_.DeviceKind == 1 && !run_.HintShown) ShowPowerCycleHint();
+  if (devices_.DeviceKind == package::DeviceKindId::kMsp430 && !run_.HintShown)
+    ShowPowerCycleHint();
   run_.ResponseTimer = events_.timers.TimerStart(5000);
-  const auto& wake = kWakeSequences[static_cast<size_t>(devices_.DeviceKind & 3)];
+  const auto& wake = kWakeSequences[package::KindRow(devices_.DeviceKind)];
   ports_.BroadcastWrite(wake.bytes, wake.length, false);
   run_.WakePhase = 3;
 }

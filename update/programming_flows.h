@@ -15,6 +15,9 @@
 
 namespace update {
 
+// How long the instrument may take to answer one packet or command of a flow with its prompt.
+inline constexpr int32_t kPromptTimeoutMs = 10000;
+
 class UpdateEngine;
 
 // Programming from the boot loader: the menu-selectable family through the external loader of
@@ -62,8 +65,6 @@ class MenuProgramming {
 class MultiFileTransfer {
  public:
   static constexpr size_t kBlock = 255;
-  // How long the instrument may take to answer one packet with its prompt.
-  static constexpr int32_t kPromptTimeoutMs = 10000;
 
   explicit MultiFileTransfer(UpdateEngine& engine) : engine_(engine) {}
   ~MultiFileTransfer();
@@ -111,8 +112,6 @@ class FailureReport {
 // The air-pressure calibration value, then the end command twice, one per prompt.
 class AirPressureUpload {
  public:
-  static constexpr int32_t kPromptTimeoutMs = 10000;
-
   explicit AirPressureUpload(UpdateEngine& engine) : engine_(engine) {}
   ~AirPressureUpload();
   AirPressureUpload(const AirPressureUpload&) = delete;

@@ -1,6 +1,5 @@
 // The programming paths the state machine hands a run to. Each path is reached through one
-// place here, so a loader plugs in by overriding its operation. A path that is not built yet
-// logs that it is not available and ends the run as a failure. Programming from the boot
+// place here, so a loader plugs in by implementing its operation. Programming from the boot
 // loader, the further files, the failure report and the air-pressure upload are the engine's
 // own (update/programming_flows.h); their defaults here run them.
 #pragma once
@@ -21,10 +20,11 @@ enum class Msp430Job {
 
 struct Msp430Call {
   Msp430Job job;
-  int32_t mode;        // BslMode, or 1 for the secondary processor
-  std::string file;    // MainFile or SecondFile
-  int32_t option;      // third argument: 1
-  int32_t sensorFlag;  // SensorPresent, 0, or the secondary option
+  int32_t bslMode;   // BslMode, or 1 for the secondary processor
+  std::string file;  // MainFile or SecondFile
+  bool syncFirst;    // the boot loader is synchronised before its version is asked
+  bool altEntry;     // the entry prompt is answered with the alternative command (an instrument
+                     // with its sensor present), else with the default password
 };
 
 class ProgrammingPaths {
@@ -32,13 +32,13 @@ class ProgrammingPaths {
   virtual ~ProgrammingPaths() = default;
 
   // Classic or F5xx loader (chosen by ProzTyp); non-zero on success.
-  virtual int32_t RunMsp430(UpdateEngine& engine, const Msp430Call& call);
+  virtual int32_t RunMsp430(UpdateEngine& engine, const Msp430Call& call) = 0;
   // WinCE transfer of the main file; non-zero on success.
-  virtual int32_t RunWinCe(UpdateEngine& engine, const std::string& file);
+  virtual int32_t RunWinCe(UpdateEngine& engine, const std::string& file) = 0;
   // External loader program of DeviceKind; 0 on success (the program's exit code).
-  virtual int32_t RunExternalLoader(UpdateEngine& engine, const std::string& file);
+  virtual int32_t RunExternalLoader(UpdateEngine& engine, const std::string& file) = 0;
   // Basic-Loader terminal (ev::kStartTerminal); runs by itself from then on.
-  virtual void StartTerminal(UpdateEngine& engine);
+  virtual void StartTerminal(UpdateEngine& engine) = 0;
   // Menu-family (ev::kBootFrame) and bench-family (ev::kBootByte) programming from the boot
   // loader.
   virtual void StartMenuProgramming(UpdateEngine& engine);
@@ -50,16 +50,6 @@ class ProgrammingPaths {
   virtual void ReportFailure(UpdateEngine& engine, int32_t code);
   // Air-pressure upload at the end of a run (the handler FinishRun adds).
   virtual void StartAirPressure(UpdateEngine& engine);
-
- protected:
-  struct PathName {
-    const char* german;
-    const char* english;
-  };
-  // Logs that the named path is not available in this build, in the run's language.
-  static void NotAvailable(UpdateEngine& engine, const PathName& path);
-  // As NotAvailable, and the programming ends as a failure.
-  static void NotBuilt(UpdateEngine& engine, const PathName& path);
 };
 
 }  // namespace update

@@ -62,7 +62,8 @@ void UpdateEngine::OnRunExternalLoader(const core::EventRecord&) {
 }
 
 void UpdateEngine::OnExternalLoaderDone(const core::EventRecord&) {
-  if (devices_.DeviceKind != 0 || devices_.StartMode != 0) {
+  if (devices_.DeviceKind != package::DeviceKindId::kHexLoad ||
+      devices_.StartMode != package::StartVariant::kOpenDialogue) {
     // The instrument greets once it runs its new firmware.
     AwaitGreeting();
     return;
@@ -115,8 +116,8 @@ void UpdateEngine::ProgramSecondary() {
   Context.BenchMode = false;
   Context.NoSensorContinue = Context.CurVer2 == 0 && !run_.BootLoaderSeen;
   events_.wait.DelayTime(3000, true);
-  const int32_t option = (run_.WinCEDone || !Context.NoSensorContinue) ? 1 : 0;
-  const Msp430Call call{Msp430Job::kSecondary, 1, Context.SecondFile, 1, option};
+  const bool altEntry = run_.WinCEDone || !Context.NoSensorContinue;
+  const Msp430Call call{Msp430Job::kSecondary, 1, Context.SecondFile, /*syncFirst=*/true, altEntry};
   RunLoader(call, ev::kSecondaryFailed);
 }
 
@@ -187,7 +188,7 @@ void UpdateEngine::SetInstrumentClock(bool secondsMode) {
     text += core::FixedText(days, 6);
   }
   text += "\r\n";
-  if (devices_.StartMode == 2) {
+  if (devices_.StartMode == package::StartVariant::kSensor) {
     if (serial::TComPort* port = ActiveComPort()) port->LoadLastV24Parameter();
     events_.wait.DelayTime(500, false);
   }
@@ -209,7 +210,7 @@ void UpdateEngine::FinishRun(bool sendFinal) {
   StopResponseTimer();
   events_.wait.DelayTime(3000, true);
   if (run_.Failed) return;
-  if (devices_.StartMode == 2) {
+  if (devices_.StartMode == package::StartVariant::kSensor) {
     if (serial::TComPort* port = ActiveComPort()) port->LoadLastV24Parameter();
   }
   if (run_.AirPressureIndex != -1) {
@@ -221,7 +222,7 @@ void UpdateEngine::FinishRun(bool sendFinal) {
   // The run is over: the prompt that answers the end command must not move a step (at the
   // terminal's step it would start the Basic-Loader terminal after the success message).
   EndSteps();
-  Send(cmd::kExitCommands[static_cast<size_t>(devices_.DeviceKind & 3)]);
+  Send(cmd::kExitCommands[package::KindRow(devices_.DeviceKind)]);
   Append(Message(messages::MSG_SUCCESS, Language()));
   view_.SetDeviceField(DeviceField::Software, Context.OfferedVersion);
   view_.SetOkEnabled(false);

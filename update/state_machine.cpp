@@ -164,11 +164,12 @@ void UpdateEngine::StepOn() {
 }
 
 void UpdateEngine::RestartSteps() {
-  MoveTo(devices_.StartMode == 1 ? SequenceStep::kIdentify : SequenceStep::kOpenDialogue);
+  MoveTo(devices_.StartMode == package::StartVariant::kDirectIdent ? SequenceStep::kIdentify
+                                                                   : SequenceStep::kOpenDialogue);
 }
 
 void UpdateEngine::RunThirdFile() {
-  if (Context.ThirdFile.size() <= 3) {
+  if (!ThirdFileNamed(Context.ThirdFile)) {
     MoveTo(SequenceStep::kExternalLoader);
     return;
   }
@@ -225,19 +226,20 @@ void UpdateEngine::OnPrompt(const core::EventRecord&) {
 }
 
 void UpdateEngine::OnVersionCheckMain(const core::EventRecord&) {
-  OnVersionCheck(0);
+  OnVersionCheck(VersionCheckStage::kMain);
 }
 
 void UpdateEngine::OnVersionCheckKind3(const core::EventRecord&) {
-  OnVersionCheck(2);
+  OnVersionCheck(VersionCheckStage::kLongTransfer);
 }
 
-void UpdateEngine::OnVersionCheck(int32_t stage) {
+void UpdateEngine::OnVersionCheck(VersionCheckStage stage) {
   view_.SetSecTimerRunning(false);
   view_.SetProgress(0);
   ShowDurationEstimate(view_, Language(), stage, Context, run_.ForceSameVersion);
   if (MainOlder()) {
-    Send(stage == 2 ? std::string(cmd::kBootDefault) : run_.BootCommand);
+    Send(stage == VersionCheckStage::kLongTransfer ? std::string(cmd::kBootDefault)
+                                                   : run_.BootCommand);
     AwaitGreeting(messages::MSG_NO_BOOT_SWITCH_ANSWER);
   } else {
     MoveTo(SequenceStep::kTerminal);
@@ -247,13 +249,14 @@ void UpdateEngine::OnVersionCheck(int32_t stage) {
 
 void UpdateEngine::OnProgramMsp430(const core::EventRecord&) {
   MoveTo(SequenceStep::kSecondaryAfterMain);
-  ShowDurationEstimate(view_, Language(), 1, Context, run_.ForceSameVersion);
+  ShowDurationEstimate(view_, Language(), VersionCheckStage::kMsp430, Context,
+                       run_.ForceSameVersion);
   if (!MainOlder()) {
     events_.queue.PostEvent(ev::kSecondaryDecision);
     return;
   }
-  const Msp430Call call{Msp430Job::kMain, run_.BslMode, Context.MainFile, 1,
-                        run_.SensorPresent ? 1 : 0};
+  const Msp430Call call{Msp430Job::kMain, run_.BslMode, Context.MainFile, /*syncFirst=*/true,
+                        /*altEntry=*/run_.SensorPresent};
   RunLoader(call, ev::kProgrammingFailed);
 }
 
@@ -263,8 +266,10 @@ void UpdateEngine::OnRepeatMsp430(const core::EventRecord&) {
   view_.SetOkEnabled(false);
   Context.BenchMode = true;
   MoveTo(SequenceStep::kSecondaryAfterMain);
-  ShowDurationEstimate(view_, Language(), 1, Context, run_.ForceSameVersion);
-  const Msp430Call call{Msp430Job::kRepeat, run_.BslMode, Context.MainFile, 1, 0};
+  ShowDurationEstimate(view_, Language(), VersionCheckStage::kMsp430, Context,
+                       run_.ForceSameVersion);
+  const Msp430Call call{Msp430Job::kRepeat, run_.BslMode, Context.MainFile, /*syncFirst=*/true,
+                        /*altEntry=*/false};
   RunLoader(call, ev::kProgrammingFailed);
   if (run_.Failed) return;
   Append(Message(messages::MSG_STORING, Language()));
@@ -274,7 +279,8 @@ void UpdateEngine::OnRepeatMsp430(const core::EventRecord&) {
 
 void UpdateEngine::OnWinCe(const core::EventRecord&) {
   MoveTo(SequenceStep::kSecondaryAfterMain);
-  ShowDurationEstimate(view_, Language(), 2, Context, run_.ForceSameVersion);
+  ShowDurationEstimate(view_, Language(), VersionCheckStage::kLongTransfer, Context,
+                       run_.ForceSameVersion);
   run_.WinCEDone = true;
   auto& list = Context.DownloadList;
   const size_t first = static_cast<size_t>(std::max(run_.StartupFirst, 0));
@@ -309,7 +315,7 @@ void UpdateEngine::OnSecondaryDecision(const core::EventRecord&) {
   }
   // Here equal versions never count as older.
   if (run_.Reply262Seen || run_.BootLoaderSeen || run_.VersionPlaceholder ||
-      Context.CurVer2 >= Context.NewVer2 || Context.SecondFile.size() <= 4) {
+      Context.CurVer2 >= Context.NewVer2 || !FileNamed(Context.SecondFile)) {
     if (Context.ListCount() > 0) {
       paths_->StartMultiFile(*this);
       MoveTo(SequenceStep::kEnded);
@@ -322,8 +328,8 @@ void UpdateEngine::OnSecondaryDecision(const core::EventRecord&) {
 }
 
 void UpdateEngine::OnProgrammedClock(const core::EventRecord& record) {
-  // With StartMode 2 the clock answer ends the run as the end answer does.
-  if (devices_.StartMode == 2) {
+  // A sensor instrument's clock answer ends the run as the end answer does.
+  if (devices_.StartMode == package::StartVariant::kSensor) {
     OnProgrammedEnd(record);
     return;
   }
@@ -367,7 +373,7 @@ void UpdateEngine::RetryRun() {
     return;
   }
   MoveTo(SequenceStep::kThirdFile);
-  events_.queue.PostEvent(kRetryEvents[static_cast<size_t>(devices_.DeviceKind & 3)]);
+  events_.queue.PostEvent(kRetryEvents[package::KindRow(devices_.DeviceKind)]);
 }
 
 void UpdateEngine::EndAsFailed() {

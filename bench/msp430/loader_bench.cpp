@@ -112,7 +112,7 @@ void ProgramImage(benchmark::State& state, bool f5xx) {
       events.queue.PostEvent(update::ev::kReceived, core::PortNumber{static_cast<int32_t>(wParam)});
       events.pump.PumpEvents();
     });
-    const msp430::LoaderHost host{events, port, context, view, 0, 0, {}, {}};
+    const msp430::LoaderHost host{events, port, context, view, 0, {}, {}, {}};
     std::unique_ptr<msp430::Msp430Loader> loader;
     if (f5xx) {
       loader = std::make_unique<msp430::T_BSL_54XX_430>(host);

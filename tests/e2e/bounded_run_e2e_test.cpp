@@ -7,6 +7,7 @@
 #include <chrono>
 
 #include "tests/e2e/cli_process.h"
+#include "tests/e2e/image_update.h"
 #include "tests/msp430/firmware_image.h"
 #include "tests/sim/sim_process.h"
 #include "tests/support/temp_folder.h"
@@ -14,17 +15,12 @@
 namespace e2e {
 namespace {
 
-using msp430_test::Pattern;
-using msp430_test::Section;
-using msp430_test::TiTxt;
-using msp430_test::VectorTable;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
 // The offered version 1.30 at 0xF000, a program at 0x1100 and its vector table.
-const std::vector<Section> kImage = {{0xF000, {'1', '.', '3', '0', 0, 0xFF}},
-                                     {0x1100, Pattern(300, 1)},
-                                     VectorTable(0xFFE0, 0x1100)};
+const std::vector<Section> kImage = {
+    kVersion, {0x1100, Pattern(300, 1)}, VectorTable(0xFFE0, 0x1100)};
 
 // Well above what each of these runs needs with UPDATE_TIME_SCALE=10 (a few seconds), and
 // below RunCli's own limit, so a run without an end shows as such.

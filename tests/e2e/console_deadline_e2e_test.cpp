@@ -7,6 +7,7 @@
 #include <chrono>
 
 #include "tests/e2e/cli_process.h"
+#include "tests/e2e/image_update.h"
 #include "tests/msp430/firmware_image.h"
 #include "tests/sim/sim_process.h"
 #include "tests/support/temp_folder.h"
@@ -14,19 +15,14 @@
 namespace e2e {
 namespace {
 
-using msp430_test::Pattern;
-using msp430_test::Section;
-using msp430_test::TiTxt;
-using msp430_test::VectorTable;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
 TEST(ConsoleDeadlineEndToEnd, ARunStillGoingAtTheDeadlineEndsWithTheTimeoutCode) {
   // A whole update through the classic boot loader takes several seconds even at
   // UPDATE_TIME_SCALE=10, so a deadline of one second falls inside it.
-  const std::vector<Section> image = {{0xF000, {'1', '.', '3', '0', 0, 0xFF}},
-                                      {0x1100, Pattern(4000, 1)},
-                                      VectorTable(0xFFE0, 0x1100)};
+  const std::vector<Section> image = {
+      kVersion, {0x1100, Pattern(4000, 1)}, VectorTable(0xFFE0, 0x1100)};
   simtest::SimProcess sim("[identity]\nversion = 1.20\n[bootloader]\ntarget = classic\n",
                           {"--com", "2"});
   ASSERT_TRUE(sim.Ready()) << sim.Output();

@@ -11,14 +11,7 @@
 namespace e2e {
 namespace {
 
-using msp430_test::Pattern;
-using msp430_test::Section;
-using msp430_test::TiTxt;
-using msp430_test::VectorTable;
 using ::testing::HasSubstr;
-
-// The offered version 1.30 at 0xF000 (the identification reads it from the first 1000 bytes).
-const Section kVersion{0xF000, {'1', '.', '3', '0', 0, 0xFF}};
 
 struct Case {
   const char* name;

@@ -16,10 +16,6 @@
 namespace e2e {
 namespace {
 
-using msp430_test::Pattern;
-using msp430_test::Section;
-using msp430_test::TiTxt;
-using msp430_test::VectorTable;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
@@ -31,7 +27,6 @@ using ::testing::Not;
 //     with offsets around the high block
 //   F5xx: 1 password, 2 version, 3 device identifier, 4 speed change, 5-11 erase, 12-14 write,
 //     15 vector erase, 16 vector write, 17-20 read back, 21 start
-const Section kVersion{0xF000, {'1', '.', '3', '0', 0, 0xFF}};
 const std::vector<Section> kClassicImage = {
     kVersion, {0xF100, Pattern(300, 1)}, VectorTable(0xFFE0, 0xF100)};
 const std::vector<Section> kHighImage = {

@@ -17,6 +17,14 @@
 
 namespace e2e {
 
+// The pieces the images of these tests are made of, and the offered version 1.30 at 0xF000 that
+// each carries (the identification reads it from the first 1000 bytes).
+using msp430_test::Pattern;
+using msp430_test::Section;
+using msp430_test::TiTxt;
+using msp430_test::VectorTable;
+inline const Section kVersion{0xF000, {'1', '.', '3', '0', 0, 0xFF}};
+
 struct Update {
   CliResult cli;
   std::string state;

@@ -218,12 +218,8 @@ TEST(LinuxEndToEnd, PackageOptionNamesThePackageOfAnInstalledProgram) {
 
 // The classic boot loader refuses every frame from the speed change on.
 TEST(LinuxEndToEnd, BootLoaderFailureNamesTheStepAndTheAdviceInBothLanguages) {
-  using msp430_test::Pattern;
-  using msp430_test::Section;
-  using msp430_test::TiTxt;
-  const std::vector<Section> image = {{0xF000, {'1', '.', '3', '0', 0, 0xFF}},
-                                      {0x1100, Pattern(300, 1)},
-                                      msp430_test::VectorTable(0xFFE0, 0x1100)};
+  const std::vector<Section> image = {
+      kVersion, {0x1100, Pattern(300, 1)}, VectorTable(0xFFE0, 0x1100)};
   const struct {
     int language;
     std::vector<std::string> parts;

@@ -12,14 +12,8 @@
 namespace e2e {
 namespace {
 
-using msp430_test::Pattern;
-using msp430_test::Section;
-using msp430_test::TiTxt;
-using msp430_test::VectorTable;
 using ::testing::HasSubstr;
 using ::testing::Not;
-
-const Section kVersion{0xF000, {'1', '.', '3', '0', 0, 0xFF}};
 
 void Write(const std::filesystem::path& file, const std::string& text) {
   std::ofstream(file, std::ios::binary) << text;

@@ -12,18 +12,11 @@
 namespace e2e {
 namespace {
 
-using msp430_test::Pattern;
-using msp430_test::Section;
-using msp430_test::TiTxt;
-using msp430_test::VectorTable;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
 // A normal run takes about 15 s; a dialogue that has lost step hangs until this limit.
 constexpr int kLimitSeconds = 60;
-
-// The offered version 1.30 at 0xF000 (the identification reads it from the first 1000 bytes).
-const Section kVersion{0xF000, {'1', '.', '3', '0', 0, 0xFF}};
 
 // The response time-out of update-cli is 500 ms (UPDATE_TIME_SCALE=10); a late answer comes
 // after it, with the answer to the retry.

@@ -20,6 +20,7 @@
 #include "shell/startup.h"
 #include "shell/update_form.h"
 #include "tests/e2e/cli_process.h"
+#include "tests/e2e/image_update.h"
 #include "tests/msp430/firmware_image.h"
 #include "tests/serial/pty_fixture.h"
 #include "tests/sim/sim_process.h"
@@ -29,10 +30,6 @@
 
 namespace e2e {
 namespace {
-
-using msp430_test::Pattern;
-using msp430_test::Section;
-using msp430_test::VectorTable;
 
 class WindowEndToEnd : public ::testing::Test {
  protected:
@@ -72,9 +69,8 @@ class WindowEndToEnd : public ::testing::Test {
       "[identity]\nversion = 1.20\n[bootloader]\ntarget = classic\nversion = 1.60\n",
       {"--com", "3", "--silent-ports", "1,2", "--dump", "flash.txt"}};
   test::TempFolder package;
-  const std::vector<Section> image = {{0xF000, {'1', '.', '3', '0', 0, 0xFF}},
-                                      {0x1100, Pattern(500, 3)},
-                                      VectorTable(0xFFE0, 0x1100)};
+  const std::vector<Section> image = {
+      kVersion, {0x1100, Pattern(500, 3)}, VectorTable(0xFFE0, 0x1100)};
   std::filesystem::path previous;
 };
 

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "tests/e2e/cli_process.h"
+#include "tests/e2e/image_update.h"
 #include "tests/msp430/firmware_image.h"
 #include "tests/serial/pty_fixture.h"
 #include "tests/sim/sim_process.h"
@@ -19,10 +20,6 @@
 namespace e2e {
 namespace {
 
-using msp430_test::Pattern;
-using msp430_test::Section;
-using msp430_test::TiTxt;
-using msp430_test::VectorTable;
 using ::testing::HasSubstr;
 
 const std::string kClassic160 =
@@ -31,9 +28,7 @@ const std::string kClassic160 =
 const std::string kGreetsForTheClock = "[protocol]\nafter_program = 30\n";
 
 std::string ClassicFirmware() {
-  return TiTxt({{0xF000, {'1', '.', '3', '0', 0, 0xFF}},
-                {0x1100, Pattern(300, 1)},
-                VectorTable(0xFFE0, 0x1100)});
+  return TiTxt({kVersion, {0x1100, Pattern(300, 1)}, VectorTable(0xFFE0, 0x1100)});
 }
 
 size_t Occurrences(const std::string& text, const std::string& part) {

@@ -167,32 +167,5 @@ TEST_F(EngineFixture, GreetingInTimeStopsTheWaitForIt) {
   EXPECT_TRUE(NoTimerClaimed(events));
 }
 
-// A path that is not built yet says so in the run's language, and the run ends as a failure.
-TEST_F(EngineFixture, PathNotBuiltYetIsAFailureInBothLanguages) {
-  const struct {
-    int32_t language;
-    const char* notAvailable;
-    const char* abort;
-  } cases[] = {{0, "MSP430-Bootloader: in dieser Programmversion nicht verfügbar.", "Abbruch"},
-               {1, "MSP430 boot loader: not available in this program version.", "Abort"}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.language);
-    settings.LanguageIndex = c.language;
-    Start(kMeter);
-    engine->SetPaths(nullptr);
-    view = RecordingView{};
-    PressOk();
-    ASSERT_TRUE(RunUntil([&] { return view.okEnabled; }));
-    EXPECT_TRUE(view.LogHas(c.notAvailable));
-    EXPECT_TRUE(view.LogHas(c.abort));
-    events.queue.PostEvent(ev::kPrompt);
-    events.pump.PumpEvents();
-    RunUntil([] { return false; }, 5000);
-    EXPECT_EQ(view.finished, 0);
-    engine.reset();
-    simPorts.clear();
-  }
-}
-
 }  // namespace
 }  // namespace test

@@ -18,6 +18,7 @@
 #include "tests/support/recording_view.h"
 #include "tests/support/run_state_access.h"
 #include "tests/support/sim_port.h"
+#include "tests/support/stand_in_paths.h"
 #include "tests/support/temp_folder.h"
 #include "update/engine.h"
 
@@ -35,7 +36,7 @@ inline std::string FirmwareText(const std::string& version) {
 }
 
 // Records the programming paths the engine reaches and answers them as told.
-struct RecordingPaths : update::ProgrammingPaths {
+struct RecordingPaths : WithoutOtherLoaders<update::ProgrammingPaths> {
   std::vector<update::Msp430Call> msp430;
   int32_t result = 1;
   int32_t RunMsp430(update::UpdateEngine&, const update::Msp430Call& call) override {
@@ -59,8 +60,8 @@ class EngineFixture : public ::testing::Test {
     entry.SWKenn2 = "@F000\r\n";
     entry.ProzTyp = 0x149;
     devices.DeviceTable.push_back(entry);
-    devices.DeviceKind = 1;
-    devices.StartMode = devices.SavedStartMode = 1;
+    devices.DeviceKind = package::DeviceKindId::kMsp430;
+    devices.StartMode = devices.SavedStartMode = package::StartVariant::kDirectIdent;
     devices.AbortText = {"Abbruch\r\nGerät aus- und einschalten\r\nEnde", "Abort\r\nCycle\r\nEnd"};
     folder.Write("pH3310.txt", FirmwareText("1.30"));
   }

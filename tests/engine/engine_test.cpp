@@ -49,12 +49,12 @@ TEST_F(EngineFixture, FindsTheInstrumentOnTheThirdPortAt9600AndIdentifiesIt) {
   ASSERT_EQ(paths.msp430.size(), 1u);
   EXPECT_EQ(paths.msp430[0].job, update::Msp430Job::kMain);
   EXPECT_EQ(paths.msp430[0].file, "pH3310.txt");
-  EXPECT_EQ(paths.msp430[0].sensorFlag, 1);
+  EXPECT_TRUE(paths.msp430[0].altEntry);
   EXPECT_TRUE(view.boxes.empty());
 }
 
 TEST_F(EngineFixture, StartModeZeroGreetsWithAnExtraOpenCommand) {
-  devices.StartMode = devices.SavedStartMode = 0;
+  devices.StartMode = devices.SavedStartMode = package::StartVariant::kOpenDialogue;
   Start(kMeter);
   PressOk();
   ASSERT_TRUE(RunUntil([&] { return !paths.msp430.empty(); }));
@@ -178,7 +178,7 @@ TEST_F(EngineFixture, VersionBelowOneSkipsTheSerialNumberCommand) {
 }
 
 TEST_F(EngineFixture, SensorInstrumentTakesTheSensorsNumbers) {
-  devices.StartMode = devices.SavedStartMode = 2;
+  devices.StartMode = devices.SavedStartMode = package::StartVariant::kSensor;
   devices.DeviceTable[0].DeviceNr = "30111.005";
   devices.DeviceTable[0].DeviceName = "Sensor";
   Start(
@@ -371,7 +371,7 @@ TEST_F(EngineFixture, FileNamesThatLeaveThePackageOrReadAsOptionsAreRefused) {
 // A sensor instrument without its sensor takes the package's device number, clipped to the
 // protocol's field.
 TEST_F(EngineFixture, TheDeviceNumberOfAnInstrumentWithoutSensorFitsItsField) {
-  devices.StartMode = devices.SavedStartMode = 2;
+  devices.StartMode = devices.SavedStartMode = package::StartVariant::kSensor;
   devices.DeviceTable[0].DeviceNrDef = "XXXXX";
   devices.DeviceTable[0].DeviceNr = std::string(40, '7');
   Start("");

@@ -225,7 +225,7 @@ TEST_F(FlowFixture, RetryFollowsTheDeviceKind) {
     engine->SetPaths(&menuPaths);
     PressOk();
     ASSERT_TRUE(RunUntil([&] { return !menuPaths.msp430.empty(); }));
-    devices.DeviceKind = c.kind;
+    devices.DeviceKind = static_cast<package::DeviceKindId>(c.kind);
     Run().ExternalPending = c.externalPending;
     engine->ProgrammingFailed(c.code);
     events.pump.PumpEvents();
@@ -239,7 +239,7 @@ TEST_F(FlowFixture, RetryFollowsTheDeviceKind) {
     EXPECT_EQ(menuPaths.external.size(), c.externalRuns);
     EXPECT_EQ(view.waitPanel, c.newRun);
     EXPECT_FALSE(engine->Flows().failure.Active());
-    devices.DeviceKind = 1;
+    devices.DeviceKind = package::DeviceKindId::kMsp430;
     engine.reset();
     simPorts.clear();
   }
@@ -301,7 +301,7 @@ TEST_F(MenuFixture, MenuEntryProgramsItsRowThroughTheExternalLoader) {
   engine->Flows().menu.TG480eProgrammingClick(2);
 
   EXPECT_EQ(menuPaths.deviceNumber, "18103.000");
-  EXPECT_EQ(devices.DeviceKind, 3);
+  EXPECT_EQ(devices.DeviceKind, package::DeviceKindId::kPic32);
   ASSERT_EQ(menuPaths.external.size(), 1u);
   EXPECT_EQ(menuPaths.external[0], "row1.hex");  // the identification's choice of loader file
   EXPECT_EQ(menuPaths.deviceName, "Device");
@@ -326,7 +326,7 @@ TEST_F(MenuFixture, SearchFindsTheMenuFamilyInItsBootLoader) {
     folder.Write(firmware, FirmwareText("1.30"));
     ThreeRows();
     for (auto& entry : devices.DeviceTable) entry.BootLoadKenn = c.mark;
-    devices.DeviceKind = 0;
+    devices.DeviceKind = package::DeviceKindId::kHexLoad;
     menuPaths = MenuPaths{};
     view = RecordingView{};
     Start("[bootloader]\ntarget = frame\nstart_in_bootloader = 1\n");
@@ -386,7 +386,7 @@ TEST_F(MenuFixture, BenchInstrumentInItsBootLoaderIsProgrammedAndGreets) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.answer);
     ThreeRows();
-    devices.DeviceKind = 1;
+    devices.DeviceKind = package::DeviceKindId::kMsp430;
     for (auto& entry : devices.DeviceTable) entry.ProzTyp = 0x149;
     // The identification takes the loader's file from the first row after a 0x90 only.
     devices.DeviceTable[1].ProgDefFile = "";
@@ -417,7 +417,7 @@ TEST_F(MenuFixture, BenchInstrumentInItsBootLoaderIsProgrammedAndGreets) {
 
 TEST_F(MenuFixture, BenchInstrumentThatNeverGreetsEndsTheRun) {
   ThreeRows();
-  devices.DeviceKind = 1;
+  devices.DeviceKind = package::DeviceKindId::kMsp430;
   Start("");
   engine->SetPaths(&menuPaths);
   engine->Flows().menu.BenchXXXClick();
@@ -431,7 +431,7 @@ TEST_F(MenuFixture, BenchInstrumentThatNeverGreetsEndsTheRun) {
 
 TEST_F(MenuFixture, FailedBenchProgrammingIsRepeatedTheSameWayOnOk) {
   ThreeRows();
-  devices.DeviceKind = 1;
+  devices.DeviceKind = package::DeviceKindId::kMsp430;
   Start("");
   engine->SetPaths(&menuPaths);
   menuPaths.result = 0;

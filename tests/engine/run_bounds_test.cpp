@@ -59,8 +59,8 @@ class SilentInstrument : public EngineFixture,
 TEST_P(SilentInstrument, EndsTheWaitAsAFailureThatSaysWhatToDo) {
   const auto& [c, language] = GetParam();
   settings.LanguageIndex = language;
-  devices.DeviceKind = c.kind;
-  devices.StartMode = devices.SavedStartMode = c.startMode;
+  devices.DeviceKind = static_cast<package::DeviceKindId>(c.kind);
+  devices.StartMode = devices.SavedStartMode = static_cast<package::StartVariant>(c.startMode);
   Start("");  // nobody answers on the line
   engine->SetPaths(&counting);
   Run().ActivePort = 0;
@@ -137,8 +137,8 @@ TEST_F(EngineFixture, RepeatedIdentificationAnswerCountsOnce) {
 // the programming began ends with the run.
 TEST_F(EngineFixture, NothingOfAnEndedRunLivesOn) {
   CountingPaths counting;
-  devices.DeviceKind = 0;
-  devices.StartMode = devices.SavedStartMode = 0;
+  devices.DeviceKind = package::DeviceKindId::kHexLoad;
+  devices.StartMode = devices.SavedStartMode = package::StartVariant::kOpenDialogue;
   Start("");
   engine->SetPaths(&counting);
   Run().ActivePort = 0;
@@ -177,7 +177,7 @@ TEST_F(EngineFixture, SuccessEndsTheWaitForTheGreeting) {
 // taking up the programming path of an instrument nobody knows.
 TEST_F(EngineFixture, OkAfterAFailureBeforeTheIdentificationSearchesAnew) {
   CountingPaths counting;
-  devices.DeviceKind = 2;
+  devices.DeviceKind = package::DeviceKindId::kWinCe;
   Start(kMeter);
   engine->SetPaths(&counting);
   PressOk();

@@ -192,7 +192,7 @@ class CommandLine : public ExternalLoaderTest, public ::testing::WithParamInterf
 
 TEST_P(CommandLine, NamesTheProgramAndItsArgumentsOneByOne) {
   const CommandCase& c = GetParam();
-  devices.DeviceKind = c.deviceKind;
+  devices.DeviceKind = static_cast<package::DeviceKindId>(c.deviceKind);
   engine->Context.MainFileMarked = c.marked;
   SetPort(c.comIndex);
   Program(c.program);
@@ -305,7 +305,7 @@ TEST(FindLoaderProgram, TheExeRunsThroughItsHostOrByItselfWhereNoneIsNeeded) {
 
 TEST_F(ExternalLoaderTest, TheProgramIsToldThePortsDevice) {
   setenv("UPDATE_PORT_DIR", "/tmp/test-ports", 1);
-  devices.DeviceKind = 1;
+  devices.DeviceKind = package::DeviceKindId::kMsp430;
   SetPort(1);
   Program("HEXLoad_8N1");
   Run(firmware);
@@ -333,8 +333,8 @@ class ExitCodes : public ExternalLoaderTest, public ::testing::WithParamInterfac
 
 TEST_P(ExitCodes, DecideTheRunsTheResultAndTheLineAfterwards) {
   const ExitCase& c = GetParam();
-  devices.DeviceKind = c.deviceKind;
-  devices.StartMode = c.startMode;
+  devices.DeviceKind = static_cast<package::DeviceKindId>(c.deviceKind);
+  devices.StartMode = static_cast<package::StartVariant>(c.startMode);
   SetPort(2);
   Program("HEXLoad_8N1");
   Program("PIC32_Serial_Bootloader");
@@ -365,7 +365,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<ExitCase>& info) { return info.param.name; });
 
 TEST_F(ExternalLoaderTest, WithoutAMainFileNothingIsClosedOrStarted) {
-  for (int32_t kind : {1, 3}) {
+  for (package::DeviceKindId kind :
+       {package::DeviceKindId::kMsp430, package::DeviceKindId::kPic32}) {
     devices.DeviceKind = kind;
     Program("HEXLoad_8N1");
     Program("PIC32_Serial_Bootloader");
@@ -377,7 +378,7 @@ TEST_F(ExternalLoaderTest, WithoutAMainFileNothingIsClosedOrStarted) {
 }
 
 TEST_F(ExternalLoaderTest, TheTitleEstimatesTheProgressFromTheFilesSize) {
-  devices.DeviceKind = 1;
+  devices.DeviceKind = package::DeviceKindId::kMsp430;
   Program("HEXLoad_8N1");
   launcher->runMs = 1000;  // 20000 bytes: ten ticks expected, three come
   Run(firmware);
@@ -390,7 +391,7 @@ TEST_F(ExternalLoaderTest, TheTitleEstimatesTheProgressFromTheFilesSize) {
 }
 
 TEST_F(ExternalLoaderTest, ThePic32ProgramShowsNoEstimate) {
-  devices.DeviceKind = 3;
+  devices.DeviceKind = package::DeviceKindId::kPic32;
   Program("PIC32_Serial_Bootloader");
   launcher->runMs = 3000;
   Run(firmware);
@@ -418,7 +419,7 @@ class LaunchFailure : public ExternalLoaderTest,
 
 TEST_P(LaunchFailure, IsReportedNeverRetriedAndNeverASuccess) {
   const FailureCase& c = GetParam();
-  devices.DeviceKind = c.deviceKind;
+  devices.DeviceKind = static_cast<package::DeviceKindId>(c.deviceKind);
   SetPort(c.comIndex);
   if (*c.program) Program(c.program);
   if (c.wine) folder.Write("bin/wine", "");
@@ -500,7 +501,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<FailureCase>& info) { return info.param.name; });
 
 TEST_F(ExternalLoaderTest, AProgramThatRunsPastItsDeadlineIsEndedAndThePortTakenBack) {
-  devices.DeviceKind = 1;
+  devices.DeviceKind = package::DeviceKindId::kMsp430;
   Program("HEXLoad_8N1");
   launcher->runMs = 0;  // never ends
   const uint32_t start = windows.TickCount();
@@ -541,7 +542,7 @@ class LibraryPath : public ExternalLoaderTest {
  protected:
   LibraryPath() {
     windows.SetRealTimeGraceMs(20);
-    devices.DeviceKind = 1;
+    devices.DeviceKind = package::DeviceKindId::kMsp430;
     folder.Write("libQolmarM16Updater.so", "");
     Program("HEXLoad_8N1");
     libraryCalls.clear();

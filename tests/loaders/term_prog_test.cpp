@@ -108,7 +108,7 @@ class TermProgTest : public ::testing::Test {
   // One reception: the bytes arrive and the port announces them.
   void Receive(const std::string& bytes) {
     port.arrived.push_back(bytes);
-    events.queue.PostEvent(term::kReceived, core::PortNumber{1});
+    events.queue.PostEvent(update::ev::kReceived, core::PortNumber{1});
     events.pump.PumpEvents();
   }
   void Post(int32_t code) {
@@ -300,7 +300,7 @@ TEST_F(TermProgTest, FinishLogsBeepsOnceAndHandsTheLineBack) {
   EXPECT_EQ(port.handshake, serial::NoHandshake);
   // Later bytes are the update sequence's: the terminal no longer takes them.
   port.arrived.push_back("I.31\r\n");
-  events.queue.PostEvent(term::kReceived, core::PortNumber{1});
+  events.queue.PostEvent(update::ev::kReceived, core::PortNumber{1});
   events.pump.PumpEvents();
   EXPECT_EQ(port.arrived.size(), 1u);
 }
@@ -331,7 +331,7 @@ TEST_F(TermProgTest, EndsThatAbort) {
       {"answer 2",
        std::string(5000, 'S'),
        {"Waiting for S-Record !"},
-       term::kAbortAnswer,
+       update::ev::kAnswerTermAbort,
        {abortText},
        false},
       {"missing file", "", {"Waiting for S-Record !"}, 0, {abortText}, true},

@@ -19,7 +19,7 @@ class TerminalRun : public test::EngineFixture {
  protected:
   TerminalRun() {
     // An S-record main firmware: device kind 0.
-    devices.DeviceKind = 0;
+    devices.DeviceKind = package::DeviceKindId::kHexLoad;
     devices.DeviceTable[0].ProgFile2 = "Sonde.mot";
     devices.DeviceTable[0].SWKenn2 = "S1094000";
     folder.Write("Sonde.mot", kMainFirmware);

@@ -14,7 +14,8 @@ namespace {
 using ::testing::HasSubstr;
 
 // Records what the transfer was given and answers as told.
-struct TransferDouble : update::ProgrammingPaths {
+struct TransferDouble : test::WithoutOtherLoaders<update::ProgrammingPaths> {
+  int32_t RunMsp430(update::UpdateEngine&, const update::Msp430Call&) override { return 0; }
   int calls = 0;
   std::string file;
   std::vector<std::string> list;
@@ -32,7 +33,7 @@ class WinCeEngine : public msp430_test::LoaderRig {
   void SetUp() override {
     Start("");
     engine->SetPaths(&transfer);
-    devices.DeviceKind = 2;
+    devices.DeviceKind = package::DeviceKindId::kWinCe;
   }
   void StartWinCe() {
     events.queue.PostEvent(update::ev::kStartWinCe);

@@ -46,7 +46,7 @@ TEST_F(LoaderRig, RunFromOkProgramsAClassicInstrument) {
   entry.SWKenn2 = "@F000\r\n";
   entry.ProzTyp = 0x149;
   devices.DeviceTable.push_back(entry);
-  devices.StartMode = devices.SavedStartMode = 1;
+  devices.StartMode = devices.SavedStartMode = package::StartVariant::kDirectIdent;
   firmwareFiles = {"pH3310.txt"};
   WriteImage("pH3310.txt", kPackageImage);
   Start("[identity]\nversion = 1.20\n[bootloader]\ntarget = classic\n");

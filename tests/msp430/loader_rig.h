@@ -26,6 +26,7 @@
 #include "tests/support/recording_view.h"
 #include "tests/support/run_state_access.h"
 #include "tests/support/sim_port.h"
+#include "tests/support/stand_in_paths.h"
 #include "tests/support/temp_folder.h"
 #include "update/engine.h"
 #include "update/event_codes.h"
@@ -40,7 +41,7 @@ class LoaderRig : public ::testing::Test {
   LoaderRig() : events(windows) {
     previous_ = std::filesystem::current_path();
     std::filesystem::current_path(folder.Path());
-    devices.DeviceKind = 1;
+    devices.DeviceKind = package::DeviceKindId::kMsp430;
     devices.AbortText = {"Abbruch", "Abort"};
   }
   ~LoaderRig() override { std::filesystem::current_path(previous_); }
@@ -199,7 +200,7 @@ class LoaderRig : public ::testing::Test {
   package::Settings settings;
   package::DeviceDescription devices;
   update::PortTable ports{windows};
-  msp430::Msp430Paths paths;
+  test::WithoutOtherLoaders<msp430::Msp430Paths> paths;
   sim::Profile profile;
   std::unique_ptr<sim::Instrument> instrument;
   test::SimPort* port = nullptr;

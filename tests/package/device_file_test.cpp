@@ -57,9 +57,9 @@ TEST(ReadDeviceFile, FieldsOfADeviceSection) {
   EXPECT_EQ(e.FlashErase3, "512");
   EXPECT_EQ(e.ProgDefFile, "def.txt");
   EXPECT_EQ(e.ProzTyp, 0x5438);
-  EXPECT_EQ(d.StartMode, 1);
-  EXPECT_EQ(d.SavedStartMode, 1);
-  EXPECT_EQ(d.DeviceKind, 1);
+  EXPECT_EQ(static_cast<int32_t>(d.StartMode), 1);
+  EXPECT_EQ(static_cast<int32_t>(d.SavedStartMode), 1);
+  EXPECT_EQ(static_cast<int32_t>(d.DeviceKind), 1);
   EXPECT_EQ(d.StartTextIn(0), "Start NAME\\r");  // placeholders stay for the display
   EXPECT_EQ(d.StartTextIn(1), "Start E");
   EXPECT_EQ(d.AbortTextIn(0), "Abbruch ä");
@@ -86,8 +86,8 @@ TEST(ReadDeviceFile, StartModeAndDeviceKind) {
     test::RecordingReport report;
     const DeviceDescription d = Read(
         test::DeviceSection({{"DevStartCmd", c.devStartCmd}, {"ProgFile2", c.progFile2}}), report);
-    EXPECT_EQ(d.StartMode, c.startMode);
-    EXPECT_EQ(d.DeviceKind, c.deviceKind);
+    EXPECT_EQ(static_cast<int32_t>(d.StartMode), c.startMode);
+    EXPECT_EQ(static_cast<int32_t>(d.DeviceKind), c.deviceKind);
     EXPECT_EQ(!report.notes.empty(), c.noted);
   }
 }
@@ -132,7 +132,7 @@ TEST(ReadDeviceFile, BlocksBySizeAndLineEnds) {
     const DeviceDescription d = Read(c.text, report);
     EXPECT_EQ(d.DeviceEntryCount(), c.entries);
     EXPECT_EQ(d.StartTextIn(0), c.startText);
-    EXPECT_EQ(d.DeviceKind, c.deviceKind);
+    EXPECT_EQ(static_cast<int32_t>(d.DeviceKind), c.deviceKind);
   }
 }
 
@@ -151,7 +151,7 @@ TEST(ReadDeviceFile, OverlongInputIsClippedAndNoted) {
   const DeviceDescription d = Read(file, report);
   EXPECT_EQ(d.DeviceEntryCount(), 255);
   EXPECT_EQ(d.DeviceTable[254].ProgFile2, "fw254.txt");
-  EXPECT_EQ(d.StartMode, 1);
+  EXPECT_EQ(static_cast<int32_t>(d.StartMode), 1);
   EXPECT_EQ(d.StartTextIn(0), std::string(799, 'a'));
   ASSERT_EQ(report.notes.size(), 2u);
   EXPECT_NE(report.notes[0].find("\"StarttextD\" is too long and was cut (799 characters at most)"),
@@ -187,7 +187,7 @@ TEST(ReadDeviceFile, EmptyFileDescribesNothing) {
   test::RecordingReport report;
   const DeviceDescription d = Read("", report);
   EXPECT_EQ(d.DeviceEntryCount(), 0);
-  EXPECT_EQ(d.DeviceKind, 0);
+  EXPECT_EQ(static_cast<int32_t>(d.DeviceKind), 0);
   EXPECT_EQ(report.notes.size(), 1u);
 }
 

@@ -262,7 +262,7 @@ TEST(ReadmeClick, OpensTheManualOfLanguageAndInstrumentType) {
     Package package(true, std::to_string(c.language));
     package.folder.Write(c.manual, "%PDF-1.4\n");
     FormOptions options = package.Options();
-    options.devices.StartMode = c.startMode;
+    options.devices.StartMode = static_cast<package::StartVariant>(c.startMode);
     QtWindowSystem windows;
     TUpdateForm form(windows, std::move(options));
     std::vector<std::filesystem::path> opened;
@@ -340,7 +340,7 @@ TEST(ReadmeClick, BuiltManualsRenderAndAreFoundBesideTheProgram) {
   Package package(true, "1");
   FormOptions options = package.Options();
   options.programFolder = programFolder;
-  options.devices.StartMode = 3;
+  options.devices.StartMode = package::StartVariant::kSensorBootChoice;
   QtWindowSystem windows;
   TUpdateForm form(windows, std::move(options));
   std::vector<std::filesystem::path> opened;
@@ -370,7 +370,7 @@ TEST(SpeedButton1Click, SendsTheWakeSequenceOfTheDeviceKind) {
     ptytest::PortDir ports;
     ptytest::Pty& com1 = ports.Add(1);
     FormOptions options = package.Options();
-    options.devices.DeviceKind = c.deviceKind;
+    options.devices.DeviceKind = static_cast<package::DeviceKindId>(c.deviceKind);
     QtWindowSystem windows;
     TUpdateForm form(windows, std::move(options));
     ASSERT_TRUE(form.Ports().UpdateCom().Opened());

@@ -183,7 +183,7 @@ TEST(UpdateForm, LanguageAndStartTextFromThePackage) {
     // The log goes on with what the empty port folder means.
     EXPECT_TRUE(form.UpdateMemo->toPlainText().startsWith(c.log + "\n"))
         << form.UpdateMemo->toPlainText().toStdString();
-    EXPECT_EQ(form.Devices().DeviceKind, 1);
+    EXPECT_EQ(form.Devices().DeviceKind, package::DeviceKindId::kMsp430);
   }
 }
 

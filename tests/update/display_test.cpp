@@ -115,20 +115,35 @@ TEST(TitleTimerTimer, TicksAsAShareOfTheExpected) {
 TEST(ShowDurationEstimate, Minutes) {
   struct Case {
     const char* what;
-    int32_t stage;
+    VersionCheckStage stage;
     std::array<int32_t, 4> versions;  // CurVer, NewVer, CurVer2, NewVer2
     std::string thirdFile;
     bool force;
     int32_t minutes;
   };
   const Case cases[] = {
-      {"stage 2, older secondary 2.10", 2, {100, 100, 210, 220}, "", false, 51},
-      {"main older", 0, {100, 123, 0, 0}, "", false, 2},
-      {"nothing older", 1, {123, 123, 0, 0}, "", false, 0},
-      {"same versions forced", 0, {123, 123, 0, 0}, "", true, 3},
-      {"older secondary below 2.00", 0, {100, 123, 150, 160}, "", false, 3},
-      {"third file of four characters", 0, {100, 123, 0, 0}, "b.tx", false, 4},
-      {"third file of three characters", 0, {100, 123, 0, 0}, "b.t", false, 2},
+      {"long transfer, older secondary 2.10",
+       VersionCheckStage::kLongTransfer,
+       {100, 100, 210, 220},
+       "",
+       false,
+       51},
+      {"main older", VersionCheckStage::kMain, {100, 123, 0, 0}, "", false, 2},
+      {"nothing older", VersionCheckStage::kMsp430, {123, 123, 0, 0}, "", false, 0},
+      {"same versions forced", VersionCheckStage::kMain, {123, 123, 0, 0}, "", true, 3},
+      {"older secondary below 2.00", VersionCheckStage::kMain, {100, 123, 150, 160}, "", false, 3},
+      {"third file of four characters",
+       VersionCheckStage::kMain,
+       {100, 123, 0, 0},
+       "b.tx",
+       false,
+       4},
+      {"third file of three characters",
+       VersionCheckStage::kMain,
+       {100, 123, 0, 0},
+       "b.t",
+       false,
+       2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -146,7 +161,7 @@ TEST(ShowDurationEstimate, Minutes) {
                                        " Minuten dauern!\r\n\r\n"});
   }
   RecordingView english;
-  ShowDurationEstimate(english, 1, 2, DownloadContext{}, false);
+  ShowDurationEstimate(english, 1, VersionCheckStage::kLongTransfer, DownloadContext{}, false);
   EXPECT_EQ(english.log,
             std::vector<std::string>{"The download may last up to 15 minutes !\r\n\r\n"});
 }
