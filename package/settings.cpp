@@ -91,6 +91,19 @@ int32_t ReadLanguage(const IniLines& lines, FileReport& report) {
   return 0;
 }
 
+std::string_view Trimmed(std::string_view text) {
+  const size_t first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// "3", " +4", "5b": a number to read from its start; "x" is none.
+bool HasLeadingDigit(std::string_view piece) {
+  std::string_view text = Trimmed(piece);
+  if (!text.empty() && (text[0] == '+' || text[0] == '-')) text.remove_prefix(1);
+  return !text.empty() && text[0] >= '0' && text[0] <= '9';
+}
+
 void ReadBaudList(const Entry& entry, int32_t language, Settings& settings, FileReport& report) {
   const std::string& value = entry.value;
   settings.BaudCount = 0;
@@ -99,7 +112,9 @@ void ReadBaudList(const Entry& entry, int32_t language, Settings& settings, File
     const size_t comma = std::min(value.find(',', start), value.size());
     const std::string piece = value.substr(start, comma - start);
     start = comma + 1;
-    const int32_t baud = LeadingInt(piece);
+    if (Trimmed(piece).empty()) continue;  // "2,3," or "2,,3"
+    // A piece without a digit is no entry 0: it is skipped like any other wrong number.
+    const int32_t baud = HasLeadingDigit(piece) ? LeadingInt(piece) : -1;
     if (baud < 0 || baud > kHighestBaudTag) {
       report.Note(messages::Filled(messages::NOTE_BAUD_ENTRY, language, Where(entry, language),
                                    core::Cp1252ToUtf8(piece)));

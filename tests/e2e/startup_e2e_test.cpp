@@ -30,26 +30,25 @@ struct StartCase {
   const char* what;
   bool package;            // Update.ini and ProgDevice.ini are there
   std::string com;         // the value of Com= in Update.ini
+  std::string baud;        // the value of Baud= in Update.ini
   std::vector<int> ports;  // COM numbers of the port folder (silent ptys)
   const char* german;
   const char* english;
 };
 
+// clang-format off
 const StartCase kCases[] = {
-    {"no package", false, "", {1}, "Die Datei Update.ini fehlt", "The file Update.ini is missing"},
-    {"no port",
-     true,
-     "",
-     {},
-     "Das Programm findet keine serielle Schnittstelle",
-     "The program finds no serial port"},
-    {"missing Com= port",
-     true,
-     "5",
-     {1},
-     "mit der Zeile Com=5 die Schnittstelle COM5",
-     "fixes the port COM5"},
+    {"no package", false, "", "2,3", {1},
+     "Die Datei Update.ini fehlt", "The file Update.ini is missing"},
+    {"no port", true, "", "2,3", {},
+     "Das Programm findet keine serielle Schnittstelle", "The program finds no serial port"},
+    {"missing Com= port", true, "5", "2,3", {1},
+     "mit der Zeile Com=5 die Schnittstelle COM5", "fixes the port COM5"},
+    // The line is named at once, before anything else is said.
+    {"bad Baud=", true, "", "fast", {},
+     "Update.ini, Zeile 4: kein nutzbarer Baud-Eintrag", "Update.ini, line 4: no usable Baud entry"},
 };
+// clang-format on
 
 // A package in language whose Update.ini has the case's Com= and Baud= lines.
 void WriteStartPackage(const fs::path& folder, int language, const StartCase& c) {
