@@ -10,10 +10,11 @@ declare -A allowed=(
   [core]="core"
   [package]="core package"
   [serial]="core serial"
+  [platform]="core platform"
   [translation]="core package translation"
-  [update]="core package serial update"
-  [msp430]="core package serial update msp430"
-  [loaders]="core package serial update msp430 loaders"
+  [update]="core package serial platform update"
+  [msp430]="core package serial platform update msp430"
+  [loaders]="core package serial platform update msp430 loaders"
   [sim]="sim"
 )
 

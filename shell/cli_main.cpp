@@ -17,6 +17,7 @@
 #include "package/device_file.h"
 #include "package/messages.h"
 #include "package/settings.h"
+#include "platform/program_folder.h"
 #include "serial/port_inventory.h"
 #include "serial/port_listing.h"
 #include "serial/port_names.h"
@@ -24,7 +25,6 @@
 #include "shell/console_view.h"
 #include "shell/firmware_scan.h"
 #include "shell/package_folder.h"
-#include "shell/program_folder.h"
 #include "shell/update_session.h"
 #include "update/display.h"
 #include "update/engine.h"
@@ -255,7 +255,7 @@ int main(int argc, char* argv[]) {
   if (!options.port.empty() && !ChoosePort(options.port, settings)) return kExitNotStarted;
 
   const shell::FirmwareScan firmware = shell::ScanPackageFirmware(
-      shell::FirmwareFolder(shell::ProgramFolder(argc > 0 ? argv[0] : ""), workingFolder,
+      shell::FirmwareFolder(platform::ProgramFolder(argc > 0 ? argv[0] : ""), workingFolder,
                             !options.package.empty()),
       devices, settings.LanguageIndex);
 

@@ -22,9 +22,9 @@
 #include <string_view>
 
 #include "package/messages.h"
+#include "platform/program_folder.h"
 #include "shell/message_box.h"
 #include "shell/package_folder.h"
-#include "shell/program_folder.h"
 #include "shell/qt_window_system.h"
 #include "shell/startup.h"
 
@@ -74,7 +74,7 @@ int main(int argc, char* argv[]) {
     // program's folder when it lives in a package, else from the package.
     std::optional<shell::FormOptions> options =
         shell::OpenPackage(PackageOption(QCoreApplication::arguments()),
-                           shell::ProgramFolder(argc > 0 ? argv[0] : ""));
+                           platform::ProgramFolder(argc > 0 ? argv[0] : ""));
     if (!options) return shell::kStartupFailed;  // the user cancelled, or a box has said why
     UpdaterApplication::language = options->settings.LanguageIndex;
     shell::TUpdateForm form(windows, std::move(*options));

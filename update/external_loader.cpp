@@ -94,8 +94,8 @@ ExternalLoaders::ExternalLoaders(UpdateEngine& engine, ExternalLoaderSetup setup
   std::error_code error;
   folder_ =
       setup_.programFolder.empty() ? std::filesystem::current_path(error) : setup_.programFolder;
-  if (!setup_.processes) setup_.processes = &SystemProcesses();
-  if (!setup_.exeHost) setup_.exeHost = ExeHost();
+  if (!setup_.processes) setup_.processes = &platform::SystemProcesses();
+  if (!setup_.exeHost) setup_.exeHost = platform::ExeHost();
   if (setup_.searchPath.empty()) {
     const char* path = std::getenv("PATH");
     setup_.searchPath = path ? path : "";
@@ -178,7 +178,7 @@ int32_t ExternalLoaders::RunPic32Loader(const std::string& fileName) {
 
 int32_t ExternalLoaders::RunLibraryJob(THexLoad& loader, const std::string& fileName) {
   UpdateView& view = engine_.View();
-  const std::string library = SharedLibraryFileName(kM16LibraryName);
+  const std::string library = platform::SharedLibraryFileName(kM16LibraryName);
   view.SetProgress(0);
   view.SetProgressMax(105);
   Delay(1000, true);
@@ -229,7 +229,7 @@ std::optional<LoaderProgram> ExternalLoaders::FindProgram(const std::string& nam
 int32_t ExternalLoaders::RunProgram(const LoaderProgram& program, const std::string& name,
                                     const std::vector<std::string>& arguments, bool titleProgress,
                                     int32_t pauseMs) {
-  ProcessCommand command{program.program, program.arguments, {}};
+  platform::ProcessCommand command{program.program, program.arguments, {}};
   command.arguments.insert(command.arguments.end(), arguments.begin(), arguments.end());
   if (const auto device = serial::PortDeviceOf(engine_.State().ActiveComIndex)) {
     command.environment.push_back(std::string(kPortDeviceVariable) + "=" + device->path);
@@ -247,7 +247,7 @@ int32_t ExternalLoaders::RunProgram(const LoaderProgram& program, const std::str
   return result;
 }
 
-int32_t ExternalLoaders::RunOnce(const ProcessCommand& command, const std::string& name,
+int32_t ExternalLoaders::RunOnce(const platform::ProcessCommand& command, const std::string& name,
                                  bool titleProgress) {
   LoaderTicks = 0;
   if (titleProgress) {
@@ -261,7 +261,7 @@ int32_t ExternalLoaders::RunOnce(const ProcessCommand& command, const std::strin
     titleTimer_->SetEnabled(true);
   }
   std::string error;
-  std::unique_ptr<ChildProcess> child = setup_.processes->Start(command, error);
+  std::unique_ptr<platform::ChildProcess> child = setup_.processes->Start(command, error);
   int32_t result = kLaunchFailed;
   if (child) {
     result = AwaitExit(*child, name);
@@ -272,7 +272,7 @@ int32_t ExternalLoaders::RunOnce(const ProcessCommand& command, const std::strin
   return result;
 }
 
-int32_t ExternalLoaders::AwaitExit(ChildProcess& child, const std::string& name) {
+int32_t ExternalLoaders::AwaitExit(platform::ChildProcess& child, const std::string& name) {
   core::WindowSystem& windows = engine_.Events().windows;
   const uint32_t deadline = windows.TickCount() + setup_.deadlineMs;
   for (;;) {
@@ -312,11 +312,12 @@ void ExternalLoaders::TakeBackPort(int32_t result, bool startMode2Line) {
 }
 
 std::unique_ptr<THexLoad> ExternalLoaders::MakeM16Loader() {
-  const std::filesystem::path file = folder_ / SharedLibraryFileName(kM16LibraryName);
+  const std::filesystem::path file = folder_ / platform::SharedLibraryFileName(kM16LibraryName);
   std::string error;
-  std::unique_ptr<SharedLibrary> library;
+  std::unique_ptr<platform::SharedLibrary> library;
   if (IsFile(file)) {
-    library = setup_.openLibrary ? setup_.openLibrary(file, error) : OpenSharedLibrary(file, error);
+    library = setup_.openLibrary ? setup_.openLibrary(file, error)
+                                 : platform::OpenSharedLibrary(file, error);
   }
   if (!library) {
     // Without the library the program is used, as on an installation that never had one.

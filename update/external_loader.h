@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "core/window_system.h"
+#include "platform/process.h"
+#include "platform/shared_library.h"
 #include "serial/line_config.h"
 #include "update/hex_load.h"
-#include "update/process.h"
-#include "update/shared_library.h"
 
 namespace update {
 
@@ -31,9 +31,10 @@ inline constexpr int32_t kLaunchFailed = -1;
 // What the launchers take from their surroundings; tests replace each part.
 struct ExternalLoaderSetup {
   // Starts the programs; null: the operating system's.
-  ProcessLauncher* processes = nullptr;
+  platform::ProcessLauncher* processes = nullptr;
   // Loads the M16 loader library; empty: the operating system's loader.
-  std::function<std::unique_ptr<SharedLibrary>(const std::filesystem::path&, std::string&)>
+  std::function<std::unique_ptr<platform::SharedLibrary>(const std::filesystem::path&,
+                                                         std::string&)>
       openLibrary;
   // The worker's wait; empty: a real sleep, divided like every delay of the run.
   THexLoad::Sleep sleep;
@@ -42,7 +43,7 @@ struct ExternalLoaderSetup {
   // Where wine is looked for; empty: the environment's PATH.
   std::string searchPath;
   // What runs a Windows program (".exe"): a program looked for in searchPath, or empty where
-  // such programs start by themselves; unset: this system's way (ExeHost).
+  // such programs start by themselves; unset: this system's way (platform::ExeHost).
   std::optional<std::string> exeHost;
   // A program that runs longer is ended and the run fails.
   uint32_t deadlineMs = 20 * 60 * 1000;
@@ -100,9 +101,10 @@ class ExternalLoaders {
   int32_t RunProgram(const LoaderProgram& program, const std::string& name,
                      const std::vector<std::string>& arguments, bool titleProgress,
                      int32_t pauseMs);
-  int32_t RunOnce(const ProcessCommand& command, const std::string& name, bool titleProgress);
+  int32_t RunOnce(const platform::ProcessCommand& command, const std::string& name,
+                  bool titleProgress);
   // Waits for the program in 200 ms steps with message processing, up to the deadline.
-  int32_t AwaitExit(ChildProcess& child, const std::string& name);
+  int32_t AwaitExit(platform::ChildProcess& child, const std::string& name);
   // Saves the line and closes the port; false (nothing closed) without a port.
   bool HandOverPort();
   // Reopens the port and restores the line saved before (9600 8N2 after a success in StartMode

@@ -24,7 +24,7 @@ constexpr EntryNames kEntryNames[] = {
 };
 
 template <typename Fn>
-void Resolve(const SharedLibrary& library, M16Stage stage, Fn& entry) {
+void Resolve(const platform::SharedLibrary& library, M16Stage stage, Fn& entry) {
   const EntryNames& names = kEntryNames[static_cast<int32_t>(stage)];
   void* address = library.Symbol(names.plain);
   if (!address) address = library.Symbol(names.decorated);
@@ -47,7 +47,7 @@ const char* M16EntryName(M16Stage stage) {
   return kEntryNames[static_cast<int32_t>(stage)].plain;
 }
 
-M16Entries ResolveM16Entries(const SharedLibrary& library) {
+M16Entries ResolveM16Entries(const platform::SharedLibrary& library) {
   M16Entries e;
   Resolve(library, M16Stage::kInit, e.M16Upd_Init);
   Resolve(library, M16Stage::kIsBTLActive, e.M16Upd_IsBTLActive);
@@ -101,7 +101,8 @@ bool WideFileName(const std::string& utf8, std::array<char16_t, kM16FileNameUnit
   return true;
 }
 
-THexLoad::THexLoad(core::WindowSystem& windows, std::unique_ptr<SharedLibrary> library, Sleep sleep)
+THexLoad::THexLoad(core::WindowSystem& windows, std::unique_ptr<platform::SharedLibrary> library,
+                   Sleep sleep)
     : windows_(windows), library_(std::move(library)), sleep_(std::move(sleep)) {
   if (!sleep_) sleep_ = SleepFor;
   if (!library_) return;

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "core/window_system.h"
-#include "update/shared_library.h"
+#include "platform/shared_library.h"
 #include "update/update_view.h"
 
 namespace update {
@@ -54,7 +54,7 @@ struct M16Entries {
 
 // Looks each entry point up by its plain name, then by its decorated name; one that is found
 // under neither stays null.
-M16Entries ResolveM16Entries(const SharedLibrary& library);
+M16Entries ResolveM16Entries(const platform::SharedLibrary& library);
 // The first entry point a job needs that is missing (M16Upd_Deinit is optional); kNone when the
 // library has them all.
 M16Stage MissingM16Entry(const M16Entries& entries);
@@ -71,7 +71,8 @@ class THexLoad {
 
   // Takes the loaded library (null: none was found, IsLoaded is false and no thread runs) and
   // parks the worker until the first Start.
-  THexLoad(core::WindowSystem& windows, std::unique_ptr<SharedLibrary> library, Sleep sleep = {});
+  THexLoad(core::WindowSystem& windows, std::unique_ptr<platform::SharedLibrary> library,
+           Sleep sleep = {});
   // Wakes the worker to end; a job under way is finished first. The library is unloaded after.
   ~THexLoad();
   THexLoad(const THexLoad&) = delete;
@@ -113,7 +114,7 @@ class THexLoad {
   static void ProgressCallback(int32_t percent);
 
   core::WindowSystem& windows_;
-  std::unique_ptr<SharedLibrary> library_;
+  std::unique_ptr<platform::SharedLibrary> library_;
   M16Entries entries_;
   Sleep sleep_;
 

@@ -70,13 +70,13 @@ class RecordingPort : public serial::TComPort {
 
 // Starts nothing: each "program" ends after runMs of virtual time with the next scripted exit
 // code (the last one repeats), or never when runMs is 0.
-class ScriptedLauncher : public update::ProcessLauncher {
+class ScriptedLauncher : public platform::ProcessLauncher {
  public:
   ScriptedLauncher(core::WindowSystem& windows, const serial::TComPort& port)
       : windows_(windows), port_(port) {}
 
-  std::unique_ptr<update::ChildProcess> Start(const update::ProcessCommand& command,
-                                              std::string& error) override {
+  std::unique_ptr<platform::ChildProcess> Start(const platform::ProcessCommand& command,
+                                                std::string& error) override {
     started.push_back(command);
     if (!refusal.empty()) {
       error = refusal;
@@ -87,7 +87,7 @@ class ScriptedLauncher : public update::ProcessLauncher {
     return std::make_unique<Child>(*this, code);
   }
 
-  std::vector<update::ProcessCommand> started;
+  std::vector<platform::ProcessCommand> started;
   std::deque<int32_t> exits{0};
   uint32_t runMs = 1000;
   std::string refusal;  // non-empty: the start fails with this reason
@@ -95,7 +95,7 @@ class ScriptedLauncher : public update::ProcessLauncher {
   bool portOpenWhileRunning = false;
 
  private:
-  class Child : public update::ChildProcess {
+  class Child : public platform::ChildProcess {
    public:
     Child(ScriptedLauncher& owner, int32_t code)
         : owner_(owner), code_(code), start_(owner.windows_.TickCount()) {}
@@ -514,7 +514,7 @@ TEST_F(ExternalLoaderTest, AProgramThatRunsPastItsDeadlineIsEndedAndThePortTaken
 }
 
 // The M16 loader library in the program folder, given as a table of functions.
-struct TableLibrary : update::SharedLibrary {
+struct TableLibrary : platform::SharedLibrary {
   std::map<std::string, void*> symbols;
   void* Symbol(const std::string& name) const override {
     const auto found = symbols.find(name);
@@ -627,7 +627,7 @@ TEST_F(LibraryPath, AFileNameTooLongForTheLibraryIsRefused) {
 TEST_F(LibraryPath, ALibraryThatDoesNotLoadLeavesTheProgram) {
   setup.openLibrary = [](const std::filesystem::path&, std::string& error) {
     error = "wrong ELF class";
-    return std::unique_ptr<update::SharedLibrary>();
+    return std::unique_ptr<platform::SharedLibrary>();
   };
   EXPECT_EQ(Run(firmware), 0);
   EXPECT_EQ(launcher->started.size(), 1u);

@@ -21,12 +21,12 @@ using update::THexLoad;
 struct StandIn {
   StandIn() {
     std::string error;
-    library = update::OpenSharedLibrary(M16_STAND_IN_PATH, error);
+    library = platform::OpenSharedLibrary(M16_STAND_IN_PATH, error);
     EXPECT_NE(library, nullptr) << error;
     configure = reinterpret_cast<void (*)(const char*)>(library->Symbol("M16Stub_Configure"));
     calls = reinterpret_cast<const char* (*)()>(library->Symbol("M16Stub_Calls"));
   }
-  std::unique_ptr<update::SharedLibrary> library;
+  std::unique_ptr<platform::SharedLibrary> library;
   void (*configure)(const char*) = nullptr;
   const char* (*calls)() = nullptr;
 };
@@ -183,7 +183,7 @@ TEST_F(M16Job, WithoutALibraryNothingIsLoadedOrStarted) {
 }
 
 // A library given as a table of names (the test's stand-in for a library with other names).
-struct TableLibrary : update::SharedLibrary {
+struct TableLibrary : platform::SharedLibrary {
   std::map<std::string, void*> symbols;
   void* Symbol(const std::string& name) const override {
     const auto found = symbols.find(name);

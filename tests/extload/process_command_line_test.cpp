@@ -2,7 +2,7 @@
 // splits back into the same words, and the child's environment with the added entries.
 #include <gtest/gtest.h>
 
-#include "update/process.h"
+#include "platform/process.h"
 
 namespace {
 
@@ -24,18 +24,18 @@ TEST(WindowsCommandLine, QuotesEachWordSoThatItIsReadBackWordForWord) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.word);
-    EXPECT_EQ(update::WindowsCommandLine("loader.exe", {c.word}),
+    EXPECT_EQ(platform::WindowsCommandLine("loader.exe", {c.word}),
               std::string("loader.exe ") + c.written);
   }
 }
 
 TEST(WindowsCommandLine, TheProgramIsQuotedOnlyWhenItHoldsABlank) {
-  EXPECT_EQ(update::WindowsCommandLine("C:\\fw\\HEXLoad_8N1.exe", {"a.hex", "-auto"}),
+  EXPECT_EQ(platform::WindowsCommandLine("C:\\fw\\HEXLoad_8N1.exe", {"a.hex", "-auto"}),
             "C:\\fw\\HEXLoad_8N1.exe a.hex -auto");
-  EXPECT_EQ(update::WindowsCommandLine("C:\\Program Files\\fw\\HEXLoad_8N1.exe", {}),
+  EXPECT_EQ(platform::WindowsCommandLine("C:\\Program Files\\fw\\HEXLoad_8N1.exe", {}),
             "\"C:\\Program Files\\fw\\HEXLoad_8N1.exe\"");
   // Inside the program's name a backslash before the closing quote is no escape.
-  EXPECT_EQ(update::WindowsCommandLine("C:\\my fw\\", {"-a"}), "\"C:\\my fw\\\" -a");
+  EXPECT_EQ(platform::WindowsCommandLine("C:\\my fw\\", {"-a"}), "\"C:\\my fw\\\" -a");
 }
 
 TEST(MergedEnvironment, AnAddedEntryReplacesTheInheritedOneOfItsName) {
@@ -53,12 +53,12 @@ TEST(MergedEnvironment, AnAddedEntryReplacesTheInheritedOneOfItsName) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.ignoreCase);
-    EXPECT_EQ(update::MergedEnvironment(inherited, added, c.ignoreCase), c.expected);
+    EXPECT_EQ(platform::MergedEnvironment(inherited, added, c.ignoreCase), c.expected);
   }
 }
 
 TEST(MergedEnvironment, ANameThatOnlyBeginsLikeAnotherIsKept) {
-  EXPECT_EQ(update::MergedEnvironment({"PATHEXT=.EXE", "PATH=/bin"}, {"PATH=/usr/bin"}, true),
+  EXPECT_EQ(platform::MergedEnvironment({"PATHEXT=.EXE", "PATH=/bin"}, {"PATH=/usr/bin"}, true),
             (std::vector<std::string>{"PATHEXT=.EXE", "PATH=/usr/bin"}));
 }
 

@@ -8,14 +8,14 @@
 #include <fstream>
 #include <thread>
 
+#include "platform/process.h"
 #include "tests/support/temp_folder.h"
-#include "update/process.h"
 
 namespace {
 
 using ::testing::HasSubstr;
 
-int32_t WaitFor(update::ChildProcess& child) {
+int32_t WaitFor(platform::ChildProcess& child) {
   for (int i = 0; i < 1000; ++i) {
     if (const auto code = child.Poll()) return *code;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -31,12 +31,12 @@ std::string Read(const std::filesystem::path& file) {
 TEST(SystemProcesses, PassesTheArgumentsWordForWordAndReturnsTheExitCode) {
   test::TempFolder folder;
   const std::string record = (folder.Path() / "record.txt").string();
-  const update::ProcessCommand command{
+  const platform::ProcessCommand command{
       LOADER_STAND_IN_PATH,
       {"my file.hex", "-com1", "$HOME", "a;b", ""},
       {"STAND_IN_RECORD=" + record, "STAND_IN_EXITS=7", "UPDATE_PORT_DEVICE=/dev/x y"}};
   std::string error;
-  std::unique_ptr<update::ChildProcess> child = update::SystemProcesses().Start(command, error);
+  std::unique_ptr<platform::ChildProcess> child = platform::SystemProcesses().Start(command, error);
   ASSERT_NE(child, nullptr) << error;
   EXPECT_EQ(WaitFor(*child), 7);
   EXPECT_EQ(Read(record), "[my file.hex][-com1][$HOME][a;b][] device=/dev/x y\n");
@@ -47,7 +47,7 @@ TEST(SystemProcesses, AnAddedEntryReplacesTheInheritedOne) {
   const std::string record = (folder.Path() / "record.txt").string();
   setenv("UPDATE_PORT_DEVICE", "/dev/inherited", 1);
   std::string error;
-  auto child = update::SystemProcesses().Start(
+  auto child = platform::SystemProcesses().Start(
       {LOADER_STAND_IN_PATH, {}, {"STAND_IN_RECORD=" + record, "UPDATE_PORT_DEVICE=/dev/own"}},
       error);
   unsetenv("UPDATE_PORT_DEVICE");
@@ -66,14 +66,14 @@ TEST(SystemProcesses, AProgramThatCannotBeStartedSaysWhy) {
   for (const Case& c : {Case{text.string(), "Permission denied"},
                         Case{(folder.Path() / "missing").string(), "No such file"}}) {
     std::string error;
-    EXPECT_EQ(update::SystemProcesses().Start({c.program, {}, {}}, error), nullptr);
+    EXPECT_EQ(platform::SystemProcesses().Start({c.program, {}, {}}, error), nullptr);
     EXPECT_THAT(error, HasSubstr(c.reason)) << c.program;
   }
 }
 
 TEST(SystemProcesses, AKilledProgramIsCollected) {
   std::string error;
-  auto child = update::SystemProcesses().Start({"/bin/sleep", {"30"}, {}}, error);
+  auto child = platform::SystemProcesses().Start({"/bin/sleep", {"30"}, {}}, error);
   ASSERT_NE(child, nullptr) << error;
   EXPECT_FALSE(child->Poll().has_value());
   const auto start = std::chrono::steady_clock::now();

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-namespace update {
+namespace platform {
 
 class SharedLibrary {
  public:
@@ -22,4 +22,4 @@ std::string SharedLibraryFileName(const std::string& name);
 std::unique_ptr<SharedLibrary> OpenSharedLibrary(const std::filesystem::path& file,
                                                  std::string& error);
 
-}  // namespace update
+}  // namespace platform

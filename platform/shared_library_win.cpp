@@ -5,9 +5,9 @@
 #include <system_error>
 
 #include "core/win_text.h"
-#include "update/shared_library.h"
+#include "platform/shared_library.h"
 
-namespace update {
+namespace platform {
 namespace {
 
 class WinLibrary : public SharedLibrary {
@@ -45,4 +45,4 @@ std::unique_ptr<SharedLibrary> OpenSharedLibrary(const std::filesystem::path& fi
   return std::make_unique<WinLibrary>(module);
 }
 
-}  // namespace update
+}  // namespace platform

@@ -2,9 +2,9 @@
 #include <algorithm>
 #include <cctype>
 
-#include "update/process.h"
+#include "platform/process.h"
 
-namespace update {
+namespace platform {
 namespace {
 
 // The name of an environment entry: the text before the first '=' after its first character
@@ -69,4 +69,4 @@ std::string WindowsCommandLine(const std::string& program,
   return line;
 }
 
-}  // namespace update
+}  // namespace platform

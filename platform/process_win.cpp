@@ -7,9 +7,9 @@
 #include <cctype>
 
 #include "core/win_text.h"
-#include "update/process.h"
+#include "platform/process.h"
 
-namespace update {
+namespace platform {
 namespace {
 
 std::vector<std::string> InheritedEnvironment() {
@@ -116,4 +116,4 @@ std::string ExeHost() {
   return {};
 }
 
-}  // namespace update
+}  // namespace platform

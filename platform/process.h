@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace update {
+namespace platform {
 
 struct ProcessCommand {
   std::string program;                   // path of the executable
@@ -53,4 +53,4 @@ std::vector<std::string> MergedEnvironment(const std::vector<std::string>& inher
 std::string WindowsCommandLine(const std::string& program,
                                const std::vector<std::string>& arguments);
 
-}  // namespace update
+}  // namespace platform

@@ -4,9 +4,9 @@
 #include <system_error>
 #include <vector>
 
-#include "shell/program_folder.h"
+#include "platform/program_folder.h"
 
-namespace shell {
+namespace platform {
 
 std::filesystem::path ProgramFolder(const std::string&) {
   std::vector<wchar_t> name(MAX_PATH);
@@ -22,4 +22,4 @@ std::filesystem::path ProgramFolder(const std::string&) {
   return std::filesystem::current_path(error);
 }
 
-}  // namespace shell
+}  // namespace platform

@@ -1,11 +1,11 @@
 // The program folder on POSIX systems: from the path the program was started by.
-#include "shell/program_folder.h"
+#include "platform/program_folder.h"
 
 #include <cstdlib>
 #include <sstream>
 #include <system_error>
 
-namespace shell {
+namespace platform {
 
 std::filesystem::path ProgramFolder(const std::string& argv0) {
   namespace fs = std::filesystem;
@@ -25,4 +25,4 @@ std::filesystem::path ProgramFolder(const std::string& argv0) {
   return fs::current_path(error);
 }
 
-}  // namespace shell
+}  // namespace platform

@@ -7,11 +7,11 @@
 #include <cerrno>
 #include <cstring>
 
-#include "update/process.h"
+#include "platform/process.h"
 
 extern char** environ;
 
-namespace update {
+namespace platform {
 namespace {
 
 std::vector<std::string> ChildEnvironment(const std::vector<std::string>& added) {
@@ -97,4 +97,4 @@ std::string ExeHost() {
   return "wine";
 }
 
-}  // namespace update
+}  // namespace platform

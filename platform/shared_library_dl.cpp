@@ -1,9 +1,9 @@
 // Libraries on POSIX systems: dlopen and dlsym.
 #include <dlfcn.h>
 
-#include "update/shared_library.h"
+#include "platform/shared_library.h"
 
-namespace update {
+namespace platform {
 namespace {
 
 class DlLibrary : public SharedLibrary {
@@ -36,4 +36,4 @@ std::unique_ptr<SharedLibrary> OpenSharedLibrary(const std::filesystem::path& fi
   return std::make_unique<DlLibrary>(handle);
 }
 
-}  // namespace update
+}  // namespace platform
