@@ -119,7 +119,14 @@ void RunLoader(Input& input, const std::vector<msp430_test::Section>& image) {
   const serial::BaudTag lineBefore = port.Baud();
   int32_t result = 0;
   {
-    Loader loader(msp430::LoaderHost{bench.events, port, bench.context, bench.view, 0, 0, {}, {}});
+    Loader loader(msp430::LoaderHost{bench.events,
+                                     port,
+                                     bench.context,
+                                     bench.view,
+                                     0,
+                                     package::StartVariant::kOpenDialogue,
+                                     {},
+                                     {}});
     result = loader.Execute(0, file, true, false);
   }
   // FUZZ_VERBOSE=1 tells how a run ended, for replaying a single input.
