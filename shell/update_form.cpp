@@ -141,16 +141,16 @@ TUpdateForm::TUpdateForm(core::WindowSystem& windows, FormOptions options)
   OpenPortsOrSayWhy();
 }
 
-bool TUpdateForm::OpenPortsOrSayWhy() {
-  if (const std::string problem = session_->PortProblem(); !problem.empty()) {
+std::string TUpdateForm::OpenPortsOrSayWhy() {
+  if (std::string problem = session_->PortProblem(); !problem.empty()) {
     StatusPanels[0]->clear();
     AppendLog(problem);
-    return false;
+    return problem;
   }
   StatusPanels[0]->setText(QString::fromStdString(session_->OpenPorts()));
   for (const std::string& note : session_->PortNotes()) AppendLog(note);
   portsOpen_ = true;
-  return true;
+  return {};
 }
 
 TUpdateForm::~TUpdateForm() {
@@ -523,9 +523,9 @@ void TUpdateForm::OkBitBtnClick() {
     // No port could be used at start: look again (an adapter may have been plugged in), and
     // say at once why not instead of searching.
     session_->RetakeInventory();
-    if (!OpenPortsOrSayWhy()) {
+    if (const std::string problem = OpenPortsOrSayWhy(); !problem.empty()) {
       const int32_t language = options_.settings.LanguageIndex;
-      ShowError(messages::Text(messages::CAPTION_ERROR, language), session_->PortProblem());
+      ShowError(messages::Text(messages::CAPTION_ERROR, language), problem);
       EndAutoRun(kStartupFailed);
       return;
     }

@@ -189,8 +189,8 @@ class TUpdateForm : public QMainWindow, public update::UpdateView {
   // A file of the package folder, else of the program's folder, else of the executable's own.
   std::filesystem::path FindBeside(const std::string& name) const;
   void EndAutoRun(int exitCode);
-  // Opens the run's port(s), or logs why none can be used; true when they are open.
-  bool OpenPortsOrSayWhy();
+  // Opens the run's port(s), or logs why none can be used and returns that (empty: open).
+  std::string OpenPortsOrSayWhy();
 
   FormOptions options_;
   FirmwareScan firmware_;
