@@ -1,6 +1,6 @@
 // The F5xx boot loader's loader against a boot loader the fuzz input scripts.
 #include "fuzz/loader_run.h"
-#include "msp430/bsl54xx430.h"
+#include "loaders/msp430/bsl54xx430.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::vector<msp430_test::Section> kImage = {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "fuzz/support.h"
-#include "msp430/image_reader.h"
+#include "loaders/msp430/image_reader.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "core/event_core.h"
 #include "core/virtual_window_system.h"
 #include "fuzz/support.h"
-#include "msp430/loader_host.h"
+#include "loaders/run/loader_host.h"
 #include "serial/window_messages.h"
 #include "tests/msp430/boot_loader_replies.h"
 #include "tests/msp430/firmware_image.h"
@@ -119,15 +119,15 @@ void RunLoader(Input& input, const std::vector<msp430_test::Section>& image) {
   const serial::BaudTag lineBefore = port.Baud();
   int32_t result = 0;
   {
-    Loader loader(msp430::LoaderHost{bench.events,
-                                     port,
-                                     bench.context,
-                                     bench.view,
-                                     0,
-                                     package::StartVariant::kOpenDialogue,
-                                     {},
-                                     {}});
-    result = loader.Execute(0, file, true, false);
+    Loader loader(loaders::LoaderHost{bench.events,
+                                      port,
+                                      bench.context,
+                                      bench.view,
+                                      0,
+                                      package::StartVariant::kOpenDialogue,
+                                      {},
+                                      {}});
+    result = loader.Execute(0, file, true, false).programmed ? 1 : 0;
   }
   // FUZZ_VERBOSE=1 tells how a run ended, for replaying a single input.
   if (std::getenv("FUZZ_VERBOSE")) {

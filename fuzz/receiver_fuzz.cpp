@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "fuzz/support.h"
-#include "msp430/bsl54_frame.h"
-#include "msp430/bsl_frame.h"
+#include "loaders/msp430/bsl54_frame.h"
+#include "loaders/msp430/bsl_frame.h"
 
 namespace {
 

@@ -251,11 +251,11 @@ class RunView : public NullView {
 // stays there, so a second launch in one run fails as a real program would.
 class HarnessPaths : public loaders::LoaderPaths {
  public:
-  int32_t RunExternalLoader(update::UpdateEngine&, const std::string& file) override {
+  update::LoaderResult RunExternalLoader(update::RunHost&, const std::string& file) override {
     external.push_back(file);
-    if (external.size() > 1) return 1;
+    if (external.size() > 1) return update::LoaderResult::Failed(1);
     if (greet) greet();
-    return 0;
+    return update::LoaderResult::Programmed();
   }
   std::vector<std::string> external;
   std::function<void()> greet;

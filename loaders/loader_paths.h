@@ -6,38 +6,36 @@
 
 #include <memory>
 
-#include "loaders/term_path.h"
-#include "loaders/wince_path.h"
-#include "msp430/msp430_paths.h"
-#include "update/external_loader.h"
+#include "loaders/external/external_loader.h"
+#include "loaders/msp430/msp430_paths.h"
+#include "loaders/terminal/term_path.h"
+#include "loaders/wince/wince_path.h"
 
 namespace loaders {
 
 class LoaderPaths : public msp430::Msp430Paths {
  public:
   // --- Basic-Loader terminal ---
-  void StartTerminal(update::UpdateEngine& engine) override {
-    StartTerminalPath(engine, terminal_);
-  }
+  void StartTerminal(update::RunHost& run) override { StartTerminalPath(run, terminal_); }
   // No more blocks go out; the window calls it before it closes the ports.
   void StopTerminal() {
     if (terminal_) StopTermProg(*terminal_);
   }
 
   // --- WinCE transfer ---
-  int32_t RunWinCe(update::UpdateEngine& engine, const std::string& file) override {
-    return RunWinCeTransfer(engine, file);
+  update::LoaderResult RunWinCe(update::RunHost& run, const std::string& file) override {
+    return RunWinCeTransfer(run, file);
   }
 
   // --- External loader programs ---
 
-  // The program (or M16 loader library) of the engine's device kind, with the port handed
-  // over while it runs; 0 when the file was programmed.
-  int32_t RunExternalLoader(update::UpdateEngine& engine, const std::string& file) override {
-    return update::ExternalLoaders(engine, ExternalLoaderSetup).Run(file);
+  // The program (or M16 loader library) of the run's device kind, with the port handed over
+  // while it runs.
+  update::LoaderResult RunExternalLoader(update::RunHost& run, const std::string& file) override {
+    return ExternalLoaders(run, ExternalLoaderSetup).Result(file);
   }
   // Where the programs are and how they are started; the defaults are the system's.
-  update::ExternalLoaderSetup ExternalLoaderSetup;
+  loaders::ExternalLoaderSetup ExternalLoaderSetup;
 
  private:
   std::unique_ptr<TTermProg> terminal_;

@@ -463,6 +463,11 @@ constexpr std::array<Row, kMessageCount> kCatalogue = {{
      "Gerätedatei korrigieren.",
      "Erase address %1 (FlashErase2/FlashErase3 of the device file) lies beyond the processor's "
      "flash (at most %2). Nothing has been erased; please correct the device file."},
+    // MSG_LOADER_NO_PORT
+    {"%1: keine Verbindung zum Gerät (kein Port gewählt). Bitte das Gerät anschließen und mit "
+     "OK neu suchen.",
+     "%1: no connection to the instrument (no port chosen). Please connect the instrument and "
+     "press OK to search again."},
 }};
 
 // The phrases of the window's texts that speak of its menu or its OK button, and what the

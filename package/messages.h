@@ -165,6 +165,8 @@ enum MessageId : int32_t {
   MSG_IMAGE_NO_START_ADDRESS,
   MSG_IMAGE_NO_VECTOR_TABLE,
   MSG_ERASE_BEYOND_FLASH,  // %1: the erase address, %2: the flash's top
+  // A loader is started without a port to the instrument.
+  MSG_LOADER_NO_PORT,  // %1: the loader
   kMessageCount
 };
 

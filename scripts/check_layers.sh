@@ -13,8 +13,7 @@ declare -A allowed=(
   [platform]="core platform"
   [translation]="core package translation"
   [update]="core package serial platform update"
-  [msp430]="core package serial platform update msp430"
-  [loaders]="core package serial platform update msp430 loaders"
+  [loaders]="core package serial platform update loaders"
   [sim]="sim"
 )
 
@@ -29,5 +28,11 @@ for folder in "${!allowed[@]}"; do
     fi
   done < <(grep -rnE '^\s*#\s*include "[a-z0-9_]+/' "$folder" --include='*.h' --include='*.cpp')
 done
+# Loaders reach the run through update/run_host.h, never through the engine itself.
+while IFS=: read -r file line text; do
+  echo "$file:$line: a loader must not include the engine: $text"
+  status=1
+done < <(grep -rnE '^\s*#\s*include "update/(engine|programming_flows|state_machine)\.h"' loaders \
+  --include='*.h' --include='*.cpp')
 [ $status -eq 0 ] && echo "includes run downward"
 exit $status

@@ -23,23 +23,23 @@ AirPressureUpload::~AirPressureUpload() {
   End();
 }
 
-core::EventHandler AirPressureUpload::Handler() {
-  return core::MakeHandler<&AirPressureUpload::AirPressureHandler>(this);
-}
+AirPressureUpload::AirPressureUpload(UpdateEngine& engine)
+    : engine_(engine),
+      life_(engine.Events(), core::MakeHandler<&AirPressureUpload::AirPressureHandler>(this)) {}
 
 bool AirPressureUpload::Active() {
-  return engine_.Events().queue.HasHandler(Handler());
+  return life_.Attached();
 }
 
 void AirPressureUpload::End() {
-  engine_.Events().queue.RemoveHandler(Handler());
-  promptTimer_ = engine_.Events().timers.TimerStop(promptTimer_);
+  life_.Detach();
+  promptTimer_ = life_.StopTimer(promptTimer_);
 }
 
 void AirPressureUpload::Start() {
-  engine_.Events().queue.AddHandler(Handler());
-  promptTimer_ = engine_.Events().timers.TimerStop(promptTimer_);
-  promptTimer_ = engine_.Events().timers.TimerStart(kPromptTimeoutMs);
+  life_.Attach();
+  promptTimer_ = life_.StopTimer(promptTimer_);
+  promptTimer_ = life_.StartTimer(kPromptTimeoutMs);
   engine_.Send(cmd::kOpenDialogue, false);
 }
 
@@ -53,7 +53,7 @@ core::EventRecord AirPressureUpload::AirPressureHandler(core::EventQueue&,
     return core::ConsumedEvent;
   }
   if (record.kind != core::EVK_EVENT || record.code != ev::kPrompt) return record;
-  engine_.Events().timers.TimerRestart(promptTimer_);
+  life_.RestartTimer(promptTimer_);
   const std::string endCommand = cmd::kExitCommands[package::KindRow(engine_.Devices().DeviceKind)];
   switch (const int32_t index = engine_.State().AirPressureIndex) {
     case kValueSent:

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@
 #include "update/port_table.h"
 #include "update/programming_paths.h"
 #include "update/reply_parser.h"
+#include "update/run_host.h"
 #include "update/run_state.h"
 #include "update/update_view.h"
 
@@ -26,12 +28,12 @@ namespace update {
 
 struct ProgrammingFlows;
 
-class UpdateEngine {
+class UpdateEngine : public RunHost {
  public:
   UpdateEngine(core::EventCore& events, UpdateView& view, package::Settings& settings,
                package::DeviceDescription& devices, PortTable& ports,
                std::vector<std::string> firmwareFiles);
-  ~UpdateEngine();
+  ~UpdateEngine() override;
   UpdateEngine(const UpdateEngine&) = delete;
   UpdateEngine& operator=(const UpdateEngine&) = delete;
 
@@ -92,20 +94,31 @@ class UpdateEngine {
   void Send(const std::string& command, bool log = true);
   // Expands a message's placeholders with the current run's values and appends it to the log.
   void Append(const std::string& message);
-  std::string Expand(const std::string& message) const;
-  void LogLine(const std::string& text);
-  int32_t Language() const;
+  std::string Expand(const std::string& message) const override;
+  void LogLine(const std::string& text) override;
+  int32_t Language() const override;
   // True when the instrument's main firmware is older than the offered one (or equal while
   // ForceSameVersion is set).
   bool MainOlder() const;
   bool SecondaryOlder() const;
 
-  core::EventCore& Events() { return events_; }
-  UpdateView& View() { return view_; }
+  core::EventCore& Events() override { return events_; }
+  UpdateView& View() override { return view_; }
   PortTable& Ports() { return ports_; }
   package::DeviceDescription& Devices() { return devices_; }
   const package::Settings& Settings() const { return settings_; }
-  serial::TComPort* ActiveComPort() const;
+  serial::TComPort* ActiveComPort() const override;
+
+  // What the loaders read of the run and tell it back (update/run_host.h).
+  int32_t ActiveComIndex() const override { return run_.ActiveComIndex; }
+  const package::DeviceDescription& Devices() const override { return devices_; }
+  const DownloadContext& Record() const override { return Context; }
+  bool ForceSameVersion() const override { return run_.ForceSameVersion; }
+  void RememberPasswordWord(int32_t word) override;
+  void MarkSecondFile() override { Context.SecondFileMarked = true; }
+  // The Basic-Loader terminal has ended: after a programming the run waits for the new
+  // firmware's greeting, else the secondary programming has failed.
+  void LoaderEnded(const LoaderResult& result) override;
 
   // The run's state, for the paths and the window to read; the engine alone changes it.
   const RunState& State() const { return run_; }
@@ -132,6 +145,9 @@ class UpdateEngine {
   bool HandleEvent(const core::EventRecord& record);
   static const Route* RouteOf(int32_t code);
   void AdvanceSteps();
+  // The prompt rows of the step sequence (update/state_machine.cpp).
+  struct PromptRow;
+  static std::span<const PromptRow> PromptRows();
   void MoveTo(SequenceStep step);
   void StepOn();
   // The first step of a run: the identification when the instrument needs no dialogue opened.

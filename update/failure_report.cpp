@@ -11,16 +11,16 @@ FailureReport::~FailureReport() {
   End();
 }
 
-core::EventHandler FailureReport::Handler() {
-  return core::MakeHandler<&FailureReport::RetryHandler>(this);
-}
+FailureReport::FailureReport(UpdateEngine& engine)
+    : engine_(engine),
+      life_(engine.Events(), core::MakeHandler<&FailureReport::RetryHandler>(this)) {}
 
 bool FailureReport::Active() {
-  return engine_.Events().queue.HasHandler(Handler());
+  return life_.Attached();
 }
 
 void FailureReport::End() {
-  engine_.Events().queue.RemoveHandler(Handler());
+  life_.Detach();
 }
 
 void FailureReport::ReportFailure(int32_t code) {
@@ -32,7 +32,7 @@ void FailureReport::ReportFailure(int32_t code) {
   engine_.Append(engine_.Devices().AbortTextIn(engine_.Language()));
   view.SetOkEnabled(true);
   // The secondary processor's failure is not repeated: OK starts a new run.
-  if (code == ev::kProgrammingFailed) engine_.Events().queue.AddHandler(Handler());
+  if (code == ev::kProgrammingFailed) life_.Attach();
 }
 
 core::EventRecord FailureReport::RetryHandler(core::EventQueue&, core::EventRecord record) {

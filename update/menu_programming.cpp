@@ -33,17 +33,17 @@ MenuProgramming::~MenuProgramming() {
   End();
 }
 
-core::EventHandler MenuProgramming::Handler() {
-  return core::MakeHandler<&MenuProgramming::MenuProgrammingHandler>(this);
-}
+MenuProgramming::MenuProgramming(UpdateEngine& engine)
+    : engine_(engine),
+      life_(engine.Events(), core::MakeHandler<&MenuProgramming::MenuProgrammingHandler>(this)) {}
 
 bool MenuProgramming::Active() {
-  return engine_.Events().queue.HasHandler(Handler());
+  return life_.Attached();
 }
 
 void MenuProgramming::End() {
-  engine_.Events().queue.RemoveHandler(Handler());
-  greetingTimer_ = engine_.Events().timers.TimerStop(greetingTimer_);
+  life_.Detach();
+  greetingTimer_ = life_.StopTimer(greetingTimer_);
   phase_ = Phase::kIdle;
 }
 
@@ -76,7 +76,7 @@ void MenuProgramming::TG480eProgrammingClick(int32_t tag) {
   core::EventCore& events = engine_.Events();
   events.queue.PostEvent(ev::kMenuPrompt);
   phase_ = Phase::kMenu;
-  events.queue.AddHandler(Handler());
+  life_.Attach();
   if (engine_.Devices().DeviceEntryCount() > 1) {
     engine_.Context.DeviceNameText = kGenericName;
     engine_.View().SetDeviceField(DeviceField::Name, kGenericName);
@@ -92,7 +92,7 @@ void MenuProgramming::BenchXXXClick(int32_t tag) {
   engine_.Context.BenchMode = true;
   events.queue.PostEvent(ev::kBenchProgramming);
   phase_ = Phase::kBench;
-  events.queue.AddHandler(Handler());
+  life_.Attach();
   if (engine_.Devices().DeviceEntryCount() > 1) {
     engine_.Context.DeviceNameText = kGenericName;
     engine_.View().SetDeviceField(DeviceField::Name, kGenericName);
@@ -107,9 +107,10 @@ void MenuProgramming::ProgramMenuFamily() {
   engine_.Append(Message(messages::MSG_PROGRAMMING, language));
   view.SetOkEnabled(false);
   phase_ = Phase::kLoading;
-  const int32_t result = engine_.Paths().RunExternalLoader(engine_, engine_.Context.ProgDefFile);
+  const LoaderResult result =
+      engine_.Paths().RunExternalLoader(engine_, engine_.Context.ProgDefFile);
   phase_ = Phase::kMenu;
-  if (result != 0) {
+  if (!result.programmed) {
     engine_.ProgrammingFailed(ev::kProgrammingFailed);
     return;
   }
@@ -136,9 +137,9 @@ void MenuProgramming::ProgramBenchFamily() {
   const Msp430Call call{Msp430Job::kMain, engine_.State().BslMode, context.MainFile,
                         /*syncFirst=*/false, /*altEntry=*/false};
   phase_ = Phase::kLoading;
-  const int32_t result = engine_.Paths().RunMsp430(engine_, call);
+  const LoaderResult result = engine_.Paths().RunMsp430(engine_, call);
   phase_ = Phase::kBench;
-  if (result == 0) {
+  if (!result.programmed) {
     // The handler stays for the retry, which programs the bench instrument the same way.
     engine_.ProgrammingFailed(ev::kProgrammingFailed);
     return;
@@ -149,8 +150,8 @@ void MenuProgramming::ProgramBenchFamily() {
   if (serial::TComPort* port = engine_.ActiveComPort())
     port->ChangeV24Parameter(serial::B__4800, serial::S_2, serial::NoParity, true);
   phase_ = Phase::kGreeting;
-  greetingTimer_ = engine_.Events().timers.TimerStop(greetingTimer_);
-  greetingTimer_ = engine_.Events().timers.TimerStart(UpdateEngine::kGreetingTimeoutMs);
+  greetingTimer_ = life_.StopTimer(greetingTimer_);
+  greetingTimer_ = life_.StartTimer(UpdateEngine::kGreetingTimeoutMs);
   engine_.Events().wait.DelayTime(kBenchSettleMs, true);
 }
 

@@ -32,24 +32,24 @@ MultiFileTransfer::~MultiFileTransfer() {
   End();
 }
 
-core::EventHandler MultiFileTransfer::Handler() {
-  return core::MakeHandler<&MultiFileTransfer::MultiFileHandler>(this);
-}
+MultiFileTransfer::MultiFileTransfer(UpdateEngine& engine)
+    : engine_(engine),
+      life_(engine.Events(), core::MakeHandler<&MultiFileTransfer::MultiFileHandler>(this)) {}
 
 bool MultiFileTransfer::Active() {
-  return engine_.Events().queue.HasHandler(Handler());
+  return life_.Attached();
 }
 
 void MultiFileTransfer::End() {
-  engine_.Events().queue.RemoveHandler(Handler());
-  promptTimer_ = engine_.Events().timers.TimerStop(promptTimer_);
+  life_.Detach();
+  promptTimer_ = life_.StopTimer(promptTimer_);
   if (MultiFileStream) std::fclose(MultiFileStream);
   MultiFileStream = nullptr;
   MultiFileActive = false;
 }
 
 bool MultiFileTransfer::StartMultiFile() {
-  engine_.Events().queue.AddHandler(Handler());
+  life_.Attach();
   MultiFileIndex = 0;
   return OpenEntry();
 }
@@ -80,8 +80,8 @@ bool MultiFileTransfer::OpenEntry() {
   MultiFileActive = true;
   engine_.Send(kAnnounce + Lower(entry) + "\r\n");
   ++MultiFileIndex;
-  promptTimer_ = engine_.Events().timers.TimerStop(promptTimer_);
-  promptTimer_ = engine_.Events().timers.TimerStart(kPromptTimeoutMs);
+  promptTimer_ = life_.StopTimer(promptTimer_);
+  promptTimer_ = life_.StartTimer(kPromptTimeoutMs);
   return true;
 }
 
@@ -135,7 +135,7 @@ core::EventRecord MultiFileTransfer::MultiFileHandler(core::EventQueue&, core::E
     default:
       return record;
   }
-  engine_.Events().timers.TimerRestart(promptTimer_);
+  life_.RestartTimer(promptTimer_);
   if (MultiFileActive) {
     SendBlock();
   } else {

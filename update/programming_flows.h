@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/event_queue.h"
+#include "core/run_scaffold.h"
 
 namespace update {
 
@@ -31,7 +32,7 @@ class MenuProgramming {
   // The bench family's instrument after its programming, until it greets.
   static constexpr int32_t kBenchSettleMs = 3000;
 
-  explicit MenuProgramming(UpdateEngine& engine) : engine_(engine) {}
+  explicit MenuProgramming(UpdateEngine& engine);
   ~MenuProgramming();
   MenuProgramming(const MenuProgramming&) = delete;
   MenuProgramming& operator=(const MenuProgramming&) = delete;
@@ -54,9 +55,10 @@ class MenuProgramming {
   void ProgramBenchFamily();
   void OnGreeting();
   void OnNoGreeting();
-  core::EventHandler Handler();
 
   UpdateEngine& engine_;
+  // The handler on the chain while the flow runs, and its timer.
+  core::RunScaffold life_;
   Phase phase_ = Phase::kIdle;
   int32_t greetingTimer_ = 0;
 };
@@ -66,7 +68,7 @@ class MultiFileTransfer {
  public:
   static constexpr size_t kBlock = 255;
 
-  explicit MultiFileTransfer(UpdateEngine& engine) : engine_(engine) {}
+  explicit MultiFileTransfer(UpdateEngine& engine);
   ~MultiFileTransfer();
   MultiFileTransfer(const MultiFileTransfer&) = delete;
   MultiFileTransfer& operator=(const MultiFileTransfer&) = delete;
@@ -81,9 +83,10 @@ class MultiFileTransfer {
   bool OpenEntry();
   void SendBlock();
   void Fail(const std::string& why);
-  core::EventHandler Handler();
 
   UpdateEngine& engine_;
+  // The handler on the chain while the flow runs, and its timer.
+  core::RunScaffold life_;
   int32_t MultiFileIndex = 0;
   int64_t MultiFileRemaining = 0;
   bool MultiFileActive = false;
@@ -94,7 +97,7 @@ class MultiFileTransfer {
 // After a failed programming: the abort text, and OK takes the programming up again.
 class FailureReport {
  public:
-  explicit FailureReport(UpdateEngine& engine) : engine_(engine) {}
+  explicit FailureReport(UpdateEngine& engine);
   ~FailureReport();
   FailureReport(const FailureReport&) = delete;
   FailureReport& operator=(const FailureReport&) = delete;
@@ -105,14 +108,15 @@ class FailureReport {
   void End();
 
  private:
-  core::EventHandler Handler();
   UpdateEngine& engine_;
+  // The handler on the chain while the flow runs, and its timer.
+  core::RunScaffold life_;
 };
 
 // The air-pressure calibration value, then the end command twice, one per prompt.
 class AirPressureUpload {
  public:
-  explicit AirPressureUpload(UpdateEngine& engine) : engine_(engine) {}
+  explicit AirPressureUpload(UpdateEngine& engine);
   ~AirPressureUpload();
   AirPressureUpload(const AirPressureUpload&) = delete;
   AirPressureUpload& operator=(const AirPressureUpload&) = delete;
@@ -123,8 +127,9 @@ class AirPressureUpload {
   void End();
 
  private:
-  core::EventHandler Handler();
   UpdateEngine& engine_;
+  // The handler on the chain while the flow runs, and its timer.
+  core::RunScaffold life_;
   int32_t promptTimer_ = 0;
 };
 

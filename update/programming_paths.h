@@ -7,6 +7,9 @@
 #include <cstdint>
 #include <string>
 
+#include "update/loader_result.h"
+#include "update/run_host.h"
+
 namespace update {
 
 class UpdateEngine;
@@ -31,14 +34,18 @@ class ProgrammingPaths {
  public:
   virtual ~ProgrammingPaths() = default;
 
-  // Classic or F5xx loader (chosen by ProzTyp); non-zero on success.
-  virtual int32_t RunMsp430(UpdateEngine& engine, const Msp430Call& call) = 0;
-  // WinCE transfer of the main file; non-zero on success.
-  virtual int32_t RunWinCe(UpdateEngine& engine, const std::string& file) = 0;
-  // External loader program of DeviceKind; 0 on success (the program's exit code).
-  virtual int32_t RunExternalLoader(UpdateEngine& engine, const std::string& file) = 0;
-  // Basic-Loader terminal (ev::kStartTerminal); runs by itself from then on.
-  virtual void StartTerminal(UpdateEngine& engine) = 0;
+  // The loaders. Each returns how its run ended; the terminal runs by itself once started and
+  // tells the run through RunHost::LoaderEnded.
+  // Classic or F5xx loader (chosen by ProzTyp).
+  virtual LoaderResult RunMsp430(RunHost& run, const Msp430Call& call) = 0;
+  // WinCE transfer of the main file and the download list.
+  virtual LoaderResult RunWinCe(RunHost& run, const std::string& file) = 0;
+  // External loader program (or the M16 loader library) of DeviceKind.
+  virtual LoaderResult RunExternalLoader(RunHost& run, const std::string& file) = 0;
+  // Basic-Loader terminal (ev::kStartTerminal).
+  virtual void StartTerminal(RunHost& run) = 0;
+
+  // The engine's own flows:
   // Menu-family (ev::kBootFrame) and bench-family (ev::kBootByte) programming from the boot
   // loader.
   virtual void StartMenuProgramming(UpdateEngine& engine);

@@ -54,7 +54,7 @@ void UpdateEngine::SendFirstIdentRow() {
 void UpdateEngine::OnRunExternalLoader(const core::EventRecord&) {
   view_.SetSecTimerRunning(false);
   view_.SetProgress(0);
-  if (paths_->RunExternalLoader(*this, Context.MainFile) == 0) {
+  if (paths_->RunExternalLoader(*this, Context.MainFile).programmed) {
     events_.queue.PostEvent(ev::kExternalLoaderDone);
   } else {
     ProgrammingFailed(ev::kProgrammingFailed);
@@ -75,6 +75,19 @@ void UpdateEngine::OnExternalLoaderDone(const core::EventRecord&) {
 
 void UpdateEngine::OnStartTerminal(const core::EventRecord&) {
   paths_->StartTerminal(*this);
+}
+
+void UpdateEngine::LoaderEnded(const LoaderResult& result) {
+  if (result.programmed) {
+    AwaitGreeting();
+  } else {
+    ProgrammingFailed(ev::kSecondaryFailed);
+  }
+}
+
+void UpdateEngine::RememberPasswordWord(int32_t word) {
+  Context.BslPasswordWord = word;
+  Context.BslPasswordKnown = true;
 }
 
 void UpdateEngine::OnBootFrame(const core::EventRecord& record) {
@@ -126,7 +139,7 @@ void UpdateEngine::RunLoader(const Msp430Call& call, int32_t failCode) {
   // The new firmware may greet before the loader has returned: that greeting is held for it.
   run_.PromptAwaited = true;
   run_.LoaderRunning = true;
-  const bool programmed = paths_->RunMsp430(*this, call) != 0;
+  const bool programmed = paths_->RunMsp430(*this, call).programmed;
   run_.LoaderRunning = false;
   const int32_t held = std::exchange(run_.HeldGreeting, 0);
   if (!programmed) {

@@ -17,11 +17,11 @@
 //   kEnded               does nothing                          kAnswerProgrammedEnd, the
 //                                                              multi-file hand-over, a failure
 //
-// Each prompt then moves the step on by one, as kAnswer920 does. After a failed identification
-// the rows from kThirdFile on do nothing, but the step still moves on. A failed or ended run drops
-// every event that carries a run on until OK or the retry; a greeting that arrives while a loader
-// holds the line waits until the loader has returned. An answer counts once, for the command it
-// answers, and a prompt only where a command or a greeting awaits it.
+// Each prompt then moves the run to the next step its row names, as kAnswer920 does. After a failed
+// identification the rows from kThirdFile on do nothing, but the step still moves on. A failed or
+// ended run drops every event that carries a run on until OK or the retry; a greeting that arrives
+// while a loader holds the line waits until the loader has returned. An answer counts once, for the
+// command it answers, and a prompt only where a command or a greeting awaits it.
 #include <algorithm>
 #include <cstdint>
 #include <iterator>
@@ -122,31 +122,42 @@ bool UpdateEngine::HandleEvent(const core::EventRecord& record) {
   return true;
 }
 
-void UpdateEngine::AdvanceSteps() {
-  struct PromptRow {
-    SequenceStep step;
-    bool needsIdentity;  // skipped after a failed identification
-    void (UpdateEngine::*action)();
-    int32_t postedEvent;  // posted when there is no action
-  };
+// What a prompt does in each step, and the step it leaves the run in.
+struct UpdateEngine::PromptRow {
+  SequenceStep step;
+  bool needsIdentity;  // skipped after a failed identification
+  void (UpdateEngine::*action)();
+  int32_t postedEvent;  // posted when there is no action
+  SequenceStep next;
+};
+
+// The rows are tried in this order against the current step: a row that moves the step hands
+// the same prompt on to a later row. The prompt then leaves the run in the next step of the row
+// of the step it ended in.
+std::span<const UpdateEngine::PromptRow> UpdateEngine::PromptRows() {
+  using S = SequenceStep;
   static constexpr PromptRow kPromptRows[] = {
-      {SequenceStep::kOpenDialogue, false, &UpdateEngine::SendOpenDialogue, 0},
-      {SequenceStep::kIdentify, false, &UpdateEngine::SendFirstIdentRow, 0},
-      {SequenceStep::kThirdFile, true, &UpdateEngine::RunThirdFile, 0},
-      {SequenceStep::kBootLoaderPath, true, nullptr, ev::kVersionCheckMain},
-      {SequenceStep::kExternalLoader, true, nullptr, ev::kRunExternalLoader},
-      {SequenceStep::kSecondaryDecision, true, nullptr, ev::kSecondaryDecision},
-      {SequenceStep::kTerminal, true, nullptr, ev::kStartTerminal},
-      {SequenceStep::kSecondaryAfterMain, true, nullptr, ev::kSecondaryDecision},
+      {S::kOpenDialogue, false, &UpdateEngine::SendOpenDialogue, 0, S::kIdentify},
+      {S::kIdentify, false, &UpdateEngine::SendFirstIdentRow, 0, S::kThirdFile},
+      {S::kThirdFile, true, &UpdateEngine::RunThirdFile, 0, S::kBootLoaderPath},
+      {S::kBootLoaderPath, true, nullptr, ev::kVersionCheckMain, S::kExternalLoader},
+      {S::kExternalLoader, true, nullptr, ev::kRunExternalLoader, S::kSecondaryDecision},
+      {S::kSecondaryDecision, true, nullptr, ev::kSecondaryDecision, S::kTerminal},
+      {S::kTerminal, true, nullptr, ev::kStartTerminal, S::kSecondaryAfterMain},
+      {S::kSecondaryAfterMain, true, nullptr, ev::kSecondaryDecision, S::kEnded},
+      // Past kEnded there is nothing left for a prompt to do: the run stays there.
+      {S::kEnded, true, nullptr, 0, S::kEnded},
   };
-  // The rows are tried in this order against the current step: a row that moves the step hands
-  // the same prompt on to a later row.
+  return kPromptRows;
+}
+
+void UpdateEngine::AdvanceSteps() {
   const bool identified = !run_.IdentFailed;
-  for (const PromptRow& row : kPromptRows) {
+  for (const PromptRow& row : PromptRows()) {
     if (run_.UpdateStep != row.step || (row.needsIdentity && !identified)) continue;
     if (row.action) {
       (this->*row.action)();
-    } else {
+    } else if (row.postedEvent != 0) {
       events_.queue.PostEvent(row.postedEvent);
     }
   }
@@ -158,9 +169,12 @@ void UpdateEngine::MoveTo(SequenceStep step) {
 }
 
 void UpdateEngine::StepOn() {
-  // Past kEnded there is nothing left for a prompt to do: the run stays there.
-  if (run_.UpdateStep == SequenceStep::kEnded) return;
-  MoveTo(static_cast<SequenceStep>(static_cast<int32_t>(run_.UpdateStep) + 1));
+  for (const PromptRow& row : PromptRows()) {
+    if (row.step == run_.UpdateStep) {
+      MoveTo(row.next);
+      return;
+    }
+  }
 }
 
 void UpdateEngine::RestartSteps() {
@@ -174,7 +188,7 @@ void UpdateEngine::RunThirdFile() {
     return;
   }
   Append(Message(messages::MSG_PROGRAMMING, Language()));
-  if (paths_->RunExternalLoader(*this, Context.ThirdFile) != 0) {
+  if (!paths_->RunExternalLoader(*this, Context.ThirdFile).programmed) {
     ProgrammingFailed(ev::kProgrammingFailed);
   } else {
     run_.ExternalPending = true;
@@ -296,7 +310,7 @@ void UpdateEngine::OnWinCe(const core::EventRecord&) {
                list.begin() + static_cast<std::ptrdiff_t>(std::min(last + 1, list.size())));
   }
   if (MainOlder() || Context.StartupVer < Context.OfferedStartupVer) {
-    if (paths_->RunWinCe(*this, Context.MainFile) == 0) {
+    if (!paths_->RunWinCe(*this, Context.MainFile).programmed) {
       ProgrammingFailed(ev::kProgrammingFailed);
       return;
     }

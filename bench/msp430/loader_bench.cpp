@@ -13,8 +13,8 @@
 
 #include "core/event_core.h"
 #include "core/virtual_window_system.h"
-#include "msp430/bsl430.h"
-#include "msp430/bsl54xx430.h"
+#include "loaders/msp430/bsl430.h"
+#include "loaders/msp430/bsl54xx430.h"
 #include "serial/window_messages.h"
 #include "sim/instrument.h"
 #include "tests/support/sim_port.h"
@@ -112,7 +112,7 @@ void ProgramImage(benchmark::State& state, bool f5xx) {
       events.queue.PostEvent(update::ev::kReceived, core::PortNumber{static_cast<int32_t>(wParam)});
       events.pump.PumpEvents();
     });
-    const msp430::LoaderHost host{events, port, context, view, 0, {}, {}, {}};
+    const loaders::LoaderHost host{events, port, context, view, 0, {}, {}, {}};
     std::unique_ptr<msp430::Msp430Loader> loader;
     if (f5xx) {
       loader = std::make_unique<msp430::T_BSL_54XX_430>(host);
@@ -120,7 +120,7 @@ void ProgramImage(benchmark::State& state, bool f5xx) {
       loader = std::make_unique<msp430::T_BSL430>(host);
     }
     const uint32_t start = windows.TickCount();
-    if (loader->Execute(0, file, true, false) != 1) state.SkipWithError("the run failed");
+    if (!loader->Execute(0, file, true, false).programmed) state.SkipWithError("the run failed");
     line += (windows.TickCount() - start) / 1000.0;
     floor += bytes * 11.0 / 38400 + waits;
   }

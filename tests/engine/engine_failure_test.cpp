@@ -72,10 +72,10 @@ TEST_F(EngineFixture, RetryTakesUpAFailedRun) {
 // one read with the "?" the loader failed on, or the new firmware's early greeting).
 struct PromptWhileLoading : RecordingPaths {
   core::EventCore* events = nullptr;
-  int32_t RunMsp430(update::UpdateEngine& engine, const update::Msp430Call& call) override {
+  update::LoaderResult RunMsp430(update::RunHost& run, const update::Msp430Call& call) override {
     events->queue.PostEvent(ev::kPrompt);
     events->pump.PumpEvents();
-    return RecordingPaths::RunMsp430(engine, call);
+    return RecordingPaths::RunMsp430(run, call);
   }
 };
 

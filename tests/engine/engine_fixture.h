@@ -38,10 +38,11 @@ inline std::string FirmwareText(const std::string& version) {
 // Records the programming paths the engine reaches and answers them as told.
 struct RecordingPaths : WithoutOtherLoaders<update::ProgrammingPaths> {
   std::vector<update::Msp430Call> msp430;
+  // Non-zero: the loader programs.
   int32_t result = 1;
-  int32_t RunMsp430(update::UpdateEngine&, const update::Msp430Call& call) override {
+  update::LoaderResult RunMsp430(update::RunHost&, const update::Msp430Call& call) override {
     msp430.push_back(call);
-    return result;
+    return result != 0 ? update::LoaderResult::Programmed() : update::LoaderResult::Failed();
   }
 };
 

@@ -41,12 +41,14 @@ struct MenuPaths : RecordingPaths {
   // The instrument the loader was run for.
   std::string deviceNumber, deviceName, loaderId;
   int32_t externalResult = 0;
-  int32_t RunExternalLoader(update::UpdateEngine& engine, const std::string& file) override {
+  // The program's exit code: 0 programmed.
+  update::LoaderResult RunExternalLoader(update::RunHost& run, const std::string& file) override {
     external.push_back(file);
-    deviceNumber = engine.Context.DeviceNumber;
-    deviceName = engine.Context.DeviceNameText;
-    loaderId = engine.Context.LoaderIdText;
-    return externalResult;
+    deviceNumber = run.Record().DeviceNumber;
+    deviceName = run.Record().DeviceNameText;
+    loaderId = run.Record().LoaderIdText;
+    return externalResult == 0 ? update::LoaderResult::Programmed()
+                               : update::LoaderResult::Failed(externalResult);
   }
 };
 

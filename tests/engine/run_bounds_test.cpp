@@ -29,14 +29,14 @@ bool NoTimerClaimed(const core::EventCore& events) {
 // Paths whose programs succeed and which count what the engine starts.
 struct CountingPaths : RecordingPaths {
   int32_t external = 0, terminals = 0, winCe = 0;
-  int32_t RunExternalLoader(update::UpdateEngine&, const std::string&) override {
+  update::LoaderResult RunExternalLoader(update::RunHost&, const std::string&) override {
     ++external;
-    return 0;
+    return update::LoaderResult::Programmed();
   }
-  void StartTerminal(update::UpdateEngine&) override { ++terminals; }
-  int32_t RunWinCe(update::UpdateEngine&, const std::string&) override {
+  void StartTerminal(update::RunHost&) override { ++terminals; }
+  update::LoaderResult RunWinCe(update::RunHost&, const std::string&) override {
     ++winCe;
-    return 1;
+    return update::LoaderResult::Programmed();
   }
 };
 

@@ -12,11 +12,11 @@ using update::SequenceStep;
 struct StepPaths : RecordingPaths {
   std::vector<std::string> externalFiles;
   int terminals = 0;
-  int32_t RunExternalLoader(update::UpdateEngine&, const std::string& file) override {
+  update::LoaderResult RunExternalLoader(update::RunHost&, const std::string& file) override {
     externalFiles.push_back(file);
-    return 0;
+    return update::LoaderResult::Programmed();
   }
-  void StartTerminal(update::UpdateEngine&) override { ++terminals; }
+  void StartTerminal(update::RunHost&) override { ++terminals; }
 };
 
 struct PromptCase {

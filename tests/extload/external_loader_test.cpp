@@ -2,7 +2,7 @@
 // a program and what its exit code makes of the run, the port handed over and taken back, the
 // failures they report, and the M16 loader library in place of the program. The programs are not
 // started: a recording launcher answers with scripted exit codes on the virtual clock.
-#include "update/external_loader.h"
+#include "loaders/external/external_loader.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -23,10 +23,10 @@
 
 namespace {
 
+using loaders::ExternalLoaders;
+using loaders::kLaunchFailed;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-using update::ExternalLoaders;
-using update::kLaunchFailed;
 
 // A port that records what is done with it.
 class RecordingPort : public serial::TComPort {
@@ -170,7 +170,7 @@ class ExternalLoaderTest : public ::testing::Test {
   RecordingPort* port = nullptr;
   std::unique_ptr<update::UpdateEngine> engine;
   std::unique_ptr<ScriptedLauncher> launcher;
-  update::ExternalLoaderSetup setup;
+  loaders::ExternalLoaderSetup setup;
   std::string firmware;
 };
 
@@ -274,7 +274,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<CommandCase>& info) { return info.param.name; });
 
 TEST(FindLoaderProgram, TheExeRunsThroughItsHostOrByItselfWhereNoneIsNeeded) {
-  using Found = update::LoaderProgram::Found;
+  using Found = loaders::LoaderProgram::Found;
   const struct {
     const char* name;
     std::vector<std::string> files;
@@ -293,8 +293,8 @@ TEST(FindLoaderProgram, TheExeRunsThroughItsHostOrByItselfWhereNoneIsNeeded) {
     SCOPED_TRACE(c.name);
     test::TempFolder folder;
     for (const std::string& file : c.files) folder.Write(file, "");
-    const update::LoaderProgram found =
-        update::FindLoaderProgram(folder.Path(), "X", (folder.Path() / "bin").string(), c.host);
+    const loaders::LoaderProgram found =
+        loaders::FindLoaderProgram(folder.Path(), "X", (folder.Path() / "bin").string(), c.host);
     EXPECT_EQ(found.found, c.found);
     EXPECT_EQ(found.program, *c.program ? (folder.Path() / c.program).string() : "");
     EXPECT_EQ(found.arguments, c.exeArgument

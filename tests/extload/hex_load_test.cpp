@@ -1,7 +1,7 @@
 // The M16 loader thread against the stand-in library: which calls a job makes when a stage
 // fails, the progress it hands to the window thread, and its lifecycle. The worker runs on a
 // real thread while the test plays the window thread on the virtual clock.
-#include "update/hex_load.h"
+#include "loaders/external/hex_load.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -13,9 +13,9 @@
 
 namespace {
 
+using loaders::M16Stage;
+using loaders::THexLoad;
 using ::testing::HasSubstr;
-using update::M16Stage;
-using update::THexLoad;
 
 // The stand-in library, with its test controls.
 struct StandIn {
@@ -210,11 +210,11 @@ TEST(M16Entries, DecoratedNamesAreFoundWhenThePlainOnesAreMissing) {
   library.symbols["?M16Upd_Init@@YAHH@Z"] = reinterpret_cast<void*>(&TableInit);
   library.symbols["M16Upd_Deinit"] = reinterpret_cast<void*>(&TableDeinit);
   library.symbols["?M16Upd_Deinit@@YAHXZ"] = reinterpret_cast<void*>(&TableOther);
-  const update::M16Entries entries = update::ResolveM16Entries(library);
+  const loaders::M16Entries entries = loaders::ResolveM16Entries(library);
   EXPECT_EQ(entries.M16Upd_Init, &TableInit);
   EXPECT_EQ(entries.M16Upd_Deinit, &TableDeinit);  // the plain name comes first
   EXPECT_EQ(entries.M16Upd_Clear, nullptr);
-  EXPECT_EQ(update::MissingM16Entry(entries), M16Stage::kIsBTLActive);
+  EXPECT_EQ(loaders::MissingM16Entry(entries), M16Stage::kIsBTLActive);
 }
 
 TEST(M16Entries, AllEntryPointsResolveUnderTheNamesOfA32BitAndA64BitBuild) {
@@ -233,8 +233,8 @@ TEST(M16Entries, AllEntryPointsResolveUnderTheNamesOfA32BitAndA64BitBuild) {
       library.symbols[name] = reinterpret_cast<void*>(&TableOther);
     }
     library.symbols[program] = reinterpret_cast<void*>(&TableOther);
-    const update::M16Entries entries = update::ResolveM16Entries(library);
-    EXPECT_EQ(update::MissingM16Entry(entries), M16Stage::kNone);
+    const loaders::M16Entries entries = loaders::ResolveM16Entries(library);
+    EXPECT_EQ(loaders::MissingM16Entry(entries), M16Stage::kNone);
     EXPECT_NE(entries.M16Upd_Program, nullptr);
     EXPECT_NE(entries.M16Upd_Deinit, nullptr);
   }
@@ -268,9 +268,9 @@ TEST(M16FileName, FitsSeventyNineUnitsWithItsNulAndRefusesWhatDoesNot) {
       {"", true, u""},
   };
   for (const Case& c : cases) {
-    std::array<char16_t, update::kM16FileNameUnits> wide;
+    std::array<char16_t, loaders::kM16FileNameUnits> wide;
     wide.fill(u'x');
-    EXPECT_EQ(update::WideFileName(c.name, wide), c.fits) << c.name;
+    EXPECT_EQ(loaders::WideFileName(c.name, wide), c.fits) << c.name;
     if (!c.fits) continue;
     EXPECT_EQ(std::u16string(wide.data()), c.wide) << c.name;
     EXPECT_EQ(wide[c.wide.size()], u'\0') << c.name;

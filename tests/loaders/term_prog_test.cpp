@@ -1,6 +1,6 @@
 // The Basic-Loader terminal on the virtual clock, with a port double whose transmitter can be
 // busy or fail: the block rule, the text matcher and how the terminal ends.
-#include "loaders/term_prog.h"
+#include "loaders/terminal/term_prog.h"
 
 #include <gtest/gtest.h>
 

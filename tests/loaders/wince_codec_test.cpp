@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "loaders/block_check.h"
-#include "loaders/wince_frames.h"
+#include "loaders/wince/block_check.h"
+#include "loaders/wince/wince_frames.h"
 #include "tests/support/platform.h"
 
 namespace loaders {

@@ -15,16 +15,19 @@ using ::testing::HasSubstr;
 
 // Records what the transfer was given and answers as told.
 struct TransferDouble : test::WithoutOtherLoaders<update::ProgrammingPaths> {
-  int32_t RunMsp430(update::UpdateEngine&, const update::Msp430Call&) override { return 0; }
+  update::LoaderResult RunMsp430(update::RunHost&, const update::Msp430Call&) override {
+    return update::LoaderResult::Failed();
+  }
   int calls = 0;
   std::string file;
   std::vector<std::string> list;
+  // Non-zero: the transfer succeeds.
   int32_t result = 1;
-  int32_t RunWinCe(update::UpdateEngine& engine, const std::string& mainFile) override {
+  update::LoaderResult RunWinCe(update::RunHost& run, const std::string& mainFile) override {
     ++calls;
     file = mainFile;
-    list = engine.Context.DownloadList;
-    return result;
+    list = run.Record().DownloadList;
+    return result != 0 ? update::LoaderResult::Programmed() : update::LoaderResult::Failed();
   }
 };
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "loaders/wince_prog.h"
+#include "loaders/wince/wince_prog.h"
 #include "tests/msp430/loader_rig.h"
 
 namespace loaders {

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "msp430/bsl430.h"
+#include "loaders/msp430/bsl430.h"
 #include "package/messages.h"
 #include "tests/msp430/boot_loader_replies.h"
 #include "tests/msp430/link_rig.h"
@@ -25,7 +25,7 @@ class ClassicLink : public LinkRig {
  protected:
   int32_t Run() {
     loader = std::make_unique<msp430::T_BSL430>(Host());
-    return loader->Execute(0, image, true, false);
+    return loader->Execute(0, image, true, false).programmed ? 1 : 0;
   }
   std::unique_ptr<msp430::T_BSL430> loader;
 };

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "msp430/bsl430.h"
+#include "loaders/msp430/bsl430.h"
 #include "tests/msp430/link_rig.h"
 
 namespace msp430_test {
@@ -58,7 +58,8 @@ TEST_F(ClassicOffset, RetriedOffsetCommandGoesOnWithTheSweep) {
       return {{kAck}};
     });
     msp430::T_BSL430 loader(Host());
-    EXPECT_EQ(loader.Execute(0, image, true, false), 0);  // the script falls silent in the end
+    EXPECT_FALSE(
+        loader.Execute(0, image, true, false).programmed);  // the script falls silent in the end
 
     std::vector<uint8_t> commands;
     for (const auto& write : port->writes) commands.push_back(Command(write.bytes));

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "msp430/bsl430.h"
+#include "loaders/msp430/bsl430.h"
 #include "tests/msp430/loader_rig.h"
 
 namespace msp430_test {
@@ -196,7 +196,7 @@ class ClassicFailure : public LoaderRig {
  protected:
   int32_t Execute(const std::string& file = kFirmware) {
     loader = msp430::MakeLoader(Host(), update::Msp430Job::kMain, kClassicProcessor);
-    return loader->Execute(0, file, true, true);
+    return loader->Execute(0, file, true, true).programmed ? 1 : 0;
   }
   void ExpectFailure(int32_t errorCode, messages::MessageId message) {
     EXPECT_EQ(loader->GetErrorCode(), errorCode);

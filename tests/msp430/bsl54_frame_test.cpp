@@ -1,4 +1,4 @@
-#include "msp430/bsl54_frame.h"
+#include "loaders/msp430/bsl54_frame.h"
 
 #include <gtest/gtest.h>
 

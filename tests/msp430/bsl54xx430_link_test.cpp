@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "msp430/bsl54xx430.h"
+#include "loaders/msp430/bsl54xx430.h"
 #include "package/messages.h"
 #include "tests/msp430/boot_loader_replies.h"
 #include "tests/msp430/link_rig.h"
@@ -38,7 +38,7 @@ class F5xxLink : public LinkRig {
  protected:
   int32_t Run() {
     loader = std::make_unique<msp430::T_BSL_54XX_430>(Host());
-    return loader->Execute(0, image, true, false);
+    return loader->Execute(0, image, true, false).programmed ? 1 : 0;
   }
   size_t Count(uint8_t command) const {
     return std::count_if(port->writes.begin(), port->writes.end(),

@@ -2,7 +2,7 @@
 // (ProzTyp 0x5438): whole runs ending with the flash equal to the image, and a wrong password.
 #include <gtest/gtest.h>
 
-#include "msp430/bsl54xx430.h"
+#include "loaders/msp430/bsl54xx430.h"
 #include "tests/msp430/loader_rig.h"
 
 namespace msp430_test {
@@ -75,7 +75,7 @@ TEST_F(LoaderRig, F5xxWrongPasswordEndsAsFailureWithTheFlashErased) {
   WriteImage(kFirmware, image);
   Identified(kFirmware, msp430::kProcessorF5xx);
   auto loader = msp430::MakeLoader(Host(), update::Msp430Job::kMain, msp430::kProcessorF5xx);
-  EXPECT_EQ(loader->Execute(0, kFirmware, true, true), 0);
+  EXPECT_FALSE(loader->Execute(0, kFirmware, true, true).programmed);
 
   EXPECT_EQ(loader->GetErrorCode(), msp430::step::kPassword);
   ASSERT_FALSE(view.boxes.empty());

@@ -2,8 +2,8 @@
 // machine does (from OK, the retry in the boot loader, the secondary processor).
 #include <gtest/gtest.h>
 
-#include "msp430/bsl430.h"
-#include "msp430/bsl54xx430.h"
+#include "loaders/msp430/bsl430.h"
+#include "loaders/msp430/bsl54xx430.h"
 #include "tests/msp430/loader_rig.h"
 #include "update/event_codes.h"
 

@@ -1,6 +1,6 @@
 // The segments an erase sweep covers, for image layouts and sweep starts of both processor
 // families.
-#include "msp430/erase_sweep.h"
+#include "loaders/msp430/erase_sweep.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "msp430/failure_history.h"
+#include "loaders/msp430/failure_history.h"
 
 #include <gtest/gtest.h>
 

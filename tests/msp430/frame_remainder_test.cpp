@@ -3,8 +3,8 @@
 // and the last of them completes the frame.
 #include <gtest/gtest.h>
 
-#include "msp430/bsl54_frame.h"
-#include "msp430/bsl_frame.h"
+#include "loaders/msp430/bsl54_frame.h"
+#include "loaders/msp430/bsl_frame.h"
 #include "test_bytes.h"
 
 namespace msp430 {

@@ -1,4 +1,4 @@
-#include "msp430/image_reader.h"
+#include "loaders/msp430/image_reader.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "msp430/image_file.h"
+#include "loaders/msp430/image_file.h"
 #include "test_bytes.h"
 
 namespace msp430 {

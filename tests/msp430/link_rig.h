@@ -9,7 +9,7 @@
 
 #include "core/event_core.h"
 #include "core/virtual_window_system.h"
-#include "msp430/loader_host.h"
+#include "loaders/run/loader_host.h"
 #include "serial/window_messages.h"
 #include "tests/msp430/firmware_image.h"
 #include "tests/msp430/script_port.h"
@@ -38,7 +38,7 @@ class LinkRig : public ::testing::Test {
   void UseScript(ScriptPort::Script script) {
     port = std::make_unique<ScriptPort>(windows, std::move(script));
   }
-  msp430::LoaderHost Host() { return {events, *port, context, view, 0, {}, {}, {}}; }
+  loaders::LoaderHost Host() { return {events, *port, context, view, 0, {}, {}, {}}; }
 
   // The command byte of a frame (offset 1 classic, 3 F5xx) or the single byte written.
   uint8_t WrittenCommand(size_t index, size_t offset) const {

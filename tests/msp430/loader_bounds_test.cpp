@@ -3,7 +3,7 @@
 // boot loader drowned in noise, and new firmware that never greets.
 #include <gtest/gtest.h>
 
-#include "msp430/loader_run.h"
+#include "loaders/msp430/loader_run.h"
 #include "tests/msp430/loader_rig.h"
 #include "update/display.h"
 

@@ -17,7 +17,7 @@
 
 #include "core/event_core.h"
 #include "core/virtual_window_system.h"
-#include "msp430/msp430_paths.h"
+#include "loaders/msp430/msp430_paths.h"
 #include "package/messages.h"
 #include "sim/instrument.h"
 #include "sim/profile.h"
@@ -103,8 +103,8 @@ class LoaderRig : public ::testing::Test {
     RunUntil([this] { return view.finished > 0 || !view.boxes.empty(); }, 30000);
   }
 
-  msp430::LoaderHost Host() {
-    return msp430::LoaderHost{
+  loaders::LoaderHost Host() {
+    return loaders::LoaderHost{
         events,
         *port,
         engine->Context,

@@ -3,7 +3,7 @@
 // with memory above 0xFFFF.
 #include <gtest/gtest.h>
 
-#include "msp430/bsl430.h"
+#include "loaders/msp430/bsl430.h"
 #include "tests/msp430/boot_loader_replies.h"
 #include "tests/msp430/link_rig.h"
 
@@ -40,7 +40,7 @@ TEST_F(BenchPassword, ProcessorAndBoardChooseTheWord) {
       return {{kAck}};
     });
     msp430::T_BSL430 loader(Host());
-    EXPECT_EQ(loader.Execute(0, image, true, false), 0);
+    EXPECT_FALSE(loader.Execute(0, image, true, false).programmed);
     ASSERT_GT(Written(), 3u);
     ASSERT_EQ(WrittenCommand(3, 1), kPasswordCommand);
     const auto& frame = port->writes[3].bytes;

@@ -3,7 +3,7 @@
 // would retry for ever.
 #include <gtest/gtest.h>
 
-#include "msp430/bsl430.h"
+#include "loaders/msp430/bsl430.h"
 #include "tests/msp430/link_rig.h"
 
 namespace msp430_test {
@@ -24,7 +24,7 @@ TEST_F(ClassicRetryBound, StepsFailingByTurnsEndTheRun) {
     return {{kNak}};
   });
   msp430::T_BSL430 loader(Host());
-  EXPECT_EQ(loader.Execute(0, image, true, false), 0);
+  EXPECT_FALSE(loader.Execute(0, image, true, false).programmed);
   // Bounded by the retry rule, not by the boot loader falling silent at last.
   EXPECT_LT(port->writes.size(), 80u);
   EXPECT_FALSE(view.boxes.empty());

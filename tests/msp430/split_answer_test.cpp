@@ -5,8 +5,8 @@
 
 #include <functional>
 
-#include "msp430/bsl430.h"
-#include "msp430/bsl54xx430.h"
+#include "loaders/msp430/bsl430.h"
+#include "loaders/msp430/bsl54xx430.h"
 #include "tests/msp430/boot_loader_replies.h"
 #include "tests/msp430/link_rig.h"
 
@@ -42,7 +42,7 @@ class SplitAnswer : public LinkRig {
     UseScript(
         [this, split](size_t, const std::vector<uint8_t>& w) { return split(classic.Answer(w)); });
     msp430::T_BSL430 loader(Host());
-    EXPECT_EQ(loader.Execute(0, image, true, false), 1);
+    EXPECT_TRUE(loader.Execute(0, image, true, false).programmed);
     return Taken();
   }
   Writes F5xx(const Split& split) {
@@ -50,7 +50,7 @@ class SplitAnswer : public LinkRig {
     UseScript(
         [this, split](size_t, const std::vector<uint8_t>& w) { return split(f5xx.Answer(w)); });
     msp430::T_BSL_54XX_430 loader(Host());
-    EXPECT_EQ(loader.Execute(0, f5xxImage, true, false), 1);
+    EXPECT_TRUE(loader.Execute(0, f5xxImage, true, false).programmed);
     return Taken();
   }
 

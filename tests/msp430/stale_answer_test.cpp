@@ -6,8 +6,8 @@
 
 #include <optional>
 
-#include "msp430/bsl430.h"
-#include "msp430/bsl54xx430.h"
+#include "loaders/msp430/bsl430.h"
+#include "loaders/msp430/bsl54xx430.h"
 #include "tests/msp430/boot_loader_replies.h"
 #include "tests/msp430/link_rig.h"
 
@@ -82,11 +82,11 @@ class StaleAnswer : public LinkRig, public ::testing::WithParamInterface<Case> {
     if (classic) {
       UseScript(Faulty(classicMemory, c));
       msp430::T_BSL430 loader(Host());
-      return loader.Execute(0, image, true, false);
+      return loader.Execute(0, image, true, false).programmed ? 1 : 0;
     }
     UseScript(Faulty(f5xxMemory, c));
     msp430::T_BSL_54XX_430 loader(Host());
-    return loader.Execute(0, image, true, false);
+    return loader.Execute(0, image, true, false).programmed ? 1 : 0;
   }
 
   const ScriptMemory& Memory(const Case& c) const {

@@ -1,4 +1,4 @@
-#include "msp430/start_address.h"
+#include "loaders/msp430/start_address.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "msp430/loader_run.h"
-#include "msp430/step_advice.h"
+#include "loaders/msp430/loader_run.h"
+#include "loaders/msp430/step_advice.h"
 
 namespace {
 

@@ -5,18 +5,20 @@
 #include <cstdint>
 #include <string>
 
-#include "update/engine.h"
-#include "update/event_codes.h"
 #include "update/programming_paths.h"
 
 namespace test {
 
 template <class Paths>
 struct WithoutOtherLoaders : Paths {
-  int32_t RunWinCe(update::UpdateEngine&, const std::string&) override { return 0; }
-  int32_t RunExternalLoader(update::UpdateEngine&, const std::string&) override { return -1; }
-  void StartTerminal(update::UpdateEngine& engine) override {
-    engine.ProgrammingFailed(update::ev::kProgrammingFailed);
+  update::LoaderResult RunWinCe(update::RunHost&, const std::string&) override {
+    return update::LoaderResult::Failed();
+  }
+  update::LoaderResult RunExternalLoader(update::RunHost&, const std::string&) override {
+    return update::LoaderResult::Failed(-1);
+  }
+  void StartTerminal(update::RunHost& run) override {
+    run.LoaderEnded(update::LoaderResult::Failed());
   }
 };
 
