@@ -366,19 +366,26 @@ void TUpdateForm::Show() {
 }
 
 void TUpdateForm::RunAutomation() {
+  // Paths from the environment as the system holds them (UTF-16), not in the ANSI code page.
+  const auto path = [](const wchar_t* name) -> fs::path {
+    const wchar_t* value = _wgetenv(name);
+    return value && *value ? fs::path(value) : fs::path();
+  };
   const char* autoRun = std::getenv("UPDATE_AUTO_RUN");
   const bool running = autoRun && *autoRun == '1';
-  if (const char* list = std::getenv("UPDATE_LIST_CONTROLS"); list && *list) {
-    if (!ListControls(wintext::Utf8(wintext::Wide(list)))) {
-      std::fprintf(stderr, "list of the controls not written: %s\n", list);
+  if (const fs::path list = path(L"UPDATE_LIST_CONTROLS"); !list.empty()) {
+    if (!ListControls(list)) {
+      std::fprintf(stderr, "list of the controls not written: %s\n", list.string().c_str());
     }
   }
-  if (const char* shot = std::getenv("UPDATE_SCREENSHOT"); shot && *shot) {
-    if (!SavePicture(shot)) std::fprintf(stderr, "picture of the window not saved: %s\n", shot);
+  if (const fs::path shot = path(L"UPDATE_SCREENSHOT"); !shot.empty()) {
+    if (!SavePicture(shot)) {
+      std::fprintf(stderr, "picture of the window not saved: %s\n", shot.string().c_str());
+    }
     Beenden();
     return;
   }
-  if (const char* pictures = std::getenv("UPDATE_SCREENSHOT_DIR"); pictures && *pictures) {
+  if (const fs::path pictures = path(L"UPDATE_SCREENSHOT_DIR"); !pictures.empty()) {
     SavePicturesIn(pictures);
     TakePicture("start.png");
   }
