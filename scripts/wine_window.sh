@@ -33,6 +33,9 @@ fail() {
   exit 1
 }
 
+# The prefix of the window's runs (its server is ended on the way out).
+export WINEPREFIX=$win/wine-prefix-window
+
 # A display of its own: the first free number from 90 on.
 display=90
 while [ -e /tmp/.X$display-lock ] || [ -e /tmp/.X11-unix/X$display ]; do display=$((display + 1)); done
@@ -54,7 +57,6 @@ export DISPLAY=:$display
 
 # A prefix of its own, its server restarted so that it takes the COM links; they lead to the
 # simulator's links in the port folder.
-export WINEPREFIX=$win/wine-prefix-window
 wine_prefix_ready || { echo "wine_window.sh: no Wine prefix in $WINEPREFIX" >&2; exit 1; }
 "$WINESERVER" -k 2>/dev/null || true
 "$WINESERVER" -w 2>/dev/null || true
@@ -65,9 +67,11 @@ done
 # opened); the program opens them as \\.\COM3 and \\.\COM5.
 ports=$(wine_path "$run/ports")
 
-# 0. The unit tests that make windows (label "display"), on this display and in their own prefix.
-(cd "$win" && WINEPREFIX=$win/wine-prefix ctest --output-on-failure -L display) ||
-  fail "the unit tests of the Win32 window failed"
+# 0. The unit tests that make windows (label "display"), on this display and in this prefix,
+#    whose server runs with it (another prefix's server may have started without a display).
+"$root/scripts/wine_run.sh" "$win/tests/winshell/winshell_tests.exe" >"$run/winshell_tests.log" 2>&1 ||
+  { cat "$run/winshell_tests.log"; fail "the unit tests of the Win32 window failed"; }
+grep -h '^\[  PASSED  \]' "$run/winshell_tests.log"
 
 # The instrument: its ports are there from the first start on (the window opens them).
 source "$root/scripts/instrument_sim.sh"
