@@ -1,6 +1,7 @@
 #include "winshell/win_window_system.h"
 
 #include <chrono>
+#include <utility>
 
 namespace winshell {
 namespace {
@@ -61,24 +62,28 @@ Win32WindowSystem::~Win32WindowSystem() {
 LRESULT CALLBACK Win32WindowSystem::Procedure(HWND window, UINT message, WPARAM wParam,
                                               LPARAM lParam) {
   auto* self = reinterpret_cast<Win32WindowSystem*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (self && message == kPostedMessage) {
-    if (self->handler_)
-      self->handler_(static_cast<uint32_t>(wParam), static_cast<uintptr_t>(lParam));
-    return 0;
+  if (!self || (message != kPostedMessage && message != WM_TIMER)) {
+    return DefWindowProcW(window, message, wParam, lParam);
   }
-  if (self && message == WM_TIMER) {
-    if (const auto found = self->timers_.find(wParam); found != self->timers_.end()) {
+  try {
+    if (message == kPostedMessage) {
+      if (self->handler_) {
+        self->handler_(static_cast<uint32_t>(wParam), static_cast<uintptr_t>(lParam));
+      }
+    } else if (const auto found = self->timers_.find(wParam); found != self->timers_.end()) {
       found->second->Fire();
     }
-    return 0;
+  } catch (...) {
+    self->failure_ = std::current_exception();
   }
-  return DefWindowProcW(window, message, wParam, lParam);
+  return 0;
 }
 
 void Win32WindowSystem::Dispatch(MSG& message) {
   if (filter_ && filter_(message)) return;
   TranslateMessage(&message);
   DispatchMessageW(&message);
+  if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
 }
 
 void Win32WindowSystem::ProcessMessages() {

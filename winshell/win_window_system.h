@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <exception>
 #include <functional>
 #include <map>
 
@@ -34,7 +35,8 @@ class Win32WindowSystem : public core::WindowSystem {
   void SetMessageFilter(MessageFilter filter) { filter_ = std::move(filter); }
   // Runs the message loop until WM_QUIT; returns its exit code.
   int Run();
-  // Dispatches one message through the filter.
+  // Dispatches one message through the filter. An exception thrown by a handler of a posted
+  // message or a timer is thrown on from here, outside the system's code it cannot cross.
   void Dispatch(MSG& message);
   // True once WM_QUIT has been seen (it is posted again for the outer loop).
   bool Quitting() const { return quitting_; }
@@ -49,6 +51,7 @@ class Win32WindowSystem : public core::WindowSystem {
   std::map<UINT_PTR, Timer*> timers_;
   UINT_PTR nextTimerId_ = 1;
   bool quitting_ = false;
+  std::exception_ptr failure_;
 };
 
 }  // namespace winshell

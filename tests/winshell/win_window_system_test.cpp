@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -89,6 +90,18 @@ TEST(Win32WindowSystemTest, AWaitWithoutMessagesEndsAtItsDeadline) {
   const uint32_t waited = windows.TickCount() - start;
   EXPECT_GE(waited, 90u);
   EXPECT_LT(waited, 2000u);
+}
+
+TEST(Win32WindowSystemTest, AnExceptionOfAHandlerReachesTheWaitThatDispatchedIt) {
+  Win32WindowSystem windows;
+  windows.SetMessageHandler([](uint32_t, uintptr_t) { throw std::runtime_error("handler"); });
+  windows.PostMessage(0x8001, 0);
+  EXPECT_THROW(WaitFor(windows, 5000, [] { return false; }), std::runtime_error);
+  // Once thrown it is gone: the window system goes on.
+  int seen = 0;
+  windows.SetMessageHandler([&](uint32_t, uintptr_t) { ++seen; });
+  windows.PostMessage(0x8001, 0);
+  EXPECT_TRUE(WaitFor(windows, 5000, [&] { return seen == 1; }));
 }
 
 TEST(DisplayTextTest, EveryLineBreakBecomesCrLfAndUtf8BecomesUtf16) {
