@@ -28,19 +28,25 @@ echo "== build and tests"
 run_suite build "" "" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 echo "== install package"
 scripts/check_package.sh build
-# The Windows build: update-cli.exe and the unit tests cross-built with mingw-w64, the tests run
-# under Wine, then one whole update by update-cli.exe under Wine against the Linux build's
-# instrument-sim.
+# The Windows build: update-cli.exe, the Win32 window update.exe and the unit tests cross-built
+# with mingw-w64 (release, static, stripped), the tests run under Wine, then one whole update by
+# update-cli.exe and one by the window under Wine against the Linux build's instrument-sim. The
+# window needs an X display: Xvfb, which its script starts and ends itself.
 if command -v x86_64-w64-mingw32-g++-posix >/dev/null; then
+  windows_start=$SECONDS
+  ensure_packages xvfb
   echo "== Windows cross build"
   cmake -S . -B build-win -G Ninja "${launcher[@]}" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
     -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build build-win -j "$jobs" --target update-cli windows_tests
+  cmake --build build-win -j "$jobs" --target update-cli update windows_tests
   echo "== unit tests under Wine"
   scripts/wine_tests.sh build-win
   echo "== update-cli.exe under Wine against instrument-sim"
   scripts/wine_e2e.sh build-win build
-  echo "Windows: update-cli.exe built, unit tests and the update under Wine passed"
+  echo "== the window (update.exe) under Wine and Xvfb against instrument-sim"
+  scripts/wine_window.sh build-win build
+  echo "Windows: update-cli.exe and update.exe built, unit tests, the update and the window under" \
+    "Wine passed ($((SECONDS - windows_start)) s)"
 else
   echo "== Windows cross build skipped: no x86_64-w64-mingw32-g++-posix"
 fi

@@ -14,9 +14,11 @@ updater_packages+=(g++-mingw-w64-x86-64-posix wine wine64 googletest)
 # The fuzz harnesses (fuzz.sh): clang with its libFuzzer and sanitizer runtimes.
 updater_packages+=(clang libclang-rt-dev)
 
+# ensure_packages [PACKAGE...]: the packages named (default: all of the above) that are missing.
 ensure_packages() {
-  local missing=()
-  for p in "${updater_packages[@]}"; do
+  local missing=() wanted=("$@")
+  [ ${#wanted[@]} -eq 0 ] && wanted=("${updater_packages[@]}")
+  for p in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0

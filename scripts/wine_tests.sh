@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the unit tests of the Windows build under Wine (ctest starts each test program through
-# scripts/wine_run.sh, in a scratch prefix beside the build):
+# scripts/wine_run.sh, in a scratch prefix beside the build). Those that make windows (label
+# "display") need an X display: scripts/wine_window.sh runs them on its own.
 #   scripts/wine_tests.sh [WINDOWS-BUILD] [ctest arguments...]     (default: build-win)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -12,4 +13,4 @@ wine_find || { echo "wine_tests.sh: Wine is not installed" >&2; exit 1; }
 export WINEPREFIX=$win/wine-prefix
 wine_prefix_ready || { echo "wine_tests.sh: no Wine prefix in $WINEPREFIX" >&2; exit 1; }
 cd "$win"
-ctest -j "${WINE_TEST_JOBS:-2}" --output-on-failure -L windows "$@"
+ctest -j "${WINE_TEST_JOBS:-2}" --output-on-failure -L windows -LE display "$@"

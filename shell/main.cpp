@@ -27,6 +27,7 @@
 #include "shell/package_folder.h"
 #include "shell/qt_window_system.h"
 #include "shell/startup.h"
+#include "shell/update_form.h"
 
 namespace {
 

@@ -4,11 +4,11 @@
 #include <QSettings>
 #include <QTimer>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "package/messages.h"
 #include "shell/message_box.h"
+#include "shell/package_folder.h"
 
 namespace shell {
 namespace {
@@ -24,21 +24,6 @@ QSettings UserSettings() {
 
 QString ToQString(const fs::path& path) {
   return QString::fromStdString(path.string());
-}
-
-// What an automatic dialog answers: the folder, an empty text to cancel, nothing when a person
-// answers.
-std::optional<std::string> AutoFolder() {
-  static bool answered = false;
-  const char* folder = std::getenv("UPDATE_AUTO_FOLDER");
-  const char* answer = std::getenv("UPDATE_AUTO_ANSWER");
-  if (folder && *folder) {
-    if (answered) return std::string();
-    answered = true;
-    return std::string(folder);
-  }
-  if (answer && *answer) return std::string();
-  return std::nullopt;
 }
 
 }  // namespace
@@ -61,7 +46,7 @@ std::optional<fs::path> ChoosePackageFolder(const fs::path& start, int language)
                      ToQString(start));
   dialog.setFileMode(QFileDialog::Directory);
   dialog.setOption(QFileDialog::ShowDirsOnly);
-  const std::optional<std::string> automatic = AutoFolder();
+  const std::optional<std::string> automatic = AutomaticFolderChoice();
   if (automatic) {
     // The platform's own dialog may live outside the program's event loop: the automatic answer
     // needs Qt's.
@@ -78,6 +63,10 @@ std::optional<fs::path> ChoosePackageFolder(const fs::path& start, int language)
   const QStringList chosen = dialog.selectedFiles();
   if (chosen.isEmpty()) return std::nullopt;
   return fs::path(chosen.front().toStdString());
+}
+
+void ShowStartupBox(int language, std::string_view caption, std::string_view text) {
+  ShowMessageBox(nullptr, language, update::BoxIcon::Error, update::BoxButtons::Ok, caption, text);
 }
 
 }  // namespace shell

@@ -1,9 +1,12 @@
 // The window's own way to its firmware package when it is started without one, as from the
-// desktop menu: the package folder that worked last time, else a folder dialog.
+// desktop menu: the package folder that worked last time, else a folder dialog. Each window
+// toolkit implements these (shell/package_choice.cpp with Qt, winshell/ on Win32); the start-up
+// logic that uses them (shell/startup.cpp) is shared.
 #pragma once
 
 #include <filesystem>
 #include <optional>
+#include <string_view>
 
 namespace shell {
 
@@ -20,5 +23,9 @@ void RememberPackageFolder(const std::filesystem::path& folder);
 // and what it did is written to standard error.
 std::optional<std::filesystem::path> ChoosePackageFolder(const std::filesystem::path& start,
                                                          int language);
+
+// An error box of the start-up, before there is a window to own it (automation as for the
+// window's boxes).
+void ShowStartupBox(int language, std::string_view caption, std::string_view text);
 
 }  // namespace shell

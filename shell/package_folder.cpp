@@ -67,4 +67,17 @@ std::string StartupErrorText(std::string_view text, const fs::path& workingFolde
   return std::string(text);
 }
 
+std::optional<std::string> AutomaticFolderChoice() {
+  static bool answered = false;
+  const char* folder = std::getenv("UPDATE_AUTO_FOLDER");
+  const char* answer = std::getenv("UPDATE_AUTO_ANSWER");
+  if (folder && *folder) {
+    if (answered) return std::string();
+    answered = true;
+    return std::string(folder);
+  }
+  if (answer && *answer) return std::string();
+  return std::nullopt;
+}
+
 }  // namespace shell

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -35,5 +36,11 @@ enum class PackageSource {
 // are.
 std::string StartupErrorText(std::string_view text, const std::filesystem::path& workingFolder,
                              int language, PackageSource source = PackageSource::Named);
+
+// The answer of a folder dialog under automation, for every window toolkit's dialog:
+// UPDATE_AUTO_FOLDER=DIR answers the program's first dialog with DIR and any later one with an
+// empty text (cancel); UPDATE_AUTO_ANSWER alone cancels every dialog. Nothing when a person
+// answers.
+std::optional<std::string> AutomaticFolderChoice();
 
 }  // namespace shell

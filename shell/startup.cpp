@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "package/messages.h"
-#include "shell/message_box.h"
 #include "shell/package_choice.h"
 
 namespace shell {
@@ -21,8 +20,7 @@ class StartupReport : public package::FileReport {
   void ShowError(std::string_view caption, std::string_view text) override {
     const std::string shown = StartupErrorText(text, workingFolder_, language, source_);
     if (shown != text) caption = messages::Text(messages::CAPTION_ERROR, language);
-    ShowMessageBox(nullptr, language, update::BoxIcon::Error, update::BoxButtons::Ok, caption,
-                   shown);
+    ShowStartupBox(language, caption, shown);
   }
   void Note(std::string_view text) override { notes_.emplace_back(text); }
 
@@ -36,8 +34,7 @@ class StartupReport : public package::FileReport {
 
 void ShowStartupError(const std::string& text) {
   const int language = DesktopLanguage();
-  ShowMessageBox(nullptr, language, update::BoxIcon::Error, update::BoxButtons::Ok,
-                 messages::Text(messages::CAPTION_ERROR, language), text);
+  ShowStartupBox(language, messages::Text(messages::CAPTION_ERROR, language), text);
 }
 
 // Enters folder and reads its package; the firmware comes from the package too.

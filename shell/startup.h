@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "shell/form_options.h"
 #include "shell/package_folder.h"
-#include "shell/update_form.h"
 
 namespace shell {
 

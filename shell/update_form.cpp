@@ -30,6 +30,7 @@
 
 #include "core/event_codes.h"
 #include "package/messages.h"
+#include "shell/form_commands.h"
 #include "shell/message_box.h"
 #include "shell/time_scale.h"
 #include "shell/window_picture.h"
@@ -82,17 +83,6 @@ QLabel* Panel(QWidget* parent, const char* caption, int pixelSize, bool bold) {
   panel->hide();
   return panel;
 }
-
-// Where an installed program keeps its shared files, from its own folder.
-constexpr char kSharedFolder[] = "../share/instrument-updater";
-
-// The manuals by index (1 for the sensor instruments of StartMode 2 and 3, plus 2 for English).
-constexpr const char* kManuals[] = {
-    "Firmwareupdate_Messgeraete.pdf",
-    "Firmwareupdate_SNX_Sensoren.pdf",
-    "Firmwareupdate_meters.pdf",
-    "Firmwareupdate_SNX_sensors.pdf",
-};
 
 // Reports the rewrite of Update.ini: errors in a box, notes in the log.
 class FormReport : public package::FileReport {
@@ -324,23 +314,11 @@ void TUpdateForm::NameElements() {
 }
 
 std::filesystem::path TUpdateForm::FindBeside(const std::string& name) const {
-  // Last the installed program's shared files (language files, manuals).
-  const std::filesystem::path programDir = QCoreApplication::applicationDirPath().toStdString();
-  const std::filesystem::path folders[] = {options_.workingFolder, options_.programFolder,
-                                           programDir, programDir / kSharedFolder};
-  for (const std::filesystem::path& folder : folders) {
-    std::error_code error;
-    if (!folder.empty() && std::filesystem::is_regular_file(folder / name, error)) {
-      return folder / name;
-    }
-  }
-  return {};
+  return shell::FindBeside(options_, QCoreApplication::applicationDirPath().toStdString(), name);
 }
 
 std::filesystem::path TUpdateForm::LanguageFile() const {
-  const std::string name = options_.settings.LanguageIndex == 1 ? "Update.Eng" : "Update.Deu";
-  const std::filesystem::path found = FindBeside(name);
-  return found.empty() ? options_.workingFolder / name : found;
+  return LanguageFileOf(options_, QCoreApplication::applicationDirPath().toStdString());
 }
 
 void TUpdateForm::TranslateWindow() {
@@ -386,10 +364,7 @@ void TUpdateForm::ApplyFirmwareScan() {
 }
 
 void TUpdateForm::ShowStartText() {
-  const int32_t language = options_.settings.LanguageIndex;
-  // No run has started: the record is empty and no port has answered yet.
-  AppendLog(update::ExpandMessage(options_.devices.StartTextIn(language), language,
-                                  update::DownloadContext{}, 0));
+  AppendLog(StartText(options_, options_.settings.LanguageIndex));
   // Notes about the package files and the firmware list follow the instructions.
   for (const std::string& note : options_.startupNotes) AppendLog(note);
   for (const std::string& note : firmware_.log) AppendLog(note);
@@ -554,9 +529,7 @@ void TUpdateForm::Beenden() {
 }
 
 std::string TUpdateForm::ManualName() const {
-  const int index = (package::IsSensorVariant(options_.devices.StartMode) ? 1 : 0) +
-                    2 * messages::LanguageRow(options_.settings.LanguageIndex);
-  return kManuals[index];
+  return shell::ManualName(options_);
 }
 
 bool TUpdateForm::ReadmeClick() {
@@ -564,46 +537,31 @@ bool TUpdateForm::ReadmeClick() {
   const std::string name = ManualName();
   const std::filesystem::path manual = FindBeside(name);
   if (!manual.empty() && openDocument_(manual)) return true;
-  std::string text(messages::In(messages::kManualNotOpened, language));
-  if (manual.empty()) {
-    text += "\r\n" + std::string(messages::In(messages::kManualMissing, language)) + name;
-  } else {
-    text +=
-        "\r\n" + std::string(messages::In(messages::kManualNoViewer, language)) + manual.string();
-  }
   ShowMessage(update::BoxIcon::Error, update::BoxButtons::Ok,
-              messages::Text(messages::CAPTION_ERROR, language), text);
+              messages::Text(messages::CAPTION_ERROR, language),
+              ManualFailureText(language, manual, name));
   return false;
 }
 
 void TUpdateForm::LanguageClick(int32_t tag) {
-  package::Settings& settings = options_.settings;
-  settings.LanguageIndex = tag == 1 ? 1 : 0;
-  (settings.LanguageIndex == 1 ? Englisch : Deutsch)->setChecked(true);
-  session_->Ports().SetLanguage(settings.LanguageIndex);
-  // A failed rewrite is reported there; the switch holds for this run of the program.
+  // A failed rewrite of Update.ini is reported there; the switch holds for this run.
   FormReport report(*this);
-  package::WriteSettings(options_.workingFolder, settings, report);
+  TakeLanguage(options_, *session_, tag, report);
+  const int32_t language = options_.settings.LanguageIndex;
+  (language == 1 ? Englisch : Deutsch)->setChecked(true);
   TranslateWindow();
   ClearLog();
-  AppendLog(update::ExpandMessage(options_.devices.StartTextIn(settings.LanguageIndex),
-                                  settings.LanguageIndex, update::DownloadContext{}, 0));
+  AppendLog(StartText(options_, language));
 }
 
 void TUpdateForm::SWVersionClick() {
-  const int32_t language = options_.settings.LanguageIndex;
   ShowMessage(update::BoxIcon::Information, update::BoxButtons::Ok,
-              messages::Text(messages::CAPTION_INFO, language),
-              "     Version " + options_.settings.Version + std::string(27, ' ') + "\r\n     " +
-                  std::string(messages::In(messages::kProgramVersion, language)) + UPDATER_VERSION);
+              messages::Text(messages::CAPTION_INFO, options_.settings.LanguageIndex),
+              VersionBoxText(options_.settings, UPDATER_VERSION));
 }
 
 void TUpdateForm::SpeedButton1Click() {
-  const auto kind = static_cast<size_t>(options_.devices.DeviceKind);
-  serial::TComPort* port = session_->Ports().Entry(0);
-  if (!port || kind >= update::kWakeSequences.size()) return;
-  const update::WakeSequence& wake = update::kWakeSequences[kind];
-  port->Write(wake.bytes, wake.length, false);
+  SendWakeSequence(options_, *session_);
 }
 
 void TUpdateForm::ShowNotice(bool visible, std::string_view caption) {
@@ -616,20 +574,14 @@ void TUpdateForm::ShowNotice(bool visible, std::string_view caption) {
 }
 
 void TUpdateForm::FormKeyUp(int key, Qt::KeyboardModifiers shift) {
-  if ((shift & Qt::ShiftModifier) && key == Qt::Key_F12) {
-    AppendLog(std::string(messages::In(messages::kClockSetLog, options_.settings.LanguageIndex)) +
-              "\r\n");
-    session_->Engine().SetInstrumentClock(true);
-  }
+  if ((shift & Qt::ShiftModifier) && key == Qt::Key_F12) SetClockByKey(options_, *session_, *this);
   if ((shift & Qt::ControlModifier) && key == Qt::Key_F1) {
-    session_->Engine().DebugMode = session_->Engine().DebugMode == 1 ? 0 : 1;
-    ShowNotice(session_->Engine().DebugMode == 1, messages::kDebugModeNotice);
+    ShowNotice(ToggleDebugMode(*session_), messages::kDebugModeNotice);
   }
   // The X server takes Ctrl+Alt+F10 for a switch to a text console: Ctrl+Shift+F10 does the same.
   if ((shift & Qt::ControlModifier) && (shift & (Qt::AltModifier | Qt::ShiftModifier)) &&
       key == Qt::Key_F10) {
-    session_->Engine().VersionCheck = session_->Engine().VersionCheck == 1 ? 0 : 1;
-    ShowNotice(session_->Engine().VersionCheck == 0, messages::kIgnoreVersionNotice);
+    ShowNotice(ToggleVersionCheck(*session_), messages::kIgnoreVersionNotice);
   }
 }
 

@@ -16,6 +16,7 @@
 #include "package/settings.h"
 #include "serial/com_port.h"
 #include "shell/firmware_scan.h"
+#include "shell/form_options.h"
 #include "shell/update_session.h"
 #include "translation/language.h"
 #include "update/engine.h"
@@ -37,23 +38,6 @@ class QTimer;
 class QToolButton;
 
 namespace shell {
-
-// The program's exit code when it cannot start a run: a package file could not be read, or no
-// serial port can be used.
-inline constexpr int kStartupFailed = 2;
-
-struct FormOptions {
-  // The folder of the executable as started: firmware files are listed from here.
-  std::filesystem::path programFolder;
-  // The working folder: the package files were read from here (Update.ini perhaps from the
-  // settings folder), and Update.ini is rewritten there.
-  std::filesystem::path workingFolder;
-  package::Settings settings;          // from Update.ini
-  package::DeviceDescription devices;  // from ProgDevice.ini; entries 0 to 3 decide the menu rules
-  std::vector<std::string> startupNotes;  // log entries about clipped or refused input
-  // Where the ports' error boxes go; empty: a modal message box.
-  serial::ErrorBox portErrorBox;
-};
 
 class TUpdateForm : public QMainWindow, public update::UpdateView {
  public:

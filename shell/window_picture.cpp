@@ -4,7 +4,6 @@
 #include <QImage>
 #include <QPainter>
 #include <QWidget>
-#include <charconv>
 
 namespace shell {
 
@@ -23,21 +22,6 @@ bool SaveWindowPicture(QWidget& window, const std::filesystem::path& file) {
   painter.drawImage(0, bar, contents);
   painter.end();
   return picture.save(QString::fromStdString(file.string()), "PNG");
-}
-
-std::optional<double> TitlePercent(std::string_view title) {
-  constexpr std::string_view kStart = "Update [";
-  if (title.substr(0, kStart.size()) != kStart || title.empty() || title.back() != ']') {
-    return std::nullopt;
-  }
-  std::string_view number = title.substr(kStart.size());
-  while (!number.empty() && number.front() == ' ') number.remove_prefix(1);
-  double value = 0;
-  const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
-  if (error != std::errc() || std::string_view(end, number.data() + number.size()) != " %]") {
-    return std::nullopt;
-  }
-  return value;
 }
 
 }  // namespace shell

@@ -3,8 +3,6 @@
 #pragma once
 
 #include <filesystem>
-#include <optional>
-#include <string_view>
 
 class QWidget;
 
@@ -13,8 +11,5 @@ namespace shell {
 // Saves the window as a PNG: its title drawn in a bar above its contents, as a desktop's frame
 // shows it (the title carries the run's percentage). False when the file cannot be written.
 bool SaveWindowPicture(QWidget& window, const std::filesystem::path& file);
-
-// The percentage a run's title shows ("Update [ 45.0 %]"), nothing for any other title.
-std::optional<double> TitlePercent(std::string_view title);
 
 }  // namespace shell
