@@ -31,7 +31,11 @@ int32_t RunMsp430Loader(update::UpdateEngine& engine, const update::Msp430Call& 
                           return package::DefaultFileForProcessor(engine.Devices(), processorType);
                         }};
   std::unique_ptr<Msp430Loader> loader = MakeLoader(host, call.job, engine.Context.ProzTyp);
-  return loader->Execute(call.bslMode, call.file, call.syncFirst, call.altEntry);
+  const int32_t result = loader->Execute(call.bslMode, call.file, call.syncFirst, call.altEntry);
+  if (!result && loader->GetErrorCode() != 0) {
+    engine.NoteFailure(StepName(loader->GetErrorCode()), loader->GetErrorCode());
+  }
+  return result;
 }
 
 }  // namespace msp430

@@ -63,6 +63,9 @@ class UpdateEngine {
   // they do not come the run fails with why.
   void AwaitGreeting(messages::MessageId why = messages::MSG_NO_GREETING);
   void RunFailedText(const std::string& text);
+  // For the run record: where the run failed and the code that says more. A loader that knows
+  // its own step notes it before the engine fails the run; the first note of a run stands.
+  void NoteFailure(const std::string& step, int32_t code);
 
   // Programming from the boot loader, the further files, the failure report with its retry
   // and the air-pressure upload (update/programming_flows.h).

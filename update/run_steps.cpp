@@ -152,17 +152,26 @@ void UpdateEngine::OnGreetingTimeout() {
   RunFailed(run_.GreetingFailure);
 }
 
+void UpdateEngine::NoteFailure(const std::string& step, int32_t code) {
+  if (!run_.FailedStep.empty()) return;
+  run_.FailedStep = step;
+  run_.FailedCode = code;
+}
+
 void UpdateEngine::ProgrammingFailed(int32_t code) {
+  NoteFailure(StepName(run_.UpdateStep), code);
   EndAsFailed();
   events_.queue.PostEvent(code);
 }
 
 void UpdateEngine::ReportProgrammingFailure(int32_t code) {
+  NoteFailure(StepName(run_.UpdateStep), code);
   EndAsFailed();
   paths_->ReportFailure(*this, code);
 }
 
 void UpdateEngine::RunFailed(messages::MessageId why) {
+  NoteFailure(StepName(run_.UpdateStep), why);
   RunFailedText(Expand(Message(why, Language())));
 }
 
