@@ -514,6 +514,11 @@ constexpr std::array<Row, kMessageCount> kCatalogue = {{
     // MSG_NO_RECORD_YET
     {"Es gibt noch kein Protokoll der Läufe (%1). Es wird nach dem ersten Lauf angelegt.",
      "There is no record of runs yet (%1). It is created after the first run."},
+    // MSG_RECORD_NOT_OPENED
+    {"Das Protokoll der Läufe ließ sich nicht öffnen: %1. Öffnen Sie es mit einer "
+     "Tabellenkalkulation oder einem Texteditor.",
+     "The record of runs could not be opened: %1. Open it with a spreadsheet program or a text "
+     "editor."},
 }};
 
 // The phrases of the window's texts that speak of its menu or its OK button, and what the

@@ -182,9 +182,10 @@ enum MessageId : int32_t {
   GANG_NO_PORT,       // no port to use
   GANG_LOG_NOT_OPEN,  // %1: the log file, %2: why
   GANG_NONE_FOUND,
-  GANG_RECORD_FILE,   // %1: the record file
-  MENU_OPEN_RECORD,   // the window's menu command
-  MSG_NO_RECORD_YET,  // %1: the record file
+  GANG_RECORD_FILE,       // %1: the record file
+  MENU_OPEN_RECORD,       // the window's menu command
+  MSG_NO_RECORD_YET,      // %1: the record file
+  MSG_RECORD_NOT_OPENED,  // %1: the record file
   kMessageCount
 };
 
