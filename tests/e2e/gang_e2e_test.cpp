@@ -184,6 +184,27 @@ TEST(GangEndToEnd, OneFailingInstrumentLeavesTheOthersProgrammed) {
   EXPECT_THAT(run.cli.output, HasSubstr("3 of 4 ports with an instrument"));
 }
 
+// --timeout ends the gang with exit code 3; a run cut off is recorded as failed where it was.
+TEST(GangEndToEnd, TimeoutEndsTheGangAndRecordsTheRunsCutOff) {
+  test::TempFolder ports;
+  // Paced at the wire's speed, the update takes several seconds: far longer than the time given.
+  simtest::SimProcess sim("[identity]\nversion = 1.20\n" + kClassic, {"--com", "1", "--pace"},
+                          ports.Path());
+  ASSERT_TRUE(sim.Ready()) << sim.Output();
+  test::TempFolder package;
+  WriteGangPackage(package.Path());
+  const std::filesystem::path record = package.Path() / "runs.csv";
+  const CliResult cli = RunCli(package.Path(), ports.Path(),
+                               {"--gang", "--timeout", "2", "--record", record.string()}, 30);
+  EXPECT_EQ(cli.exitCode, 3) << cli.output;
+  EXPECT_THAT(cli.output, HasSubstr("update-cli: "));
+  size_t lines = 0;
+  const auto rows = RecordByPort(record, lines);
+  ASSERT_EQ(rows.count("COM1"), 1u) << cli.output;
+  EXPECT_EQ(rows.at("COM1")[11], "failed");
+  EXPECT_FALSE(rows.at("COM1")[12].empty());
+}
+
 // A port without an instrument is "not found" and does not fail the gang; no instrument at all
 // is exit code 2.
 TEST(GangEndToEnd, PortsWithoutInstrumentsAreNotFound) {
