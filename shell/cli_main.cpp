@@ -67,7 +67,7 @@ constexpr char kHelp[] =
     "  --gang             update one instrument on every usable port at once (one run per\n"
     "                     port, each searching only its own port); a table shows each port's\n"
     "                     instrument, step and result, and each port's log goes to a file of\n"
-    "                     its own (see --logs)\n"
+    "                     its own (see --logs); not with --trace or --retry\n"
     "  --logs FOLDER      with --gang: where the ports' logs go (default: the folder logs\n"
     "                     beside the default record)\n"
     "  --record FILE      enter the run in this record (CSV) instead of the default,\n"
@@ -175,9 +175,8 @@ bool ParseOptions(int argc, char* argv[], Options& options) {
       return false;
     }
   }
-  // A gang keeps its log per port and presses OK once; one --port is all a single run takes.
-  if (options.gang) return options.traceFile.empty() && options.retries == 0;
-  return options.ports.size() <= 1;
+  // A gang keeps its log per port and presses OK once; a single run takes the last --port.
+  return !options.gang || (options.traceFile.empty() && options.retries == 0);
 }
 
 class ConsoleReport : public package::FileReport {
