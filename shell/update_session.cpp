@@ -68,6 +68,18 @@ void UpdateSession::PressOk() {
   events_.pump.PumpEvents();
 }
 
+update::RunResult RunResultOf(RunEnd end, bool answeredNo, bool anythingOlder,
+                              const update::RunState& run) {
+  // A success with nothing older in the instrument programmed nothing.
+  if (end == RunEnd::kSuccess) {
+    return anythingOlder ? update::RunResult::kProgrammed : update::RunResult::kAlreadyCurrent;
+  }
+  if (run.ActivePort < 0) return update::RunResult::kNotFound;
+  if (run.LeftCurrent) return update::RunResult::kAlreadyCurrent;
+  if (answeredNo) return update::RunResult::kDeclined;
+  return update::RunResult::kFailed;
+}
+
 update::RunRecord UpdateSession::RecordOf(RunEnd end, bool answeredNo) const {
   const update::UpdateEngine& engine = engine_;
   const update::RunState& run = engine.State();
@@ -94,19 +106,8 @@ update::RunRecord UpdateSession::RecordOf(RunEnd end, bool answeredNo) const {
   record.versionBefore = context.SwVersion;
   record.versionOffered = context.OfferedVersion;
   if (!context.OfferedVersion2.empty()) record.versionOffered += "," + context.OfferedVersion2;
-  if (end == RunEnd::kSuccess) {
-    // Nothing older in the instrument: the run ended without programming anything.
-    record.result = engine.MainOlder() || engine.SecondaryOlder()
-                        ? update::RunResult::kProgrammed
-                        : update::RunResult::kAlreadyCurrent;
-  } else if (run.ActivePort < 0) {
-    record.result = update::RunResult::kNotFound;
-  } else if (run.LeftCurrent) {
-    record.result = update::RunResult::kAlreadyCurrent;
-  } else if (answeredNo) {
-    record.result = update::RunResult::kDeclined;
-  } else {
-    record.result = update::RunResult::kFailed;
+  record.result = RunResultOf(end, answeredNo, engine.MainOlder() || engine.SecondaryOlder(), run);
+  if (record.result == update::RunResult::kFailed) {
     record.failedStep = run.FailedStep.empty() ? update::StepName(run.UpdateStep) : run.FailedStep;
     record.failedCode = run.FailedCode;
   }

@@ -21,6 +21,15 @@
 
 namespace shell {
 
+// How a run ended, as the front-end saw it: the success message, OK offered again, or the
+// program told to close.
+enum class RunEnd { kSuccess, kFailed, kClosed };
+
+// The result a run is recorded with: how it ended, whether a question of it was answered No,
+// whether the instrument had anything older than the package offered, and the run's state.
+update::RunResult RunResultOf(RunEnd end, bool answeredNo, bool anythingOlder,
+                              const update::RunState& run);
+
 class UpdateSession {
  public:
   // Takes the port inventory and puts the engine on the event chain. The settings and the
@@ -47,9 +56,7 @@ class UpdateSession {
   // Stops what a loader still sends; called before the ports close.
   void StopLoaders() { paths_.StopTerminal(); }
 
-  // How a run ended, as the front-end saw it: the success message, OK offered again, or the
-  // program told to close.
-  enum class RunEnd { kSuccess, kFailed, kClosed };
+  using RunEnd = shell::RunEnd;
   // Where each run's line of the run record goes; empty: no record.
   void SetRecordFile(std::filesystem::path file) { recordFile_ = std::move(file); }
   const std::filesystem::path& RecordFile() const { return recordFile_; }
