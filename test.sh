@@ -75,6 +75,10 @@ run_suite build-tsan "-L worker" "hex_load_tests m16_stand_in" \
 echo "== ThreadSanitizer (update-cli end to end)"
 run_suite build-tsan "-R LoaderEndToEnd|LoaderFailure" "update-cli instrument-sim loader_e2e_tests" \
   -DCMAKE_BUILD_TYPE=Debug -DUPDATER_TSAN=ON -DUPDATER_BENCH=OFF
+# update-cli --gang runs one session thread per port beside the thread that draws the table.
+echo "== ThreadSanitizer (update-cli --gang end to end)"
+run_suite build-tsan "-R GangEndToEnd" "update-cli instrument-sim gang_e2e_tests" \
+  -DCMAKE_BUILD_TYPE=Debug -DUPDATER_TSAN=ON -DUPDATER_BENCH=OFF
 # Every fuzz harness for a few seconds (its kept inputs replayed first), so a regression in a
 # parser or a loader shows here.
 echo "== fuzz harnesses (briefly)"

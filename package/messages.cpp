@@ -468,6 +468,62 @@ constexpr std::array<Row, kMessageCount> kCatalogue = {{
      "OK neu suchen.",
      "%1: no connection to the instrument (no port chosen). Please connect the instrument and "
      "press OK to search again."},
+    // Gang programming and the run record.
+    // MSG_RECORD_NOT_WRITTEN
+    {"Warnung: Der Lauf konnte nicht in das Protokoll %1 eingetragen werden (%2). Das Update "
+     "selbst ist davon nicht betroffen; bitte prüfen Sie, ob der Ordner beschreibbar ist.",
+     "Warning: the run could not be entered in the record %1 (%2). The update itself is not "
+     "affected; please check that the folder can be written."},
+    // GANG_HEADINGS
+    {"Port|Gerätedatei|Gerät|Seriennummer|Schritt|%|Ergebnis",
+     "Port|Device|Instrument|Serial number|Step|%|Result"},
+    // GANG_STEP_SEARCH
+    {"sucht", "searching"},
+    // GANG_STEP_IDENTIFIED
+    {"erkannt", "identified"},
+    // GANG_STEP_PROGRAMMING
+    {"programmiert", "programming"},
+    // GANG_STEP_ENDED
+    {"beendet", "ended"},
+    // GANG_RESULT_PROGRAMMED
+    {"programmiert", "programmed"},
+    // GANG_RESULT_CURRENT
+    {"schon aktuell", "already current"},
+    // GANG_RESULT_DECLINED
+    {"abgelehnt", "declined"},
+    // GANG_RESULT_FAILED
+    {"fehlgeschlagen", "failed"},
+    // GANG_RESULT_NOT_FOUND
+    {"kein Gerät", "not found"},
+    // GANG_SUMMARY
+    {"%1 von %2 Ports mit Gerät sind programmiert oder schon aktuell.",
+     "%1 of %2 ports with an instrument are programmed or already current."},
+    // GANG_LOGS
+    {"Das Protokoll jedes Ports steht in %1.", "The log of each port is in %1."},
+    // GANG_NO_PORT
+    {"Keine Schnittstelle kann benutzt werden. Schließen Sie die Geräte an (update-cli "
+     "--list-ports zeigt die Schnittstellen) und starten Sie erneut.",
+     "No port can be used. Connect the instruments (update-cli --list-ports shows the ports) and "
+     "start again."},
+    // GANG_LOG_NOT_OPEN
+    {"die Protokolldatei %1 lässt sich nicht anlegen: %2", "the log file %1 cannot be created: %2"},
+    // GANG_NONE_FOUND
+    {"An keiner Schnittstelle wurde ein Gerät gefunden. Prüfen Sie Kabel und Stromversorgung "
+     "der Geräte und starten Sie erneut.",
+     "No instrument was found on any port. Check the instruments' cables and power, then start "
+     "again."},
+    // GANG_RECORD_FILE
+    {"Jeder Lauf wird in %1 eingetragen.", "Each run is entered in %1."},
+    // MENU_OPEN_RECORD
+    {"Protokoll der Läufe öffnen", "Open the record of runs"},
+    // MSG_NO_RECORD_YET
+    {"Es gibt noch kein Protokoll der Läufe (%1). Es wird nach dem ersten Lauf angelegt.",
+     "There is no record of runs yet (%1). It is created after the first run."},
+    // MSG_RECORD_NOT_OPENED
+    {"Das Protokoll der Läufe ließ sich nicht öffnen: %1. Öffnen Sie es mit einer "
+     "Tabellenkalkulation oder einem Texteditor.",
+     "The record of runs could not be opened: %1. Open it with a spreadsheet program or a text "
+     "editor."},
 }};
 
 // The phrases of the window's texts that speak of its menu or its OK button, and what the

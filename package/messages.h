@@ -167,6 +167,27 @@ enum MessageId : int32_t {
   MSG_ERASE_BEYOND_FLASH,  // %1: the erase address, %2: the flash's top
   // A loader is started without a port to the instrument.
   MSG_LOADER_NO_PORT,  // %1: the loader
+  // Gang programming and the run record.
+  MSG_RECORD_NOT_WRITTEN,  // %1: the record file, %2: why
+  GANG_HEADINGS,           // the table's column headings, separated by "|"
+  GANG_STEP_SEARCH,
+  GANG_STEP_IDENTIFIED,
+  GANG_STEP_PROGRAMMING,
+  GANG_STEP_ENDED,
+  GANG_RESULT_PROGRAMMED,
+  GANG_RESULT_CURRENT,
+  GANG_RESULT_DECLINED,
+  GANG_RESULT_FAILED,
+  GANG_RESULT_NOT_FOUND,
+  GANG_SUMMARY,       // %1: how many ended well, %2: how many ports
+  GANG_LOGS,          // %1: the folder of the logs
+  GANG_NO_PORT,       // no port to use
+  GANG_LOG_NOT_OPEN,  // %1: the log file, %2: why
+  GANG_NONE_FOUND,
+  GANG_RECORD_FILE,       // %1: the record file
+  MENU_OPEN_RECORD,       // the window's menu command
+  MSG_NO_RECORD_YET,      // %1: the record file
+  MSG_RECORD_NOT_OPENED,  // %1: the record file
   kMessageCount
 };
 

@@ -24,11 +24,13 @@
 #include "shell/console_output.h"
 #include "shell/console_view.h"
 #include "shell/firmware_scan.h"
+#include "shell/gang_run.h"
 #include "shell/package_folder.h"
 #include "shell/update_session.h"
 #include "update/display.h"
 #include "update/engine.h"
 #include "update/port_table.h"
+#include "update/run_record.h"
 
 namespace {
 
@@ -50,6 +52,7 @@ uint32_t DeadlineMs(int seconds) {
 // The ports' paragraph (serial::PortNamingHelp) follows the first part; it is the platform's.
 constexpr char kHelp[] =
     "Usage: update-cli [OPTION]...\n"
+    "  or:  update-cli --gang [--port PORT]... [OPTION]...\n"
     "  or:  update-cli --list-ports\n"
     "\n"
     "Runs one firmware update without a window. It reads Update.ini and ProgDevice.ini of the\n"
@@ -59,7 +62,18 @@ constexpr char kHelp[] =
     "\n"
     "  --package FOLDER   work on the firmware package in FOLDER\n"
     "  --port PORT        use only this port, by its COM number or its device (PORTS),\n"
-    "                     as Com= in Update.ini would\n"
+    "                     as Com= in Update.ini would; with --gang it may be given\n"
+    "                     several times: the gang uses only those ports\n"
+    "  --gang             update one instrument on every usable port at once (one run per\n"
+    "                     port, each searching only its own port); a table shows each port's\n"
+    "                     instrument, step and result, and each port's log goes to a file of\n"
+    "                     its own (see --logs); not with --trace or --retry\n"
+    "  --logs FOLDER      with --gang: where the ports' logs go (default: the folder logs\n"
+    "                     beside the default record)\n"
+    "  --record FILE      enter the run in this record (CSV) instead of the default,\n"
+    "                     $XDG_DATA_HOME/instrument-updater/runs.csv (on Windows in the\n"
+    "                     local application data folder)\n"
+    "  --no-record        enter the run in no record\n"
     "  --list-ports       list the serial ports with their COM numbers, devices, USB details\n"
     "                     and whether they can be used, then end\n"
     "  --yes              answer every question with Yes\n"
@@ -75,6 +89,9 @@ constexpr char kHelpEnd[] =
     "Exit codes: 0 the update succeeded (or the ports were listed); 1 the run ended without\n"
     "success (refused, declined or failed); 2 it did not start, no instrument was found or the\n"
     "port may not be opened; 3 the time ran out.\n"
+    "With --gang: 0 every port with an instrument ended programmed or already current and at\n"
+    "least one instrument was found; 1 one failed or was declined; 2 none was found; 3 the time\n"
+    "ran out.\n"
     "\n"
     "Environment: UPDATE_PORT_DIR names a folder whose links COM1..COM256 are the ports;\n"
     "UPDATE_TIME_SCALE=N divides every delay and time-out by N (tests and the demo; default 1).\n";
@@ -105,6 +122,11 @@ struct Options {
   bool listPorts = false;
   std::string package;
   std::string port;
+  std::vector<std::string> ports;  // every --port, for the gang
+  bool gang = false;
+  bool record = true;
+  std::string recordFile;
+  std::string logFolder;
   int timeoutSeconds = 900;
   std::string traceFile;
   int retries = 0;
@@ -126,6 +148,19 @@ bool ParseOptions(int argc, char* argv[], Options& options) {
       options.package = argv[++i];
     } else if (arg == "--port" && i + 1 < argc) {
       options.port = argv[++i];
+      options.ports.push_back(options.port);
+    } else if (arg == "--gang") {
+      options.gang = true;
+    } else if (arg == "--record" && i + 1 < argc) {
+      // Named from where the program was started, before it enters the package folder.
+      std::error_code error;
+      options.recordFile = std::filesystem::absolute(argv[++i], error).string();
+      options.record = true;
+    } else if (arg == "--no-record") {
+      options.record = false;
+    } else if (arg == "--logs" && i + 1 < argc) {
+      std::error_code error;
+      options.logFolder = std::filesystem::absolute(argv[++i], error).string();
     } else if (arg == "--retry" && i + 1 < argc) {
       char* end = nullptr;
       const long retries = std::strtol(argv[++i], &end, 10);
@@ -140,7 +175,8 @@ bool ParseOptions(int argc, char* argv[], Options& options) {
       return false;
     }
   }
-  return true;
+  // A gang keeps its log per port and presses OK once; a single run takes the last --port.
+  return !options.gang || (options.traceFile.empty() && options.retries == 0);
 }
 
 class ConsoleReport : public package::FileReport {
@@ -209,6 +245,56 @@ bool ChoosePort(const std::string& choice, package::Settings& settings) {
   return true;
 }
 
+// The record the runs are entered in: --record, else the default; none with --no-record.
+std::filesystem::path RecordFile(const Options& options) {
+  if (!options.record) return {};
+  if (!options.recordFile.empty()) return options.recordFile;
+  return update::DefaultRecordFile();
+}
+
+shell::UpdateSession::RunEnd EndOf(shell::ConsoleView::Outcome outcome) {
+  switch (outcome) {
+    case shell::ConsoleView::Outcome::Success:
+      return shell::UpdateSession::RunEnd::kSuccess;
+    case shell::ConsoleView::Outcome::Closed:
+      return shell::UpdateSession::RunEnd::kClosed;
+    default:
+      return shell::UpdateSession::RunEnd::kFailed;
+  }
+}
+
+// --gang: the chosen ports must be ports of this machine; the logs go beside the record.
+int RunGang(const Options& options, package::Settings settings, package::DeviceDescription devices,
+            const shell::FirmwareScan& firmware) {
+  shell::GangSetup setup;
+  for (const std::string& choice : options.ports) {
+    const std::optional<int> index = serial::PortIndexOfChoice(choice);
+    if (!index || !serial::PortDeviceOf(*index)) {
+      SayNotAPort(choice, settings.LanguageIndex);
+      return kExitNotStarted;
+    }
+    if (std::find(setup.ports.begin(), setup.ports.end(), *index) == setup.ports.end())
+      setup.ports.push_back(*index);
+  }
+  setup.settings = std::move(settings);
+  setup.devices = std::move(devices);
+  setup.firmwareFiles = firmware.files;
+  setup.firmwareLog = firmware.log;
+  setup.answerYes = options.yes;
+  setup.timeoutSeconds = options.timeoutSeconds;
+  setup.recordFile = RecordFile(options);
+  if (!options.logFolder.empty()) {
+    setup.logFolder = options.logFolder;
+  } else if (const std::filesystem::path record = update::DefaultRecordFile(); !record.empty()) {
+    setup.logFolder = record.parent_path() / "logs";
+  } else {
+    setup.logFolder = std::filesystem::temp_directory_path() / "instrument-updater-logs";
+  }
+  setup.out = stdout;
+  setup.terminal = shell::IsRedrawableTerminal(stdout);
+  return shell::RunGang(std::move(setup));
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -259,6 +345,8 @@ int main(int argc, char* argv[]) {
                             !options.package.empty()),
       devices, settings.LanguageIndex);
 
+  if (options.gang) return RunGang(options, std::move(settings), std::move(devices), firmware);
+
   const int32_t language = settings.LanguageIndex;
   shell::ConsoleView view(stdout, options.yes, language);
   view.SetTrace(trace);
@@ -272,6 +360,7 @@ int main(int argc, char* argv[]) {
                                  view.ShowError(caption, text);
                                });
   update::PortTable& ports = session.Ports();
+  session.SetRecordFile(RecordFile(options));
   if (!options.port.empty() && !ports.PortPresent(settings.ComIndex)) {
     SayNotAPort(options.port, settings.LanguageIndex);  // a COM name this machine does not have
     return kExitNotStarted;
@@ -318,6 +407,7 @@ int main(int argc, char* argv[]) {
   deadline->SetInterval(DeadlineMs(options.timeoutSeconds));
   deadline->SetHandler([&](core::WindowTimer&) {
     Say(messages::Filled(messages::CLI_NO_END, language, std::to_string(options.timeoutSeconds)));
+    session.RecordRun(shell::UpdateSession::RunEnd::kFailed, view.AnsweredNo());
     std::fflush(stdout);
     ports.CloseAll();
     if (trace) std::fflush(trace);  // _Exit flushes no stream: keep the trace of a hung run
@@ -327,6 +417,7 @@ int main(int argc, char* argv[]) {
 
   session.PressOk();
   while (!end.ended) windows.WaitMessages(windows.TickCount() + kIdleWakeMs);
+  session.RecordRun(EndOf(view.Result()), view.AnsweredNo());
   ports.CloseAll();
 
   switch (view.Result()) {

@@ -125,6 +125,7 @@ update::BoxAnswer ConsoleView::ShowMessage(update::BoxIcon icon, update::BoxButt
       messages::Text(answerYes_ ? messages::BUTTON_YES : messages::BUTTON_NO, language_));
   std::erase(answer, '&');
   Line(Tag(messages::CLI_LABEL_ANSWER, language_), answer);
+  if (!answerYes_) answeredNo_ = true;
   return answerYes_ ? update::BoxAnswer::Yes : update::BoxAnswer::No;
 }
 

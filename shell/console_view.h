@@ -46,6 +46,8 @@ class ConsoleView : public update::UpdateView {
   void SetTrace(std::FILE* trace) { trace_ = trace; }
 
   Outcome Result() const { return outcome_; }
+  // A question of the run was answered No.
+  bool AnsweredNo() const { return answeredNo_; }
   // OK is pressed again after a failure: the run goes on and may still end otherwise.
   void Resume() {
     outcome_ = Outcome::Running;
@@ -77,6 +79,7 @@ class ConsoleView : public update::UpdateView {
   std::string reason_;
   std::string lastInfo_;  // the last information box printed
   Outcome outcome_ = Outcome::Running;
+  bool answeredNo_ = false;
   void (*onEnd_)(void*) = nullptr;
   void* endContext_ = nullptr;
 };

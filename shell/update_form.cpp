@@ -125,6 +125,7 @@ TUpdateForm::TUpdateForm(core::WindowSystem& windows, FormOptions options)
                               };
   session_ = std::make_unique<UpdateSession>(windows, *this, options_.settings, options_.devices,
                                              firmware_.files, std::move(portErrorBox));
+  session_->SetRecordFile(update::DefaultRecordFile());
   ShowStartText();
   TranslateWindow();
   QCoreApplication::instance()->installEventFilter(this);
@@ -257,8 +258,10 @@ void TUpdateForm::BuildMenus() {
 
   Help = menuBar()->addMenu(QStringLiteral("&Hilfe"));
   Readme = Help->addAction(QStringLiteral("&Read me ..."));
+  RunRecord = Help->addAction(QString());
   SWVersion = Help->addAction(QStringLiteral("&Version ..."));
   connect(Readme, &QAction::triggered, this, [this] { ReadmeClick(); });
+  connect(RunRecord, &QAction::triggered, this, [this] { RunRecordClick(); });
   connect(SWVersion, &QAction::triggered, this, [this] { SWVersionClick(); });
 }
 
@@ -311,6 +314,15 @@ void TUpdateForm::NameElements() {
     translation::SetTag(text, UpdateSprachDialog.TagNoTranslate);
   }
   for (QLabel* panel : StatusPanels) translation::SetTag(panel, UpdateSprachDialog.TagNoTranslate);
+  NameRunRecordItem();
+}
+
+void TUpdateForm::NameRunRecordItem() {
+  // The catalogue names the record's menu command in both languages; without an object name
+  // the language files neither translate it nor learn it.
+  const std::string_view text =
+      messages::Text(messages::MENU_OPEN_RECORD, options_.settings.LanguageIndex);
+  RunRecord->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
 }
 
 std::filesystem::path TUpdateForm::FindBeside(const std::string& name) const {
@@ -427,13 +439,30 @@ int32_t TUpdateForm::ProgressMax() const {
 
 update::BoxAnswer TUpdateForm::ShowMessage(update::BoxIcon icon, update::BoxButtons buttons,
                                            std::string_view caption, std::string_view text) {
-  return ShowMessageBox(this, options_.settings.LanguageIndex, icon, buttons, caption, text);
+  const update::BoxAnswer answer =
+      ShowMessageBox(this, options_.settings.LanguageIndex, icon, buttons, caption, text);
+  if (answer == update::BoxAnswer::No) answeredNo_ = true;
+  return answer;
 }
 
 void TUpdateForm::SetOkEnabled(bool enabled) {
   OkBitBtn->setEnabled(enabled);
   // OK offered again during a run: it has ended without success.
-  if (enabled) EndAutoRun(1);
+  if (enabled) {
+    RecordRun(UpdateSession::RunEnd::kFailed);
+    EndAutoRun(1);
+  }
+}
+
+void TUpdateForm::BeginRecordedRun() {
+  runRecordDue_ = true;
+  answeredNo_ = false;
+}
+
+void TUpdateForm::RecordRun(UpdateSession::RunEnd end) {
+  if (!runRecordDue_) return;
+  runRecordDue_ = false;
+  session_->RecordRun(end, answeredNo_);
 }
 
 void TUpdateForm::SetWaitPanelVisible(bool visible) {
@@ -455,6 +484,7 @@ void TUpdateForm::EnableProgrammingMenu() {
 
 void TUpdateForm::CloseWindow() {
   // The engine closes the window only when a run ends without success ("no instrument found").
+  RecordRun(UpdateSession::RunEnd::kClosed);
   EndAutoRun(1);
   // Deferred: the engine asks from deep inside an event handler that is still running.
   QMetaObject::invokeMethod(
@@ -462,6 +492,7 @@ void TUpdateForm::CloseWindow() {
 }
 
 void TUpdateForm::RunFinished() {
+  RecordRun(UpdateSession::RunEnd::kSuccess);
   EndAutoRun(0);
 }
 
@@ -507,6 +538,7 @@ void TUpdateForm::OkBitBtnClick() {
   }
   // The language cannot change once a run has begun.
   Sprache->setEnabled(false);
+  BeginRecordedRun();
   session_->PressOk();
 }
 
@@ -516,11 +548,13 @@ void TUpdateForm::SecTimerTimer() {
 
 void TUpdateForm::TG480eProgrammingClick(int32_t tag) {
   TG480eProgrammingItem->setEnabled(false);
+  BeginRecordedRun();
   Engine().Flows().menu.TG480eProgrammingClick(tag);
 }
 
 void TUpdateForm::BenchXXXClick(int32_t tag) {
   BenchXXX->setEnabled(false);
+  BeginRecordedRun();
   Engine().Flows().menu.BenchXXXClick(tag);
 }
 
@@ -543,6 +577,23 @@ bool TUpdateForm::ReadmeClick() {
   return false;
 }
 
+bool TUpdateForm::RunRecordClick() {
+  const int32_t language = options_.settings.LanguageIndex;
+  const std::filesystem::path record = session_->RecordFile();
+  std::error_code error;
+  if (!record.empty() && std::filesystem::exists(record, error)) {
+    if (openDocument_(record)) return true;
+    ShowMessage(update::BoxIcon::Error, update::BoxButtons::Ok,
+                messages::Text(messages::CAPTION_ERROR, language),
+                messages::Filled(messages::MSG_RECORD_NOT_OPENED, language, record.string()));
+    return false;
+  }
+  ShowMessage(update::BoxIcon::Information, update::BoxButtons::Ok,
+              messages::Text(messages::CAPTION_INFO, language),
+              messages::Filled(messages::MSG_NO_RECORD_YET, language, record.string()));
+  return false;
+}
+
 void TUpdateForm::LanguageClick(int32_t tag) {
   // A failed rewrite of Update.ini is reported there; the switch holds for this run.
   FormReport report(*this);
@@ -550,6 +601,7 @@ void TUpdateForm::LanguageClick(int32_t tag) {
   const int32_t language = options_.settings.LanguageIndex;
   (language == 1 ? Englisch : Deutsch)->setChecked(true);
   TranslateWindow();
+  NameRunRecordItem();
   ClearLog();
   AppendLog(StartText(options_, language));
 }

@@ -91,6 +91,8 @@ class TUpdateForm : public QMainWindow, public update::UpdateView {
   void Beenden();
   // Opens the manual of the language and instrument type; false after the error box.
   bool ReadmeClick();
+  // Opens the run record with the desktop's program for it; false after a box saying why not.
+  bool RunRecordClick();
   // Switches to the language of tag (0 German, 1 English) and keeps the choice in Update.ini.
   void LanguageClick(int32_t tag);
   void SWVersionClick();
@@ -153,6 +155,7 @@ class TUpdateForm : public QMainWindow, public update::UpdateView {
   QAction* Englisch = nullptr;
   QMenu* Help = nullptr;
   QAction* Readme = nullptr;
+  QAction* RunRecord = nullptr;
   QAction* SWVersion = nullptr;
 
  protected:
@@ -187,6 +190,14 @@ class TUpdateForm : public QMainWindow, public update::UpdateView {
   static constexpr int kStatusPaintMs = 50;
   std::chrono::steady_clock::time_point statusPainted_;
   bool autoRunning_ = false;
+  // A run is under way (OK or a menu programming) and has not been entered in the record yet;
+  // a question of it was answered No.
+  bool runRecordDue_ = false;
+  bool answeredNo_ = false;
+  // Enters the run that has ended in the run record.
+  void RecordRun(UpdateSession::RunEnd end);
+  void BeginRecordedRun();
+  void NameRunRecordItem();
   bool portsOpen_ = false;
   std::filesystem::path pictureFolder_;  // empty: no pictures
   bool programmingPictured_ = false;

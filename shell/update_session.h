@@ -4,6 +4,8 @@
 // rest and leaves no handler behind when it goes.
 #pragma once
 
+#include <chrono>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -14,9 +16,19 @@
 #include "serial/com_port.h"
 #include "update/engine.h"
 #include "update/port_table.h"
+#include "update/run_record.h"
 #include "update/update_view.h"
 
 namespace shell {
+
+// How a run ended, as the front-end saw it: the success message, OK offered again, or the
+// program told to close.
+enum class RunEnd { kSuccess, kFailed, kClosed };
+
+// The result a run is recorded with: how it ended, whether a question of it was answered No,
+// whether the instrument had anything older than the package offered, and the run's state.
+update::RunResult RunResultOf(RunEnd end, bool answeredNo, bool anythingOlder,
+                              const update::RunState& run);
 
 class UpdateSession {
  public:
@@ -44,6 +56,17 @@ class UpdateSession {
   // Stops what a loader still sends; called before the ports close.
   void StopLoaders() { paths_.StopTerminal(); }
 
+  using RunEnd = shell::RunEnd;
+  // Where each run's line of the run record goes; empty: no record.
+  void SetRecordFile(std::filesystem::path file) { recordFile_ = std::move(file); }
+  const std::filesystem::path& RecordFile() const { return recordFile_; }
+  // The run begun by the first OK since the last record has ended; answeredNo when a question
+  // of the run was answered No. The record of the run.
+  update::RunRecord RecordOf(RunEnd end, bool answeredNo) const;
+  // Appends the record of the ended run to the record file (when there is one); a record that
+  // cannot be written is a warning in the log, never a failed run. The next OK begins a new run.
+  update::RunRecord RecordRun(RunEnd end, bool answeredNo);
+
   core::EventCore& Events() { return events_; }
   update::PortTable& Ports() { return ports_; }
   update::UpdateEngine& Engine() { return engine_; }
@@ -55,6 +78,9 @@ class UpdateSession {
   update::PortTable ports_;
   loaders::LoaderPaths paths_;
   update::UpdateEngine engine_;
+  std::filesystem::path recordFile_;
+  bool runBegun_ = false;
+  std::chrono::steady_clock::time_point runStart_;
 };
 
 }  // namespace shell

@@ -211,6 +211,9 @@ void UpdateEngine::StartRun() {
   run_.Failed = false;
   run_.Ended = false;
   run_.Identified = false;
+  run_.LeftCurrent = false;
+  run_.FailedStep.clear();
+  run_.FailedCode = 0;
   run_.PromptAwaited = false;
   run_.AnswersTaken.clear();
   run_.HeldGreeting = 0;
@@ -315,6 +318,7 @@ void UpdateEngine::OnSerialNumber(const std::string& text) {
     return;
   }
   ClearDeviceTexts(view_);
+  if (!run_.LeftCurrent) NoteFailure("identification", 0);
   run_.IdentFailed = true;
   view_.SetOkEnabled(true);
   Send(cmd::kExitCommands[package::KindRow(devices_.DeviceKind)]);

@@ -65,6 +65,11 @@ class UpdateEngine : public RunHost {
   // they do not come the run fails with why.
   void AwaitGreeting(messages::MessageId why = messages::MSG_NO_GREETING);
   void RunFailedText(const std::string& text);
+  // For the run record: where the run failed and the code that says more. A loader that knows
+  // its own step notes it before the engine fails the run; the first note of a run stands.
+  void NoteFailure(const std::string& step, int32_t code);
+  // Notes the step a loader failed at, where it names one; true when the loader programmed.
+  bool NoteLoaderResult(const LoaderResult& result);
 
   // Programming from the boot loader, the further files, the failure report with its retry
   // and the air-pressure upload (update/programming_flows.h).

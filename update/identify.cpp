@@ -338,6 +338,7 @@ bool UpdateEngine::DecideVersions() {
         info,
         ReplaceFirstX(messages::Text(messages::MSG_SAME_VERSION, language), Context.SwVersion));
     run_.ForceSameVersion = yes;
+    run_.LeftCurrent = !yes;
     if (run_.Reply262Seen && run_.ForceSameVersion) yes = askSensor();
     // Declined: the log says how the instrument was left (update-cli ends with this line).
     if (!yes) Append(std::string(messages::In(messages::kLeftUnchanged, language)) + "\r\n");

@@ -137,9 +137,9 @@ void MenuProgramming::ProgramBenchFamily() {
   const Msp430Call call{Msp430Job::kMain, engine_.State().BslMode, context.MainFile,
                         /*syncFirst=*/false, /*altEntry=*/false};
   phase_ = Phase::kLoading;
-  const LoaderResult result = engine_.Paths().RunMsp430(engine_, call);
+  const bool programmed = engine_.NoteLoaderResult(engine_.Paths().RunMsp430(engine_, call));
   phase_ = Phase::kBench;
-  if (!result.programmed) {
+  if (!programmed) {
     // The handler stays for the retry, which programs the bench instrument the same way.
     engine_.ProgrammingFailed(ev::kProgrammingFailed);
     return;

@@ -71,6 +71,16 @@ struct RunState {
   bool Identified = false;
   // The run has reached its end (the success path): nothing it queued carries it on.
   bool Ended = false;
+  // For the run record. The instrument had the offered version and was left as it was.
+  bool LeftCurrent = false;
+  // Where the run failed (a short fixed English name, e.g. "identification", "msp430 write")
+  // and the code that says more (a loader's step code or the message shown); the first note of
+  // a run stands.
+  std::string FailedStep;
+  int32_t FailedCode = 0;
 };
+
+// The name of a step in the run record.
+const char* StepName(SequenceStep step);
 
 }  // namespace update

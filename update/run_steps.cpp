@@ -139,7 +139,7 @@ void UpdateEngine::RunLoader(const Msp430Call& call, int32_t failCode) {
   // The new firmware may greet before the loader has returned: that greeting is held for it.
   run_.PromptAwaited = true;
   run_.LoaderRunning = true;
-  const bool programmed = paths_->RunMsp430(*this, call).programmed;
+  const bool programmed = NoteLoaderResult(paths_->RunMsp430(*this, call));
   run_.LoaderRunning = false;
   const int32_t held = std::exchange(run_.HeldGreeting, 0);
   if (!programmed) {
@@ -165,17 +165,31 @@ void UpdateEngine::OnGreetingTimeout() {
   RunFailed(run_.GreetingFailure);
 }
 
+bool UpdateEngine::NoteLoaderResult(const LoaderResult& result) {
+  if (!result.programmed && result.stepName) NoteFailure(result.stepName, result.failedStep);
+  return result.programmed;
+}
+
+void UpdateEngine::NoteFailure(const std::string& step, int32_t code) {
+  if (!run_.FailedStep.empty()) return;
+  run_.FailedStep = step;
+  run_.FailedCode = code;
+}
+
 void UpdateEngine::ProgrammingFailed(int32_t code) {
+  NoteFailure(StepName(run_.UpdateStep), code);
   EndAsFailed();
   events_.queue.PostEvent(code);
 }
 
 void UpdateEngine::ReportProgrammingFailure(int32_t code) {
+  NoteFailure(StepName(run_.UpdateStep), code);
   EndAsFailed();
   paths_->ReportFailure(*this, code);
 }
 
 void UpdateEngine::RunFailed(messages::MessageId why) {
+  NoteFailure(StepName(run_.UpdateStep), why);
   RunFailedText(Expand(Message(why, Language())));
 }
 

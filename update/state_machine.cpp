@@ -390,7 +390,31 @@ void UpdateEngine::RetryRun() {
   events_.queue.PostEvent(kRetryEvents[package::KindRow(devices_.DeviceKind)]);
 }
 
+const char* StepName(SequenceStep step) {
+  switch (step) {
+    case SequenceStep::kOpenDialogue:
+      return "open dialogue";
+    case SequenceStep::kIdentify:
+      return "identification";
+    case SequenceStep::kThirdFile:
+      return "third file";
+    case SequenceStep::kBootLoaderPath:
+      return "programming";
+    case SequenceStep::kExternalLoader:
+      return "external loader";
+    case SequenceStep::kSecondaryDecision:
+    case SequenceStep::kSecondaryAfterMain:
+      return "secondary processor";
+    case SequenceStep::kTerminal:
+      return "terminal";
+    case SequenceStep::kEnded:
+      break;
+  }
+  return "after programming";
+}
+
 void UpdateEngine::EndAsFailed() {
+  NoteFailure(StepName(run_.UpdateStep), 0);
   run_.Failed = true;
   MoveTo(SequenceStep::kEnded);
   run_.HeldGreeting = 0;

@@ -41,6 +41,43 @@ int32_t NormalStepCode(int32_t stepCode) {
              : step::kOther;
 }
 
+const char* StepName(int32_t stepCode) {
+  switch (NormalStepCode(stepCode)) {
+    case step::kSync:
+      return "msp430 sync";
+    case step::kVersion:
+      return "msp430 version";
+    case step::kBaudRate:
+      return "msp430 baud rate";
+    case step::kPassword:
+      return "msp430 password";
+    case step::kErase:
+      return "msp430 erase";
+    case step::kVectorErase:
+      return "msp430 vector erase";
+    case step::kWrite:
+      return "msp430 write";
+    case step::kVerify:
+      return "msp430 verify";
+    case step::kStart:
+      return "msp430 start";
+    case step::kPatchRestart:
+    case step::kPatchCall:
+    case step::kPatchWrite:
+    case step::kPatchVerify:
+      return "msp430 patch";
+    case step::kMemOffset:
+      return "msp430 memory offset";
+    case step::kRefused:
+    case step::kEntryPrompts:
+      return "msp430 entry";
+    case step::kNoise:
+      return "msp430 line noise";
+    default:
+      return "msp430";
+  }
+}
+
 messages::MessageId StepMessage(int32_t stepCode) {
   switch (NormalStepCode(stepCode)) {
     case step::kRefused:
@@ -102,7 +139,8 @@ update::LoaderResult Msp430Loader::Execute(int32_t bslMode, const std::string& f
   } else if (Greeted) {
     host_.events.queue.PostEvent(ev::kPrompt);
   }
-  return Failed ? update::LoaderResult::Failed(ErrorCode) : update::LoaderResult::Programmed();
+  if (!Failed) return update::LoaderResult::Programmed();
+  return update::LoaderResult::Failed(ErrorCode, ErrorCode != 0 ? StepName(ErrorCode) : nullptr);
 }
 
 void Msp430Loader::RestoreLine() {

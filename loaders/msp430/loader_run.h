@@ -51,6 +51,8 @@ int32_t HexWord(const std::string& text);
 // step::kNoise count as step::kOther.
 messages::MessageId StepMessage(int32_t stepCode);
 int32_t NormalStepCode(int32_t stepCode);
+// The step's name in the run record ("msp430 write", ...).
+const char* StepName(int32_t stepCode);
 
 class Msp430Loader {
  public:

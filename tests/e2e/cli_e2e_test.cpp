@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
+
 #include "tests/e2e/cli_process.h"
 #include "tests/sim/sim_process.h"
 #include "tests/support/temp_folder.h"
@@ -60,6 +62,27 @@ TEST(CliEndToEnd, NothingToProgramFinishesWithSuccess) {
   EXPECT_THAT(run.cli.output, HasSubstr("COM 3"));
   EXPECT_THAT(run.cli.output, HasSubstr("[status 1] Com3"));
   EXPECT_THAT(run.state, HasSubstr("\"A.1121\""));
+}
+
+// Each run is one line of the record in the user's data folder (here the package's, as RunCli
+// sets XDG_DATA_HOME); --no-record leaves it out, --record names another file.
+TEST(CliEndToEnd, EachRunIsEnteredInTheRecord) {
+  simtest::SimProcess sim("[identity]\nversion = 1.30\nserial = 777\n",
+                          {"--com", "3", "--silent-ports", "1,2"});
+  ASSERT_TRUE(sim.Ready()) << sim.Output();
+  test::TempFolder package;
+  WritePackage(package.Path(), "1.30");
+  const std::filesystem::path record =
+      package.Path() / "user-data" / "instrument-updater" / "runs.csv";
+  const CliResult declined = RunCli(package.Path(), sim.Folder(), {"--no"});
+  EXPECT_EQ(declined.exitCode, 1) << declined.output;
+  RunCli(package.Path(), sim.Folder(), {"--no", "--no-record"});
+  RunCli(package.Path(), sim.Folder(), {"--no", "--record", "other.csv"});
+  const std::string lines = simtest::ReadFile(record);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 2) << lines;  // header and one run
+  EXPECT_THAT(lines, HasSubstr(",COM3,"));
+  EXPECT_THAT(lines, HasSubstr(",777,41000.001,1.30,1.30,already current,,,"));
+  EXPECT_THAT(simtest::ReadFile(package.Path() / "other.csv"), HasSubstr(",777,"));
 }
 
 // No port at all: said at once with the fix, nothing searched.

@@ -85,8 +85,10 @@ CliResult RunCli(const std::filesystem::path& package, const std::filesystem::pa
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
+  // The run record goes into the package folder, never into the user's data folder.
   std::vector<std::string> env{"UPDATE_PORT_DIR=" + portDir.string(), "UPDATE_TIME_SCALE=10",
-                               "PATH=/usr/bin:/bin"};
+                               "PATH=/usr/bin:/bin",
+                               "XDG_DATA_HOME=" + (package / "user-data").string()};
   env.insert(env.end(), extraEnv.begin(), extraEnv.end());
   std::vector<char*> envp;
   for (std::string& entry : env) envp.push_back(entry.data());

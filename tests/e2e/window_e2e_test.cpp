@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <filesystem>
 
 #include "shell/qt_window_system.h"
@@ -27,6 +28,7 @@
 #include "tests/sim/ti_txt.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_folder.h"
+#include "update/run_record.h"
 
 namespace e2e {
 namespace {
@@ -75,6 +77,9 @@ class WindowEndToEnd : public ::testing::Test {
 };
 
 TEST_F(WindowEndToEnd, OkProgramsTheInstrument) {
+  // The test program's own data folder (tests/support/own_data_folder.cpp) holds the record.
+  const std::filesystem::path record = update::DefaultRecordFile();
+  std::filesystem::remove(record);
   {
     shell::QtWindowSystem windows;
     shell::TUpdateForm form(windows, Options());
@@ -100,6 +105,18 @@ TEST_F(WindowEndToEnd, OkProgramsTheInstrument) {
     const std::filesystem::path artefacts = std::filesystem::path(UPDATER_BUILD_DIR) / "artefacts";
     std::filesystem::create_directories(artefacts);
     form.grab().save(QString::fromStdString((artefacts / "update-window-after-run.png").string()));
+    // The run is one line of the record, and the Help menu opens the record.
+    const std::string lines = simtest::ReadFile(record);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 2) << lines;
+    EXPECT_THAT(lines, ::testing::HasSubstr(",COM3,"));
+    EXPECT_THAT(lines, ::testing::HasSubstr(",1.20,1.30,programmed,,,"));
+    std::vector<std::filesystem::path> opened;
+    form.SetDocumentOpener([&opened](const std::filesystem::path& file) {
+      opened.push_back(file);
+      return true;
+    });
+    EXPECT_TRUE(form.RunRecordClick());
+    EXPECT_EQ(opened, std::vector<std::filesystem::path>{record});
     form.close();
   }
   ExpectFlashEqualsImage();

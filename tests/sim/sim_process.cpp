@@ -65,7 +65,12 @@ int Wait(pid_t pid) {
 
 }  // namespace
 
-SimProcess::SimProcess(const std::string& profile, const std::vector<std::string>& args) {
+SimProcess::SimProcess(const std::string& profile, const std::vector<std::string>& args)
+    : SimProcess(profile, args, std::filesystem::path()) {}
+
+SimProcess::SimProcess(const std::string& profile, const std::vector<std::string>& args,
+                       const std::filesystem::path& portDir) {
+  if (!portDir.empty()) portDir_ = portDir;
   std::vector<std::string> all{"--profile", folder_.Write("profile.ini", profile).string()};
   all.insert(all.end(), args.begin(), args.end());
   pid_ = Spawn(all, Folder().string(), out_);
