@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/event_queue.h"
+#include "loaders/transfer_limits.h"
 #include "msp430/loader_host.h"
 #include "package/messages.h"
 
@@ -22,7 +23,7 @@ class TWinCEProg {
   static constexpr int32_t kSwitchWaitMs = 2000;
   static constexpr uint32_t kTransferBaud = 38400;
   static constexpr size_t kBlockSize = 2000;
-  static constexpr size_t kMaxFileSize = 3000000;
+  static constexpr size_t kMaxFileSize = kWinCeMaxFileSize;
 
   explicit TWinCEProg(const msp430::LoaderHost& host);
   // Leaves nothing behind, also when a transfer was cut short.

@@ -30,6 +30,7 @@
 
 #include "core/event_codes.h"
 #include "package/messages.h"
+#include "package/package_files.h"
 #include "shell/message_box.h"
 #include "shell/time_scale.h"
 #include "shell/window_picture.h"
@@ -85,14 +86,6 @@ QLabel* Panel(QWidget* parent, const char* caption, int pixelSize, bool bold) {
 
 // Where an installed program keeps its shared files, from its own folder.
 constexpr char kSharedFolder[] = "../share/instrument-updater";
-
-// The manuals by index (1 for the sensor instruments of StartMode 2 and 3, plus 2 for English).
-constexpr const char* kManuals[] = {
-    "Firmwareupdate_Messgeraete.pdf",
-    "Firmwareupdate_SNX_Sensoren.pdf",
-    "Firmwareupdate_meters.pdf",
-    "Firmwareupdate_SNX_sensors.pdf",
-};
 
 // Reports the rewrite of Update.ini: errors in a box, notes in the log.
 class FormReport : public package::FileReport {
@@ -338,7 +331,8 @@ std::filesystem::path TUpdateForm::FindBeside(const std::string& name) const {
 }
 
 std::filesystem::path TUpdateForm::LanguageFile() const {
-  const std::string name = options_.settings.LanguageIndex == 1 ? "Update.Eng" : "Update.Deu";
+  const std::string name(package::kLanguageFiles[static_cast<size_t>(
+      messages::LanguageRow(options_.settings.LanguageIndex))]);
   const std::filesystem::path found = FindBeside(name);
   return found.empty() ? options_.workingFolder / name : found;
 }
@@ -556,7 +550,7 @@ void TUpdateForm::Beenden() {
 std::string TUpdateForm::ManualName() const {
   const int index = (package::IsSensorVariant(options_.devices.StartMode) ? 1 : 0) +
                     2 * messages::LanguageRow(options_.settings.LanguageIndex);
-  return kManuals[index];
+  return std::string(package::kManualFiles[static_cast<size_t>(index)]);
 }
 
 bool TUpdateForm::ReadmeClick() {

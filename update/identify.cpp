@@ -2,11 +2,10 @@
 // versions, and the decision whether to program, asking the user where the versions call for it.
 #include <algorithm>
 #include <cstdlib>
-#include <filesystem>
-#include <system_error>
 
 #include "core/text.h"
 #include "package/messages.h"
+#include "package/package_files.h"
 #include "package/package_values.h"
 #include "update/commands.h"
 #include "update/device_quirks.h"
@@ -31,48 +30,6 @@ bool Contains(const std::string& text, const std::string& part) {
 void DropBeforeComma(std::string& text) {
   const int32_t comma = core::FindText(text, ",");
   if (comma > 0) core::DeleteChars(text, 1, comma);
-}
-
-// Splits a ProgFile value into its first item and the further comma-separated items.
-std::string FirstItem(const std::string& value, std::vector<std::string>& further) {
-  size_t start = value.find(',');
-  if (start == std::string::npos) return value;
-  const std::string first = value.substr(0, start);
-  for (;;) {
-    const size_t next = value.find(',', start + 1);
-    further.push_back(
-        value.substr(start + 1, next == std::string::npos ? std::string::npos : next - start - 1));
-    if (next == std::string::npos) break;
-    start = next;
-  }
-  return first;
-}
-
-// "folder\*.*" or "folder/*.*": one entry per regular file of the folder (sorted by name), made
-// of the item's text before "*.*" and the file's name.
-void ExpandWildcard(const std::string& item, std::vector<std::string>& out) {
-  const std::string prefix = item.substr(0, item.find("*.*"));
-  // A folder outside the package is not looked into; the item itself is refused with the rest.
-  if (package::CheckPackageFileName(prefix) != package::PackageNameFault::kNone) {
-    out.push_back(item);
-    return;
-  }
-  std::string folder = core::PackagePath(prefix);
-  if (folder.empty()) folder = ".";
-  std::vector<std::string> names;
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-    std::error_code typeError;
-    if (entry.is_regular_file(typeError)) names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  for (const std::string& name : names) out.push_back(prefix + name);
-}
-
-bool StripMarker(std::string& file) {
-  if (file.empty() || file.back() != '@') return false;
-  file.pop_back();
-  return true;
 }
 
 // The first file name of the run that a package may not give, with what is wrong with it.
@@ -163,16 +120,14 @@ void UpdateEngine::FillContext(int32_t entry) {
   const package::DeviceEntry& row = devices_.DeviceTable[static_cast<size_t>(entry)];
   Context.ProzTyp = row.ProzTyp;
   std::vector<std::string> items;
-  SetField(Context.MainFile, FirstItem(row.ProgFile2, items), DownloadContext::kFileWidth);
+  SetField(Context.MainFile, package::FirstItem(row.ProgFile2, items), DownloadContext::kFileWidth);
   SetField(Context.ThirdFile, row.ProgFile1, DownloadContext::kFileWidth);
-  SetField(Context.SecondFile, FirstItem(row.ProgFile3, items), DownloadContext::kFileWidth);
+  SetField(Context.SecondFile, package::FirstItem(row.ProgFile3, items),
+           DownloadContext::kFileWidth);
   for (const std::string& item : items) {
-    std::vector<std::string> expanded;
-    if (item.find("*.*") != std::string::npos) {
-      ExpandWildcard(item, expanded);
-    } else {
-      expanded.push_back(item);
-    }
+    const std::vector<std::string> expanded = package::IsFolderPattern(item)
+                                                  ? package::ExpandFolderPattern(item)
+                                                  : std::vector<std::string>{item};
     for (const std::string& name : expanded) {
       if (Context.DownloadList.size() >= DownloadContext::kListCapacity) {
         view_.AppendLog(messages::Filled(messages::MSG_DOWNLOAD_LIST_FULL, Language(), name));
@@ -183,8 +138,8 @@ void UpdateEngine::FillContext(int32_t entry) {
       Context.DownloadList.push_back(clipped);
     }
   }
-  Context.MainFileMarked = StripMarker(Context.MainFile);
-  Context.SecondFileMarked = StripMarker(Context.SecondFile);
+  Context.MainFileMarked = package::StripMarker(Context.MainFile);
+  Context.SecondFileMarked = package::StripMarker(Context.SecondFile);
   Context.SWKenn1 = row.SWKenn1;
   Context.SWKenn2 = row.SWKenn2;
   Context.SWKenn3 = row.SWKenn3;
