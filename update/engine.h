@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "package/device_file.h"
 #include "package/messages.h"
 #include "package/settings.h"
+#include "update/air_pressure.h"
 #include "update/display.h"
 #include "update/download_context.h"
 #include "update/port_table.h"
@@ -106,6 +108,9 @@ class UpdateEngine {
   package::DeviceDescription& Devices() { return devices_; }
   const package::Settings& Settings() const { return settings_; }
   serial::TComPort* ActiveComPort() const;
+
+  // The calibration rows of the run's air-pressure value (the package's or the built-in ones).
+  std::span<const package::PressureRow> PressureRows() const { return pressureTable_.rows; }
 
   // The run's state, for the paths and the window to read; the engine alone changes it.
   const RunState& State() const { return run_; }
@@ -211,6 +216,7 @@ class UpdateEngine {
   bool DecideVersions();
 
   RunState run_;
+  PressureTable pressureTable_;
   core::EventCore& events_;
   UpdateView& view_;
   package::Settings& settings_;
