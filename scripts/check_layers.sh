@@ -15,6 +15,7 @@ declare -A allowed=(
   [update]="core package serial platform update"
   [msp430]="core package serial platform update msp430"
   [loaders]="core package serial platform update msp430 loaders"
+  [check]="core package serial platform update msp430 loaders check"
   [sim]="sim"
 )
 

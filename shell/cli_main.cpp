@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "check/package_check.h"
 #include "core/thread_window_system.h"
 #include "package/device_file.h"
 #include "package/messages.h"
@@ -51,6 +52,7 @@ uint32_t DeadlineMs(int seconds) {
 constexpr char kHelp[] =
     "Usage: update-cli [OPTION]...\n"
     "  or:  update-cli --list-ports\n"
+    "  or:  update-cli --check [--json] [--package FOLDER]\n"
     "\n"
     "Runs one firmware update without a window. It reads Update.ini and ProgDevice.ini of the\n"
     "firmware package (the current folder, or FOLDER) and lists its firmware files (a program\n"
@@ -62,6 +64,12 @@ constexpr char kHelp[] =
     "                     as Com= in Update.ini would\n"
     "  --list-ports       list the serial ports with their COM numbers, devices, USB details\n"
     "                     and whether they can be used, then end\n"
+    "  --check            check the firmware package without an instrument (no port is\n"
+    "                     opened): for every device entry the files it names, the versions,\n"
+    "                     the MSP430 blocks, erase plan and start address, sizes against the\n"
+    "                     loaders' limits; then AirPressure.csv, language files and manuals.\n"
+    "                     One line per finding: OK, warning or error\n"
+    "  --json             with --check: the same findings as JSON\n"
     "  --yes              answer every question with Yes\n"
     "  --no               answer every question with No (the default: the safe answer)\n"
     "  --timeout SECONDS  give up after this long (default 900)\n"
@@ -72,9 +80,10 @@ constexpr char kHelp[] =
     "  --help             this text\n"
     "\n";
 constexpr char kHelpEnd[] =
-    "Exit codes: 0 the update succeeded (or the ports were listed); 1 the run ended without\n"
-    "success (refused, declined or failed); 2 it did not start, no instrument was found or the\n"
-    "port may not be opened; 3 the time ran out.\n"
+    "Exit codes: 0 the update succeeded (or the ports were listed, or --check found no error);\n"
+    "1 the run ended without success (refused, declined or failed; --check: an error found);\n"
+    "2 it did not start, no instrument was found or the port may not be opened; 3 the time ran\n"
+    "out.\n"
     "\n"
     "Environment: UPDATE_PORT_DIR names a folder whose links COM1..COM256 are the ports;\n"
     "UPDATE_TIME_SCALE=N divides every delay and time-out by N (tests and the demo; default 1).\n";
@@ -103,6 +112,8 @@ void PrintHelp(std::FILE* out) {
 struct Options {
   bool yes = false;
   bool listPorts = false;
+  bool check = false;
+  bool json = false;
   std::string package;
   std::string port;
   int timeoutSeconds = 900;
@@ -122,6 +133,10 @@ bool ParseOptions(int argc, char* argv[], Options& options) {
       if (options.timeoutSeconds <= 0) return false;
     } else if (arg == "--list-ports") {
       options.listPorts = true;
+    } else if (arg == "--check") {
+      options.check = true;
+    } else if (arg == "--json") {
+      options.json = true;
     } else if (arg == "--package" && i + 1 < argc) {
       options.package = argv[++i];
     } else if (arg == "--port" && i + 1 < argc) {
@@ -140,7 +155,7 @@ bool ParseOptions(int argc, char* argv[], Options& options) {
       return false;
     }
   }
-  return true;
+  return !options.json || options.check;
 }
 
 class ConsoleReport : public package::FileReport {
@@ -193,6 +208,20 @@ int ListPorts() {
   return kExitSuccess;
 }
 
+// --check: the report of the package in the working folder, with the firmware files a run would
+// list; 0 without an error, 1 with one.
+int CheckPackage(const char* argv0, bool packageGiven, bool json) {
+  const std::filesystem::path workingFolder = std::filesystem::current_path();
+  const shell::FirmwareScan firmware = shell::ScanFirmwareFiles(
+      shell::FirmwareFolder(platform::ProgramFolder(argv0), workingFolder, packageGiven), {},
+      shell::DesktopLanguage());
+  const package::CheckReport report = check::CheckPackage(firmware.files, shell::DesktopLanguage());
+  const std::string text =
+      json ? package::CheckReportJson(report) : package::CheckReportText(report);
+  std::fputs(text.c_str(), stdout);
+  return report.HasErrors() ? kExitFailed : kExitSuccess;
+}
+
 void SayNotAPort(const std::string& choice, int32_t language) {
   Say(messages::Filled(messages::CLI_NOT_A_PORT, language, choice));
 }
@@ -237,6 +266,8 @@ int main(int argc, char* argv[]) {
       return kExitNotStarted;
     }
   }
+  if (options.check)
+    return CheckPackage(argc > 0 ? argv[0] : "", !options.package.empty(), options.json);
   core::ThreadWindowSystem windows;
   const std::filesystem::path workingFolder = std::filesystem::current_path();
 

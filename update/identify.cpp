@@ -1,7 +1,6 @@
 // Identification: the device entry that fits the instrument, the run's files and the offered
 // versions, and the decision whether to program, asking the user where the versions call for it.
 #include <algorithm>
-#include <cstdlib>
 
 #include "core/text.h"
 #include "package/messages.h"
@@ -43,11 +42,6 @@ const std::string* FaultyFileName(const DownloadContext& context,
     if (fault != package::PackageNameFault::kNone) return name;
   }
   return nullptr;
-}
-
-int32_t EraseValue(const std::string& text) {
-  const bool hex = text.find("0x") != std::string::npos;
-  return static_cast<int32_t>(std::strtol(text.c_str(), nullptr, hex ? 16 : 10));
 }
 
 }  // namespace
@@ -144,9 +138,9 @@ void UpdateEngine::FillContext(int32_t entry) {
   Context.SWKenn2 = row.SWKenn2;
   Context.SWKenn3 = row.SWKenn3;
   Context.BootLoadKenn = row.BootLoadKenn;
-  Context.FlashErase1 = EraseValue(row.FlashErase1);
-  Context.FlashErase2 = EraseValue(row.FlashErase2);
-  Context.FlashErase3 = EraseValue(row.FlashErase3);
+  Context.FlashErase1 = package::EraseValue(row.FlashErase1);
+  Context.FlashErase2 = package::EraseValue(row.FlashErase2);
+  Context.FlashErase3 = package::EraseValue(row.FlashErase3);
   const auto& table = devices_.DeviceTable;
   const size_t loaderRow = run_.BenchAnswerChar + entry == 0x90 ? 0 : 1;
   Context.ProgDefFile = loaderRow < table.size() ? table[loaderRow].ProgDefFile : std::string();

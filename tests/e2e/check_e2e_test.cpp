@@ -1,0 +1,117 @@
+// update-cli --check on whole packages: the demo package passes with its block list and start
+// address; each broken package shows its one expected line and the exit code it deserves. No
+// port is needed: the port folder is empty.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "tests/e2e/image_update.h"
+
+namespace e2e {
+namespace {
+
+using msp430_test::VectorTableWithStart;
+using ::testing::HasSubstr;
+
+const std::string kVersionLines = "@F000\r\n31 2E 33 30 00 FF\r\n";
+
+CliResult Check(const test::TempFolder& package, const std::vector<std::string>& args = {}) {
+  test::TempFolder ports;
+  std::vector<std::string> words = {"--check"};
+  words.insert(words.end(), args.begin(), args.end());
+  return RunCli(package.Path(), ports.Path(), words, 60);
+}
+
+std::string GoodImage(const Section& vectors = VectorTable(0xFFE0, 0x1100)) {
+  return TiTxt({kVersion, {0x1100, Pattern(200, 24)}, vectors});
+}
+
+ImagePackage Firmware(const std::string& text) {
+  ImagePackage package;
+  package.firmware = text;
+  return package;
+}
+
+TEST(CheckEndToEnd, DemoPackagePassesWithItsBlocksAndStartAddress) {
+  test::TempFolder package;
+  for (const char* file : {"Update.ini", "ProgDevice.ini", "Demo340.txt"}) {
+    std::filesystem::copy_file(std::filesystem::path(UPDATER_SOURCE_DIR) / "demo" / file,
+                               package.Path() / file);
+  }
+  std::filesystem::create_symlink(UPDATE_CLI_PATH, package.Path() / "update-cli");
+  const CliResult cli = Check(package);
+  EXPECT_EQ(cli.exitCode, 0) << cli.output;
+  EXPECT_THAT(cli.output, HasSubstr("[OK] Eintrag 1 (pH 340 Demo): Demo340.txt: angebotene "
+                                    "Version 1.30."));
+  EXPECT_THAT(cli.output, HasSubstr("Demo340.txt: 28 Blöcke in der Reihenfolge des Sendens: "
+                                    "0xF000-0xF007, 0x1100-0x28FF, 0xFFE0-0xFFFF"));
+  EXPECT_THAT(cli.output, HasSubstr("[OK] Eintrag 1 (pH 340 Demo): Demo340.txt: Startadresse "
+                                    "0x1100."));
+  EXPECT_THAT(cli.output, HasSubstr("0 Fehler,"));
+}
+
+TEST(CheckEndToEnd, BrokenPackagesShowTheirLine) {
+  const struct {
+    const char* name;
+    std::string firmware;  // empty: the named firmware file is missing
+    std::string extraFile;
+    std::string extraText;
+    int exitCode;
+    const char* line;
+  } cases[] = {
+      {"a named file missing", "", "", "", 1,
+       "[Fehler] Eintrag 1 (pH 340): \"Demo340.txt\" wird genannt, fehlt aber im Paket"},
+      {"odd byte count in a section",
+       kVersionLines + "@1100\r\n01 02 03\r\n" +
+           [] {
+             std::string lines;
+             for (int i = 0; i < 14; ++i) lines += "01 02\r\n";
+             return lines;
+           }() +
+           "03 04\r\nq\r\n",
+       "", "", 1,
+       "[Fehler] Eintrag 1 (pH 340): Firmware-Datei \"Demo340.txt\", Zeile 18: ungerade Anzahl "
+       "Bytes innerhalb eines Abschnitts"},
+      {"a section below an earlier one",
+       kVersionLines + "@10000\r\n00 11\r\n@1100\r\n22 33\r\nq\r\n", "", "", 1,
+       "[Fehler] Eintrag 1 (pH 340): Firmware-Datei \"Demo340.txt\", Zeile 5: Daten unter "
+       "0x10000 nach Daten über 0xFFFF"},
+      {"vectors besides reset", GoodImage(VectorTableWithStart(0xFFE0, 0x1100, 0x1100)), "", "", 0,
+       "[Warnung] Eintrag 1 (pH 340): \"Demo340.txt\" setzt außer dem Reset-Vektor weitere "
+       "Interrupt-Vektoren"},
+      {"a terminal file over its limit", GoodImage(), "L3_TermL.A37", std::string(2500001, 'S'), 1,
+       "[Fehler] L3_TermL.A37 ist größer als 2500000 Bytes; das Ladeprogramm wiese die Datei ab."},
+      {"a bad calibration line", GoodImage(), "AirPressure.csv",
+       "14120331;952.3\r\n14120333;948,5\r\n", 1,
+       "[Fehler] AirPressure.csv, Zeile 2: kein Wert mit Punkt (z. B. 948.5) nach der "
+       "Seriennummer; das Gerät 14120333 erhält den Vorgabewert 947.0."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::TempFolder package;
+    WritePackage(package.Path(), Firmware(c.firmware.empty() ? GoodImage() : c.firmware));
+    if (c.firmware.empty()) std::filesystem::remove(package.Path() / "Demo340.txt");
+    if (!c.extraFile.empty()) package.Write(c.extraFile, c.extraText);
+    const CliResult cli = Check(package);
+    EXPECT_EQ(cli.exitCode, c.exitCode) << cli.output;
+    EXPECT_THAT(cli.output, HasSubstr(c.line)) << cli.output;
+  }
+}
+
+TEST(CheckEndToEnd, JsonGivesTheSameFindings) {
+  test::TempFolder package;
+  WritePackage(package.Path(), Firmware(GoodImage()));
+  std::filesystem::remove(package.Path() / "Demo340.txt");
+  const CliResult cli = Check(package, {"--json"});
+  EXPECT_EQ(cli.exitCode, 1) << cli.output;
+  EXPECT_THAT(cli.output,
+              HasSubstr("{\"level\": \"error\", \"entry\": 1, \"device\": \"pH 340\", \"file\": "
+                        "\"Demo340.txt\", \"text\": \"\\\"Demo340.txt\\\" wird genannt, fehlt "
+                        "aber im Paket"));
+  EXPECT_THAT(cli.output, HasSubstr("\"errors\": 2,"));
+}
+
+}  // namespace
+}  // namespace e2e
