@@ -116,8 +116,8 @@ class PackageChecker {
       if (package::DeviceKindOf(files.second) == package::DeviceKindId::kMsp430 &&
           package::DeviceKindOf(files.main) == package::DeviceKindId::kMsp430) {
         CheckImage(report_, place,
-                   {files.second, entry.ProzTyp, 1, EraseValue(entry.FlashErase2),
-                    EraseValue(entry.FlashErase3)});
+                   {files.second, entry.ProzTyp, 1, package::EraseValue(entry.FlashErase2),
+                    package::EraseValue(entry.FlashErase3)});
       }
     }
     const bool winCe = package::DeviceKindOf(files.main) == package::DeviceKindId::kWinCe;
@@ -135,6 +135,11 @@ class PackageChecker {
 
   void CheckMainFile(const package::DeviceEntry& entry, const CheckPlace& place,
                      const std::string& main) {
+    if (main.empty()) {
+      Add(CheckLevel::kError, place, "",
+          std::string(messages::Text(messages::CHECK_NO_MAIN_FILE, language_)));
+      return;
+    }
     const std::optional<uintmax_t> size = package::CheckNamedFile(report_, place, main);
     const bool listed = !main.empty() && std::any_of(firmwareFiles_.begin(), firmwareFiles_.end(),
                                                      [&main](const std::string& name) {
@@ -148,9 +153,9 @@ class PackageChecker {
     CheckVersion(place, entry.SWKenn2, main);
     switch (package::DeviceKindOf(main)) {
       case package::DeviceKindId::kMsp430:
-        CheckImage(
-            report_, place,
-            {main, entry.ProzTyp, 0, EraseValue(entry.FlashErase2), EraseValue(entry.FlashErase3)});
+        CheckImage(report_, place,
+                   {main, entry.ProzTyp, 0, package::EraseValue(entry.FlashErase2),
+                    package::EraseValue(entry.FlashErase3)});
         break;
       case package::DeviceKindId::kWinCe:
         package::CheckSizeLimit(report_, place, main, *size, loaders::kWinCeMaxFileSize);
@@ -190,8 +195,6 @@ class PackageChecker {
       }
     }
   }
-
-  static int32_t EraseValue(const std::string& text) { return package::EraseValue(text); }
 
   CheckReport& report_;
   const std::vector<std::string>& firmwareFiles_;

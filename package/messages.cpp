@@ -570,6 +570,9 @@ constexpr std::array<Row, kMessageCount> kCatalogue = {{
     // MSG_PRESSURE_UNREADABLE
     {"AirPressure.csv lässt sich nicht lesen; jedes Gerät erhält den Luftdruck-Vorgabewert 947.0.",
      "AirPressure.csv cannot be read; every instrument gets the default air-pressure value 947.0."},
+    // CHECK_NO_MAIN_FILE
+    {"ProgFile2 nennt keine Firmware-Datei; ein Update meldete ein falsches Gerät.",
+     "ProgFile2 names no firmware file; an update would report a wrong instrument."},
 }};
 
 // The phrases of the window's texts that speak of its menu or its OK button, and what the

@@ -200,6 +200,7 @@ enum MessageId : int32_t {
   MSG_PRESSURE_OUT_OF_RANGE,  // %1: file and line, %2: the serial number
   MSG_PRESSURE_REPEATED,      // %1: file and line, %2: the serial number
   MSG_PRESSURE_UNREADABLE,
+  CHECK_NO_MAIN_FILE,
   kMessageCount
 };
 

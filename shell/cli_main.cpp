@@ -215,7 +215,11 @@ int CheckPackage(const char* argv0, bool packageGiven, bool json) {
   const shell::FirmwareScan firmware = shell::ScanFirmwareFiles(
       shell::FirmwareFolder(platform::ProgramFolder(argv0), workingFolder, packageGiven), {},
       shell::DesktopLanguage());
-  const package::CheckReport report = check::CheckPackage(firmware.files, shell::DesktopLanguage());
+  package::CheckReport report = check::CheckPackage(firmware.files, shell::DesktopLanguage());
+  // A missing Update.ini or ProgDevice.ini is said with the folders searched and what to do.
+  for (package::CheckFinding& finding : report.findings) {
+    finding.text = shell::StartupErrorText(finding.text, workingFolder, report.language);
+  }
   const std::string text =
       json ? package::CheckReportJson(report) : package::CheckReportText(report);
   std::fputs(text.c_str(), stdout);

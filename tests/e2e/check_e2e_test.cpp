@@ -28,6 +28,12 @@ std::string GoodImage(const Section& vectors = VectorTable(0xFFE0, 0x1100)) {
   return TiTxt({kVersion, {0x1100, Pattern(200, 24)}, vectors});
 }
 
+std::string Repeat(const std::string& line, int times) {
+  std::string text;
+  for (int i = 0; i < times; ++i) text += line;
+  return text;
+}
+
 ImagePackage Firmware(const std::string& text) {
   ImagePackage package;
   package.firmware = text;
@@ -55,35 +61,34 @@ TEST(CheckEndToEnd, DemoPackagePassesWithItsBlocksAndStartAddress) {
 TEST(CheckEndToEnd, BrokenPackagesShowTheirLine) {
   const struct {
     const char* name;
-    std::string firmware;  // empty: the named firmware file is missing
+    std::string firmware;
+    const char* removed;  // a file of the package taken away, or nullptr
     std::string extraFile;
     std::string extraText;
     int exitCode;
     const char* line;
   } cases[] = {
-      {"a named file missing", "", "", "", 1,
+      {"no device file", GoodImage(), "ProgDevice.ini", "", "", 1,
+       "[Fehler] Die Datei ProgDevice.ini fehlt; gesucht in: "},
+      {"a named file missing", GoodImage(), "Demo340.txt", "", "", 1,
        "[Fehler] Eintrag 1 (pH 340): \"Demo340.txt\" wird genannt, fehlt aber im Paket"},
       {"odd byte count in a section",
-       kVersionLines + "@1100\r\n01 02 03\r\n" +
-           [] {
-             std::string lines;
-             for (int i = 0; i < 14; ++i) lines += "01 02\r\n";
-             return lines;
-           }() +
-           "03 04\r\nq\r\n",
-       "", "", 1,
+       kVersionLines + "@1100\r\n01 02 03\r\n" + Repeat("01 02\r\n", 14) + "03 04\r\nq\r\n",
+       nullptr, "", "", 1,
        "[Fehler] Eintrag 1 (pH 340): Firmware-Datei \"Demo340.txt\", Zeile 18: ungerade Anzahl "
        "Bytes innerhalb eines Abschnitts"},
       {"a section below an earlier one",
-       kVersionLines + "@10000\r\n00 11\r\n@1100\r\n22 33\r\nq\r\n", "", "", 1,
+       kVersionLines + "@10000\r\n00 11\r\n@1100\r\n22 33\r\nq\r\n", nullptr, "", "", 1,
        "[Fehler] Eintrag 1 (pH 340): Firmware-Datei \"Demo340.txt\", Zeile 5: Daten unter "
        "0x10000 nach Daten über 0xFFFF"},
-      {"vectors besides reset", GoodImage(VectorTableWithStart(0xFFE0, 0x1100, 0x1100)), "", "", 0,
+      {"vectors besides reset", GoodImage(VectorTableWithStart(0xFFE0, 0x1100, 0x1100)), nullptr,
+       "", "", 0,
        "[Warnung] Eintrag 1 (pH 340): \"Demo340.txt\" setzt außer dem Reset-Vektor weitere "
        "Interrupt-Vektoren"},
-      {"a terminal file over its limit", GoodImage(), "L3_TermL.A37", std::string(2500001, 'S'), 1,
+      {"a terminal file over its limit", GoodImage(), nullptr, "L3_TermL.A37",
+       std::string(2500001, 'S'), 1,
        "[Fehler] L3_TermL.A37 ist größer als 2500000 Bytes; das Ladeprogramm wiese die Datei ab."},
-      {"a bad calibration line", GoodImage(), "AirPressure.csv",
+      {"a bad calibration line", GoodImage(), nullptr, "AirPressure.csv",
        "14120331;952.3\r\n14120333;948,5\r\n", 1,
        "[Fehler] AirPressure.csv, Zeile 2: kein Wert mit Punkt (z. B. 948.5) nach der "
        "Seriennummer; das Gerät 14120333 erhält den Vorgabewert 947.0."},
@@ -91,8 +96,8 @@ TEST(CheckEndToEnd, BrokenPackagesShowTheirLine) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     test::TempFolder package;
-    WritePackage(package.Path(), Firmware(c.firmware.empty() ? GoodImage() : c.firmware));
-    if (c.firmware.empty()) std::filesystem::remove(package.Path() / "Demo340.txt");
+    WritePackage(package.Path(), Firmware(c.firmware));
+    if (c.removed) std::filesystem::remove(package.Path() / c.removed);
     if (!c.extraFile.empty()) package.Write(c.extraFile, c.extraText);
     const CliResult cli = Check(package);
     EXPECT_EQ(cli.exitCode, c.exitCode) << cli.output;
