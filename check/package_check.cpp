@@ -184,15 +184,26 @@ class PackageChecker {
     }
   }
 
-  // The Basic-Loader terminal's files: needed by the terminal instruments, and never larger than
-  // the terminal's buffer.
+  // The Basic-Loader terminal's files, never larger than the terminal's buffer. Which of the two
+  // an instrument asks for, it says only during a run: one missing is a warning, both an error.
   void CheckTerminalFiles(bool needed) {
+    std::vector<std::string> missing;
     for (const std::string_view file : loaders::kTerminalFiles) {
       const std::string name(file);
-      if (!needed && !package::PackageFileSize(name)) continue;
-      if (const std::optional<uintmax_t> size = package::CheckNamedFile(report_, {}, name)) {
-        package::CheckSizeLimit(report_, {}, name, *size, loaders::kTerminalTransferSize);
+      const std::optional<uintmax_t> size = package::PackageFileSize(name);
+      if (!size) {
+        if (needed) missing.push_back(name);
+        continue;
       }
+      package::CheckNamedFile(report_, {}, name);
+      package::CheckSizeLimit(report_, {}, name, *size, loaders::kTerminalTransferSize);
+    }
+    const CheckLevel level = missing.size() == loaders::kTerminalFiles.size()
+                                 ? CheckLevel::kError
+                                 : CheckLevel::kWarning;
+    for (const std::string& name : missing) {
+      Add(level, {}, name,
+          messages::Filled(messages::CHECK_TERMINAL_FILE_MISSING, language_, Quoted(name)));
     }
   }
 

@@ -474,7 +474,7 @@ constexpr std::array<Row, kMessageCount> kCatalogue = {{
     {"Prüfung des Firmware-Pakets %1 (es wird keine Schnittstelle geöffnet):",
      "Checking the firmware package %1 (no port is opened):"},
     // CHECK_SUMMARY
-    {"%1 Fehler, %2 Warnungen.", "%1 errors, %2 warnings."},
+    {"Fehler: %1, Warnungen: %2.", "Errors: %1, warnings: %2."},
     // CHECK_FILE_READ
     {"%1 gelesen.", "%1 read."},
     // CHECK_ENTRIES
@@ -573,6 +573,9 @@ constexpr std::array<Row, kMessageCount> kCatalogue = {{
     // CHECK_NO_MAIN_FILE
     {"ProgFile2 nennt keine Firmware-Datei; ein Update meldete ein falsches Gerät.",
      "ProgFile2 names no firmware file; an update would report a wrong instrument."},
+    // CHECK_TERMINAL_FILE_MISSING
+    {"%1 fehlt im Paket: ein Terminal-Gerät, das diese Datei verlangt, wird nicht programmiert.",
+     "%1 is missing from the package: a terminal instrument that asks for it is not programmed."},
 }};
 
 // The phrases of the window's texts that speak of its menu or its OK button, and what the

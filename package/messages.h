@@ -201,6 +201,7 @@ enum MessageId : int32_t {
   MSG_PRESSURE_REPEATED,      // %1: file and line, %2: the serial number
   MSG_PRESSURE_UNREADABLE,
   CHECK_NO_MAIN_FILE,
+  CHECK_TERMINAL_FILE_MISSING,  // %1: the file
   kMessageCount
 };
 

@@ -55,7 +55,7 @@ TEST(CheckEndToEnd, DemoPackagePassesWithItsBlocksAndStartAddress) {
                                     "0xF000-0xF007, 0x1100-0x28FF, 0xFFE0-0xFFFF"));
   EXPECT_THAT(cli.output, HasSubstr("[OK] Eintrag 1 (pH 340 Demo): Demo340.txt: Startadresse "
                                     "0x1100."));
-  EXPECT_THAT(cli.output, HasSubstr("0 Fehler,"));
+  EXPECT_THAT(cli.output, HasSubstr("Fehler: 0, Warnungen: 4."));
 }
 
 TEST(CheckEndToEnd, BrokenPackagesShowTheirLine) {
@@ -99,6 +99,33 @@ TEST(CheckEndToEnd, BrokenPackagesShowTheirLine) {
     WritePackage(package.Path(), Firmware(c.firmware));
     if (c.removed) std::filesystem::remove(package.Path() / c.removed);
     if (!c.extraFile.empty()) package.Write(c.extraFile, c.extraText);
+    const CliResult cli = Check(package);
+    EXPECT_EQ(cli.exitCode, c.exitCode) << cli.output;
+    EXPECT_THAT(cli.output, HasSubstr(c.line)) << cli.output;
+  }
+}
+
+// A terminal instrument asks for one of the two terminal files only during a run: one missing is
+// a warning, both missing an error.
+TEST(CheckEndToEnd, TerminalInstrumentsNeedATerminalFile) {
+  const struct {
+    const char* present;  // the terminal file the package has, or nullptr
+    int exitCode;
+    const char* line;
+  } cases[] = {
+      {nullptr, 1,
+       "[Fehler] \"L3_TermH.A37\" fehlt im Paket: ein Terminal-Gerät, das diese Datei verlangt, "
+       "wird nicht programmiert."},
+      {"L3_TermH.A37", 0, "[Warnung] \"L3_TermL.A37\" fehlt im Paket"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    test::TempFolder package;
+    WritePackage(package.Path(), Firmware(GoodImage()));
+    std::string devices = simtest::ReadFile(package.Path() / "ProgDevice.ini");
+    devices.replace(devices.find("DeviceNr=20363"), 14, "DeviceNr=21130");
+    package.Write("ProgDevice.ini", devices);
+    if (c.present) package.Write(c.present, "S00600004844521B\r\n");
     const CliResult cli = Check(package);
     EXPECT_EQ(cli.exitCode, c.exitCode) << cli.output;
     EXPECT_THAT(cli.output, HasSubstr(c.line)) << cli.output;

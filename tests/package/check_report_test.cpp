@@ -34,7 +34,7 @@ TEST(CheckReport, TextAndJsonCarryTheSameFindings) {
             "[OK] Update.ini read.\n"
             "[error] Entry 1 (pH 340): \"a.txt\" is missing  add it\n"
             "[warning] no manual\n"
-            "1 errors, 1 warnings.\n");
+            "Errors: 1, warnings: 1.\n");
   EXPECT_EQ(CheckReportJson(report),
             "{\n  \"folder\": \"/pkg\",\n  \"language\": 1,\n  \"errors\": 1,\n"
             "  \"warnings\": 1,\n  \"findings\": [\n"
