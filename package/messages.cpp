@@ -524,6 +524,119 @@ constexpr std::array<Row, kMessageCount> kCatalogue = {{
      "Tabellenkalkulation oder einem Texteditor.",
      "The record of runs could not be opened: %1. Open it with a spreadsheet program or a text "
      "editor."},
+    // The package check (update-cli --check) and the air-pressure table from the package.
+    // CHECK_OK
+    {"OK", "OK"},
+    // CHECK_WARNING
+    {"Warnung", "warning"},
+    // CHECK_ERROR
+    {"Fehler", "error"},
+    // CHECK_HEADING
+    {"Prüfung des Firmware-Pakets %1 (es wird keine Schnittstelle geöffnet):",
+     "Checking the firmware package %1 (no port is opened):"},
+    // CHECK_SUMMARY
+    {"Fehler: %1, Warnungen: %2.", "Errors: %1, warnings: %2."},
+    // CHECK_FILE_READ
+    {"%1 gelesen.", "%1 read."},
+    // CHECK_ENTRIES
+    {"ProgDevice.ini: %1 Geräteeinträge.", "ProgDevice.ini: %1 device entries."},
+    // CHECK_NO_ENTRIES
+    {"ProgDevice.ini enthält keinen Geräteeintrag: kein Gerät kann aktualisiert werden.",
+     "ProgDevice.ini holds no device entry: no instrument can be updated."},
+    // CHECK_ENTRY
+    {"Eintrag %1 (%2)", "Entry %1 (%2)"},
+    // CHECK_FILE_PRESENT
+    {"%1 ist vorhanden (%2 Bytes).", "%1 is there (%2 bytes)."},
+    // CHECK_FILE_MISSING
+    {"%1 wird genannt, fehlt aber im Paket; bitte die Datei ins Paket legen oder den Eintrag "
+     "korrigieren.",
+     "%1 is named but missing from the package; add the file or correct the entry."},
+    // CHECK_NOT_LISTED
+    {"%1 ist keine der Firmware-Dateien, die das Programm auflistet (*.mot, *.txt, *.exe, *.dll, "
+     "*.hex); ein Update meldete ein falsches Gerät.",
+     "%1 is not one of the firmware files the program lists (*.mot, *.txt, *.exe, *.dll, *.hex); "
+     "an update would report a wrong instrument."},
+    // CHECK_FURTHER_FILE
+    {"Weitere Datei %1 ist vorhanden (%2 Bytes).", "Further file %1 is there (%2 bytes)."},
+    // CHECK_PATTERN_EMPTY
+    {"%1 trifft keine Datei; es wird nichts übertragen.", "%1 matches no file; nothing is sent."},
+    // CHECK_VERSION
+    {"%1: angebotene Version %2.", "%1: offered version %2."},
+    // CHECK_NO_VERSION
+    {"%1: kein Versionstext hinter dem Muster %2; ein Update läse Version 0 und wiese jedes Gerät "
+     "mit einer Version ab.",
+     "%1: no version text after the pattern %2; an update would read version 0 and refuse every "
+     "instrument that has a version."},
+    // CHECK_LOADER_CLASSIC
+    {"%1 wird mit dem klassischen MSP430-Bootloader programmiert.",
+     "%1 is programmed with the classic MSP430 boot loader."},
+    // CHECK_LOADER_F5XX
+    {"%1 wird mit dem F5xx-Bootloader programmiert.",
+     "%1 is programmed with the F5xx boot loader."},
+    // CHECK_BLOCKS
+    {"%1: %2 Blöcke in der Reihenfolge des Sendens: ",
+     "%1: %2 blocks in the order they are sent: "},
+    // CHECK_ERASE
+    {"%1: die Löschfolge löscht %2 Segmente: ", "%1: the erase plan erases %2 segments: "},
+    // CHECK_MEMORY_OFFSET
+    {"%1: Daten über 0xFFFF; vor Block %2 wird der Speicher-Offset auf 1 gesetzt, vor dem "
+     "Vektorsegment zurück auf 0.",
+     "%1: data above 0xFFFF; the memory offset is set to 1 before block %2 and back to 0 before "
+     "the vector segment."},
+    // CHECK_VECTOR_SEGMENT
+    {"%1: das Vektorsegment 0xFE00-0xFFFF wird erst vor Block %2 gelöscht und dann geschrieben.",
+     "%1: the vector segment 0xFE00-0xFFFF is erased only before block %2, then written."},
+    // CHECK_START
+    {"%1: Startadresse %2.", "%1: start address %2."},
+    // CHECK_SETS_VECTORS
+    {"%1 setzt außer dem Reset-Vektor weitere Interrupt-Vektoren: das Passwort des nächsten "
+     "Updates stimmt dann nicht, wenn das Gerät nur den Reset-Vektor meldet.",
+     "%1 sets interrupt vectors besides the reset vector: the next update's password will not "
+     "match when the instrument reports only the reset vector."},
+    // CHECK_TOO_LARGE
+    {"%1 ist größer als %2 Bytes; das Ladeprogramm wiese die Datei ab.",
+     "%1 is larger than %2 bytes; the loader would refuse it."},
+    // CHECK_LANGUAGE_FILE_MISSING
+    {"%1 fehlt im Paket; das Fenster nimmt die Datei des installierten Programms, wenn es eine "
+     "hat.",
+     "%1 is missing from the package; the window takes the installed program's file if it has "
+     "one."},
+    // CHECK_MANUAL_MISSING
+    {"%1 fehlt im Paket; die Hilfe öffnet das Handbuch des installierten Programms, wenn es eines "
+     "hat.",
+     "%1 is missing from the package; Help opens the installed program's manual if it has one."},
+    // CHECK_PRESSURE_TABLE
+    {"%1: %2 Kalibrierwerte; sie ersetzen die eingebauten.",
+     "%1: %2 calibration values; they replace the built-in ones."},
+    // CHECK_PRESSURE_BUILT_IN
+    {"Keine Datei AirPressure.csv: die Geräte erhalten die eingebauten Luftdruck-Kalibrierwerte.",
+     "No AirPressure.csv: instruments get the built-in air-pressure calibration values."},
+    // MSG_PRESSURE_NO_SERIAL
+    {"%1: keine Seriennummer am Zeilenanfang; die Zeile wird übergangen.",
+     "%1: no serial number at the start of the line; the line is passed over."},
+    // MSG_PRESSURE_BAD_VALUE
+    {"%1: kein Wert mit Punkt (z. B. 948.5) nach der Seriennummer; das Gerät %2 erhält den "
+     "Vorgabewert 947.0.",
+     "%1: no value with a point (e.g. 948.5) after the serial number; instrument %2 gets the "
+     "default value 947.0."},
+    // MSG_PRESSURE_OUT_OF_RANGE
+    {"%1: der Wert liegt außerhalb von 300.0 bis 1100.0 hPa; das Gerät %2 erhält den Vorgabewert "
+     "947.0.",
+     "%1: the value lies outside 300.0 to 1100.0 hPa; instrument %2 gets the default value 947.0."},
+    // MSG_PRESSURE_REPEATED
+    {"%1: die Seriennummer steht schon in einer früheren Zeile; das Gerät %2 erhält den "
+     "Vorgabewert 947.0.",
+     "%1: the serial number stands on an earlier line too; instrument %2 gets the default value "
+     "947.0."},
+    // MSG_PRESSURE_UNREADABLE
+    {"AirPressure.csv lässt sich nicht lesen; jedes Gerät erhält den Luftdruck-Vorgabewert 947.0.",
+     "AirPressure.csv cannot be read; every instrument gets the default air-pressure value 947.0."},
+    // CHECK_NO_MAIN_FILE
+    {"ProgFile2 nennt keine Firmware-Datei; ein Update meldete ein falsches Gerät.",
+     "ProgFile2 names no firmware file; an update would report a wrong instrument."},
+    // CHECK_TERMINAL_FILE_MISSING
+    {"%1 fehlt im Paket: ein Terminal-Gerät, das diese Datei verlangt, wird nicht programmiert.",
+     "%1 is missing from the package: a terminal instrument that asks for it is not programmed."},
 }};
 
 // The phrases of the window's texts that speak of its menu or its OK button, and what the

@@ -188,6 +188,43 @@ enum MessageId : int32_t {
   MENU_OPEN_RECORD,       // the window's menu command
   MSG_NO_RECORD_YET,      // %1: the record file
   MSG_RECORD_NOT_OPENED,  // %1: the record file
+  // The package check (update-cli --check) and the air-pressure table from the package.
+  CHECK_OK,
+  CHECK_WARNING,
+  CHECK_ERROR,
+  CHECK_HEADING,    // %1: the package folder
+  CHECK_SUMMARY,    // %1: errors, %2: warnings
+  CHECK_FILE_READ,  // %1: the file
+  CHECK_ENTRIES,    // %1: how many
+  CHECK_NO_ENTRIES,
+  CHECK_ENTRY,                  // %1: the entry's number, %2: its device name
+  CHECK_FILE_PRESENT,           // %1: the file, %2: its size
+  CHECK_FILE_MISSING,           // %1: the file
+  CHECK_NOT_LISTED,             // %1: the file
+  CHECK_FURTHER_FILE,           // %1: the file, %2: its size
+  CHECK_PATTERN_EMPTY,          // %1: the folder pattern
+  CHECK_VERSION,                // %1: the file, %2: the version
+  CHECK_NO_VERSION,             // %1: the file, %2: the pattern
+  CHECK_LOADER_CLASSIC,         // %1: the file
+  CHECK_LOADER_F5XX,            // %1: the file
+  CHECK_BLOCKS,                 // %1: the file, %2: how many; the address ranges follow
+  CHECK_ERASE,                  // %1: the file, %2: how many; the segments follow
+  CHECK_MEMORY_OFFSET,          // %1: the file, %2: the block
+  CHECK_VECTOR_SEGMENT,         // %1: the file, %2: the block
+  CHECK_START,                  // %1: the file, %2: the address
+  CHECK_SETS_VECTORS,           // %1: the file
+  CHECK_TOO_LARGE,              // %1: the file, %2: the limit
+  CHECK_LANGUAGE_FILE_MISSING,  // %1: the file
+  CHECK_MANUAL_MISSING,         // %1: the file
+  CHECK_PRESSURE_TABLE,         // %1: the file, %2: how many values
+  CHECK_PRESSURE_BUILT_IN,
+  MSG_PRESSURE_NO_SERIAL,     // %1: file and line
+  MSG_PRESSURE_BAD_VALUE,     // %1: file and line, %2: the serial number
+  MSG_PRESSURE_OUT_OF_RANGE,  // %1: file and line, %2: the serial number
+  MSG_PRESSURE_REPEATED,      // %1: file and line, %2: the serial number
+  MSG_PRESSURE_UNREADABLE,
+  CHECK_NO_MAIN_FILE,
+  CHECK_TERMINAL_FILE_MISSING,  // %1: the file
   kMessageCount
 };
 

@@ -1,6 +1,7 @@
 #include "package/package_values.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <limits>
 #include <string>
 
@@ -72,6 +73,11 @@ PackageNameFault CheckPackageFileName(std::string_view name) {
   }
   if (name.front() == '-') return PackageNameFault::kOption;
   return PackageNameFault::kNone;
+}
+
+int32_t EraseValue(const std::string& text) {
+  const bool hex = text.find("0x") != std::string::npos;
+  return static_cast<int32_t>(std::strtol(text.c_str(), nullptr, hex ? 16 : 10));
 }
 
 }  // namespace package

@@ -17,6 +17,10 @@ int32_t LeadingInt(std::string_view text);
 // The hexadecimal digits at the start of text (up to the first other character); 0 without one.
 int32_t LeadingHex(std::string_view text);
 
+// An erase address of the device file (FlashErase1 to FlashErase3): hexadecimal when the text
+// holds "0x", else decimal; 0 without a number.
+int32_t EraseValue(const std::string& text);
+
 // What is wrong with a file name a package gives: kOutside, an absolute path or a ".." step
 // (with "/" or "\\"), would leave the package folder; kOption begins with "-" and would read as
 // an option on a loader program's command line.

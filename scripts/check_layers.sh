@@ -16,6 +16,7 @@ declare -A allowed=(
   [update]="core package serial platform update"
   [loaders]="core package serial platform update loaders"
   [winshell]="core package serial platform translation update loaders shell winshell"
+  [check]="core package serial platform update loaders check"
   [sim]="sim"
 )
 

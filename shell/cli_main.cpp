@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "check/package_check.h"
 #include "core/thread_window_system.h"
 #include "package/device_file.h"
 #include "package/messages.h"
@@ -54,6 +55,7 @@ constexpr char kHelp[] =
     "Usage: update-cli [OPTION]...\n"
     "  or:  update-cli --gang [--port PORT]... [OPTION]...\n"
     "  or:  update-cli --list-ports\n"
+    "  or:  update-cli --check [--json] [--package FOLDER]\n"
     "\n"
     "Runs one firmware update without a window. It reads Update.ini and ProgDevice.ini of the\n"
     "firmware package (the current folder, or FOLDER) and lists its firmware files (a program\n"
@@ -76,6 +78,12 @@ constexpr char kHelp[] =
     "  --no-record        enter the run in no record\n"
     "  --list-ports       list the serial ports with their COM numbers, devices, USB details\n"
     "                     and whether they can be used, then end\n"
+    "  --check            check the firmware package without an instrument (no port is\n"
+    "                     opened): for every device entry the files it names, the versions,\n"
+    "                     the MSP430 blocks, erase plan and start address, sizes against the\n"
+    "                     loaders' limits; then AirPressure.csv, language files and manuals.\n"
+    "                     One line per finding: OK, warning or error\n"
+    "  --json             with --check: the same findings as JSON\n"
     "  --yes              answer every question with Yes\n"
     "  --no               answer every question with No (the default: the safe answer)\n"
     "  --timeout SECONDS  give up after this long (default 900)\n"
@@ -86,9 +94,10 @@ constexpr char kHelp[] =
     "  --help             this text\n"
     "\n";
 constexpr char kHelpEnd[] =
-    "Exit codes: 0 the update succeeded (or the ports were listed); 1 the run ended without\n"
-    "success (refused, declined or failed); 2 it did not start, no instrument was found or the\n"
-    "port may not be opened; 3 the time ran out.\n"
+    "Exit codes: 0 the update succeeded (or the ports were listed, or --check found no error);\n"
+    "1 the run ended without success (refused, declined or failed; --check: an error found);\n"
+    "2 it did not start, no instrument was found or the port may not be opened; 3 the time ran\n"
+    "out.\n"
     "With --gang: 0 every port with an instrument ended programmed or already current and at\n"
     "least one instrument was found; 1 one failed or was declined; 2 none was found; 3 the time\n"
     "ran out.\n"
@@ -120,6 +129,8 @@ void PrintHelp(std::FILE* out) {
 struct Options {
   bool yes = false;
   bool listPorts = false;
+  bool check = false;
+  bool json = false;
   std::string package;
   std::string port;
   std::vector<std::string> ports;  // every --port, for the gang
@@ -144,6 +155,10 @@ bool ParseOptions(int argc, char* argv[], Options& options) {
       if (options.timeoutSeconds <= 0) return false;
     } else if (arg == "--list-ports") {
       options.listPorts = true;
+    } else if (arg == "--check") {
+      options.check = true;
+    } else if (arg == "--json") {
+      options.json = true;
     } else if (arg == "--package" && i + 1 < argc) {
       options.package = argv[++i];
     } else if (arg == "--port" && i + 1 < argc) {
@@ -175,6 +190,7 @@ bool ParseOptions(int argc, char* argv[], Options& options) {
       return false;
     }
   }
+  if (options.json && !options.check) return false;
   // A gang keeps its log per port and presses OK once; a single run takes the last --port.
   return !options.gang || (options.traceFile.empty() && options.retries == 0);
 }
@@ -227,6 +243,24 @@ int ListPorts() {
                              language);
   if (!hint.empty()) std::puts(hint.c_str());
   return kExitSuccess;
+}
+
+// --check: the report of the package in the working folder, with the firmware files a run would
+// list; 0 without an error, 1 with one.
+int CheckPackage(const char* argv0, bool packageGiven, bool json) {
+  const std::filesystem::path workingFolder = std::filesystem::current_path();
+  const shell::FirmwareScan firmware = shell::ScanFirmwareFiles(
+      shell::FirmwareFolder(platform::ProgramFolder(argv0), workingFolder, packageGiven), {},
+      shell::DesktopLanguage());
+  package::CheckReport report = check::CheckPackage(firmware.files, shell::DesktopLanguage());
+  // A missing Update.ini or ProgDevice.ini is said with the folders searched and what to do.
+  for (package::CheckFinding& finding : report.findings) {
+    finding.text = shell::StartupErrorText(finding.text, workingFolder, report.language);
+  }
+  const std::string text =
+      json ? package::CheckReportJson(report) : package::CheckReportText(report);
+  std::fputs(text.c_str(), stdout);
+  return report.HasErrors() ? kExitFailed : kExitSuccess;
 }
 
 void SayNotAPort(const std::string& choice, int32_t language) {
@@ -323,6 +357,8 @@ int main(int argc, char* argv[]) {
       return kExitNotStarted;
     }
   }
+  if (options.check)
+    return CheckPackage(argc > 0 ? argv[0] : "", !options.package.empty(), options.json);
   core::ThreadWindowSystem windows;
   const std::filesystem::path workingFolder = std::filesystem::current_path();
 

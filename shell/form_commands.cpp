@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "package/messages.h"
+#include "package/package_files.h"
 #include "update/display.h"
 #include "update/download_context.h"
 #include "update/port_search.h"
@@ -14,14 +15,6 @@ namespace fs = std::filesystem;
 
 // Where an installed program keeps its shared files, from its own folder.
 constexpr char kSharedFolder[] = "../share/instrument-updater";
-
-// The manuals by index (1 for the sensor instruments of StartMode 2 and 3, plus 2 for English).
-constexpr const char* kManuals[] = {
-    "Firmwareupdate_Messgeraete.pdf",
-    "Firmwareupdate_SNX_Sensoren.pdf",
-    "Firmwareupdate_meters.pdf",
-    "Firmwareupdate_SNX_sensors.pdf",
-};
 
 }  // namespace
 
@@ -38,7 +31,8 @@ fs::path FindBeside(const FormOptions& options, const fs::path& executableFolder
 }
 
 fs::path LanguageFileOf(const FormOptions& options, const fs::path& executableFolder) {
-  const std::string name = options.settings.LanguageIndex == 1 ? "Update.Eng" : "Update.Deu";
+  const std::string name(
+      package::kLanguageFiles[static_cast<size_t>(messages::LanguageRow(options.settings.LanguageIndex))]);
   const fs::path found = FindBeside(options, executableFolder, name);
   return found.empty() ? options.workingFolder / name : found;
 }
@@ -46,7 +40,7 @@ fs::path LanguageFileOf(const FormOptions& options, const fs::path& executableFo
 std::string ManualName(const FormOptions& options) {
   const int index = (package::IsSensorVariant(options.devices.StartMode) ? 1 : 0) +
                     2 * messages::LanguageRow(options.settings.LanguageIndex);
-  return kManuals[index];
+  return std::string(package::kManualFiles[static_cast<size_t>(index)]);
 }
 
 std::string ManualFailureText(int32_t language, const fs::path& manual, const std::string& name) {

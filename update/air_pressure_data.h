@@ -1,17 +1,16 @@
-// Calibration data of the instrument series: one row per table position. The maker supplies
-// the rows; a row with serial number 0 is not supplied yet and never matches. Adding a value is
-// a change of this file only.
+// Calibration data of the instrument series built into the program: one row per table position.
+// A row with serial number 0 is not supplied yet and never matches. A package's AirPressure.csv
+// replaces these rows (package/air_pressure_file.h).
 #pragma once
 
 #include <array>
 #include <cstdint>
 
+#include "package/air_pressure_file.h"
+
 namespace update {
 
-struct PressureRow {
-  int32_t serialNumber;
-  float value;
-};
+using PressureRow = package::PressureRow;
 
 inline constexpr size_t kPressureRows = 76;
 

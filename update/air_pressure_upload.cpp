@@ -67,7 +67,8 @@ core::EventRecord AirPressureUpload::AirPressureHandler(core::EventQueue&,
       break;
     default:
       // One decimal after a point, whatever the desktop's locale.
-      engine_.Send(cmd::kAirPressurePrefix + core::FixedText(PressureOf(index), 1) + "\r\n");
+      engine_.Send(cmd::kAirPressurePrefix +
+                   core::FixedText(PressureOf(index, engine_.PressureRows()), 1) + "\r\n");
       engine_.SetAirPressureIndex(kValueSent);
       break;
   }

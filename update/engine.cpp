@@ -306,8 +306,14 @@ void UpdateEngine::CloseOtherPorts() {
 
 void UpdateEngine::OnSerialNumber(const std::string& text) {
   SetField(Context.SerialNumber, text, DownloadContext::kSerialNumberWidth);
-  run_.AirPressureIndex =
-      FindPressureEntry(Context.DeviceNumber, Context.SerialNumber, Context.CurVer);
+  run_.AirPressureIndex = kPressureNotQualified;
+  if (PressureQualifies(Context.DeviceNumber, Context.CurVer)) {
+    // The package's table as it is now: a mended AirPressure.csv counts from the next run on.
+    pressureTable_ = LoadPressureTable(".", Language());
+    for (const std::string& problem : pressureTable_.problems) view_.AppendLog(problem);
+    run_.AirPressureIndex = FindPressureEntry(Context.DeviceNumber, Context.SerialNumber,
+                                              Context.CurVer, pressureTable_.rows);
+  }
   StopResponseTimer();
   CloseOtherPorts();
   if (IdentifyDevice()) {

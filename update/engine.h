@@ -15,6 +15,7 @@
 #include "package/device_file.h"
 #include "package/messages.h"
 #include "package/settings.h"
+#include "update/air_pressure.h"
 #include "update/display.h"
 #include "update/download_context.h"
 #include "update/port_table.h"
@@ -125,6 +126,9 @@ class UpdateEngine : public RunHost {
   // firmware's greeting, else the secondary programming has failed.
   void LoaderEnded(const LoaderResult& result) override;
 
+  // The calibration rows of the run's air-pressure value (the package's or the built-in ones).
+  std::span<const package::PressureRow> PressureRows() const { return pressureTable_.rows; }
+
   // The run's state, for the paths and the window to read; the engine alone changes it.
   const RunState& State() const { return run_; }
   // Stops the answer time-out of the port search and the identification.
@@ -232,6 +236,7 @@ class UpdateEngine : public RunHost {
   bool DecideVersions();
 
   RunState run_;
+  PressureTable pressureTable_;
   core::EventCore& events_;
   UpdateView& view_;
   package::Settings& settings_;

@@ -1,12 +1,10 @@
 // Identification: the device entry that fits the instrument, the run's files and the offered
 // versions, and the decision whether to program, asking the user where the versions call for it.
 #include <algorithm>
-#include <cstdlib>
-#include <filesystem>
-#include <system_error>
 
 #include "core/text.h"
 #include "package/messages.h"
+#include "package/package_files.h"
 #include "package/package_values.h"
 #include "update/commands.h"
 #include "update/device_quirks.h"
@@ -33,48 +31,6 @@ void DropBeforeComma(std::string& text) {
   if (comma > 0) core::DeleteChars(text, 1, comma);
 }
 
-// Splits a ProgFile value into its first item and the further comma-separated items.
-std::string FirstItem(const std::string& value, std::vector<std::string>& further) {
-  size_t start = value.find(',');
-  if (start == std::string::npos) return value;
-  const std::string first = value.substr(0, start);
-  for (;;) {
-    const size_t next = value.find(',', start + 1);
-    further.push_back(
-        value.substr(start + 1, next == std::string::npos ? std::string::npos : next - start - 1));
-    if (next == std::string::npos) break;
-    start = next;
-  }
-  return first;
-}
-
-// "folder\*.*" or "folder/*.*": one entry per regular file of the folder (sorted by name), made
-// of the item's text before "*.*" and the file's name.
-void ExpandWildcard(const std::string& item, std::vector<std::string>& out) {
-  const std::string prefix = item.substr(0, item.find("*.*"));
-  // A folder outside the package is not looked into; the item itself is refused with the rest.
-  if (package::CheckPackageFileName(prefix) != package::PackageNameFault::kNone) {
-    out.push_back(item);
-    return;
-  }
-  std::string folder = core::PackagePath(prefix);
-  if (folder.empty()) folder = ".";
-  std::vector<std::string> names;
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-    std::error_code typeError;
-    if (entry.is_regular_file(typeError)) names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  for (const std::string& name : names) out.push_back(prefix + name);
-}
-
-bool StripMarker(std::string& file) {
-  if (file.empty() || file.back() != '@') return false;
-  file.pop_back();
-  return true;
-}
-
 // The first file name of the run that a package may not give, with what is wrong with it.
 const std::string* FaultyFileName(const DownloadContext& context,
                                   package::PackageNameFault& fault) {
@@ -86,11 +42,6 @@ const std::string* FaultyFileName(const DownloadContext& context,
     if (fault != package::PackageNameFault::kNone) return name;
   }
   return nullptr;
-}
-
-int32_t EraseValue(const std::string& text) {
-  const bool hex = text.find("0x") != std::string::npos;
-  return static_cast<int32_t>(std::strtol(text.c_str(), nullptr, hex ? 16 : 10));
 }
 
 }  // namespace
@@ -163,16 +114,14 @@ void UpdateEngine::FillContext(int32_t entry) {
   const package::DeviceEntry& row = devices_.DeviceTable[static_cast<size_t>(entry)];
   Context.ProzTyp = row.ProzTyp;
   std::vector<std::string> items;
-  SetField(Context.MainFile, FirstItem(row.ProgFile2, items), DownloadContext::kFileWidth);
+  SetField(Context.MainFile, package::FirstItem(row.ProgFile2, items), DownloadContext::kFileWidth);
   SetField(Context.ThirdFile, row.ProgFile1, DownloadContext::kFileWidth);
-  SetField(Context.SecondFile, FirstItem(row.ProgFile3, items), DownloadContext::kFileWidth);
+  SetField(Context.SecondFile, package::FirstItem(row.ProgFile3, items),
+           DownloadContext::kFileWidth);
   for (const std::string& item : items) {
-    std::vector<std::string> expanded;
-    if (item.find("*.*") != std::string::npos) {
-      ExpandWildcard(item, expanded);
-    } else {
-      expanded.push_back(item);
-    }
+    const std::vector<std::string> expanded = package::IsFolderPattern(item)
+                                                  ? package::ExpandFolderPattern(item)
+                                                  : std::vector<std::string>{item};
     for (const std::string& name : expanded) {
       if (Context.DownloadList.size() >= DownloadContext::kListCapacity) {
         view_.AppendLog(messages::Filled(messages::MSG_DOWNLOAD_LIST_FULL, Language(), name));
@@ -183,15 +132,15 @@ void UpdateEngine::FillContext(int32_t entry) {
       Context.DownloadList.push_back(clipped);
     }
   }
-  Context.MainFileMarked = StripMarker(Context.MainFile);
-  Context.SecondFileMarked = StripMarker(Context.SecondFile);
+  Context.MainFileMarked = package::StripMarker(Context.MainFile);
+  Context.SecondFileMarked = package::StripMarker(Context.SecondFile);
   Context.SWKenn1 = row.SWKenn1;
   Context.SWKenn2 = row.SWKenn2;
   Context.SWKenn3 = row.SWKenn3;
   Context.BootLoadKenn = row.BootLoadKenn;
-  Context.FlashErase1 = EraseValue(row.FlashErase1);
-  Context.FlashErase2 = EraseValue(row.FlashErase2);
-  Context.FlashErase3 = EraseValue(row.FlashErase3);
+  Context.FlashErase1 = package::EraseValue(row.FlashErase1);
+  Context.FlashErase2 = package::EraseValue(row.FlashErase2);
+  Context.FlashErase3 = package::EraseValue(row.FlashErase3);
   const auto& table = devices_.DeviceTable;
   const size_t loaderRow = run_.BenchAnswerChar + entry == 0x90 ? 0 : 1;
   Context.ProgDefFile = loaderRow < table.size() ? table[loaderRow].ProgDefFile : std::string();

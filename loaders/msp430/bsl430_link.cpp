@@ -27,9 +27,7 @@ bool T_BSL430::ReadImageFile(const std::string& fileName) {
     ShowBox(ImageErrorMessage(result.Error, LanguageIndex));
     return false;
   }
-  // Data above 0xFFFF with no vector block behind them would have the vector segment erased and
-  // never written again: the instrument would lose its reset vector and its password.
-  if (result.FirstHigh > 0 && IsMarker(Image[static_cast<size_t>(result.LastBlock)])) {
+  if (HighDataWithoutVectors(Image, result)) {
     ShowBox(ImageFileLead(fileName, LanguageIndex) +
             std::string(messages::Text(messages::MSG_IMAGE_NO_VECTOR_TABLE, LanguageIndex)));
     return false;

@@ -13,8 +13,7 @@
 namespace msp430 {
 namespace {
 
-constexpr uint32_t kInfoSegment = 0x1080;  // erased with every sweep
-constexpr uint32_t kSkipBelow = 0x1200;    // segments below that may refuse the erase
+constexpr uint32_t kSkipBelow = 0x1200;  // segments below that may refuse the erase
 constexpr uint16_t kBootLoaderRestart = 0x0C22;
 constexpr int32_t kVersionTextSize = 12;
 // Where boot loaders without the version command keep the bytes of its answer.
@@ -44,19 +43,8 @@ bool SameData(std::span<const uint8_t> frame, const ImageBlock& block) {
 
 }  // namespace
 
-// Blocks from FirstHigh up to the marker lie 0x10000 above their stored address.
 std::vector<uint32_t> T_BSL430::PlanEraseSweep() const {
-  std::vector<DataExtent> data;
-  bool high = false;
-  for (int32_t i = 0; i <= LastBlock; ++i) {
-    const ImageBlock& block = Image[static_cast<size_t>(i)];
-    high = (high || i == FirstHigh) && !IsMarker(block);
-    const uint32_t offset = high ? kHighStart : 0;
-    data.push_back({block.Address + offset, static_cast<uint32_t>(DataCount(block))});
-  }
-  const uint32_t bottom = data.size() > 1 ? data[1].Address : data[0].Address + data[0].Count;
-  const uint32_t also[] = {kInfoSegment};
-  return EraseSweep(data, static_cast<uint32_t>(EraseAddress), bottom, kClassicFlash, also);
+  return ClassicEraseSweep(Image, LastBlock, FirstHigh, static_cast<uint32_t>(EraseAddress));
 }
 
 void T_BSL430::RequestVersion() {

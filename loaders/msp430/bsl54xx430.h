@@ -76,8 +76,6 @@ class T_BSL_54XX_430 : public StepChain<T_BSL_54XX_430, F5xxLink> {
   void CompareBlock54(std::span<const uint8_t> data);
 
   void PlacePasswordWord(int32_t resetVector);
-  // Address of block 1; for an image of one block, where a second block would begin.
-  int32_t BlockOneAddress() const;
 
   // A status response 0 confirms the command; the step that follows it.
   Step OnMessageOk = nullptr;

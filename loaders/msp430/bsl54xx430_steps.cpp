@@ -19,19 +19,8 @@ uint32_t BlockEnd(const ImageBlock54& block) {
 
 }  // namespace
 
-int32_t T_BSL_54XX_430::BlockOneAddress() const {
-  if (LastBlock >= 1) return static_cast<int32_t>(Image54[1].Address);
-  return static_cast<int32_t>(BlockEnd(Image54[0]));
-}
-
 std::vector<uint32_t> T_BSL_54XX_430::PlanEraseSweep() const {
-  std::vector<DataExtent> data;
-  for (int32_t i = 0; i <= LastBlock; ++i) {
-    const ImageBlock54& block = Image54[static_cast<size_t>(i)];
-    data.push_back({block.Address, static_cast<uint32_t>(DataCount(block))});
-  }
-  return EraseSweep(data, static_cast<uint32_t>(EraseAddress),
-                    static_cast<uint32_t>(BlockOneAddress()), kF5xxFlash);
+  return EraseSweep54(Image54, LastBlock, static_cast<uint32_t>(EraseAddress));
 }
 
 void T_BSL_54XX_430::SendPassword54() {

@@ -51,6 +51,36 @@ std::vector<uint32_t> EraseSweep(std::span<const DataExtent> data, uint32_t star
   return {segments.begin(), segments.end()};
 }
 
+std::vector<uint32_t> ClassicEraseSweep(std::span<const ImageBlock> image, int32_t lastBlock,
+                                        int32_t firstHigh, uint32_t start) {
+  constexpr uint32_t kInfoSegment = 0x1080;
+  std::vector<DataExtent> data;
+  bool high = false;
+  for (int32_t i = 0; i <= lastBlock && static_cast<size_t>(i) < image.size(); ++i) {
+    const ImageBlock& block = image[static_cast<size_t>(i)];
+    high = (high || i == firstHigh) && !IsMarker(block);
+    const uint32_t offset = high ? kHighStart : 0;
+    data.push_back({block.Address + offset, static_cast<uint32_t>(DataCount(block))});
+  }
+  if (data.empty()) return {};
+  const uint32_t bottom = data.size() > 1 ? data[1].Address : data[0].Address + data[0].Count;
+  const uint32_t also[] = {kInfoSegment};
+  return EraseSweep(data, start, bottom, kClassicFlash, also);
+}
+
+std::vector<uint32_t> EraseSweep54(std::span<const ImageBlock54> image, int32_t lastBlock,
+                                   uint32_t start) {
+  std::vector<DataExtent> data;
+  for (int32_t i = 0; i <= lastBlock && static_cast<size_t>(i) < image.size(); ++i) {
+    const ImageBlock54& block = image[static_cast<size_t>(i)];
+    data.push_back({block.Address, static_cast<uint32_t>(DataCount(block))});
+  }
+  if (data.empty()) return {};
+  // The sweep reaches down to block 1, or to the end of block 0 when it is the only one.
+  const uint32_t bottom = data.size() > 1 ? data[1].Address : data[0].Address + data[0].Count;
+  return EraseSweep(data, start, bottom, kF5xxFlash);
+}
+
 uint32_t SweepStart(int32_t bslMode, int32_t flashErase2, int32_t flashErase3) {
   const int32_t chosen = bslMode <= 0 ? flashErase2 : flashErase3;
   return chosen > 0 ? static_cast<uint32_t>(chosen) : 0xFC00;

@@ -48,6 +48,15 @@ std::optional<uint32_t> SegmentStart(uint32_t address, const FlashLayout& flash)
 std::vector<uint32_t> EraseSweep(std::span<const DataExtent> data, uint32_t start, uint32_t bottom,
                                  const FlashLayout& flash, std::span<const uint32_t> also = {});
 
+// The sweep of a classic image read by ReadImage, from start: blocks from firstHigh up to the
+// marker lie 0x10000 above their stored address; the information segment at 0x1080 is always
+// erased.
+std::vector<uint32_t> ClassicEraseSweep(std::span<const ImageBlock> image, int32_t lastBlock,
+                                        int32_t firstHigh, uint32_t start);
+// The sweep of an F5xx image read by ReadImage54, from start.
+std::vector<uint32_t> EraseSweep54(std::span<const ImageBlock54> image, int32_t lastBlock,
+                                   uint32_t start);
+
 // Where the sweep starts: 0xFC00, or the device file's value for the boot-loader mode's processor
 // (FlashErase2 for mode 0, FlashErase3 for the others) when it is set.
 uint32_t SweepStart(int32_t bslMode, int32_t flashErase2, int32_t flashErase3);

@@ -100,4 +100,14 @@ ImageReadResult ReadImage(std::string_view text, std::span<ImageBlock> table);
 // F5xx reader: full addresses, the vector blocks moved behind all others.
 Image54ReadResult ReadImage54(std::string_view text, std::span<ImageBlock54> table);
 
+// A classic image with data above 0xFFFF and no vector block behind the marker: its vector
+// segment would be erased and never written again, leaving the instrument without its reset
+// vector and its password.
+inline bool HighDataWithoutVectors(std::span<const ImageBlock> table,
+                                   const ImageReadResult& result) {
+  return result.Ok() && result.FirstHigh > 0 && result.LastBlock >= 0 &&
+         static_cast<size_t>(result.LastBlock) < table.size() &&
+         IsMarker(table[static_cast<size_t>(result.LastBlock)]);
+}
+
 }  // namespace msp430

@@ -42,7 +42,7 @@ std::vector<int32_t> MatchTermTexts(std::string& buffer) {
 }
 
 std::string TermFileName(char variant) {
-  return variant == '0' ? "L3_TermH.A37" : "L3_TermL.A37";
+  return std::string(kTerminalFiles[variant == '0' ? 0 : 1]);
 }
 
 namespace {

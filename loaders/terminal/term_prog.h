@@ -14,6 +14,7 @@
 #include "core/event_core.h"
 #include "core/run_scaffold.h"
 #include "loaders/run/line_guard.h"
+#include "loaders/transfer_limits.h"
 #include "serial/com_port.h"
 #include "update/event_codes.h"
 #include "update/update_view.h"
@@ -67,7 +68,7 @@ class TTermProg {
  public:
   static constexpr size_t kReceiveSize = 4002;
   static constexpr uint32_t kReadChunk = 150;
-  static constexpr size_t kTransferSize = 2500000;
+  static constexpr size_t kTransferSize = kTerminalTransferSize;
   static constexpr uint32_t kBlockSize = 2000;
   // A block the port refused with a transmit error is offered again this often.
   static constexpr int kTransmitRetries = 3;

@@ -14,6 +14,7 @@
 #include "core/run_scaffold.h"
 #include "loaders/run/line_guard.h"
 #include "loaders/run/loader_host.h"
+#include "loaders/transfer_limits.h"
 #include "package/messages.h"
 
 namespace loaders {
@@ -24,7 +25,7 @@ class TWinCEProg {
   static constexpr int32_t kSwitchWaitMs = 2000;
   static constexpr uint32_t kTransferBaud = 38400;
   static constexpr size_t kBlockSize = 2000;
-  static constexpr size_t kMaxFileSize = 3000000;
+  static constexpr size_t kMaxFileSize = kWinCeMaxFileSize;
 
   explicit TWinCEProg(const LoaderHost& host);
   // Leaves nothing behind, also when a transfer was cut short.

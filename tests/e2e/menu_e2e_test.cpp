@@ -209,5 +209,33 @@ TEST(MenuEndToEnd, AirPressureValueAfterTheUpdate) {
   }
 }
 
+// The package's AirPressure.csv replaces the built-in rows: a serial number it lists gets its
+// value; one whose line is bad gets the default, not the built-in value, and the log names the
+// line.
+TEST(MenuEndToEnd, AirPressureValueFromThePackagesTable) {
+  const struct {
+    const char* serial;
+    const char* value;
+  } cases[] = {{"14999999", "951.2"}, {"14120333", "947.0"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.serial);
+    test::TempFolder package;
+    WriteFolder(package.Path(), DeviceSection("28160", "Demo340.txt", "", "149"));
+    const std::vector<Section> image = {
+        kVersion, {0x1100, Pattern(200, 24)}, VectorTable(0xFFE0, 0x1100)};
+    Write(package.Path() / "Demo340.txt", TiTxt(image));
+    Write(package.Path() / "AirPressure.csv",
+          "Seriennummer;Wert\r\n14999999;951.2\r\n14120333;9485\r\n");
+    const SimRun run = RunIn(package, std::string("[identity]\ndevice = 28160.000\nversion = 1.01\n"
+                                                  "serial = ") +
+                                          c.serial + "\n[bootloader]\ntarget = classic\n");
+    EXPECT_EQ(run.cli.exitCode, 0) << run.cli.output;
+    EXPECT_THAT(run.cli.output, HasSubstr("AirPressure.csv, Zeile 3: der Wert liegt außerhalb"));
+    EXPECT_THAT(run.state, HasSubstr("\"A.1000\", \"A.6162#" + std::string(c.value) +
+                                     "\", \"A.1121\", \"A.1121\", \"A.1121\"]"))
+        << run.state;
+  }
+}
+
 }  // namespace
 }  // namespace e2e
