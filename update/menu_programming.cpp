@@ -136,7 +136,12 @@ void MenuProgramming::ProgramBenchFamily() {
   const Msp430Call call{Msp430Job::kMain, engine_.State().BslMode, context.MainFile,
                         /*syncFirst=*/false, /*altEntry=*/false};
   phase_ = Phase::kLoading;
-  const int32_t result = engine_.Paths().RunMsp430(engine_, call);
+  int32_t result;
+  {
+    // While the loader holds the line, its answers reach it with one wake-up.
+    const serial::DirectReceiveScope direct(engine_.ActiveComPort());
+    result = engine_.Paths().RunMsp430(engine_, call);
+  }
   phase_ = Phase::kBench;
   if (result == 0) {
     // The handler stays for the retry, which programs the bench instrument the same way.

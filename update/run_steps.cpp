@@ -126,7 +126,12 @@ void UpdateEngine::RunLoader(const Msp430Call& call, int32_t failCode) {
   // The new firmware may greet before the loader has returned: that greeting is held for it.
   run_.PromptAwaited = true;
   run_.LoaderRunning = true;
-  const bool programmed = paths_->RunMsp430(*this, call) != 0;
+  bool programmed;
+  {
+    // While the loader holds the line, its answers reach it with one wake-up.
+    const serial::DirectReceiveScope direct(ActiveComPort());
+    programmed = paths_->RunMsp430(*this, call) != 0;
+  }
   run_.LoaderRunning = false;
   const int32_t held = std::exchange(run_.HeldGreeting, 0);
   if (!programmed) {

@@ -296,7 +296,13 @@ void UpdateEngine::OnWinCe(const core::EventRecord&) {
                list.begin() + static_cast<std::ptrdiff_t>(std::min(last + 1, list.size())));
   }
   if (MainOlder() || Context.StartupVer < Context.OfferedStartupVer) {
-    if (paths_->RunWinCe(*this, Context.MainFile) == 0) {
+    int32_t transferred;
+    {
+      // While the transfer holds the line, its answers reach it with one wake-up.
+      const serial::DirectReceiveScope direct(ActiveComPort());
+      transferred = paths_->RunWinCe(*this, Context.MainFile);
+    }
+    if (transferred == 0) {
       ProgrammingFailed(ev::kProgrammingFailed);
       return;
     }
