@@ -55,7 +55,7 @@ ASAN_OPTIONS=detect_leaks=1 run_suite build-asan "" "" -DCMAKE_BUILD_TYPE=Debug 
 # The serial component's threads under ThreadSanitizer (Qt itself is not built for it, so only
 # the serial test programs are built and run).
 echo "== ThreadSanitizer (tests labelled serial)"
-run_suite build-tsan "-L serial" "serial_parameter_test serial_port_test serial_port_table_test" \
+run_suite build-tsan "-L serial" "serial_parameter_test serial_port_test serial_port_table_test serial_direct_receive_test" \
   -DCMAKE_BUILD_TYPE=Debug -DUPDATER_TSAN=ON -DUPDATER_BENCH=OFF
 # The reads after a receive notification and the count a reader asks for, raised while bytes
 # arrive.

@@ -146,7 +146,18 @@ bool ThreadWindowSystem::DeliverPosted() {
   return posted_.Deliver(handler_);
 }
 
+bool ThreadWindowSystem::AttachSource(WaitSource* source) {
+  if (posted_.Source() != nullptr && posted_.Source() != source) return false;
+  posted_.SetSource(source);
+  return true;
+}
+
+void ThreadWindowSystem::DetachSource(WaitSource* source) {
+  if (posted_.Source() == source) posted_.SetSource(nullptr);
+}
+
 void ThreadWindowSystem::ProcessMessages() {
+  posted_.ServeSource();
   DeliverPosted();
   DeliverDueTimers();
 }

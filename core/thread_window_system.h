@@ -1,7 +1,8 @@
 // The window system of the console front-end, on the standard library alone: the thread that
 // runs the session is the window thread, posted messages wait in a queue guarded by a mutex and
 // wake it through a condition variable, and the window timers sit in a heap ordered by their
-// next expiry. A wait sleeps until the earliest of its deadline, the next timer and a post.
+// next expiry. A wait sleeps until the earliest of its deadline, the next timer and a post, and
+// the input of an attached wait source.
 //
 // Timers and message processing belong to the window thread; PostMessage and TickCount may be
 // called from any thread.
@@ -35,6 +36,8 @@ class ThreadWindowSystem : public WindowSystem {
   std::unique_ptr<WindowTimer> CreateTimer() override;
   void PostMessage(uint32_t message, uintptr_t wParam) override;
   void SetMessageHandler(MessageHandler handler) override;
+  bool AttachSource(WaitSource* source) override;
+  void DetachSource(WaitSource* source) override;
 
  private:
   class Timer;

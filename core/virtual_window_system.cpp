@@ -90,14 +90,26 @@ bool VirtualWindowSystem::NextExpiry(uint32_t& tick) const {
   return found;
 }
 
+bool VirtualWindowSystem::AttachSource(WaitSource* source) {
+  if (posted_.Source() != nullptr && posted_.Source() != source) return false;
+  posted_.SetSource(source);
+  return true;
+}
+
+void VirtualWindowSystem::DetachSource(WaitSource* source) {
+  if (posted_.Source() == source) posted_.SetSource(nullptr);
+}
+
 void VirtualWindowSystem::ProcessMessages() {
   ++processCalls_;
+  posted_.ServeSource();
   DeliverPosted();
   DeliverDueTimers();
 }
 
 void VirtualWindowSystem::WaitMessages(uint32_t deadline) {
   ++waitCalls_;
+  posted_.ServeSource();
   if (DeliverPosted() | DeliverDueTimers()) return;
   if (TickReached(now_, deadline)) return;
   if (graceMs_ > 0) {

@@ -1,7 +1,8 @@
 // A deterministic window system for tests: a virtual millisecond clock that advances only when
 // the code under test waits (WaitMessages, SleepUntil) or the test calls Advance. A 5 s time-out
 // costs no real time. Posts from other threads are accepted; when messages are expected from a
-// real thread, WaitMessages blocks on them in real time instead of jumping the clock.
+// real thread, WaitMessages blocks on them in real time instead of jumping the clock. An attached
+// wait source (a real line) is served by message processing and by that real-time wait.
 #pragma once
 
 #include <mutex>
@@ -24,6 +25,8 @@ class VirtualWindowSystem : public WindowSystem {
   std::unique_ptr<WindowTimer> CreateTimer() override;
   void PostMessage(uint32_t message, uintptr_t wParam) override;
   void SetMessageHandler(MessageHandler handler) override;
+  bool AttachSource(WaitSource* source) override;
+  void DetachSource(WaitSource* source) override;
 
   // Moves the clock forward by ms, delivering each timer expiry at its moment (with message
   // processing in between, as a running window would).

@@ -3,6 +3,7 @@
 // program; tests use VirtualWindowSystem, whose clock only moves when the code waits.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -36,6 +37,29 @@ class WindowTimer {
   Handler handler_;
 };
 
+// Input that the window thread takes itself while it waits, in place of a thread that takes it
+// and posts a message for it: an arrival then wakes one thread, the one that answers it. A port
+// offers its line this way while a loader holds it. Serving it posts the usual messages (from the
+// window thread to itself).
+class WaitSource {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  virtual ~WaitSource() = default;
+  // Window thread: waits until input has come, Interrupt is called or until has passed (at once
+  // when it has); true when input has come. Never spins.
+  virtual bool Wait(Clock::time_point until) = 0;
+  // Any thread: ends the current Wait, or the next one at once.
+  virtual void Interrupt() = 0;
+  // Window thread: takes the input that has come and posts what it means.
+  virtual void Serve() = 0;
+  // For a window system that watches descriptors in its own loop: the descriptor that turns
+  // readable when input comes (-1: none), and for how many milliseconds from now it needs no
+  // watching: 0 watch it now, -1 not until the source is asked again (it cannot take input now).
+  virtual int Descriptor() const = 0;
+  virtual int QuietMs() = 0;
+};
+
 class WindowSystem {
  public:
   // A posted window message: the message number and its word parameter.
@@ -58,6 +82,14 @@ class WindowSystem {
   virtual void PostMessage(uint32_t message, uintptr_t wParam) = 0;
   // Where posted messages go (the window-message bridge).
   virtual void SetMessageHandler(MessageHandler handler) = 0;
+  // Window thread: the waits and message processing of this window system serve the source (one
+  // at a time) until it is detached. False when this window system cannot: the source's owner
+  // goes on taking its input in its own way then.
+  virtual bool AttachSource(WaitSource* source) {
+    (void)source;
+    return false;
+  }
+  virtual void DetachSource(WaitSource* source) { (void)source; }
 };
 
 // True when tick a lies at or after tick b, across the wrap of the 32-bit counter.

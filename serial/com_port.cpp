@@ -1,5 +1,6 @@
 #include "serial/com_port.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -59,6 +60,22 @@ bool TComPort::Aktiv() const {
 
 uint64_t TComPort::ReceivePasses() const {
   return reader_ ? reader_->Passes() : 0;
+}
+
+uint64_t TComPort::DirectReceivePasses() const {
+  return reader_ ? reader_->DirectPasses() : 0;
+}
+
+bool TComPort::BeginDirectReceive() {
+  return opened_ && reader_->BeginDirect();
+}
+
+void TComPort::EndDirectReceive() {
+  if (opened_) reader_->EndDirect();
+}
+
+bool TComPort::DirectReceive() const {
+  return reader_ && reader_->Direct();
 }
 
 bool TComPort::OpenDevice(int32_t port) {
@@ -149,10 +166,25 @@ int32_t TComPort::Read(void* buffer, uint32_t count) {
   const int64_t totalMs = int64_t{count} + std::max<int64_t>(0, rxTimeOut_);
   const auto deadline = RxQueue::Clock::now() + std::chrono::milliseconds(totalMs);
   auto* bytes = static_cast<uint8_t*>(buffer);
-  const size_t got = rx_.Take(bytes, count, deadline);
+  const size_t got =
+      reader_->Direct() ? ReadDirect(bytes, count, deadline) : rx_.Take(bytes, count, deadline);
   if (rx_.WasFull()) reader_->WakeForRoom();
   if (!noTerminator_) bytes[got] = 0;
   return static_cast<int32_t>(got);
+}
+
+size_t TComPort::ReadDirect(uint8_t* bytes, size_t count, RxQueue::Clock::time_point deadline) {
+  size_t got = rx_.TakeArrived(bytes, count);
+  while (got < count && !rx_.Gone()) {
+    const RxQueue::Clock::time_point now = RxQueue::Clock::now();
+    RxQueue::Clock::time_point until = deadline;
+    // Once a byte has come, the gap since the latest arrival bounds the wait.
+    if (got > 0) until = std::min(until, rx_.LastArrival() + RxQueue::kInterval);
+    if (now >= until) break;
+    reader_->WaitDirect(until);
+    got += rx_.TakeArrived(bytes + got, count - got);
+  }
+  return got;
 }
 
 int32_t TComPort::ReadReceived(void* buffer, uint32_t count) {

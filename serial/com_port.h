@@ -89,6 +89,14 @@ class TComPort {
   // are. The next Read, ReadReceived, Write, line setting or Reset_SetAktiv announces every
   // byte again.
   virtual void AnnounceAt(uint32_t count);
+  // Direct receive while a loader holds the line: the owner window's own waits take the arrivals
+  // and announce them, and the receive thread stands aside, so an answer wakes only the window
+  // thread. Notifications, reads and their rules stay as they are. Begin returns false when the
+  // owner window cannot wait on the line (the receive thread goes on then); End, Close and
+  // reopening hand the line back to the receive thread without losing or doubling a byte.
+  bool BeginDirectReceive();
+  void EndDirectReceive();
+  bool DirectReceive() const;
   // length -1: up to the terminating NUL. Returns the bytes handed over (with XOFF/XON framing
   // under Qolmar_XonXoff), or -10, -1, -100, -2 (see above).
   virtual int32_t Write(const void* data, int32_t length, bool async);
@@ -134,8 +142,10 @@ class TComPort {
   virtual bool DeviceLost() const;
   // True while a WM_V24_RECEIVED is outstanding.
   bool Aktiv() const;
-  // How often the receive thread has taken bytes from the line since opening (its wake-ups).
+  // How often the receive thread has taken bytes from the line since opening (its wake-ups), and
+  // how many of these passes the window thread took in direct receive.
   uint64_t ReceivePasses() const;
+  uint64_t DirectReceivePasses() const;
 
   // Published properties.
   TV24Parameter V24;
@@ -151,6 +161,8 @@ class TComPort {
 
  private:
   bool OpenDevice(int32_t port);
+  // Read in direct receive: the window thread waits on the line itself, with Read's rules.
+  size_t ReadDirect(uint8_t* bytes, size_t count, RxQueue::Clock::time_point deadline);
   bool ApplyLine(const LineConfig& config);
 
   ErrorBox errorBox_;
@@ -173,6 +185,23 @@ class TComPort {
   bool lastSaved_ = false;
   std::atomic<bool> discardNull_{false};
   std::vector<uint8_t> frame_;
+};
+
+// Direct receive on a port for as long as the object lives (a loader's run). A null or closed port
+// changes nothing.
+class DirectReceiveScope {
+ public:
+  explicit DirectReceiveScope(TComPort* port) : port_(port) {
+    if (port_ != nullptr) port_->BeginDirectReceive();
+  }
+  ~DirectReceiveScope() {
+    if (port_ != nullptr) port_->EndDirectReceive();
+  }
+  DirectReceiveScope(const DirectReceiveScope&) = delete;
+  DirectReceiveScope& operator=(const DirectReceiveScope&) = delete;
+
+ private:
+  TComPort* port_;
 };
 
 }  // namespace serial

@@ -292,6 +292,11 @@ void SystemLine::EndBreak() {
 
 // ---- exclusive open ----
 
+// poll on the descriptor, as the receive thread waits.
+bool WindowThreadMayWait() {
+  return true;
+}
+
 OpenResult OpenExclusive(const PortDevice& device) {
   OpenResult result;
   int fd = open(device.path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);

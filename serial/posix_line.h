@@ -113,6 +113,10 @@ class SystemLine {
   std::unique_ptr<Saved> saved_;
 };
 
+// Whether the window thread may wait on a line itself (direct receive). Where it may not, the
+// receive thread always takes the arrivals.
+bool WindowThreadMayWait();
+
 // Denied: the device exists but this user may not open it (file permissions).
 enum class OpenOutcome { Opened, Busy, Denied, Absent };
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 #include "serial/window_messages.h"
 
@@ -26,7 +27,12 @@ void TV24Read_Thread::Start() {
 }
 
 void TV24Read_Thread::Stop() {
-  terminated_ = true;
+  EndDirect();
+  {
+    std::lock_guard lock(modeLock_);
+    terminated_ = true;
+  }
+  modeChanged_.notify_all();
   wake_.Signal();
   if (thread_.joinable()) thread_.join();
   ClearAktiv();
@@ -94,6 +100,7 @@ void TV24Read_Thread::Post(uint32_t message) {
 
 void TV24Read_Thread::Execute() {
   while (!terminated_) {
+    if (StandAside()) continue;
     // A full queue or a lost device is not waited on: nothing could be taken from it.
     const bool forData = !lost_ && rx_.Free() > 0;
     // Passes without a line event matter only while an arrival is carried or the driver keeps
@@ -101,24 +108,123 @@ void TV24Read_Thread::Execute() {
     const int timeoutMs = carried_ || (haveCounters_ && !lost_) ? kPassMs : -1;
     const os::WaitResult wait = line_.Wait(forData, wake_, timeoutMs);
     if (terminated_) break;
-    LineEvent event;
-    if (wait == os::WaitResult::Readable || wait == os::WaitResult::Hangup) Drain(event);
-    if (wait == os::WaitResult::Hangup && !lost_) {
-      lost_ = true;
-      rx_.SetGone();
-      event.error = true;  // an error event without a flag: WM_V24_ERROR, once
-    }
-    if (event.received) ++passes_;
-    if (!lost_) CheckErrorCounters(event);
-    NotifyReceived(event.received);
-    if (event.error) ReportErrors(event);
     // Only an arrival bounds when the rest can come; after a quiet pass it may come at once.
-    const int pauseMs = event.received && !event.error ? PauseMs() : 0;
+    const int pauseMs = Pass(wait) ? PauseMs() : 0;
     if (pauseMs > 0) {
       line_.Wait(false, wake_, pauseMs);  // Stop, a read or a smaller count end it early
       std::lock_guard lock(aktivLock_);
       pausing_ = false;
     }
+  }
+}
+
+bool TV24Read_Thread::Pass(os::WaitResult wait) {
+  LineEvent event;
+  if (wait == os::WaitResult::Readable || wait == os::WaitResult::Hangup) Drain(event);
+  if (wait == os::WaitResult::Hangup && !lost_) {
+    lost_ = true;
+    rx_.SetGone();
+    event.error = true;  // an error event without a flag: WM_V24_ERROR, once
+  }
+  if (event.received) ++passes_;
+  if (!lost_) CheckErrorCounters(event);
+  NotifyReceived(event.received);
+  if (event.error) ReportErrors(event);
+  return event.received && !event.error;
+}
+
+bool TV24Read_Thread::StandAside() {
+  std::unique_lock lock(modeLock_);
+  if (!standAside_) return false;
+  parked_ = true;
+  modeChanged_.notify_all();
+  modeChanged_.wait(lock, [this] { return !standAside_ || terminated_; });
+  parked_ = false;
+  return true;
+}
+
+bool TV24Read_Thread::BeginDirect() {
+  if (direct_ || ownerWindow_ == nullptr || !os::WindowThreadMayWait() || !thread_.joinable() ||
+      terminated_) {
+    return direct_;
+  }
+  if (!ownerWindow_->AttachSource(&source_)) return false;
+  // Nothing is served before this returns: the window thread is here. Once the thread has
+  // parked, it takes nothing more from the line; what it took is queued and announced.
+  std::unique_lock lock(modeLock_);
+  standAside_ = true;
+  wake_.Signal();
+  modeChanged_.wait(lock, [this] { return parked_; });
+  direct_ = true;
+  return true;
+}
+
+void TV24Read_Thread::EndDirect() {
+  if (!direct_) return;
+  ownerWindow_->DetachSource(&source_);
+  direct_ = false;
+  {
+    // A pause of the window thread's is not the thread's: it starts over with the next arrival.
+    std::lock_guard lock(aktivLock_);
+    pausing_ = false;
+  }
+  {
+    std::lock_guard lock(modeLock_);
+    standAside_ = false;
+  }
+  modeChanged_.notify_all();
+}
+
+int TV24Read_Thread::DirectQuietMs() {
+  if (lost_ || rx_.Free() == 0) return -1;
+  std::lock_guard lock(aktivLock_);
+  if (!pausing_) return 0;
+  const auto left = quietUntil_ - Clock::now();
+  if (left <= Clock::duration::zero()) {
+    pausing_ = false;
+    return 0;
+  }
+  // Rounded up: a wait that ended early would only look again.
+  return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
+}
+
+bool TV24Read_Thread::WaitLine(Clock::time_point until) {
+  for (;;) {
+    const int quietMs = DirectQuietMs();
+    const Clock::time_point now = Clock::now();
+    Clock::time_point end = until;
+    if (quietMs > 0) end = std::min(until, now + std::chrono::milliseconds(quietMs));
+    const auto left = std::max(end - now, Clock::duration::zero());
+    const int timeoutMs =
+        static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
+    const os::WaitResult wait = line_.Wait(quietMs == 0, wake_, timeoutMs);
+    if (wait == os::WaitResult::Readable || wait == os::WaitResult::Hangup) {
+      directWait_ = wait;
+      return true;
+    }
+    // Woken (a post, Close, a read that made room), or the time has come. Only the end of a
+    // pause goes on to watch the line.
+    if (wait == os::WaitResult::Woken || quietMs == 0 || Clock::now() >= until) return false;
+  }
+}
+
+bool TV24Read_Thread::WaitDirect(Clock::time_point until) {
+  if (!direct_ || !WaitLine(until)) return false;
+  ServeDirect();
+  return true;
+}
+
+void TV24Read_Thread::ServeDirect() {
+  if (!direct_) return;
+  const os::WaitResult wait = std::exchange(directWait_, os::WaitResult::Readable);
+  const uint64_t before = passes_;
+  const bool received = Pass(wait);
+  directPasses_ += passes_ - before;
+  // The thread's pause, as a while in which the window thread does not watch the line.
+  const int pauseMs = received ? PauseMs() : 0;
+  if (pauseMs > 0) {
+    std::lock_guard lock(aktivLock_);
+    quietUntil_ = Clock::now() + std::chrono::milliseconds(pauseMs);
   }
 }
 

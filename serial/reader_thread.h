@@ -8,9 +8,18 @@
 // last of them cannot come sooner, and the other three quarters leave room for a sender or an
 // adapter that hands over late and then catches up. Line errors and the loss of the device are
 // posted too. It never calls into the owner otherwise.
+//
+// Direct receive: while a loader holds the line, the thread can stand aside and hand the line to
+// the owner window's own waits (a wait source of the window system). The window thread then takes
+// the arrivals, with the same notification rules and pauses, and posts WM_V24_RECEIVED to itself:
+// an answer wakes one thread, the one that sends the next command, instead of this thread and
+// then the window thread. The two never take from the line at the same time: the window thread
+// begins only once this thread has parked, and it stops before this thread resumes.
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <thread>
@@ -57,7 +66,34 @@ class TV24Read_Thread {
   // Passes that took bytes from the line.
   uint64_t Passes() const { return passes_.load(); }
 
+  // Window thread. Direct receive begins when the owner window can wait on the line (false: this
+  // thread goes on taking the arrivals) and ends when asked, or with Stop.
+  bool BeginDirect();
+  void EndDirect();
+  bool Direct() const { return direct_; }
+  // Window thread, direct receive: waits for the line until `until` and takes what has come (for
+  // a read that waits); true when something came.
+  bool WaitDirect(std::chrono::steady_clock::time_point until);
+  void ServeDirect();
+  // Passes taken by the window thread in direct receive (of Passes).
+  uint64_t DirectPasses() const { return directPasses_.load(); }
+
  private:
+  using Clock = std::chrono::steady_clock;
+
+  // The line as the owner window's wait source.
+  class Source : public core::WaitSource {
+   public:
+    explicit Source(TV24Read_Thread& owner) : owner_(owner) {}
+    bool Wait(Clock::time_point until) override { return owner_.WaitLine(until); }
+    void Interrupt() override { owner_.wake_.Signal(); }
+    void Serve() override { owner_.ServeDirect(); }
+    int Descriptor() const override { return owner_.line_.Handle(); }
+    int QuietMs() override { return owner_.DirectQuietMs(); }
+
+   private:
+    TV24Read_Thread& owner_;
+  };
   struct LineEvent {
     bool received = false;
     bool error = false;
@@ -65,6 +101,14 @@ class TV24Read_Thread {
   };
 
   void Execute();
+  // Takes from the line after a wait with this result and announces; true when bytes came
+  // without an error (a pause may follow).
+  bool Pass(os::WaitResult wait);
+  // Parks the thread while the window thread takes the arrivals; true when it had parked.
+  bool StandAside();
+  bool WaitLine(Clock::time_point until);
+  // How long the window thread need not watch the line (see core::WaitSource::QuietMs).
+  int DirectQuietMs();
   void Drain(LineEvent& event);
   void CheckErrorCounters(LineEvent& event);
   void NotifyReceived(bool received);
@@ -96,7 +140,19 @@ class TV24Read_Thread {
   os::WakeObject wake_;
   std::thread thread_;
 
-  // Thread-local state of the notification rules.
+  // The hand-over of the line between this thread and the window thread.
+  std::mutex modeLock_;
+  std::condition_variable modeChanged_;
+  bool standAside_ = false;  // guarded by modeLock_
+  bool parked_ = false;      // guarded by modeLock_
+  // Window thread only.
+  bool direct_ = false;
+  os::WaitResult directWait_ = os::WaitResult::Readable;
+  Clock::time_point quietUntil_{};  // guarded by aktivLock_, with pausing_
+  std::atomic<uint64_t> directPasses_{0};
+  Source source_{*this};
+
+  // State of the notification rules: the thread's, or the window thread's while it stands aside.
   bool busy_ = false;     // an arrival was seen while a notification was outstanding
   bool timing_ = false;   // the watchdog runs
   uint32_t stamp_ = 0;    // tick at which it started

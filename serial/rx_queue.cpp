@@ -72,6 +72,16 @@ size_t RxQueue::Count() const {
   return count_;
 }
 
+RxQueue::Clock::time_point RxQueue::LastArrival() const {
+  std::lock_guard lock(mutex_);
+  return lastArrival_;
+}
+
+bool RxQueue::Gone() const {
+  std::lock_guard lock(mutex_);
+  return gone_;
+}
+
 bool RxQueue::WasFull() const {
   std::lock_guard lock(mutex_);
   return wasFull_;

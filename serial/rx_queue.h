@@ -34,6 +34,9 @@ class RxQueue {
   // Takes up to n of the bytes that have arrived, without waiting for more.
   size_t TakeArrived(uint8_t* buffer, size_t n);
   size_t Count() const;
+  // When the latest bytes were stored; whether the device is gone.
+  Clock::time_point LastArrival() const;
+  bool Gone() const;
   // True when the last Take took from a full queue (the reader may be waiting for room).
   bool WasFull() const;
   void Clear();

@@ -372,6 +372,12 @@ void SystemLine::EndBreak() {
 
 // ---- exclusive open ----
 
+// Waiting for received data keeps an overlapped read of one byte that belongs to the receive
+// thread; the window thread does not take it over, so the receive thread always announces.
+bool WindowThreadMayWait() {
+  return false;
+}
+
 OpenResult OpenExclusive(const PortDevice& device) {
   OpenResult result;
   // A COM port opens without sharing: a port another program holds fails with access denied.

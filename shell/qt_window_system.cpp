@@ -55,10 +55,50 @@ class QtWindowSystem::Receiver : public QObject {
 QtWindowSystem::QtWindowSystem() : receiver_(std::make_unique<Receiver>()) {
   wake_.setSingleShot(true);
   wake_.setTimerType(Qt::PreciseTimer);
+  quiet_.setSingleShot(true);
+  quiet_.setTimerType(Qt::PreciseTimer);
+  QObject::connect(&quiet_, &QTimer::timeout, [this] { Rewatch(); });
 }
 QtWindowSystem::~QtWindowSystem() = default;
 
+bool QtWindowSystem::AttachSource(core::WaitSource* source) {
+  if (source_ != nullptr && source_ != source) return false;
+  if (source_ == source) return true;
+  const int descriptor = source->Descriptor();
+  if (descriptor < 0) return false;
+  source_ = source;
+  notifier_ = std::make_unique<QSocketNotifier>(descriptor, QSocketNotifier::Read);
+  QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] {
+    if (source_ == nullptr) return;
+    source_->Serve();
+    Rewatch();
+  });
+  Rewatch();
+  return true;
+}
+
+void QtWindowSystem::DetachSource(core::WaitSource* source) {
+  if (source_ == nullptr || source_ != source) return;
+  quiet_.stop();
+  notifier_.reset();
+  source_ = nullptr;
+}
+
+void QtWindowSystem::Rewatch() {
+  if (source_ == nullptr) return;
+  const int quietMs = source_->QuietMs();
+  notifier_->setEnabled(quietMs == 0);
+  if (quietMs > 0) {
+    quiet_.start(quietMs);
+  } else {
+    quiet_.stop();
+  }
+}
+
 void QtWindowSystem::ProcessMessages() {
+  // What the window thread did since the last look may have ended a quiet while early (a read
+  // made room, fewer bytes are asked for).
+  if (source_ != nullptr && !notifier_->isEnabled()) Rewatch();
   QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
@@ -68,6 +108,7 @@ void QtWindowSystem::WaitMessages(uint32_t deadline) {
     ProcessMessages();
     return;
   }
+  if (source_ != nullptr && !notifier_->isEnabled()) Rewatch();
   // The deadline timer's own expiry wakes the wait when nothing else arrives.
   wake_.start(remaining);
   QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);

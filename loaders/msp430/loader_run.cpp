@@ -107,6 +107,8 @@ core::EventHandler Msp430Loader::Handler() {
 
 update::LoaderResult Msp430Loader::Execute(int32_t bslMode, const std::string& fileName,
                                            bool syncFirst, bool altEntry) {
+  // While the loader holds the line, its answers reach it with one wake-up.
+  const serial::DirectReceiveScope direct(&host_.port);
   BslMode = bslMode;
   AltEntry = altEntry;
   SyncFirst = syncFirst;

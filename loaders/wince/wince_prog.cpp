@@ -57,6 +57,8 @@ std::string TWinCEProg::Text(messages::MessageId id) const {
 }
 
 bool TWinCEProg::Download(int32_t, const std::string& file, bool forced) {
+  // While the transfer holds the line, its answers reach it with one wake-up.
+  const serial::DirectReceiveScope direct(&host_.port);
   host_.view.SetProgress(0);
   Files = host_.context.DownloadList;
   std::vector<std::string> all{file};
