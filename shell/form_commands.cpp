@@ -31,8 +31,8 @@ fs::path FindBeside(const FormOptions& options, const fs::path& executableFolder
 }
 
 fs::path LanguageFileOf(const FormOptions& options, const fs::path& executableFolder) {
-  const std::string name(
-      package::kLanguageFiles[static_cast<size_t>(messages::LanguageRow(options.settings.LanguageIndex))]);
+  const std::string name(package::kLanguageFiles[static_cast<size_t>(
+      messages::LanguageRow(options.settings.LanguageIndex))]);
   const fs::path found = FindBeside(options, executableFolder, name);
   return found.empty() ? options.workingFolder / name : found;
 }
