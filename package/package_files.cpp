@@ -32,6 +32,12 @@ std::vector<std::string> ExpandFolderPattern(const std::string& item) {
   if (CheckPackageFileName(prefix) != PackageNameFault::kNone) return {item};
   const std::string path = core::PackagePath(prefix);
   const std::filesystem::path folder(path.empty() ? std::string_view(".") : std::string_view(path));
+  std::vector<std::string> items;
+  for (const std::string& name : RegularFiles(folder)) items.push_back(prefix + name);
+  return items;
+}
+
+std::vector<std::string> RegularFiles(const std::filesystem::path& folder) {
   std::vector<std::string> names;
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
@@ -39,9 +45,7 @@ std::vector<std::string> ExpandFolderPattern(const std::string& item) {
     if (entry.is_regular_file(typeError)) names.push_back(entry.path().filename().string());
   }
   std::sort(names.begin(), names.end());
-  std::vector<std::string> items;
-  for (const std::string& name : names) items.push_back(prefix + name);
-  return items;
+  return names;
 }
 
 bool StripMarker(std::string& file) {

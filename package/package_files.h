@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,9 @@ bool IsFolderPattern(const std::string& item);
 // before "*.*" and the file's name. A folder outside the package is not looked into: the item
 // itself is returned, for the run to refuse with the other names.
 std::vector<std::string> ExpandFolderPattern(const std::string& item);
+
+// The names of the regular files in folder, sorted; none when it cannot be read.
+std::vector<std::string> RegularFiles(const std::filesystem::path& folder);
 
 // Removes a trailing "@" and says whether there was one.
 bool StripMarker(std::string& file);

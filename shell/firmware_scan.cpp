@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "package/messages.h"
+#include "package/package_files.h"
 
 namespace shell {
 namespace {
@@ -20,17 +21,6 @@ bool HasExtension(const std::string& name, const char* extension) {
   std::transform(ext.begin(), ext.end(), ext.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return ext == extension;
-}
-
-std::vector<std::string> RegularFiles(const std::filesystem::path& folder) {
-  std::vector<std::string> names;
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-    std::error_code typeError;
-    if (entry.is_regular_file(typeError)) names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 void Accept(FirmwareScan& scan, const std::string& name, int32_t language) {

@@ -18,10 +18,7 @@ void StartTerminalPath(update::RunHost& run, std::unique_ptr<TTermProg>& termina
                 run.Language(),
                 run.Record().Reply208Char,
                 [&run](const std::string& text) { return run.Expand(text); },
-                [&run](bool programmed) {
-                  run.LoaderEnded(programmed ? update::LoaderResult::Programmed()
-                                             : update::LoaderResult::Failed());
-                }};
+                [&run](const update::LoaderResult& result) { run.LoaderEnded(result); }};
   StartTermProg(*terminal, host);
 }
 

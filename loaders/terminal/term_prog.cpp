@@ -263,7 +263,8 @@ void TTermProg::End(bool programmed) {
   // settings, and a failed run leaves the line as it found it.
   line_->Restore();
   auto ended = host_->ended;
-  if (ended) ended(programmed);
+  if (ended)
+    ended(programmed ? update::LoaderResult::Programmed() : update::LoaderResult::Failed());
 }
 
 void TTermProg::Append(const std::string& text) {

@@ -17,6 +17,7 @@
 #include "loaders/transfer_limits.h"
 #include "serial/com_port.h"
 #include "update/event_codes.h"
+#include "update/loader_result.h"
 #include "update/update_view.h"
 
 namespace loaders {
@@ -59,9 +60,9 @@ struct TermHost {
   char variant = '\0';
   // Placeholder expansion of the log texts (NAME, COM X, DATEI).
   std::function<std::string(const std::string&)> expand;
-  // Called once when the terminal is done: true after the boot loader's "programmed", false
-  // after an abort or a failure (the text is in the log by then).
-  std::function<void(bool programmed)> ended;
+  // Called once when the terminal is done: programmed after the boot loader's "programmed",
+  // failed after an abort or a failure (the text is in the log by then).
+  std::function<void(const update::LoaderResult&)> ended;
 };
 
 class TTermProg {

@@ -9,8 +9,7 @@ update::LoaderResult RunWinCeTransfer(update::RunHost& run, const std::string& f
   serial::TComPort* port = InstrumentPort(run, "WinCE");
   if (!port) return update::LoaderResult::Failed();
   TWinCEProg transfer(HostFor(run, *port));
-  return transfer.Download(0, file, run.ForceSameVersion()) ? update::LoaderResult::Programmed()
-                                                            : update::LoaderResult::Failed();
+  return transfer.Download(0, file, run.ForceSameVersion());
 }
 
 }  // namespace loaders

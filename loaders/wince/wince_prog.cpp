@@ -56,7 +56,7 @@ std::string TWinCEProg::Text(messages::MessageId id) const {
   return std::string(messages::Text(id, host_.languageIndex));
 }
 
-bool TWinCEProg::Download(int32_t, const std::string& file, bool forced) {
+update::LoaderResult TWinCEProg::Download(int32_t, const std::string& file, bool forced) {
   // While the transfer holds the line, its answers reach it with one wake-up.
   const serial::DirectReceiveScope direct(&host_.port);
   host_.view.SetProgress(0);
@@ -66,7 +66,7 @@ bool TWinCEProg::Download(int32_t, const std::string& file, bool forced) {
   // A file that cannot be sent is found before the instrument hears anything.
   if (!CheckFiles(all) || !LoadFile(file)) {
     host_.view.AppendLog(failure_);
-    return false;
+    return update::LoaderResult::Failed();
   }
   host_.view.SetProgressMax(FileSize / static_cast<int32_t>(kBlockSize));
 
@@ -93,7 +93,7 @@ bool TWinCEProg::Download(int32_t, const std::string& file, bool forced) {
     line_->Keep();
   }
   if (Failed) host_.view.AppendLog(failure_);
-  return !Failed;
+  return Failed ? update::LoaderResult::Failed() : update::LoaderResult::Programmed();
 }
 
 void TWinCEProg::Note(const std::string& text) {

@@ -33,9 +33,9 @@ class TWinCEProg {
   TWinCEProg(const TWinCEProg&) = delete;
   TWinCEProg& operator=(const TWinCEProg&) = delete;
 
-  // Sends file and then every file of the download list; true on success. On false the reason
-  // has been logged. The first argument is not used.
-  virtual bool Download(int32_t unused, const std::string& file, bool forced);
+  // Sends file and then every file of the download list. After a failure the reason has been
+  // logged. The first argument is not used.
+  virtual update::LoaderResult Download(int32_t unused, const std::string& file, bool forced);
   // Writes a command line and logs it; always true.
   virtual bool SendCommand(const std::string& text);
 

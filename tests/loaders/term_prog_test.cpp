@@ -96,13 +96,14 @@ class TermProgTest : public ::testing::Test {
   ~TermProgTest() override { std::filesystem::current_path(previous); }
 
   void Start(char variant = '1') {
-    loaders::TermHost host{events,
-                           port,
-                           view,
-                           1,
-                           variant,
-                           [](const std::string& t) { return t; },
-                           [this](bool programmed) { ends.push_back(programmed); }};
+    loaders::TermHost host{
+        events,
+        port,
+        view,
+        1,
+        variant,
+        [](const std::string& t) { return t; },
+        [this](const update::LoaderResult& result) { ends.push_back(result.programmed); }};
     loaders::StartTermProg(terminal, host);
   }
   // One reception: the bytes arrive and the port announces them.

@@ -48,7 +48,7 @@ class WinCeTransfer : public msp430_test::LoaderRig {
 
   bool Download(const std::string& file, bool forced = false) {
     TWinCEProg transfer(Host());
-    return transfer.Download(0, file, forced);
+    return transfer.Download(0, file, forced).programmed;
   }
 
   // The instrument's record of the lines and blocks it received.
