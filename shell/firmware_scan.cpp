@@ -38,7 +38,7 @@ void Accept(FirmwareScan& scan, const std::string& name, int32_t language) {
 FirmwareScan ScanFirmwareFiles(const std::filesystem::path& folder,
                                const std::vector<std::string>& progFile2, int32_t language) {
   FirmwareScan scan;
-  const std::vector<std::string> names = RegularFiles(folder);
+  const std::vector<std::string> names = package::RegularFiles(folder);
   auto entry = [&](size_t k) { return k < progFile2.size() ? progFile2[k] : std::string(); };
 
   for (const std::string& name : names) {

@@ -83,7 +83,7 @@ update::RunResult RunResultOf(RunEnd end, bool answeredNo, bool anythingOlder,
 update::RunRecord UpdateSession::RecordOf(RunEnd end, bool answeredNo) const {
   const update::UpdateEngine& engine = engine_;
   const update::RunState& run = engine.State();
-  const update::DownloadContext& context = engine.Context;
+  const update::DownloadContext& context = engine.Record();
   update::RunRecord record;
   record.time = update::NowIso8601();
   record.programVersion = UPDATER_VERSION;

@@ -70,7 +70,7 @@ serial::TComPort* UpdateEngine::ActiveComPort() const {
 }
 
 std::string UpdateEngine::Expand(const std::string& message) const {
-  return ExpandMessage(message, Language(), Context, run_.ActiveComIndex);
+  return ExpandMessage(message, Language(), record_, run_.ActiveComIndex);
 }
 
 void UpdateEngine::Append(const std::string& message) {
@@ -78,7 +78,7 @@ void UpdateEngine::Append(const std::string& message) {
 }
 
 void UpdateEngine::LogLine(const std::string& text) {
-  update::LogLine(view_, text, DebugMode, Language(), Context, run_.ActiveComIndex);
+  update::LogLine(view_, text, DebugMode, Language(), record_, run_.ActiveComIndex);
 }
 
 void UpdateEngine::Send(const std::string& command, bool log) {
@@ -92,13 +92,13 @@ void UpdateEngine::Send(const std::string& command, bool log) {
 }
 
 bool UpdateEngine::MainOlder() const {
-  return Context.CurVer < Context.NewVer ||
-         (Context.CurVer == Context.NewVer && run_.ForceSameVersion);
+  return record_.CurVer < record_.NewVer ||
+         (record_.CurVer == record_.NewVer && run_.ForceSameVersion);
 }
 
 bool UpdateEngine::SecondaryOlder() const {
-  return Context.CurVer2 < Context.NewVer2 ||
-         (Context.CurVer2 == Context.NewVer2 && run_.ForceSameVersion);
+  return record_.CurVer2 < record_.NewVer2 ||
+         (record_.CurVer2 == record_.NewVer2 && run_.ForceSameVersion);
 }
 
 void UpdateEngine::OnWindowMessage(uint32_t message, uintptr_t wParam) {
@@ -218,7 +218,7 @@ void UpdateEngine::StartRun() {
   run_.AnswersTaken.clear();
   run_.HeldGreeting = 0;
   StopGreetingTimer();
-  Context = DownloadContext{};
+  record_ = DownloadContext{};
   view_.SetOkEnabled(false);
   view_.SetSecTimerRunning(false);
   view_.SetProgress(0);
@@ -258,14 +258,14 @@ void UpdateEngine::OnReceived(const core::EventRecord& record) {
 }
 
 void UpdateEngine::OnPcbAnswer(const core::EventRecord& record) {
-  SetField(Context.PcbNumber, AnswerText(record), DownloadContext::kPcbNumberWidth);
+  SetField(record_.PcbNumber, AnswerText(record), DownloadContext::kPcbNumberWidth);
   events_.timers.TimerRestart(run_.ResponseTimer);
   SendIdentRow();
   run_.CommandIndex = 2;
 }
 
 void UpdateEngine::OnDeviceNrAnswer(const core::EventRecord& record) {
-  SetField(Context.DeviceNumber, AnswerText(record), DownloadContext::kDeviceNumberWidth);
+  SetField(record_.DeviceNumber, AnswerText(record), DownloadContext::kDeviceNumberWidth);
   SendIdentRow();
   events_.timers.TimerRestart(run_.ResponseTimer);
   run_.CommandIndex = 3;
@@ -274,17 +274,17 @@ void UpdateEngine::OnDeviceNrAnswer(const core::EventRecord& record) {
 void UpdateEngine::OnVersionAnswer(const core::EventRecord& record) {
   const std::string text = AnswerText(record);
   if (record.code == ev::kAnswerVersionC && devices_.DeviceKind == package::DeviceKindId::kWinCe) {
-    Context.StartupVer = VersionHundredths(text);
+    record_.StartupVer = VersionHundredths(text);
     return;
   }
-  SetField(Context.SwVersion, text, DownloadContext::kSwVersionWidth);
+  SetField(record_.SwVersion, text, DownloadContext::kSwVersionWidth);
   run_.VersionPlaceholder = Contains(text, "X.XX");
-  Context.CurVer = VersionHundredths(text);
+  record_.CurVer = VersionHundredths(text);
   if (const size_t comma = text.find(','); comma != std::string::npos) {
-    Context.CurVer2 = VersionHundredths(text.substr(comma + 1));
+    record_.CurVer2 = VersionHundredths(text.substr(comma + 1));
   }
   events_.timers.TimerRestart(run_.ResponseTimer);
-  if (Context.CurVer >= 100 || Contains(text, "Y.YY")) {
+  if (record_.CurVer >= 100 || Contains(text, "Y.YY")) {
     SendIdentRow();
   } else {
     // Instruments below 1.00 do not know "A.4001": identify without a serial number.
@@ -305,14 +305,14 @@ void UpdateEngine::CloseOtherPorts() {
 }
 
 void UpdateEngine::OnSerialNumber(const std::string& text) {
-  SetField(Context.SerialNumber, text, DownloadContext::kSerialNumberWidth);
+  SetField(record_.SerialNumber, text, DownloadContext::kSerialNumberWidth);
   run_.AirPressureIndex = kPressureNotQualified;
-  if (PressureQualifies(Context.DeviceNumber, Context.CurVer)) {
+  if (PressureQualifies(record_.DeviceNumber, record_.CurVer)) {
     // The package's table as it is now: a mended AirPressure.csv counts from the next run on.
     pressureTable_ = LoadPressureTable(".", Language());
     for (const std::string& problem : pressureTable_.problems) view_.AppendLog(problem);
-    run_.AirPressureIndex = FindPressureEntry(Context.DeviceNumber, Context.SerialNumber,
-                                              Context.CurVer, pressureTable_.rows);
+    run_.AirPressureIndex = FindPressureEntry(record_.DeviceNumber, record_.SerialNumber,
+                                              record_.CurVer, pressureTable_.rows);
   }
   StopResponseTimer();
   CloseOtherPorts();

@@ -118,10 +118,10 @@ class UpdateEngine : public RunHost {
   // What the loaders read of the run and tell it back (update/run_host.h).
   int32_t ActiveComIndex() const override { return run_.ActiveComIndex; }
   const package::DeviceDescription& Devices() const override { return devices_; }
-  const DownloadContext& Record() const override { return Context; }
+  const DownloadContext& Record() const override { return record_; }
   bool ForceSameVersion() const override { return run_.ForceSameVersion; }
   void RememberPasswordWord(int32_t word) override;
-  void MarkSecondFile() override { Context.SecondFileMarked = true; }
+  void MarkSecondFile() override { record_.SecondFileMarked = true; }
   // The Basic-Loader terminal has ended: after a programming the run waits for the new
   // firmware's greeting, else the secondary programming has failed.
   void LoaderEnded(const LoaderResult& result) override;
@@ -134,12 +134,24 @@ class UpdateEngine : public RunHost {
   // Stops the answer time-out of the port search and the identification.
   void StopResponseTimer();
 
-  DownloadContext Context;
+  // What the programming from the boot loader sets in the run's record
+  // (update/menu_programming.cpp). The instrument of a device row, before its identification.
+  void PresetInstrument(const package::DeviceEntry& entry);
+  // The name shown for an instrument whose row is not yet known.
+  void NameInstrument(const std::string& name);
+  // The boot loader waits already: the loaders start it without the dialogue.
+  void EnterBenchMode() { record_.BenchMode = true; }
+  // The bench family's image, and the F5xx loader where its boot loader answered as one.
+  void ChooseBenchImage(bool f5xx, const std::string& file);
+
   int32_t DebugMode = 0;
   int32_t VersionCheck = 1;
   std::vector<std::string> FirmwareFiles;
 
  private:
+  // The run's record: the instrument's identity, the chosen files and the versions. Loaders read
+  // it through Record(); it changes through the operations above and the engine's own steps.
+  DownloadContext record_;
   // Tests set a run's state up through this (tests/support/run_state_access.h).
   friend struct RunStateAccess;
   using EventAction = void (UpdateEngine::*)(const core::EventRecord&);

@@ -63,7 +63,7 @@ bool UpdateEngine::IdentifyDevice() {
     if (!FileNamesInsidePackage()) return false;
   }
   if (entry < 0 || !FirmwarePresent() ||
-      (!Context.LoaderIdText.empty() && !Contains(Context.LoaderIdText, Context.BootLoadKenn))) {
+      (!record_.LoaderIdText.empty() && !Contains(record_.LoaderIdText, record_.BootLoadKenn))) {
     return ReportWrongDevice();
   }
   if (sensorMode) {
@@ -77,12 +77,12 @@ bool UpdateEngine::IdentifyDevice() {
 
 void UpdateEngine::AdjustSensorIdentity(bool& hasSensor, size_t& rememberedLength) {
   // A sensor instrument answers "meter,sensor": the sensor's numbers count.
-  std::string& device = Context.DeviceNumber;
+  std::string& device = record_.DeviceNumber;
   rememberedLength = device.size();
   const int32_t c = core::FindText(device, ",");
   hasSensor = c > 0;
   if (c > 0) core::DeleteChars(device, 1, c);
-  std::string& pcb = Context.PcbNumber;
+  std::string& pcb = record_.PcbNumber;
   const int32_t d = core::FindText(pcb, ",");
   if (d > 0) {
     core::DeleteChars(pcb, 1, d);
@@ -97,11 +97,11 @@ void UpdateEngine::AdjustSensorIdentity(bool& hasSensor, size_t& rememberedLengt
 int32_t UpdateEngine::SelectDeviceEntry(size_t rememberedLength) const {
   const auto& table = devices_.DeviceTable;
   for (size_t k = 0; k < table.size(); ++k) {
-    if (Contains(Context.DeviceNumber, table[k].DeviceNr)) return static_cast<int32_t>(k);
+    if (Contains(record_.DeviceNumber, table[k].DeviceNr)) return static_cast<int32_t>(k);
   }
-  if (Contains(Context.PcbNumber, Context.DeviceNumber)) {
+  if (Contains(record_.PcbNumber, record_.DeviceNumber)) {
     for (size_t k = 0; k < table.size(); ++k) {
-      if (Contains(Context.PcbNumber, table[k].DeviceNrDef)) return static_cast<int32_t>(k);
+      if (Contains(record_.PcbNumber, table[k].DeviceNrDef)) return static_cast<int32_t>(k);
     }
   }
   if (!table.empty() && Contains(table[0].DeviceNrDef, "XXXXX") && rememberedLength < 10) {
@@ -112,44 +112,44 @@ int32_t UpdateEngine::SelectDeviceEntry(size_t rememberedLength) const {
 
 void UpdateEngine::FillContext(int32_t entry) {
   const package::DeviceEntry& row = devices_.DeviceTable[static_cast<size_t>(entry)];
-  Context.ProzTyp = row.ProzTyp;
+  record_.ProzTyp = row.ProzTyp;
   std::vector<std::string> items;
-  SetField(Context.MainFile, package::FirstItem(row.ProgFile2, items), DownloadContext::kFileWidth);
-  SetField(Context.ThirdFile, row.ProgFile1, DownloadContext::kFileWidth);
-  SetField(Context.SecondFile, package::FirstItem(row.ProgFile3, items),
+  SetField(record_.MainFile, package::FirstItem(row.ProgFile2, items), DownloadContext::kFileWidth);
+  SetField(record_.ThirdFile, row.ProgFile1, DownloadContext::kFileWidth);
+  SetField(record_.SecondFile, package::FirstItem(row.ProgFile3, items),
            DownloadContext::kFileWidth);
   for (const std::string& item : items) {
     const std::vector<std::string> expanded = package::IsFolderPattern(item)
                                                   ? package::ExpandFolderPattern(item)
                                                   : std::vector<std::string>{item};
     for (const std::string& name : expanded) {
-      if (Context.DownloadList.size() >= DownloadContext::kListCapacity) {
+      if (record_.DownloadList.size() >= DownloadContext::kListCapacity) {
         view_.AppendLog(messages::Filled(messages::MSG_DOWNLOAD_LIST_FULL, Language(), name));
         continue;
       }
       std::string clipped;
       SetField(clipped, name, DownloadContext::kFileWidth);
-      Context.DownloadList.push_back(clipped);
+      record_.DownloadList.push_back(clipped);
     }
   }
-  Context.MainFileMarked = package::StripMarker(Context.MainFile);
-  Context.SecondFileMarked = package::StripMarker(Context.SecondFile);
-  Context.SWKenn1 = row.SWKenn1;
-  Context.SWKenn2 = row.SWKenn2;
-  Context.SWKenn3 = row.SWKenn3;
-  Context.BootLoadKenn = row.BootLoadKenn;
-  Context.FlashErase1 = package::EraseValue(row.FlashErase1);
-  Context.FlashErase2 = package::EraseValue(row.FlashErase2);
-  Context.FlashErase3 = package::EraseValue(row.FlashErase3);
+  record_.MainFileMarked = package::StripMarker(record_.MainFile);
+  record_.SecondFileMarked = package::StripMarker(record_.SecondFile);
+  record_.SWKenn1 = row.SWKenn1;
+  record_.SWKenn2 = row.SWKenn2;
+  record_.SWKenn3 = row.SWKenn3;
+  record_.BootLoadKenn = row.BootLoadKenn;
+  record_.FlashErase1 = package::EraseValue(row.FlashErase1);
+  record_.FlashErase2 = package::EraseValue(row.FlashErase2);
+  record_.FlashErase3 = package::EraseValue(row.FlashErase3);
   const auto& table = devices_.DeviceTable;
   const size_t loaderRow = run_.BenchAnswerChar + entry == 0x90 ? 0 : 1;
-  Context.ProgDefFile = loaderRow < table.size() ? table[loaderRow].ProgDefFile : std::string();
-  devices_.DeviceKind = package::DeviceKindOf(Context.MainFile);
+  record_.ProgDefFile = loaderRow < table.size() ? table[loaderRow].ProgDefFile : std::string();
+  devices_.DeviceKind = package::DeviceKindOf(record_.MainFile);
 }
 
 bool UpdateEngine::FileNamesInsidePackage() {
   package::PackageNameFault fault = package::PackageNameFault::kNone;
-  const std::string* name = FaultyFileName(Context, fault);
+  const std::string* name = FaultyFileName(record_, fault);
   if (!name) return true;
   const std::string text = ReplaceFirstX(messages::Text(fault == package::PackageNameFault::kOption
                                                             ? messages::MSG_PACKAGE_FILE_OPTION
@@ -163,7 +163,7 @@ bool UpdateEngine::FileNamesInsidePackage() {
 
 bool UpdateEngine::FirmwarePresent() const {
   return std::any_of(FirmwareFiles.begin(), FirmwareFiles.end(),
-                     [this](const std::string& name) { return Contains(Context.MainFile, name); });
+                     [this](const std::string& name) { return Contains(record_.MainFile, name); });
 }
 
 bool UpdateEngine::ReportWrongDevice() {
@@ -171,72 +171,72 @@ bool UpdateEngine::ReportWrongDevice() {
                   messages::Text(messages::MSG_WRONG_DEVICE, Language()));
   // NAME in the message becomes the list of instruments this package is for.
   for (const package::DeviceEntry& row : devices_.DeviceTable) {
-    if (row.DeviceName.empty() || Contains(Context.DeviceNameText, row.DeviceName)) continue;
-    std::string names = Context.DeviceNameText + row.DeviceName + ", ";
-    SetField(Context.DeviceNameText, names, DownloadContext::kDeviceNameWidth);
+    if (row.DeviceName.empty() || Contains(record_.DeviceNameText, row.DeviceName)) continue;
+    std::string names = record_.DeviceNameText + row.DeviceName + ", ";
+    SetField(record_.DeviceNameText, names, DownloadContext::kDeviceNameWidth);
   }
   Append(std::string(messages::Text(messages::MSG_WRONG_DOWNLOAD, Language())));
   return false;
 }
 
 bool UpdateEngine::FinishSensorIdentity(bool hasSensor) {
-  Context.CurVer = Context.CurVer2;
-  Context.CurVer2 = 0;
-  DropBeforeComma(Context.SwVersion);
+  record_.CurVer = record_.CurVer2;
+  record_.CurVer2 = 0;
+  DropBeforeComma(record_.SwVersion);
   if (!hasSensor) {
     if (!view_.AskQuestion(messages::Text(messages::CAPTION_INFO, Language()), kNoSensorQuestion)) {
       return false;
     }
-    Context.NoSensorContinue = true;
+    record_.NoSensorContinue = true;
     run_.SensorPresent = false;
-    Context.SwVersion = "X.XX";
+    record_.SwVersion = "X.XX";
     const auto& table = devices_.DeviceTable;
-    SetField(Context.DeviceNumber, table.empty() ? std::string() : table[0].DeviceNr,
+    SetField(record_.DeviceNumber, table.empty() ? std::string() : table[0].DeviceNr,
              DownloadContext::kDeviceNumberWidth);
-    Context.SerialNumber = "XXXXXXXX";
+    record_.SerialNumber = "XXXXXXXX";
   }
-  DropBeforeComma(Context.SerialNumber);
-  Context.SecondFileMarked = Context.MainFileMarked;
+  DropBeforeComma(record_.SerialNumber);
+  record_.SecondFileMarked = record_.MainFileMarked;
   if (devices_.StartMode == package::StartVariant::kSensorBootChoice) {
     devices_.StartMode = package::StartVariant::kSensor;
     run_.BslMode = 1;
-    run_.BootCommand = Context.NoSensorContinue ? cmd::kBootNoSensor : cmd::kBootSensor;
+    run_.BootCommand = record_.NoSensorContinue ? cmd::kBootNoSensor : cmd::kBootSensor;
   }
   return true;
 }
 
 void UpdateEngine::ShowIdentity(int32_t entry) {
-  SetField(Context.DeviceNameText, devices_.DeviceTable[static_cast<size_t>(entry)].DeviceName,
+  SetField(record_.DeviceNameText, devices_.DeviceTable[static_cast<size_t>(entry)].DeviceName,
            DownloadContext::kDeviceNameWidth);
   view_.SetDeviceField(DeviceField::Name,
-                       Context.DeviceNumber + "  [" + Context.DeviceNameText + "]");
-  view_.SetDeviceField(DeviceField::Serial, Context.SerialNumber);
-  view_.SetDeviceField(DeviceField::Pcb, Context.PcbNumber);
-  view_.SetDeviceField(DeviceField::Software, Context.SwVersion);
+                       record_.DeviceNumber + "  [" + record_.DeviceNameText + "]");
+  view_.SetDeviceField(DeviceField::Serial, record_.SerialNumber);
+  view_.SetDeviceField(DeviceField::Pcb, record_.PcbNumber);
+  view_.SetDeviceField(DeviceField::Software, record_.SwVersion);
 }
 
 void UpdateEngine::ReadOfferedVersions() {
-  std::string panel = "Version " + ReadOfferedVersion(Context.SWKenn2, Context.MainFile);
+  std::string panel = "Version " + ReadOfferedVersion(record_.SWKenn2, record_.MainFile);
   view_.SetStatusPanel(3, panel);
-  if (Context.ListCount() > 0) {
+  if (record_.ListCount() > 0) {
     run_.StartupFirst = run_.StartupLast = 0;
-    std::string bestText = Context.OfferedVersion;
-    int32_t bestNumber = Context.NewVer;
+    std::string bestText = record_.OfferedVersion;
+    int32_t bestNumber = record_.NewVer;
     size_t i = 0;
     for (;; ++i) {
-      Context.OfferedVersion.clear();
-      ReadOfferedVersion(Context.SWKenn2, Context.DownloadList[i]);
-      if (bestNumber < Context.NewVer) {
-        bestText = Context.OfferedVersion;
-        bestNumber = Context.NewVer;
+      record_.OfferedVersion.clear();
+      ReadOfferedVersion(record_.SWKenn2, record_.DownloadList[i]);
+      if (bestNumber < record_.NewVer) {
+        bestText = record_.OfferedVersion;
+        bestNumber = record_.NewVer;
       }
-      if (Contains(Context.DownloadList[i], kStartupProgramFile)) {
-        Context.OfferedStartupVer = Context.NewVer;
+      if (Contains(record_.DownloadList[i], kStartupProgramFile)) {
+        record_.OfferedStartupVer = record_.NewVer;
         run_.StartupFirst = static_cast<int32_t>(i);
       }
       const bool nextIsProgram =
-          i + 1 < Context.DownloadList.size() && (Contains(Context.DownloadList[i + 1], ".exe") ||
-                                                  Contains(Context.DownloadList[i + 1], ".dll"));
+          i + 1 < record_.DownloadList.size() && (Contains(record_.DownloadList[i + 1], ".exe") ||
+                                                  Contains(record_.DownloadList[i + 1], ".dll"));
       if (!nextIsProgram) break;
     }
     if (run_.StartupFirst > 0) {
@@ -245,21 +245,21 @@ void UpdateEngine::ReadOfferedVersions() {
       events_.wait.DelayTime(3000, true);
     }
     panel = "Version " + bestText;
-    Context.OfferedVersion = bestText;
-    Context.NewVer = bestNumber;
+    record_.OfferedVersion = bestText;
+    record_.NewVer = bestNumber;
     view_.SetStatusPanel(3, panel);
   }
-  if (quirks::Listed(Context.DeviceNumber, quirks::kTerminalDevices)) {
-    Context.SecondFile = kTerminalFile;
+  if (quirks::Listed(record_.DeviceNumber, quirks::kTerminalDevices)) {
+    record_.SecondFile = kTerminalFile;
   }
   // The third file's version is read on its own: a package may offer it without a first file.
-  if (!Context.SWKenn1.empty()) {
-    panel += " / " + ReadOfferedVersion(Context.SWKenn1, Context.ThirdFile);
+  if (!record_.SWKenn1.empty()) {
+    panel += " / " + ReadOfferedVersion(record_.SWKenn1, record_.ThirdFile);
   }
-  if (!Context.SWKenn3.empty()) {
-    panel += " / " + ReadOfferedVersion(Context.SWKenn3, Context.SecondFile);
+  if (!record_.SWKenn3.empty()) {
+    panel += " / " + ReadOfferedVersion(record_.SWKenn3, record_.SecondFile);
   }
-  if (!Context.SWKenn1.empty() || !Context.SWKenn3.empty()) view_.SetStatusPanel(3, panel);
+  if (!record_.SWKenn1.empty() || !record_.SWKenn3.empty()) view_.SetStatusPanel(3, panel);
 }
 
 bool UpdateEngine::DecideVersions() {
@@ -268,24 +268,24 @@ bool UpdateEngine::DecideVersions() {
   auto askSensor = [&] {
     return view_.AskQuestion(info, messages::Text(messages::MSG_SENSOR_RS232, language));
   };
-  if (Context.CurVer > Context.NewVer &&
-      (Context.CurVer2 > Context.NewVer2 || Context.CurVer2 == 0)) {
+  if (record_.CurVer > record_.NewVer &&
+      (record_.CurVer2 > record_.NewVer2 || record_.CurVer2 == 0)) {
     view_.ShowError(messages::Text(messages::CAPTION_ERROR, language),
                     messages::Text(messages::MSG_INVALID_VERSION, language));
     if (VersionCheck) {
       Append(
-          ReplaceFirstX(messages::Text(messages::MSG_DEVICE_NEWER, language), Context.SwVersion));
+          ReplaceFirstX(messages::Text(messages::MSG_DEVICE_NEWER, language), record_.SwVersion));
       return false;
     }
-    Context.CurVer = Context.NewVer;
+    record_.CurVer = record_.NewVer;
     run_.ForceSameVersion = true;
   }
-  if (Context.CurVer == Context.NewVer &&
-      (Context.CurVer2 == Context.NewVer2 || Context.NewVer2 == 0) &&
-      Context.StartupVer == Context.OfferedStartupVer) {
+  if (record_.CurVer == record_.NewVer &&
+      (record_.CurVer2 == record_.NewVer2 || record_.NewVer2 == 0) &&
+      record_.StartupVer == record_.OfferedStartupVer) {
     bool yes = view_.AskQuestion(
         info,
-        ReplaceFirstX(messages::Text(messages::MSG_SAME_VERSION, language), Context.SwVersion));
+        ReplaceFirstX(messages::Text(messages::MSG_SAME_VERSION, language), record_.SwVersion));
     run_.ForceSameVersion = yes;
     run_.LeftCurrent = !yes;
     if (run_.Reply262Seen && run_.ForceSameVersion) yes = askSensor();
@@ -293,7 +293,7 @@ bool UpdateEngine::DecideVersions() {
     if (!yes) Append(std::string(messages::In(messages::kLeftUnchanged, language)) + "\r\n");
     return yes;
   }
-  if (run_.Reply262Seen && Context.CurVer2 < Context.NewVer2) return askSensor();
+  if (run_.Reply262Seen && record_.CurVer2 < record_.NewVer2) return askSensor();
   return true;
 }
 
@@ -319,12 +319,12 @@ std::string UpdateEngine::ReadOfferedVersion(const std::string& pattern,
     case VersionFileMode::kNone:
       return result;
   }
-  if (mode != VersionFileMode::kTail && Context.OfferedVersion.empty()) {
-    SetField(Context.OfferedVersion, result, DownloadContext::kVersionWidth);
-    Context.NewVer = VersionHundredths(Context.OfferedVersion);
+  if (mode != VersionFileMode::kTail && record_.OfferedVersion.empty()) {
+    SetField(record_.OfferedVersion, result, DownloadContext::kVersionWidth);
+    record_.NewVer = VersionHundredths(record_.OfferedVersion);
   } else {
-    SetField(Context.OfferedVersion2, result, DownloadContext::kVersionWidth);
-    Context.NewVer2 = VersionHundredths(Context.OfferedVersion2);
+    SetField(record_.OfferedVersion2, result, DownloadContext::kVersionWidth);
+    record_.NewVer2 = VersionHundredths(record_.OfferedVersion2);
   }
   return result;
 }

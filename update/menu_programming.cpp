@@ -59,10 +59,7 @@ bool MenuProgramming::Preset(int32_t row) {
     return false;
   }
   const package::DeviceEntry& entry = table[static_cast<size_t>(row)];
-  DownloadContext& context = engine_.Context;
-  SetField(context.PcbNumber, entry.DeviceNrDef, DownloadContext::kPcbNumberWidth);
-  SetField(context.DeviceNumber, entry.DeviceNr, DownloadContext::kDeviceNumberWidth);
-  SetField(context.DeviceNameText, entry.DeviceName, DownloadContext::kDeviceNameWidth);
+  engine_.PresetInstrument(entry);
   if (engine_.IdentifyDevice()) return true;
   // Refused (wrong files, or the user declined): OK is free for a new run.
   ClearDeviceTexts(engine_.View());
@@ -78,7 +75,7 @@ void MenuProgramming::TG480eProgrammingClick(int32_t tag) {
   phase_ = Phase::kMenu;
   life_.Attach();
   if (engine_.Devices().DeviceEntryCount() > 1) {
-    engine_.Context.DeviceNameText = kGenericName;
+    engine_.NameInstrument(kGenericName);
     engine_.View().SetDeviceField(DeviceField::Name, kGenericName);
     engine_.View().SetDeviceField(DeviceField::Pcb, "");
   }
@@ -89,12 +86,12 @@ void MenuProgramming::BenchXXXClick(int32_t tag) {
   const int32_t row = engine_.State().BenchAnswerChar == kF5xxAnswer ? 1 : tag;
   if (Active() || !Preset(row)) return;
   core::EventCore& events = engine_.Events();
-  engine_.Context.BenchMode = true;
+  engine_.EnterBenchMode();
   events.queue.PostEvent(ev::kBenchProgramming);
   phase_ = Phase::kBench;
   life_.Attach();
   if (engine_.Devices().DeviceEntryCount() > 1) {
-    engine_.Context.DeviceNameText = kGenericName;
+    engine_.NameInstrument(kGenericName);
     engine_.View().SetDeviceField(DeviceField::Name, kGenericName);
     engine_.View().SetDeviceField(DeviceField::Pcb, "");
   }
@@ -108,7 +105,7 @@ void MenuProgramming::ProgramMenuFamily() {
   view.SetOkEnabled(false);
   phase_ = Phase::kLoading;
   const LoaderResult result =
-      engine_.Paths().RunExternalLoader(engine_, engine_.Context.ProgDefFile);
+      engine_.Paths().RunExternalLoader(engine_, engine_.Record().ProgDefFile);
   phase_ = Phase::kMenu;
   if (!result.programmed) {
     engine_.ProgrammingFailed(ev::kProgrammingFailed);
@@ -128,12 +125,12 @@ void MenuProgramming::ProgramMenuFamily() {
 
 void MenuProgramming::ProgramBenchFamily() {
   engine_.View().SetOkEnabled(false);
-  DownloadContext& context = engine_.Context;
+  const DownloadContext& context = engine_.Record();
   // An F5xx boot loader answers the wake-up with "Q": its loader is needed, whatever the row
   // says.
-  if (engine_.State().BenchAnswerChar == kF5xxAnswer && engine_.State().BootLoaderSeen)
-    context.ProzTyp = package::kProcessorF5xx;
-  context.MainFile = FileNamed(context.ProgDefFile) ? context.ProgDefFile : kBenchFile;
+  engine_.ChooseBenchImage(
+      engine_.State().BenchAnswerChar == kF5xxAnswer && engine_.State().BootLoaderSeen,
+      FileNamed(context.ProgDefFile) ? context.ProgDefFile : kBenchFile);
   const Msp430Call call{Msp430Job::kMain, engine_.State().BslMode, context.MainFile,
                         /*syncFirst=*/false, /*altEntry=*/false};
   phase_ = Phase::kLoading;

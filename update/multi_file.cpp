@@ -55,7 +55,7 @@ bool MultiFileTransfer::StartMultiFile() {
 }
 
 bool MultiFileTransfer::NextMultiFile() {
-  if (MultiFileIndex < engine_.Context.ListCount()) return OpenEntry();
+  if (MultiFileIndex < engine_.Record().ListCount()) return OpenEntry();
   engine_.View().SetProgress(0);
   End();
   engine_.FinishRun(true);
@@ -63,7 +63,7 @@ bool MultiFileTransfer::NextMultiFile() {
 }
 
 bool MultiFileTransfer::OpenEntry() {
-  const std::string entry = engine_.Context.DownloadList[static_cast<size_t>(MultiFileIndex)];
+  const std::string entry = engine_.Record().DownloadList[static_cast<size_t>(MultiFileIndex)];
   MultiFileStream = std::fopen(core::PackagePath(entry).c_str(), "rb");
   if (!MultiFileStream || std::fseek(MultiFileStream, 0, SEEK_END) != 0 ||
       (MultiFileRemaining = std::ftell(MultiFileStream)) < 0 ||
@@ -100,7 +100,7 @@ void MultiFileTransfer::SendBlock() {
     // The file shrank or cannot be read: an empty packet would be sent for ever.
     Fail(ReplaceFirstX(engine_.Expand(std::string(
                            messages::Text(messages::MSG_FILE_NOT_OPENED, engine_.Language()))),
-                       engine_.Context.DownloadList[static_cast<size_t>(MultiFileIndex - 1)]));
+                       engine_.Record().DownloadList[static_cast<size_t>(MultiFileIndex - 1)]));
     return;
   }
   MultiFileRemaining -= static_cast<int64_t>(n);

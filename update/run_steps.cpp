@@ -54,7 +54,7 @@ void UpdateEngine::SendFirstIdentRow() {
 void UpdateEngine::OnRunExternalLoader(const core::EventRecord&) {
   view_.SetSecTimerRunning(false);
   view_.SetProgress(0);
-  if (paths_->RunExternalLoader(*this, Context.MainFile).programmed) {
+  if (paths_->RunExternalLoader(*this, record_.MainFile).programmed) {
     events_.queue.PostEvent(ev::kExternalLoaderDone);
   } else {
     ProgrammingFailed(ev::kProgrammingFailed);
@@ -86,13 +86,13 @@ void UpdateEngine::LoaderEnded(const LoaderResult& result) {
 }
 
 void UpdateEngine::RememberPasswordWord(int32_t word) {
-  Context.BslPasswordWord = word;
-  Context.BslPasswordKnown = true;
+  record_.BslPasswordWord = word;
+  record_.BslPasswordKnown = true;
 }
 
 void UpdateEngine::OnBootFrame(const core::EventRecord& record) {
   StopResponseTimer();
-  SetField(Context.LoaderIdText, record.Text(), DownloadContext::kLoaderIdTextWidth);
+  SetField(record_.LoaderIdText, record.Text(), DownloadContext::kLoaderIdTextWidth);
   paths_->StartMenuProgramming(*this);
 }
 
@@ -108,7 +108,7 @@ void UpdateEngine::OnProgrammingFailure(const core::EventRecord& record) {
 
 void UpdateEngine::OnVariantAnswer(const core::EventRecord& record) {
   const std::string text = AnswerText(record);
-  Context.Reply208Char = text.empty() ? '\0' : text[0];
+  record_.Reply208Char = text.empty() ? '\0' : text[0];
   Send(cmd::kAnswer208);
 }
 
@@ -117,7 +117,7 @@ void UpdateEngine::OnNoSecondaryAnswer(const core::EventRecord&) {
 }
 
 void UpdateEngine::ProgramSecondary() {
-  if (quirks::Listed(Context.PcbNumber, quirks::kMainRestartsFirstBoards) && MainOlder()) {
+  if (quirks::Listed(record_.PcbNumber, quirks::kMainRestartsFirstBoards) && MainOlder()) {
     // This board restarts its main processor first; show time passing meanwhile.
     view_.SetProgress(0);
     view_.SetProgressMax(100);
@@ -126,11 +126,11 @@ void UpdateEngine::ProgramSecondary() {
     view_.SetSecTimerRunning(false);
     view_.SetProgress(0);
   }
-  Context.BenchMode = false;
-  Context.NoSensorContinue = Context.CurVer2 == 0 && !run_.BootLoaderSeen;
+  record_.BenchMode = false;
+  record_.NoSensorContinue = record_.CurVer2 == 0 && !run_.BootLoaderSeen;
   events_.wait.DelayTime(3000, true);
-  const bool altEntry = run_.WinCEDone || !Context.NoSensorContinue;
-  const Msp430Call call{Msp430Job::kSecondary, 1, Context.SecondFile, /*syncFirst=*/true, altEntry};
+  const bool altEntry = run_.WinCEDone || !record_.NoSensorContinue;
+  const Msp430Call call{Msp430Job::kSecondary, 1, record_.SecondFile, /*syncFirst=*/true, altEntry};
   RunLoader(call, ev::kSecondaryFailed);
 }
 
@@ -163,6 +163,21 @@ void UpdateEngine::StopGreetingTimer() {
 
 void UpdateEngine::OnGreetingTimeout() {
   RunFailed(run_.GreetingFailure);
+}
+
+void UpdateEngine::PresetInstrument(const package::DeviceEntry& entry) {
+  SetField(record_.PcbNumber, entry.DeviceNrDef, DownloadContext::kPcbNumberWidth);
+  SetField(record_.DeviceNumber, entry.DeviceNr, DownloadContext::kDeviceNumberWidth);
+  SetField(record_.DeviceNameText, entry.DeviceName, DownloadContext::kDeviceNameWidth);
+}
+
+void UpdateEngine::NameInstrument(const std::string& name) {
+  record_.DeviceNameText = name;
+}
+
+void UpdateEngine::ChooseBenchImage(bool f5xx, const std::string& file) {
+  if (f5xx) record_.ProzTyp = package::kProcessorF5xx;
+  record_.MainFile = file;
 }
 
 bool UpdateEngine::NoteLoaderResult(const LoaderResult& result) {
@@ -251,7 +266,7 @@ void UpdateEngine::FinishRun(bool sendFinal) {
   EndSteps();
   Send(cmd::kExitCommands[package::KindRow(devices_.DeviceKind)]);
   Append(Message(messages::MSG_SUCCESS, Language()));
-  view_.SetDeviceField(DeviceField::Software, Context.OfferedVersion);
+  view_.SetDeviceField(DeviceField::Software, record_.OfferedVersion);
   view_.SetOkEnabled(false);
   view_.SetSecTimerRunning(false);
   view_.SetProgress(0);
@@ -267,7 +282,7 @@ void UpdateEngine::FinishRun(bool sendFinal) {
 
 void UpdateEngine::StartSecondaryRoute() {
   view_.SetStatusPanel(2, "19200");
-  view_.SetStatusPanel(3, "Version " + Context.OfferedVersion2);
+  view_.SetStatusPanel(3, "Version " + record_.OfferedVersion2);
   events_.wait.DelayTime(2000, true);
   Send(cmd::kSecondaryRoute);
   AwaitGreeting();

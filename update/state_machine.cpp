@@ -183,12 +183,12 @@ void UpdateEngine::RestartSteps() {
 }
 
 void UpdateEngine::RunThirdFile() {
-  if (!ThirdFileNamed(Context.ThirdFile)) {
+  if (!ThirdFileNamed(record_.ThirdFile)) {
     MoveTo(SequenceStep::kExternalLoader);
     return;
   }
   Append(Message(messages::MSG_PROGRAMMING, Language()));
-  if (!paths_->RunExternalLoader(*this, Context.ThirdFile).programmed) {
+  if (!paths_->RunExternalLoader(*this, record_.ThirdFile).programmed) {
     ProgrammingFailed(ev::kProgrammingFailed);
   } else {
     run_.ExternalPending = true;
@@ -250,7 +250,7 @@ void UpdateEngine::OnVersionCheckKind3(const core::EventRecord&) {
 void UpdateEngine::OnVersionCheck(VersionCheckStage stage) {
   view_.SetSecTimerRunning(false);
   view_.SetProgress(0);
-  ShowDurationEstimate(view_, Language(), stage, Context, run_.ForceSameVersion);
+  ShowDurationEstimate(view_, Language(), stage, record_, run_.ForceSameVersion);
   if (MainOlder()) {
     Send(stage == VersionCheckStage::kLongTransfer ? std::string(cmd::kBootDefault)
                                                    : run_.BootCommand);
@@ -263,13 +263,13 @@ void UpdateEngine::OnVersionCheck(VersionCheckStage stage) {
 
 void UpdateEngine::OnProgramMsp430(const core::EventRecord&) {
   MoveTo(SequenceStep::kSecondaryAfterMain);
-  ShowDurationEstimate(view_, Language(), VersionCheckStage::kMsp430, Context,
+  ShowDurationEstimate(view_, Language(), VersionCheckStage::kMsp430, record_,
                        run_.ForceSameVersion);
   if (!MainOlder()) {
     events_.queue.PostEvent(ev::kSecondaryDecision);
     return;
   }
-  const Msp430Call call{Msp430Job::kMain, run_.BslMode, Context.MainFile, /*syncFirst=*/true,
+  const Msp430Call call{Msp430Job::kMain, run_.BslMode, record_.MainFile, /*syncFirst=*/true,
                         /*altEntry=*/run_.SensorPresent};
   RunLoader(call, ev::kProgrammingFailed);
 }
@@ -278,11 +278,11 @@ void UpdateEngine::OnRepeatMsp430(const core::EventRecord&) {
   // The retry takes up the failed run again.
   run_.Failed = false;
   view_.SetOkEnabled(false);
-  Context.BenchMode = true;
+  record_.BenchMode = true;
   MoveTo(SequenceStep::kSecondaryAfterMain);
-  ShowDurationEstimate(view_, Language(), VersionCheckStage::kMsp430, Context,
+  ShowDurationEstimate(view_, Language(), VersionCheckStage::kMsp430, record_,
                        run_.ForceSameVersion);
-  const Msp430Call call{Msp430Job::kRepeat, run_.BslMode, Context.MainFile, /*syncFirst=*/true,
+  const Msp430Call call{Msp430Job::kRepeat, run_.BslMode, record_.MainFile, /*syncFirst=*/true,
                         /*altEntry=*/false};
   RunLoader(call, ev::kProgrammingFailed);
   if (run_.Failed) return;
@@ -293,24 +293,24 @@ void UpdateEngine::OnRepeatMsp430(const core::EventRecord&) {
 
 void UpdateEngine::OnWinCe(const core::EventRecord&) {
   MoveTo(SequenceStep::kSecondaryAfterMain);
-  ShowDurationEstimate(view_, Language(), VersionCheckStage::kLongTransfer, Context,
+  ShowDurationEstimate(view_, Language(), VersionCheckStage::kLongTransfer, record_,
                        run_.ForceSameVersion);
   run_.WinCEDone = true;
-  auto& list = Context.DownloadList;
+  auto& list = record_.DownloadList;
   const size_t first = static_cast<size_t>(std::max(run_.StartupFirst, 0));
   // Only a list that holds the start-up program loses its entries: an instrument that reports
   // a start-up version must not cost a list without one its first file.
   const bool listHoldsStartup =
       first < list.size() && list[first].find(kStartupProgramFile) != std::string::npos;
-  if (Context.StartupVer >= Context.OfferedStartupVer && Context.StartupVer > 0 &&
+  if (record_.StartupVer >= record_.OfferedStartupVer && record_.StartupVer > 0 &&
       listHoldsStartup) {
     // The start-up program in the instrument is current: its files are not sent again.
     const size_t last = static_cast<size_t>(std::max(run_.StartupLast, run_.StartupFirst));
     list.erase(list.begin() + static_cast<std::ptrdiff_t>(first),
                list.begin() + static_cast<std::ptrdiff_t>(std::min(last + 1, list.size())));
   }
-  if (MainOlder() || Context.StartupVer < Context.OfferedStartupVer) {
-    if (!paths_->RunWinCe(*this, Context.MainFile).programmed) {
+  if (MainOlder() || record_.StartupVer < record_.OfferedStartupVer) {
+    if (!paths_->RunWinCe(*this, record_.MainFile).programmed) {
       ProgrammingFailed(ev::kProgrammingFailed);
       return;
     }
@@ -323,14 +323,14 @@ void UpdateEngine::OnWinCe(const core::EventRecord&) {
 }
 
 void UpdateEngine::OnSecondaryDecision(const core::EventRecord&) {
-  if (SecondaryOlder() && Context.CurVer2 > 200) {
+  if (SecondaryOlder() && record_.CurVer2 > 200) {
     StartSecondaryRoute();
     return;
   }
   // Here equal versions never count as older.
   if (run_.Reply262Seen || run_.BootLoaderSeen || run_.VersionPlaceholder ||
-      Context.CurVer2 >= Context.NewVer2 || !FileNamed(Context.SecondFile)) {
-    if (Context.ListCount() > 0) {
+      record_.CurVer2 >= record_.NewVer2 || !FileNamed(record_.SecondFile)) {
+    if (record_.ListCount() > 0) {
       paths_->StartMultiFile(*this);
       MoveTo(SequenceStep::kEnded);
     } else {
@@ -358,7 +358,7 @@ void UpdateEngine::OnProgrammedEnd(const core::EventRecord&) {
 }
 
 void UpdateEngine::OnAnswer920(const core::EventRecord&) {
-  if (quirks::NeedsCommand1500(Context.DeviceNumber, Context.CurVer)) {
+  if (quirks::NeedsCommand1500(record_.DeviceNumber, record_.CurVer)) {
     Send(cmd::kCommand1500);
     return;
   }

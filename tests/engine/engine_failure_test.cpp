@@ -116,7 +116,7 @@ TEST_F(EngineFixture, InstrumentThatNeverGreetsAfterProgrammingEndsTheRunAsAFail
   EXPECT_GE(waited, update::UpdateEngine::kGreetingTimeoutMs);
   EXPECT_LE(waited, update::UpdateEngine::kGreetingTimeoutMs + 1000);
   const std::string why =
-      update::ExpandMessage(messages::Text(messages::MSG_NO_GREETING, 0), 0, engine->Context, 0);
+      update::ExpandMessage(messages::Text(messages::MSG_NO_GREETING, 0), 0, engine->Record(), 0);
   ASSERT_EQ(view.boxes.size(), 1u);
   EXPECT_EQ(view.boxes[0].text, why);
   EXPECT_TRUE(view.LogHas(why));
@@ -136,9 +136,9 @@ TEST_F(EngineFixture, PromptAfterTheSecondaryProgrammingDoesNotEndTheWaitForItsA
   Start(kMeter);
   PressOk();
   ASSERT_TRUE(RunUntil([&] { return !paths.msp430.empty(); }));
-  engine->Context.SecondFile = "sensor.txt";
-  engine->Context.CurVer2 = 100;
-  engine->Context.NewVer2 = 110;
+  update::RunStateAccess::Record(*engine).SecondFile = "sensor.txt";
+  update::RunStateAccess::Record(*engine).CurVer2 = 100;
+  update::RunStateAccess::Record(*engine).NewVer2 = 110;
   // As the prompt that asked for the secondary decision leaves it.
   Run().UpdateStep = update::SequenceStep::kEnded;
   events.queue.PostEvent(ev::kSecondaryDecision);
@@ -150,7 +150,7 @@ TEST_F(EngineFixture, PromptAfterTheSecondaryProgrammingDoesNotEndTheWaitForItsA
   ASSERT_TRUE(RunUntil([&] { return view.okEnabled; }, 60000));
   ASSERT_EQ(view.boxes.size(), 1u);
   EXPECT_EQ(view.boxes[0].text, update::ExpandMessage(messages::Text(messages::MSG_NO_GREETING, 0),
-                                                      0, engine->Context, 0));
+                                                      0, engine->Record(), 0));
   EXPECT_EQ(view.finished, 0);
   EXPECT_TRUE(NoTimerClaimed(events));
 }

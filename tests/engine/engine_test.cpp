@@ -172,7 +172,7 @@ TEST_F(EngineFixture, VersionBelowOneSkipsTheSerialNumberCommand) {
   Start("[identity]\nversion = 0.95\n");
   PressOk();
   ASSERT_TRUE(RunUntil([&] { return !paths.msp430.empty(); }));
-  EXPECT_EQ(engine->Context.CurVer, 95);
+  EXPECT_EQ(engine->Record().CurVer, 95);
   EXPECT_FALSE(Sent("A.4001"));
   EXPECT_EQ(view.fields[1], " ");
 }
@@ -186,12 +186,12 @@ TEST_F(EngineFixture, SensorInstrumentTakesTheSensorsNumbers) {
       "version = 1.23,1.20\nserial = 111,222\n");
   PressOk();
   ASSERT_TRUE(RunUntil([&] { return !paths.msp430.empty(); }));
-  EXPECT_EQ(engine->Context.DeviceNumber, "30111.005");
-  EXPECT_EQ(engine->Context.PcbNumber, "42000.005");
-  EXPECT_EQ(engine->Context.SwVersion, "1.20");
-  EXPECT_EQ(engine->Context.CurVer, 120);  // the sensor's version counts
-  EXPECT_EQ(engine->Context.CurVer2, 0);
-  EXPECT_EQ(engine->Context.SerialNumber, "222");
+  EXPECT_EQ(engine->Record().DeviceNumber, "30111.005");
+  EXPECT_EQ(engine->Record().PcbNumber, "42000.005");
+  EXPECT_EQ(engine->Record().SwVersion, "1.20");
+  EXPECT_EQ(engine->Record().CurVer, 120);  // the sensor's version counts
+  EXPECT_EQ(engine->Record().CurVer2, 0);
+  EXPECT_EQ(engine->Record().SerialNumber, "222");
 }
 
 TEST_F(EngineFixture, EqualMainVersionsAndNewerSecondFinishWithoutProgramming) {
@@ -293,13 +293,13 @@ TEST_F(EngineFixture, DeviceSelectionRules) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     devices.DeviceTable = c.table;
-    engine->Context = update::DownloadContext{};
-    engine->Context.DeviceNumber = c.device;
-    engine->Context.PcbNumber = c.pcb;
+    update::RunStateAccess::Record(*engine) = update::DownloadContext{};
+    update::RunStateAccess::Record(*engine).DeviceNumber = c.device;
+    update::RunStateAccess::Record(*engine).PcbNumber = c.pcb;
     const bool selected = engine->IdentifyDevice();
     EXPECT_EQ(selected, *c.selected != 0);
     if (*c.selected) {
-      EXPECT_EQ(engine->Context.DeviceNameText, c.selected);
+      EXPECT_EQ(engine->Record().DeviceNameText, c.selected);
     } else {
       EXPECT_TRUE(view.LogHas("Der Download ist für ein"));
     }
@@ -312,12 +312,12 @@ TEST_F(EngineFixture, DownloadListItemsAndWildcards) {
   devices.DeviceTable[0].ProgFile2 = "pH3310.txt,add.bin,,sub\\*.*";
   devices.DeviceTable[0].ProgFile3 = "second.txt@,more.bin";
   Start("");
-  engine->Context.DeviceNumber = "20363.000";
+  update::RunStateAccess::Record(*engine).DeviceNumber = "20363.000";
   engine->IdentifyDevice();
-  EXPECT_EQ(engine->Context.MainFile, "pH3310.txt");
-  EXPECT_EQ(engine->Context.SecondFile, "second.txt");
-  EXPECT_TRUE(engine->Context.SecondFileMarked);
-  EXPECT_EQ(engine->Context.DownloadList,
+  EXPECT_EQ(engine->Record().MainFile, "pH3310.txt");
+  EXPECT_EQ(engine->Record().SecondFile, "second.txt");
+  EXPECT_TRUE(engine->Record().SecondFileMarked);
+  EXPECT_EQ(engine->Record().DownloadList,
             (std::vector<std::string>{"add.bin", "", "sub\\a.bin", "sub\\b.bin", "more.bin"}));
 }
 
@@ -353,8 +353,8 @@ TEST_F(EngineFixture, FileNamesThatLeaveThePackageOrReadAsOptionsAreRefused) {
     devices.DeviceTable[0].ProgFile1 = c.progFile1;
     devices.DeviceTable[0].ProgFile2 = c.progFile2;
     devices.DeviceTable[1].ProgDefFile = c.progDefFile;
-    engine->Context = update::DownloadContext{};
-    engine->Context.DeviceNumber = "20363.000";
+    update::RunStateAccess::Record(*engine) = update::DownloadContext{};
+    update::RunStateAccess::Record(*engine).DeviceNumber = "20363.000";
     view.boxes.clear();
     view.log.clear();
     const bool accepted = engine->IdentifyDevice();
@@ -376,17 +376,17 @@ TEST_F(EngineFixture, TheDeviceNumberOfAnInstrumentWithoutSensorFitsItsField) {
   devices.DeviceTable[0].DeviceNr = std::string(40, '7');
   Start("");
   view.answers = {true, true, true};
-  engine->Context.DeviceNumber = "20363.000";
-  engine->Context.SwVersion = "1.20";
+  update::RunStateAccess::Record(*engine).DeviceNumber = "20363.000";
+  update::RunStateAccess::Record(*engine).SwVersion = "1.20";
   engine->IdentifyDevice();
-  EXPECT_EQ(engine->Context.DeviceNumber,
+  EXPECT_EQ(engine->Record().DeviceNumber,
             std::string(update::DownloadContext::kDeviceNumberWidth - 1, '7'));
 }
 
 TEST_F(EngineFixture, MissingFirmwareFileIsAWrongDevice) {
   Start("");
   engine->FirmwareFiles = {"other.txt"};
-  engine->Context.DeviceNumber = "20363.000";
+  update::RunStateAccess::Record(*engine).DeviceNumber = "20363.000";
   EXPECT_FALSE(engine->IdentifyDevice());
   EXPECT_TRUE(HasBox(view, BoxIcon::Error, "Falsches Gerät angeschlossen"));
   EXPECT_TRUE(view.LogHas("Der Download ist für ein pH 3310,  !"));

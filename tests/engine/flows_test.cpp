@@ -32,7 +32,7 @@ std::string Bytes(size_t count, char seed) {
 }
 
 std::string Expanded(messages::MessageId id, const update::UpdateEngine& engine) {
-  return update::ExpandMessage(messages::Text(id, 0), 0, engine.Context, 0);
+  return update::ExpandMessage(messages::Text(id, 0), 0, engine.Record(), 0);
 }
 
 // Paths that also record the external loader's runs.
@@ -402,10 +402,10 @@ TEST_F(MenuFixture, BenchInstrumentInItsBootLoaderIsProgrammedAndGreets) {
     events.pump.PumpEvents();
 
     ASSERT_EQ(menuPaths.msp430.size(), 1u);
-    EXPECT_EQ(engine->Context.DeviceNumber, c.device);
-    EXPECT_EQ(engine->Context.ProzTyp, c.prozTyp);
+    EXPECT_EQ(engine->Record().DeviceNumber, c.device);
+    EXPECT_EQ(engine->Record().ProzTyp, c.prozTyp);
     EXPECT_EQ(menuPaths.msp430[0].file, c.answer == 'Q' ? "BenchXXX.txt" : "row0.hex");
-    EXPECT_TRUE(engine->Context.BenchMode);
+    EXPECT_TRUE(engine->Record().BenchMode);
     events.queue.PostEvent(ev::kPrompt);
     events.pump.PumpEvents();
     ASSERT_TRUE(RunUntil([&] { return view.finished > 0; }));

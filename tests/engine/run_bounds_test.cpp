@@ -67,10 +67,11 @@ TEST_P(SilentInstrument, EndsTheWaitAsAFailureThatSaysWhatToDo) {
   Run().UpdateStep = c.step;
   Run().PromptAwaited = true;
   Run().Identified = true;
-  engine->Context.CurVer = 100;
-  engine->Context.NewVer = 130;
-  if (c.event == ev::kStartWinCe) engine->Context.CurVer = 130;  // only the clock is sent
-  engine->Context.ThirdFile = c.third;
+  update::RunStateAccess::Record(*engine).CurVer = 100;
+  update::RunStateAccess::Record(*engine).NewVer = 130;
+  if (c.event == ev::kStartWinCe)
+    update::RunStateAccess::Record(*engine).CurVer = 130;  // only the clock is sent
+  update::RunStateAccess::Record(*engine).ThirdFile = c.third;
   view.okEnabled = false;  // a run is under way
   const uint32_t start = windows.TickCount();
   events.queue.PostEvent(c.event);
@@ -81,7 +82,7 @@ TEST_P(SilentInstrument, EndsTheWaitAsAFailureThatSaysWhatToDo) {
             update::UpdateEngine::kGreetingTimeoutMs + 15000);  // 12 s before the clock
   ASSERT_EQ(view.boxes.size(), 1u);
   const std::string text = update::ExpandMessage(messages::Text(c.message, language), language,
-                                                 engine->Context, Run().ActiveComIndex);
+                                                 engine->Record(), Run().ActiveComIndex);
   EXPECT_EQ(view.boxes[0].text, text);
   EXPECT_TRUE(Run().Failed);
   EXPECT_TRUE(NoTimerClaimed(events));
@@ -128,7 +129,7 @@ TEST_F(EngineFixture, RepeatedIdentificationAnswerCountsOnce) {
     EXPECT_EQ(Commands(),
               (std::vector<std::string>{"A.1000", "A.2003", "A.2000", "A.2001", "A.4001"}));
     EXPECT_EQ(paths.msp430.size(), 1u);
-    EXPECT_EQ(engine->Context.SwVersion, std::string("1.20"));
+    EXPECT_EQ(engine->Record().SwVersion, std::string("1.20"));
   }
 }
 

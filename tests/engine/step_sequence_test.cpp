@@ -44,10 +44,11 @@ TEST_P(PromptInStep, SendsStartsAndMovesOnAsTheSequenceSays) {
   Run().ActivePort = 0;
   Run().UpdateStep = c.step;
   Run().IdentFailed = c.identFailed;
-  engine->Context.MainFile = "main.hex";
-  engine->Context.ThirdFile = c.thirdFile;
-  engine->Context.CurVer = 100;  // the main firmware is older than the offered one
-  engine->Context.NewVer = 200;
+  update::RunStateAccess::Record(*engine).MainFile = "main.hex";
+  update::RunStateAccess::Record(*engine).ThirdFile = c.thirdFile;
+  update::RunStateAccess::Record(*engine).CurVer =
+      100;  // the main firmware is older than the offered one
+  update::RunStateAccess::Record(*engine).NewVer = 200;
   Run().PromptAwaited = true;  // the step's command has gone out
 
   events.queue.PostEvent(update::ev::kPrompt);

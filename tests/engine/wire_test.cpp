@@ -144,11 +144,11 @@ TEST_F(WireTest, DollarAnswerIsReadAsTheNumbersText) {
   PressOk();
   ASSERT_TRUE(RunUntil([&] { return !paths.msp430.empty(); }));
   EXPECT_EQ(view.fields[3], "1.05");
-  EXPECT_EQ(engine->Context.CurVer, 105);
+  EXPECT_EQ(engine->Record().CurVer, 105);
   // One version answer: one serial-number request, one identification.
   EXPECT_EQ(instrument->Seen().Count("A.4001"), 1);
   EXPECT_EQ(paths.msp430.size(), 1u);
-  EXPECT_EQ(engine->Context.SerialNumber, "12345678");
+  EXPECT_EQ(engine->Record().SerialNumber, "12345678");
 }
 
 TEST_F(WireTest, ClockTextHasAPointUnderAGermanLocale) {
@@ -171,7 +171,7 @@ TEST_F(WireTest, ThirdFileVersionIsReadWithoutAFirstFile) {
   PressOk();
   ASSERT_TRUE(RunUntil([&] { return !paths.msp430.empty(); }));
   EXPECT_EQ(view.panels[3], "Version 1.30 / 1.10");
-  EXPECT_EQ(engine->Context.NewVer2, 110);
+  EXPECT_EQ(engine->Record().NewVer2, 110);
   // The secondary processor's file is newer: it is programmed.
   events.queue.PostEvent(update::ev::kSecondaryDecision);
   events.pump.PumpEvents();
@@ -218,7 +218,7 @@ TEST_P(WindowsPaths, AreListedAndOpened) {
   ASSERT_TRUE(RunUntil([&] { return !paths.msp430.empty(); }));
   EXPECT_TRUE(view.boxes.empty()) << view.boxes.front().text;
   // The entry keeps its name as written; its version was read from the file.
-  EXPECT_EQ(engine->Context.DownloadList, std::vector<std::string>{"sub\\a.txt"});
+  EXPECT_EQ(engine->Record().DownloadList, std::vector<std::string>{"sub\\a.txt"});
   EXPECT_EQ(view.panels[3], "Version 1.40");
 }
 

@@ -145,7 +145,7 @@ class ExternalLoaderTest : public ::testing::Test {
     setup.searchPath = (folder.Path() / "bin").string();
     setup.sleep = [](std::chrono::milliseconds) {};
     SetPort(0);
-    engine->Context.MainFile = "Firmware.hex";
+    update::RunStateAccess::Record(*engine).MainFile = "Firmware.hex";
     firmware = folder.Write("Firmware.hex", std::string(20000, 'x')).string();
   }
 
@@ -193,7 +193,7 @@ class CommandLine : public ExternalLoaderTest, public ::testing::WithParamInterf
 TEST_P(CommandLine, NamesTheProgramAndItsArgumentsOneByOne) {
   const CommandCase& c = GetParam();
   devices.DeviceKind = static_cast<package::DeviceKindId>(c.deviceKind);
-  engine->Context.MainFileMarked = c.marked;
+  update::RunStateAccess::Record(*engine).MainFileMarked = c.marked;
   SetPort(c.comIndex);
   Program(c.program);
   folder.Write("bin/wine", "");
@@ -370,7 +370,7 @@ TEST_F(ExternalLoaderTest, WithoutAMainFileNothingIsClosedOrStarted) {
     devices.DeviceKind = kind;
     Program("HEXLoad_8N1");
     Program("PIC32_Serial_Bootloader");
-    engine->Context.MainFile = "";
+    update::RunStateAccess::Record(*engine).MainFile = "";
     EXPECT_EQ(Run(firmware), 1);
     EXPECT_TRUE(launcher->started.empty());
     EXPECT_TRUE(portCalls.empty());

@@ -32,7 +32,7 @@ class TerminalRun : public test::EngineFixture {
   }
   bool Ended() const { return view.finished > 0 || (view.okEnabled && !view.log.empty()); }
   std::string Text(messages::MessageId id) const {
-    return update::ExpandMessage(messages::Text(id, 0), 0, engine->Context,
+    return update::ExpandMessage(messages::Text(id, 0), 0, engine->Record(),
                                  engine->State().ActiveComIndex);
   }
 
@@ -116,7 +116,7 @@ TEST_F(TerminalRun, TerminalInstrumentReadsTheOfferedVersionFromTheTerminalFile)
       "restart_prompt_ms = 300\n[bootloader]\ntarget = basic\nflash_start = 0x4000\n");
   ASSERT_TRUE(RunUntil([this] { return Ended(); }));
   EXPECT_TRUE(view.boxes.empty()) << view.boxes[0].text;
-  EXPECT_EQ(engine->Context.NewVer2, 210);
+  EXPECT_EQ(engine->Record().NewVer2, 210);
   EXPECT_EQ(view.finished, 1);
 }
 

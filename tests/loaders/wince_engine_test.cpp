@@ -84,12 +84,12 @@ TEST_F(WinCeEngine, StartUpEntriesAreDroppedOnlyWhenTheInstrumentsStartUpIsCurre
        {"table.bin", "data.bin"}},
   };
   for (const Case& c : cases) {
-    engine->Context.MainFile = "Main.exe";
-    engine->Context.CurVer = 100;
-    engine->Context.NewVer = 130;
-    engine->Context.DownloadList = c.list;
-    engine->Context.StartupVer = c.startupVer;
-    engine->Context.OfferedStartupVer = c.offeredVer;
+    update::RunStateAccess::Record(*engine).MainFile = "Main.exe";
+    update::RunStateAccess::Record(*engine).CurVer = 100;
+    update::RunStateAccess::Record(*engine).NewVer = 130;
+    update::RunStateAccess::Record(*engine).DownloadList = c.list;
+    update::RunStateAccess::Record(*engine).StartupVer = c.startupVer;
+    update::RunStateAccess::Record(*engine).OfferedStartupVer = c.offeredVer;
     Run().StartupFirst = c.first;
     Run().StartupLast = c.last;
     transfer.list.clear();
@@ -100,15 +100,15 @@ TEST_F(WinCeEngine, StartUpEntriesAreDroppedOnlyWhenTheInstrumentsStartUpIsCurre
 }
 
 TEST_F(WinCeEngine, SuccessStoresAndSetsTheClock) {
-  engine->Context.MainFile = "Main.exe";
-  engine->Context.CurVer = 100;
-  engine->Context.NewVer = 130;
-  engine->Context.DownloadList = {"table.bin"};
+  update::RunStateAccess::Record(*engine).MainFile = "Main.exe";
+  update::RunStateAccess::Record(*engine).CurVer = 100;
+  update::RunStateAccess::Record(*engine).NewVer = 130;
+  update::RunStateAccess::Record(*engine).DownloadList = {"table.bin"};
   StartWinCe();
   EXPECT_EQ(transfer.calls, 1);
   EXPECT_TRUE(Run().WinCEDone);
   EXPECT_TRUE(view.LogHas("Neue Daten werden gespeichert"));
-  EXPECT_TRUE(engine->Context.DownloadList.empty());
+  EXPECT_TRUE(engine->Record().DownloadList.empty());
   EXPECT_THAT(port->Written(), HasSubstr("A.1600#"));
   EXPECT_EQ(Run().UpdateStep, update::SequenceStep::kSecondaryAfterMain);
   EXPECT_FALSE(Run().Failed);
@@ -116,9 +116,9 @@ TEST_F(WinCeEngine, SuccessStoresAndSetsTheClock) {
 
 TEST_F(WinCeEngine, FailureEndsTheRunWithTheAbortText) {
   transfer.result = 0;
-  engine->Context.MainFile = "Main.exe";
-  engine->Context.CurVer = 100;
-  engine->Context.NewVer = 130;
+  update::RunStateAccess::Record(*engine).MainFile = "Main.exe";
+  update::RunStateAccess::Record(*engine).CurVer = 100;
+  update::RunStateAccess::Record(*engine).NewVer = 130;
   StartWinCe();
   EXPECT_EQ(transfer.calls, 1);
   EXPECT_TRUE(Run().Failed);
@@ -127,10 +127,11 @@ TEST_F(WinCeEngine, FailureEndsTheRunWithTheAbortText) {
 }
 
 TEST_F(WinCeEngine, CurrentFirmwareAndStartUpOnlySetTheClock) {
-  engine->Context.MainFile = "Main.exe";
-  engine->Context.CurVer = 130;
-  engine->Context.NewVer = 130;
-  engine->Context.StartupVer = engine->Context.OfferedStartupVer = 110;
+  update::RunStateAccess::Record(*engine).MainFile = "Main.exe";
+  update::RunStateAccess::Record(*engine).CurVer = 130;
+  update::RunStateAccess::Record(*engine).NewVer = 130;
+  update::RunStateAccess::Record(*engine).StartupVer =
+      update::RunStateAccess::Record(*engine).OfferedStartupVer = 110;
   StartWinCe();
   EXPECT_EQ(transfer.calls, 0);
   EXPECT_THAT(port->Written(), HasSubstr("A.1600#"));

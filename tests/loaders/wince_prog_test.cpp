@@ -37,7 +37,7 @@ class WinCeTransfer : public msp430_test::LoaderRig {
   // unless they name another), its start-up program at version 1.20.
   void Begin(const std::string& profileText = "") {
     Start(std::string(kReceiver) + profileText);
-    engine->Context.StartupVer = 120;
+    update::RunStateAccess::Record(*engine).StartupVer = 120;
   }
 
   std::string File(const std::string& name, size_t size, int seed) {
@@ -121,8 +121,8 @@ TEST_F(WinCeTransfer, HeaderFollowsTheStartUpProgramsVersion) {
   Begin();
   File("Main.exe", 100, 2);
   for (const Case& c : cases) {
-    engine->Context.StartupVer = c.startupVer;
-    engine->Context.CurVer = c.curVer;
+    update::RunStateAccess::Record(*engine).StartupVer = c.startupVer;
+    update::RunStateAccess::Record(*engine).CurVer = c.curVer;
     const size_t before = Commands().size();
     ASSERT_TRUE(Download("Main.exe", c.forced));
     ASSERT_GT(Commands().size(), before + 2);
@@ -182,7 +182,7 @@ TEST_F(WinCeTransfer, AdditionalFilesFollowWithoutANewDialogue) {
   const std::string main = File("Main.exe", 2000, 3);
   const std::string dll = File("helper.dll", 10, 4);
   folder.Write("sub/table.bin", Pattern(2001, 5));
-  engine->Context.DownloadList = {"helper.dll", "sub\\table.bin"};
+  update::RunStateAccess::Record(*engine).DownloadList = {"helper.dll", "sub\\table.bin"};
   ASSERT_TRUE(Download("Main.exe", true));
   EXPECT_THAT(CommandHeads(),
               ElementsAre("A.1000", "A.1300", "A.1205", "D.<2000 bytes>", "A.1202", "A.1205",
@@ -199,7 +199,7 @@ TEST_F(WinCeTransfer, FileTheInstrumentHoldsIsSkippedWithoutClosingIt) {
   const std::string main = File("Main.exe", 300, 6);
   File("helper.dll", 300, 7);
   const std::string last = File("last.bin", 300, 8);
-  engine->Context.DownloadList = {"helper.dll", "last.bin"};
+  update::RunStateAccess::Record(*engine).DownloadList = {"helper.dll", "last.bin"};
   ASSERT_TRUE(Download("Main.exe"));
   EXPECT_THAT(CommandHeads(),
               ElementsAre("A.1000", "A.1300", "A.1201", "D.<300 bytes>", "A.1202", "A.1201",
@@ -315,14 +315,14 @@ TEST_F(WinCeTransfer, FilesThatCannotBeSentAreRefusedBeforeAnythingIsSent) {
   File("helper.dll", 10, 13);
   std::filesystem::create_directory(folder.Path() / "sub");
   for (const Case& c : cases) {
-    engine->Context.DownloadList = c.list;
+    update::RunStateAccess::Record(*engine).DownloadList = c.list;
     view.log.clear();
     EXPECT_FALSE(Download("Main.exe")) << c.name;
     EXPECT_TRUE(view.LogHas(c.log)) << c.name << ": " << ::testing::PrintToString(view.log);
     EXPECT_EQ(port->Written(), "") << c.name;
     ExpectCleanEnd();
   }
-  engine->Context.DownloadList.clear();
+  update::RunStateAccess::Record(*engine).DownloadList.clear();
   EXPECT_FALSE(Download("Absent.exe"));
   EXPECT_TRUE(view.LogHas("Die Datei Absent.exe lässt sich nicht öffnen."));
   EXPECT_EQ(port->Written(), "");

@@ -46,7 +46,7 @@ TEST_P(ClassicRun, ProgramsTheImageAndStartsIt) {
   WriteImage(kFirmware, c.image);
   folder.Write("Patch.TXT", TiTxt(kPatch));
   Identified(kFirmware, kClassicProcessor);
-  engine->Context.FlashErase2 = c.flashErase2;
+  update::RunStateAccess::Record(*engine).FlashErase2 = c.flashErase2;
 
   ProgramMainFirmware();
 
@@ -65,7 +65,7 @@ TEST_P(ClassicRun, ProgramsTheImageAndStartsIt) {
   // The alternative entry: dialogue, password word from answer 80, entry command with the code.
   const std::vector<std::string> expected = {"A.1000", "A.5577", "A.5588#QK48", "A.1121"};
   EXPECT_EQ(seen.commands, expected);
-  EXPECT_EQ(engine->Context.BslPasswordWord, 0x1100);
+  EXPECT_EQ(engine->Record().BslPasswordWord, 0x1100);
 }
 
 const Section kCode{0x1100, Pattern(600, 1)};

@@ -36,8 +36,8 @@ TEST_P(F5xxRun, ProgramsTheImageAndStartsIt) {
   Start(kF5xx);
   WriteImage(kFirmware, c.image);
   Identified(kFirmware, msp430::kProcessorF5xx);
-  engine->Context.FlashErase2 = c.flashErase2;
-  engine->Context.MainFileMarked = c.marked;
+  update::RunStateAccess::Record(*engine).FlashErase2 = c.flashErase2;
+  update::RunStateAccess::Record(*engine).MainFileMarked = c.marked;
 
   ProgramMainFirmware();
 
@@ -52,7 +52,7 @@ TEST_P(F5xxRun, ProgramsTheImageAndStartsIt) {
             c.speedChanges);
   EXPECT_EQ(seen.Count("A.5577"), 1);
   EXPECT_EQ(seen.Count("A.5588"), 1);
-  EXPECT_EQ(engine->Context.BslPasswordWord, 0x5C00);  // the reset vector is remembered
+  EXPECT_EQ(engine->Record().BslPasswordWord, 0x5C00);  // the reset vector is remembered
 }
 
 INSTANTIATE_TEST_SUITE_P(

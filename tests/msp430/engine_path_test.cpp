@@ -72,8 +72,8 @@ TEST_F(LoaderRig, RetryReachesAnF5xxWaitingInItsBootLoader) {
   const std::vector<Section> image = {{0x5C00, Pattern(300, 8)}, VectorTable(0xFF80, 0x5C00)};
   WriteImage("f5.txt", image);
   Identified("f5.txt", msp430::kProcessorF5xx);
-  engine->Context.BslPasswordWord = 0x5C00;
-  engine->Context.BslPasswordKnown = true;
+  update::RunStateAccess::Record(*engine).BslPasswordWord = 0x5C00;
+  update::RunStateAccess::Record(*engine).BslPasswordKnown = true;
 
   events.queue.PostEvent(update::ev::kRepeatMsp430);
   events.pump.PumpEvents();
@@ -91,7 +91,7 @@ TEST_F(LoaderRig, SecondaryProcessorIsProgrammedWithTheClassicLoader) {
   const std::vector<Section> image = {{0x1100, Pattern(300, 6)}, VectorTable(0xFFE0, 0x1100)};
   WriteImage("second.txt", image);
   Identified("main.txt", msp430::kProcessorF5xx);  // the main processor is an F5xx
-  update::DownloadContext& context = engine->Context;
+  update::DownloadContext& context = update::RunStateAccess::Record(*engine);
   context.CurVer = context.NewVer;  // only the secondary firmware is older
   context.CurVer2 = 150;
   context.NewVer2 = 160;

@@ -75,7 +75,7 @@ class EraseRun : public LoaderRig {
     Start(profileText);
     WriteImage(kFirmware, layout.image);
     Identified(kFirmware, processor);
-    engine->Context.FlashErase2 = layout.flashErase2;
+    update::RunStateAccess::Record(*engine).FlashErase2 = layout.flashErase2;
     ProgramMainFirmware();
   }
   void ExpectProgrammed(const Layout& layout) {
@@ -159,7 +159,7 @@ TEST_P(FamilyErase, EraseStartBeyondTheFlashIsRefused) {
   Start(c.profile);
   WriteImage(kFirmware, c.image);
   Identified(kFirmware, c.processor);
-  engine->Context.FlashErase2 = 0x7FFFFFFF;
+  update::RunStateAccess::Record(*engine).FlashErase2 = 0x7FFFFFFF;
   for (const int language : {0, 1}) {
     settings.LanguageIndex = language;
     auto loader = msp430::MakeLoader(Host(), update::Msp430Job::kMain, c.processor);

@@ -57,7 +57,7 @@ TEST_P(BoundedRun, EndsAsAFailureInBoundedTime) {
 
   ASSERT_EQ(view.boxes.size(), 1u);
   EXPECT_EQ(view.boxes[0].text, update::ExpandMessage(messages::Text(c.message, 0), 0,
-                                                      engine->Context, kComNumber - 1));
+                                                      engine->Record(), kComNumber - 1));
   EXPECT_EQ(view.LogHas("Abbruch"), c.abortText);
   EXPECT_EQ(view.finished, 0);
   EXPECT_FALSE(view.LogHas("erfolgreich"));

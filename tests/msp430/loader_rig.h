@@ -87,7 +87,7 @@ class LoaderRig : public ::testing::Test {
 
   // The identification's outcome for a main firmware that is older than the offered one.
   void Identified(const std::string& mainFile, int32_t prozTyp) {
-    update::DownloadContext& context = engine->Context;
+    update::DownloadContext& context = update::RunStateAccess::Record(*engine);
     context.MainFile = mainFile;
     context.ProzTyp = prozTyp;
     context.CurVer = 100;
@@ -107,7 +107,7 @@ class LoaderRig : public ::testing::Test {
     return loaders::LoaderHost{
         events,
         *port,
-        engine->Context,
+        engine->Record(),
         view,
         settings.LanguageIndex,
         devices.StartMode,

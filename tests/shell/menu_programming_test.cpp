@@ -68,7 +68,7 @@ TEST(ProgrammingMenu, DevOxi480eProgramsTheThirdRowAndNamesItDevice) {
   unsetenv("UPDATE_AUTO_ANSWER");
 
   EXPECT_FALSE(form.TG480eProgrammingItem->isEnabled());
-  EXPECT_EQ(form.Engine().Context.DeviceNumber, "18103.000");
+  EXPECT_EQ(form.Engine().Record().DeviceNumber, "18103.000");
   EXPECT_EQ(form.NameStaticText->text(), "Device");
   EXPECT_TRUE(form.PCBStaticText->text().isEmpty());
   // The row's loader program is not in the package: the programming fails readably, naming it,

@@ -14,6 +14,7 @@ inline void PrintTo(SequenceStep step, std::ostream* os) {
 
 struct RunStateAccess {
   static RunState& Of(UpdateEngine& engine) { return engine.run_; }
+  static DownloadContext& Record(UpdateEngine& engine) { return engine.record_; }
 };
 
 }  // namespace update
