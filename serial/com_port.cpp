@@ -34,7 +34,8 @@ std::string Filled(const std::string& text, const std::string& port, const std::
 
 }  // namespace
 
-TComPort::TComPort(Inventory inventory) : errorBox_(PrintError), frame_(kTxBufferSize) {
+TComPort::TComPort(Inventory inventory)
+    : errorBox_(PrintError), frame_(TV24Write_Thread::kTxBufferSize) {
   if (inventory == Inventory::Take) Check_AllV24();
 }
 
@@ -206,7 +207,8 @@ int32_t TComPort::Write(const void* data, int32_t length, bool async) {
   if (!opened_) return kNotOpen;
   const bool framed = activeHandshake_ == Qolmar_XonXoff;
   // XOFF, XON and a terminating NUL share the buffer with framed data.
-  const size_t limit = framed ? kTxBufferSize - 3 : kTxBufferSize;
+  const size_t limit =
+      framed ? TV24Write_Thread::kTxBufferSize - 3 : TV24Write_Thread::kTxBufferSize;
   if (length < -1 || (data == nullptr && length != 0)) return kWriteRefused;
   const auto* bytes = static_cast<const uint8_t*>(data);
   const size_t n = length == -1 ? strnlen(static_cast<const char*>(data), limit + 1)

@@ -56,8 +56,6 @@ struct PortErrorTexts {
 
 class TComPort {
  public:
-  static constexpr size_t kTxBufferSize = 32768;
-
   enum class Inventory { Take, Skip };
   // Takes the port inventory unless told to skip it (port objects opened on a known port, and
   // test doubles, which must not touch the machine's ports).

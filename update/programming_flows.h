@@ -1,8 +1,24 @@
 // The parts of the update sequence that run as event handlers of their own beside the state
 // machine: programming an instrument straight from its boot loader (from the menus, or when
 // the port search meets a boot loader), the transfer of the package's further files, the
-// failure report with its retry, and the air-pressure upload at the end of a run. Each handler
-// removes itself when its part is over, and a new run removes whatever is left of an old one.
+// failure report with its retry, and the air-pressure upload at the end of a run. Each stands on
+// a core::RunScaffold: its handler is on the chain while it runs and comes off, with its timer,
+// when its part is over; a new run removes whatever is left of an old one.
+//
+// The phases of the handlers beside the state machine, in one place:
+//   menu programming   kIdle -> kMenu (menu family) or kBench (bench family) -> kLoading (a loader
+//                      holds the line) -> kGreeting (programmed, until the new firmware greets,
+//                      bounded) -> kIdle; a failure hands over to the failure report
+//   further files      off -> one file announced, one packet per prompt (bounded) -> the next
+//                      file -> off after the last, or on a missing prompt (a failed run)
+//   failure report     off -> waiting for OK (a programming that may be repeated) -> the retry
+//   air pressure       off -> dialogue opened -> value sent (RunState::AirPressureIndex -2) ->
+//                      end command sent (-1) -> end command again, the run finishes -> off;
+//                      every prompt is bounded
+//   terminal           (loaders/terminal) listening -> transferring blocks -> programmed or
+//                      aborted; ended through RunHost::LoaderEnded
+//   WinCE transfer     (loaders/wince) one step per acknowledgement, from the speed switch to the
+//                      speed restored; returns its LoaderResult
 #pragma once
 
 #include <cstdint>
