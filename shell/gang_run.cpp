@@ -137,8 +137,9 @@ void RunSlot(Slot& slot, GangBoard& board, size_t row, int timeoutSeconds) {
     ended = true;
     slot.view->AppendLog(messages::Filled(messages::CLI_NO_END, slot.settings.LanguageIndex,
                                           std::to_string(timeoutSeconds)));
-    finish(UpdateSession::RunEnd::kFailed);
+    // Marked before the row ends: the main thread reads the exit code once every row has ended.
     board.Update(row, [](GangRow& r) { r.timedOut = true; });
+    finish(UpdateSession::RunEnd::kFailed);
     slot.session->Ports().CloseAll();
   });
   deadline->SetEnabled(true);
