@@ -1,4 +1,5 @@
 #include "shell/update_form.h"
+#include "shell/form_layout.h"
 
 #include "update/programming_flows.h"
 
@@ -42,21 +43,7 @@
 namespace shell {
 namespace {
 
-constexpr int kClientWidth = 547;
-constexpr int kClientHeight = 494;
-constexpr int kKeyPanelHeight = 58;
-constexpr int kInfoWidth = 160;
-constexpr int kStatusWidths[] = {200, 50, 50, 120, 80};
-// The longest texts each status panel shows, in both languages: a panel is at least as wide as
-// they need, so none is cut.
-const std::vector<std::string_view> kStatusSamples[] = {
-    {},
-    {"Com256"},
-    {"BL-Baud", "115200"},
-    {"Version 10.00"},
-    {messages::Text(messages::MSG_DONE_TITLE, 0), messages::Text(messages::MSG_DONE_TITLE, 1),
-     " 100.0 %"},
-};
+using namespace layout;
 
 QLabel* SunkenText(QWidget* parent) {
   auto* label = new QLabel(parent);

@@ -14,6 +14,7 @@
 #include "package/messages.h"
 #include "platform/program_folder.h"
 #include "shell/form_commands.h"
+#include "shell/form_layout.h"
 #include "update/engine.h"
 #include "update/programming_flows.h"
 #include "winshell/resource.h"
@@ -26,21 +27,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr wchar_t kClassName[] = L"UpdaterMainWindow";
-constexpr int kClientWidth = 547;
-constexpr int kClientHeight = 494;
-constexpr int kKeyPanelHeight = 58;
-constexpr int kInfoWidth = 160;
-constexpr int kStatusWidths[] = {200, 50, 50, 120, 80};
-// The longest texts each status panel shows, in both languages: a panel is at least as wide as
-// they need, so none is cut.
-const std::vector<std::string_view> kStatusSamples[] = {
-    {},
-    {"Com256"},
-    {"BL-Baud", "115200"},
-    {"Version 10.00"},
-    {messages::Text(messages::MSG_DONE_TITLE, 0), messages::Text(messages::MSG_DONE_TITLE, 1),
-     " 100.0 %"},
-};
+using namespace shell::layout;
 
 // Window timers of the main window.
 constexpr UINT_PTR kSecTimer = 1;
